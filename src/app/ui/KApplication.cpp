@@ -1,0 +1,76 @@
+#include "KApplication.h"
+
+#include <QDir>
+#include <QFont>
+#include <QResource>
+#include <QTranslator>
+
+#include "app/AppPaths.h"
+#include "app/PSettings.h"
+#include "app/ui/KMainwindow.h"
+
+KApplication::KApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setOrganizationName(QStringLiteral("quorvel"));
+    setApplicationName(QStringLiteral("quorvel"));
+    setApplicationVersion(QStringLiteral("1.1.0.4"));
+    installFontSubstitutions();
+    m_settings = new PSettings();
+    init();
+}
+
+KApplication::~KApplication()
+{
+    delete m_mainWindow;
+    delete m_settings;
+    delete m_translator;
+}
+
+void KApplication::init()
+{
+    const QString res = resDir();
+    QResource::registerResource(res + QDir::separator() + QStringLiteral("default.rcc"), QString());
+
+    m_translator = new QTranslator();
+    m_translator->load(res + QDir::separator() + QStringLiteral("quorvel.qm"));
+    installTranslator(m_translator);
+
+    createMainWindow(QString());
+}
+
+void KApplication::createMainWindow(const QString &)
+{
+    m_mainWindow = new KMainwindow();
+    m_mainWindow->show();
+}
+
+KApplication *KApplication::instance()
+{
+    return qobject_cast<KApplication *>(QCoreApplication::instance());
+}
+
+QWidget *KApplication::mainWidget()
+{
+    KApplication *app = instance();
+    if (!app)
+        return nullptr;
+    return app->mainWindow();
+}
+
+QIcon KApplication::resourceIcon(const QString &name)
+{
+    return QIcon(QStringLiteral(":/Resources/") + name);
+}
+
+QPixmap KApplication::resourcePixmap(const QString &name)
+{
+    return QPixmap(QStringLiteral(":/Resources/") + name);
+}
+
+void KApplication::installFontSubstitutions()
+{
+    QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei"),
+                               { QStringLiteral("WenQuanYi Micro Hei"),
+                                 QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans") });
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/ui/KTaskPane.h"
+
+// Task pane of the mode page KPicBatchProcessView.
+class KPicBatchTaskPane : public KTaskPane
+{
+    Q_OBJECT
+public:
+    explicit KPicBatchTaskPane(QWidget *parent = nullptr);
+
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/ui/KModePage.h"
+
+// A mode page of the main window: task pane plus the mode's tool views.
+class KPicCompressView : public KModePage
+{
+    Q_OBJECT
+public:
+    explicit KPicCompressView(QWidget *parent = nullptr);
+
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/ui/KTaskPane.h"
+
+// Task pane of the mode page KPicOcrView.
+class KPicOcrTaskPane : public KTaskPane
+{
+    Q_OBJECT
+public:
+    explicit KPicOcrTaskPane(QWidget *parent = nullptr);
+
+};

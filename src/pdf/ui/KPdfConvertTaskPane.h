@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/ui/KTaskPane.h"
+
+// Task pane of the mode page KPdfConvertView.
+class KPdfConvertTaskPane : public KTaskPane
+{
+    Q_OBJECT
+public:
+    explicit KPdfConvertTaskPane(QWidget *parent = nullptr);
+
+};

@@ -1,0 +1,30 @@
+#include "KBatchProcessLabel.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+
+KBatchProcessLabel::KBatchProcessLabel(const QString &text, QWidget *parent)
+    : QLabel(parent)
+{
+    setFixedSize(90, 30);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(10, 0, 0, 0);
+    m_caption = new QLabel(text, this);
+    QFont font(QStringLiteral("Microsoft YaHei"));
+    font.setPixelSize(13);
+    m_caption->setFont(font);
+    m_caption->setStyleSheet(QStringLiteral("color:#3E3E3E;"));
+    layout->addWidget(m_caption);
+}
+
+QString KBatchProcessLabel::caption() const
+{
+    return m_caption->text();
+}
+
+void KBatchProcessLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.fillRect(QRect(0, 6, 4, height() - 10), QColor(0x43, 0x9E, 0xFF));
+}
