@@ -8,6 +8,7 @@
 #include "app/AppPaths.h"
 #include "app/PSettings.h"
 #include "app/ui/KMainwindow.h"
+#include "codec/ImageFormats.h"
 
 KApplication::KApplication(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -35,6 +36,9 @@ void KApplication::init()
     m_translator = new QTranslator();
     m_translator->load(res + QDir::separator() + QStringLiteral("quorvel.qm"));
     installTranslator(m_translator);
+
+    // Built after the translator so that its descriptions are translated.
+    m_imageFormats = &ImageFormats::global();
 
     createMainWindow(QString());
 }

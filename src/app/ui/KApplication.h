@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QPixmap>
 
+class ImageFormats;
 class KMainwindow;
 class PSettings;
 class QTranslator;
@@ -23,6 +24,7 @@ public:
 
     KMainwindow *mainWindow() const { return m_mainWindow; }
     PSettings *settings() const { return m_settings; }
+    const ImageFormats *imageFormats() const { return m_imageFormats; }
 
     // The running KApplication, or null (tests run a plain QApplication).
     static KApplication *instance();
@@ -41,4 +43,5 @@ private:
     KMainwindow *m_mainWindow = nullptr;
     QTranslator *m_translator = nullptr;
     PSettings *m_settings = nullptr;
+    const ImageFormats *m_imageFormats = nullptr;
 };
