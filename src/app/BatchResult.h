@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+
+// Status record every batch worker emits per file, by value through queued
+// signals, to the view that owns the file list.
+struct BatchResult
+{
+    enum Status { NotStarted = 1, Processing = 2, Succeeded = 4, Failed = 8 };
+
+    int index = -1;     // row of the file in the view's list when the run started
+    int status = NotStarted;
+    QString path;       // the written output (empty until there is one)
+};
+
+Q_DECLARE_METATYPE(BatchResult)
+
+// Per-file progress of a multi-page job (PDF pages to images).
+struct ProcessProgress
+{
+    int index = -1;     // row of the file
+    int value = 0;      // percent of the file's selected pages handled, 0..100
+};
+
+Q_DECLARE_METATYPE(ProcessProgress)
+
+// Registers "BatchResult" and "ProcessProgress" for queued connections.
+// Idempotent; called before any worker can emit.
+void registerWorkerMetaTypes();
