@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QLabel>
+
+// Path (elided in the middle) and size text of one file-list row.
+class KTableListFileInfo : public QLabel
+{
+    Q_OBJECT
+public:
+    KTableListFileInfo(QWidget *parent, const QString &path);
+
+    // "1000B", "2KB", "1.5MB", "15MB", "1.5e+02MB".
+    static QString sizeText(qint64 bytes);
+
+    QString pathText() const;
+    QString sizeLabelText() const;
+
+private:
+    QLabel *m_path = nullptr;
+    QLabel *m_size = nullptr;
+};

@@ -1,0 +1,375 @@
+#include "KTableListView.h"
+
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSet>
+#include <QStackedLayout>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/FileUtils.h"
+#include "codec/ImageFormats.h"
+#include "widgets/KTableAddFileView.h"
+#include "widgets/KTableListItem.h"
+#include "widgets/StyleSheets.h"
+
+namespace {
+
+KTableListView::PageCounter &pageCounter()
+{
+    static KTableListView::PageCounter counter;
+    return counter;
+}
+
+KTableListView::PageSelectionHandler &pageSelectionHandler()
+{
+    static KTableListView::PageSelectionHandler handler;
+    return handler;
+}
+
+QString desktopFolder()
+{
+    static const QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return folder;
+}
+
+QPushButton *toolbarButton(const QString &text, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setFixedSize(68, 24);
+    QFont font(QStringLiteral("Microsoft YaHei"));
+    font.setPixelSize(12);
+    button->setFont(font);
+    button->setStyleSheet(smallButtonStyleSheet());
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+} // namespace
+
+void KTableListView::setPageCounter(PageCounter counter)
+{
+    pageCounter() = std::move(counter);
+}
+
+void KTableListView::setPageSelectionHandler(PageSelectionHandler handler)
+{
+    pageSelectionHandler() = std::move(handler);
+}
+
+int KTableListView::pageCountOf(const QString &path)
+{
+    return pageCounter() ? pageCounter()(path) : 0;
+}
+
+void KTableListView::requestPageSelection(KTableListItem *row)
+{
+    if (pageSelectionHandler())
+        pageSelectionHandler()(row);
+}
+
+KTableListView::KTableListView(QWidget *parent, bool pdfMode)
+    : QWidget(parent)
+    , m_pdfMode(pdfMode)
+{
+    registerWorkerMetaTypes();
+    setFixedSize(886, 416);
+    setAcceptDrops(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(30, 0, 30, 0);
+    layout->setSpacing(0);
+
+    auto *bar = new QHBoxLayout();
+    bar->setContentsMargins(0, 4, 0, 0);
+    bar->setSpacing(0);
+    m_addButton = toolbarButton(tr("addFile"), this);
+    m_clearButton = toolbarButton(tr("clearFile"), this);
+    bar->addWidget(m_addButton, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    bar->addSpacing(684);
+    bar->addWidget(m_clearButton, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    bar->addStretch();
+    layout->addLayout(bar);
+
+    m_emptyPage = new KTableAddFileView(this);
+    m_emptyPage->setDropEnabled(false); // the list decides on drops
+    m_list = new QListWidget(this);
+    m_list->setFixedSize(826, 376);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setGridSize(QSize(826, 53));
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setUniformItemSizes(true);
+    m_list->verticalScrollBar()->setContextMenuPolicy(Qt::NoContextMenu);
+    // No style sheet on the list itself: it would cascade into every row widget
+    // and make filling a large list slow. Rows paint their own hover colour.
+    QPalette listPalette = m_list->palette();
+    listPalette.setColor(QPalette::Base, QColor(0xFA, 0xFA, 0xFA));
+    m_list->setPalette(listPalette);
+    m_list->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar{background:transparent; width: 10px; height:100px;}"
+        "QScrollBar::handle::vertical{background:lightgray; border: 2px solid transparent; "
+        "border-radius: 2px; min-height: 20px;}QScrollBar::handle:hover{background:gray;}"
+        "QScrollBar::add-page:vertical{ background: transparent; }QScrollBar::sub-page:vertical{ "
+        "background: transparent; }QScrollBar::sub-line{background:transparent;}"
+        "QScrollBar::add-line{background:transparent;}"));
+    m_stack = new QStackedLayout();
+    m_stack->addWidget(m_emptyPage);
+    m_stack->addWidget(m_list);
+    m_stack->setCurrentIndex(0);
+    layout->addLayout(m_stack);
+
+    m_scrollTimer = new QTimer(this);
+    m_scrollTimer->setSingleShot(true);
+    m_scrollTimer->setInterval(0);
+    connect(m_scrollTimer, &QTimer::timeout, this, [this]() {
+        if (QListWidgetItem *item = m_list->item(m_scrollRow))
+            m_list->scrollToItem(item);
+    });
+
+    connect(m_addButton, &QPushButton::clicked, this, &KTableListView::onAddFile);
+    connect(m_clearButton, &QPushButton::clicked, this, &KTableListView::onClearFile);
+    connect(m_emptyPage, &KTableAddFileView::clicked, this, &KTableListView::onAddFile);
+}
+
+void KTableListView::setFileFilter(const QString &filter)
+{
+    m_filter = filter;
+}
+
+void KTableListView::setAddFileText(const QString &text)
+{
+    m_emptyPage->setText(text);
+}
+
+int KTableListView::rowCount() const
+{
+    return m_list->count();
+}
+
+KTableListItem *KTableListView::row(int index) const
+{
+    QListWidgetItem *item = m_list->item(index);
+    return item ? qobject_cast<KTableListItem *>(m_list->itemWidget(item)) : nullptr;
+}
+
+bool KTableListView::isShowingList() const
+{
+    return m_stack->currentIndex() == 1;
+}
+
+bool KTableListView::isAdmissible(const QString &path)
+{
+    const QString suffix = ImageFormats::extensionOf(path);
+    return ImageFormats::global().isKnownExtension(suffix) || suffix == QLatin1String("pdf");
+}
+
+void KTableListView::onAddFile()
+{
+    const QString filter = m_filter.isEmpty() ? ImageFormats::global().openFilter() : m_filter;
+    const QStringList chosen
+        = QFileDialog::getOpenFileNames(this, tr("Open File"), desktopFolder(), filter);
+    QStringList admitted;
+    for (const QString &path : chosen) {
+        if (isAdmissible(path))
+            admitted << path;
+    }
+    if (!admitted.isEmpty())
+        appendFiles(admitted);
+}
+
+QStringList KTableListView::appendFiles(const QStringList &paths)
+{
+    const QSet<QString> listed(m_files.begin(), m_files.end());
+    QStringList fresh;
+    QSet<QString> seen;
+    for (const QString &path : paths) {
+        if (listed.contains(path) || seen.contains(path))
+            continue;
+        if (m_pdfMode && pageCountOf(path) < 0)
+            continue;
+        seen.insert(path);
+        fresh << path;
+    }
+    m_list->setUpdatesEnabled(false);
+    for (const QString &path : qAsConst(fresh)) {
+        const int rowIndex = m_list->count();
+        auto *item = new QListWidgetItem();
+        item->setSizeHint(QSize(826, 50));
+        m_list->insertItem(rowIndex, item);
+        auto *rowWidget = new KTableListItem(m_list, path, m_pdfMode);
+        connect(rowWidget, &KTableListItem::operateBtnClicked, this,
+                &KTableListView::onOperateBtnClicked);
+        m_list->setItemWidget(item, rowWidget);
+        m_files << path;
+        BatchResult initial;
+        initial.index = rowIndex;
+        initial.status = BatchResult::NotStarted;
+        m_results.insert(rowIndex, initial);
+    }
+    m_list->setUpdatesEnabled(true);
+    if (m_list->count() > 0)
+        m_stack->setCurrentIndex(1);
+    update();
+    emit addImages(fresh);
+    return fresh;
+}
+
+void KTableListView::updateStatus(const BatchResult &result)
+{
+    QListWidgetItem *item = m_list->item(result.index);
+    if (!item)
+        return;
+    auto *rowWidget = qobject_cast<KTableListItem *>(m_list->itemWidget(item));
+    if (!rowWidget)
+        return;
+    rowWidget->setState(result.status);
+    m_results.insert(result.index, result);
+    // Scrolling moves every row widget; a burst of records scrolls once, to the last row.
+    m_scrollRow = result.index;
+    if (!m_scrollTimer->isActive())
+        m_scrollTimer->start();
+}
+
+void KTableListView::setButtonsEnabled(bool enabled)
+{
+    m_addButton->setEnabled(enabled);
+    m_clearButton->setEnabled(enabled);
+}
+
+void KTableListView::setDeleteButtonsVisible(bool visible)
+{
+    for (int i = 0; i < m_list->count(); ++i) {
+        KTableListItem *r = row(i);
+        if (!r)
+            continue;
+        r->button(2)->setVisible(r->state() == BatchResult::Succeeded && visible);
+    }
+}
+
+void KTableListView::setProgress(int rowIndex, int value)
+{
+    if (KTableListItem *r = row(rowIndex))
+        r->setProgress(value);
+}
+
+void KTableListView::removeFile(const QString &path)
+{
+    const int index = m_files.indexOf(path);
+    if (index >= 0)
+        removeRow(index);
+    if (m_files.isEmpty())
+        m_stack->setCurrentIndex(0);
+}
+
+void KTableListView::removeRow(int rowIndex)
+{
+    QListWidgetItem *item = m_list->takeItem(rowIndex);
+    if (!item)
+        return;
+    delete item;
+    // Results of the rows behind move up with their rows.
+    QHash<int, BatchResult> moved;
+    for (auto it = m_results.constBegin(); it != m_results.constEnd(); ++it) {
+        if (it.key() < rowIndex) {
+            moved.insert(it.key(), it.value());
+        } else if (it.key() > rowIndex) {
+            BatchResult r = it.value();
+            r.index = it.key() - 1;
+            moved.insert(it.key() - 1, r);
+        }
+    }
+    m_results = moved;
+    if (rowIndex < m_files.size())
+        m_files.removeAt(rowIndex);
+    if (m_files.isEmpty()) {
+        m_stack->setCurrentIndex(0);
+        emit clearImage();
+    }
+    update();
+}
+
+void KTableListView::onOperateBtnClicked(int code)
+{
+    auto *rowWidget = qobject_cast<KTableListItem *>(sender());
+    if (!rowWidget)
+        return;
+    const int rowIndex = m_files.indexOf(rowWidget->filePath());
+    if (rowIndex < 0)
+        return;
+    switch (code) {
+    case KTableListItem::OpenFile:
+        if (m_results.contains(rowIndex))
+            openFile(m_results.value(rowIndex).path);
+        break;
+    case KTableListItem::OpenFolder:
+        if (m_results.contains(rowIndex))
+            revealInFolder(m_results.value(rowIndex).path);
+        break;
+    case KTableListItem::DeleteFile:
+        removeRow(rowIndex);
+        break;
+    default:
+        break;
+    }
+}
+
+void KTableListView::onClearFile()
+{
+    m_results.clear();
+    m_files.clear();
+    m_list->clear();
+    m_stack->setCurrentIndex(0);
+    emit clearImage();
+}
+
+bool KTableListView::dropIsAdmissible(const QStringList &paths) const
+{
+    if (paths.isEmpty())
+        return false;
+    const QString first = paths.first();
+    if (!isAdmissible(first))
+        return false;
+    if (!m_filter.isEmpty()
+        && !m_filter.contains(ImageFormats::extensionOf(first).toLower()))
+        return false;
+    return true;
+}
+
+void KTableListView::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QStringList files = KTableAddFileView::localFiles(event->mimeData());
+    for (const QString &file : files) {
+        if (QFileInfo(file).isFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+    event->ignore();
+}
+
+void KTableListView::dropEvent(QDropEvent *event)
+{
+    const QStringList files = KTableAddFileView::localFiles(event->mimeData());
+    if (!dropIsAdmissible(files)) {
+        event->ignore();
+        return;
+    }
+    appendFiles(files);
+    event->acceptProposedAction();
+}
+
+void KTableListView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    QWidget::paintEvent(event);
+}
