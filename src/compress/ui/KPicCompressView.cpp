@@ -1,6 +1,7 @@
 #include "KPicCompressView.h"
 
 #include "compress/ui/KPicCompressTaskPane.h"
+#include "compress/ui/KImageJPGCompressView.h"
 #include "widgets/KPlaceholderView.h"
 
 KPicCompressView::KPicCompressView(QWidget *parent)
@@ -8,7 +9,7 @@ KPicCompressView::KPicCompressView(QWidget *parent)
 {
     auto *pane = new KPicCompressTaskPane(this);
     setTaskPane(pane);
-    addToolView(new KPlaceholderView(tr("JPG compress"), this));
+    addToolView(new KImageJPGCompressView(this));
     addToolView(new KPlaceholderView(tr("GIF compress"), this));
     finishPage();
 }

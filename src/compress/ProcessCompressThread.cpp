@@ -1,0 +1,63 @@
+#include "ProcessCompressThread.h"
+
+#include <QColorSpace>
+#include <QFileInfo>
+#include <QPainter>
+
+#include "app/FileUtils.h"
+#include "codec/ImageFormats.h"
+#include "compress/JpegSizeSearch.h"
+
+ProcessCompressThread::ProcessCompressThread(const QImage &source, const CompressParams &params,
+                                             QObject *parent)
+    : QThread(parent)
+    , m_source(source)
+    , m_params(params)
+{
+}
+
+ProcessCompressThread::~ProcessCompressThread()
+{
+    stop();
+    wait();
+}
+
+void ProcessCompressThread::run()
+{
+    const QString fileName = QFileInfo(m_params.sourcePath).fileName();
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString baseName = dot < 0 ? fileName : fileName.left(dot);
+    const QString ext = outputExtension(m_params.outputFormat);
+    const QString outputPath = uniqueFilePath(m_params.outputDir, baseName, ext);
+
+    QImage image = m_source;
+    if (m_params.outputFormat == 0 && !image.isNull()) {
+        // JPEG has no transparency: flatten onto white.
+        QImage flat(image.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        flat.setColorSpace(image.colorSpace());
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, image);
+        painter.end();
+        image = flat;
+    }
+
+    bool ok = false;
+    if (m_params.quality > 0) {
+        emit processStatusChanged(1, 50);
+        ok = JpegSizeSearch::encode(image, m_params.quality, &m_result);
+        m_usedQuality = m_params.quality;
+        m_usedSize = image.size();
+    } else {
+        ok = JpegSizeSearch::run(
+            image, m_params.byteLimit(), &m_result,
+            [this](int counter) { emit processStatusChanged(1, counter); }, &m_stop,
+            &m_usedQuality, &m_usedSize);
+    }
+    if (!ok)
+        m_result.clear();
+    if (ok)
+        emit processStatusChanged(3, 100, outputPath);
+    else
+        emit processStatusChanged(2, 100);
+}

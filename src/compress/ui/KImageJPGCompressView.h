@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+class KHighQualitySetting;
+class KImageContentView;
+class KImageLoadView;
+class KNormalCompressSettig;
+class ProcessCompressThread;
+class QPushButton;
+
+// "JPG compress": one image re-encoded as JPEG at a preset or custom quality
+// or below a size limit, shown beside its source and saved on request.
+// Interface thread; owns its engine and waits for it before replacing it.
+class KImageJPGCompressView : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Mode { NormalMode, CustomMode };
+
+    explicit KImageJPGCompressView(QWidget *parent = nullptr);
+    ~KImageJPGCompressView() override;
+
+    // Loads a source as the add-file dialog does; false when it cannot be read.
+    bool loadFile(const QString &path);
+    // Writes the result under a free name in dir; the written path, or empty.
+    QString saveResultTo(const QString &dir);
+
+    Mode mode() const { return m_mode; }
+    QByteArray resultBytes() const { return m_result; }
+    ProcessCompressThread *engine() const { return m_engine; }
+    KNormalCompressSettig *normalPanel() const { return m_normal; }
+    KHighQualitySetting *customPanel() const { return m_custom; }
+    KImageContentView *contentView() const { return m_content; }
+    QPushButton *startButton() const { return m_start; }
+    QPushButton *saveButton() const { return m_save; }
+
+signals:
+    // A run ended: true when the result is shown.
+    void compressFinished(bool ok);
+
+public slots:
+    void onAddFile();
+    void onClearFile();
+    void onCompressSettingStatusChanged();
+    void onStartCompress();
+    void onStopCompress();
+    void onSaveFile();
+    void onSelectFormatChanged(int index);
+    void onProcessStatusChanged(int status, int progress, const QString &path);
+
+private:
+    void releaseEngine();
+
+    KImageContentView *m_content = nullptr;
+    KNormalCompressSettig *m_normal = nullptr;
+    KHighQualitySetting *m_custom = nullptr;
+    QPushButton *m_start = nullptr;
+    QPushButton *m_save = nullptr;
+    QImage m_source;
+    QString m_sourcePath;
+    QString m_baseName;
+    Mode m_mode = NormalMode;
+    int m_format = 0;
+    ProcessCompressThread *m_engine = nullptr;
+    QPointer<KImageLoadView> m_progress;
+    QByteArray m_result;
+    int m_runId = 0;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+
+class QButtonGroup;
+class QComboBox;
+class QRadioButton;
+
+// The three fixed compression presets ("standard", "quality priority", "size
+// priority") and the output format. Shared by the single and batch views.
+class KNormalCompressSettig : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit KNormalCompressSettig(QWidget *parent = nullptr);
+
+    int presetId() const { return m_presetId; }
+    int outputFormat() const { return m_format; }
+    // JPEG quality of a preset id of this panel: 1 → 65, 2 → 85, 3 → 45.
+    static int qualityOf(int presetId);
+
+    QRadioButton *presetButton(int id) const;
+    int checkedButtonId() const;
+
+signals:
+    void statusChanged();
+    void selectFormatChanged(int index);
+
+public slots:
+    void onNormalCompressSelectBtn(int id);
+    void onCurrentIndexChanged(int index);
+    void onHighCompressModeChanged();
+
+private:
+    QButtonGroup *m_group = nullptr;
+    QComboBox *m_format_combo = nullptr;
+    int m_presetId = 1;
+    int m_format = 0;
+};

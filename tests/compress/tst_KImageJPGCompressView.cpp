@@ -1,0 +1,157 @@
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "TestUtils.h"
+#include "app/ui/KApplication.h"
+#include "compress/ProcessCompressThread.h"
+#include "compress/ui/KHighQualitySetting.h"
+#include "compress/ui/KImageJPGCompressView.h"
+#include "compress/ui/KNormalCompressSettig.h"
+#include "widgets/KImageCompareWidget.h"
+#include "widgets/KImageContentView.h"
+#include "widgets/KImageShowLabel.h"
+#include "widgets/KPicResizeSlider.h"
+
+class tst_KImageJPGCompressView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void presetsSelectTheirQuality_data();
+    void presetsSelectTheirQuality();
+    void panelsClearEachOther();
+    void sliderAndField();
+    void sizeLimitInKilobytes();
+    void savingTwiceKeepsBoth();
+    void unreadableSourceIsExplained();
+
+private:
+    bool compressWith(KImageJPGCompressView &view);
+    QTemporaryDir m_dir;
+    QString m_source;
+};
+
+void tst_KImageJPGCompressView::initTestCase()
+{
+    KApplication::installFontSubstitutions();
+    QImage image = TestUtils::quadrantImage(800, 600);
+    // Some texture so that the size depends on the quality.
+    for (int y = 0; y < 600; y += 3)
+        for (int x = (y * 7) % 5; x < 800; x += 5)
+            image.setPixel(x, y, qRgb((x * 13) % 256, (y * 7) % 256, (x + y) % 256));
+    m_source = m_dir.filePath("holiday.png");
+    QVERIFY(image.save(m_source));
+}
+
+bool tst_KImageJPGCompressView::compressWith(KImageJPGCompressView &view)
+{
+    QSignalSpy finished(&view, &KImageJPGCompressView::compressFinished);
+    view.onStartCompress();
+    return finished.wait(30000) && finished.last().value(0).toBool();
+}
+
+void tst_KImageJPGCompressView::presetsSelectTheirQuality_data()
+{
+    QTest::addColumn<int>("preset");
+    QTest::addColumn<int>("quality");
+    QTest::newRow("standard") << 1 << 65;
+    QTest::newRow("quality priority") << 2 << 85;
+    QTest::newRow("size priority") << 3 << 45;
+}
+
+void tst_KImageJPGCompressView::presetsSelectTheirQuality()
+{
+    QFETCH(int, preset);
+    QFETCH(int, quality);
+    KImageJPGCompressView view;
+    QVERIFY(view.loadFile(m_source));
+    QVERIFY(view.startButton()->isEnabled());
+    QVERIFY(!view.saveButton()->isEnabled()); // nothing to save yet
+    view.normalPanel()->presetButton(preset)->click();
+    QCOMPARE(view.mode(), KImageJPGCompressView::NormalMode);
+    QVERIFY(compressWith(view));
+    QCOMPARE(view.engine()->usedQuality(), quality);
+    QVERIFY(view.saveButton()->isEnabled());
+    // The result is shown on the right with its own size.
+    QCOMPARE(view.contentView()->comparePage()->convertedLabel()->image().size(), QSize(800, 600));
+    QVERIFY(view.contentView()->comparePage()->convertedLabel()->infoLine().contains(
+        QString::number(view.resultBytes().size() / 1024.0, 'f', 1)));
+}
+
+void tst_KImageJPGCompressView::panelsClearEachOther()
+{
+    KImageJPGCompressView view;
+    QCOMPARE(view.normalPanel()->checkedButtonId(), 1);
+    view.customPanel()->clarityButton()->click();
+    QCOMPARE(view.mode(), KImageJPGCompressView::CustomMode);
+    QCOMPARE(view.normalPanel()->checkedButtonId(), 0); // no preset shows as selected
+    QVERIFY(view.customPanel()->slider()->isEnabled());
+    view.normalPanel()->presetButton(3)->click();
+    QCOMPARE(view.mode(), KImageJPGCompressView::NormalMode);
+    QVERIFY(!view.customPanel()->clarityButton()->isChecked());
+    QVERIFY(!view.customPanel()->slider()->isEnabled());
+    QCOMPARE(view.normalPanel()->presetId(), 3);
+}
+
+void tst_KImageJPGCompressView::sliderAndField()
+{
+    KImageJPGCompressView view;
+    view.customPanel()->clarityButton()->click();
+    view.customPanel()->slider()->setValue(30);
+    QCOMPARE(view.customPanel()->qualityEdit()->text(), QString("30"));
+    // Typing moves the slider but does not make a panel active.
+    view.normalPanel()->presetButton(2)->click();
+    QCOMPARE(view.mode(), KImageJPGCompressView::NormalMode);
+    view.customPanel()->qualityEdit()->setText("70");
+    QCOMPARE(view.customPanel()->slider()->value(), 70);
+    QCOMPARE(view.mode(), KImageJPGCompressView::NormalMode);
+}
+
+void tst_KImageJPGCompressView::sizeLimitInKilobytes()
+{
+    KImageJPGCompressView view;
+    QVERIFY(view.loadFile(m_source));
+    view.customPanel()->sizeButton()->click();
+    view.customPanel()->sizeEdit()->setText("20");
+    view.customPanel()->unitCombo()->setCurrentIndex(1); // KB
+    const KHighQualitySetting::Settings s = view.customPanel()->settings();
+    QCOMPARE(s.quality, 0);
+    QCOMPARE(s.sizeValue, 20);
+    QCOMPARE(s.sizeUnit, 1);
+    QCOMPARE(view.normalPanel()->checkedButtonId(), 0);
+    QVERIFY(compressWith(view));
+    QVERIFY(view.resultBytes().size() < 20 * 1024);
+}
+
+void tst_KImageJPGCompressView::savingTwiceKeepsBoth()
+{
+    KImageJPGCompressView view;
+    QTemporaryDir out;
+    QVERIFY(view.loadFile(m_source));
+    QCOMPARE(view.saveResultTo(out.path()), QString()); // nothing compressed yet: nothing written
+    QVERIFY(TestUtils::fileNames(out.path()).isEmpty());
+    QVERIFY(compressWith(view));
+    QCOMPARE(view.saveResultTo(out.path()), out.filePath("holiday.jpg"));
+    QCOMPARE(view.saveResultTo(out.path()), out.filePath("holiday(1).jpg"));
+    QCOMPARE(TestUtils::fileNames(out.path()), (QStringList { "holiday(1).jpg", "holiday.jpg" }));
+    QFile saved(out.filePath("holiday(1).jpg"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), view.resultBytes());
+}
+
+void tst_KImageJPGCompressView::unreadableSourceIsExplained()
+{
+    KImageJPGCompressView view;
+    const QString broken = TestUtils::writeFile(m_dir.path(), "broken.jpg", "not a jpeg at all");
+    QVERIFY(!view.loadFile(broken));
+    QVERIFY(!view.startButton()->isEnabled());
+    QCOMPARE(view.contentView()->currentPage(), 0);
+}
+
+QTEST_MAIN(tst_KImageJPGCompressView)
+#include "tst_KImageJPGCompressView.moc"
