@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+namespace qvgif {
+
+// Bounds that keep a hostile file from exhausting memory or time. Everything is
+// counted in pixels; the converter refuses the job when one would be exceeded.
+constexpr long long kMaxFileBytes = 256LL << 20;
+constexpr long long kMaxCanvasPixels = 1LL << 26; // one composed frame, 64 Mpx
+constexpr long long kMaxDecodedPixels = 1LL << 28; // all frames held as indices
+constexpr long long kMaxComposedPixels = 1LL << 31; // canvas x frames composed
+constexpr long long kMaxOutputPixels = 1LL << 27; // output size x kept frames (RGBA)
+constexpr int kMaxFrames = 100000;
+constexpr int kMaxDelay = 65535; // hundredths of a second, the GIF field's range
+
+// Thrown for any input the converter refuses; the C entry point turns it into a
+// failed result.
+struct ConvertFailure : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+struct Pixel
+{
+    uint8_t r, g, b, a;
+};
+
+inline uint32_t packPixel(Pixel p)
+{
+    uint32_t v;
+    std::memcpy(&v, &p, sizeof v);
+    return v;
+}
+
+inline bool samePixel(Pixel p, Pixel q) { return packPixel(p) == packPixel(q); }
+
+// Composed frames at the output size. Alpha is either 0 (then r = g = b = 0) or 255.
+struct RgbaFrame
+{
+    std::vector<Pixel> pixels;
+    int delay = 0; // hundredths of a second
+};
+
+struct RgbaAnimation
+{
+    int width = 0;
+    int height = 0;
+    int loopCount = -1; // -1: no loop extension (play once); 0: forever
+    std::vector<RgbaFrame> frames;
+};
+
+// The same frames mapped to one palette; transparentIndex marks cleared pixels.
+struct IndexedAnimation
+{
+    int width = 0;
+    int height = 0;
+    int loopCount = -1;
+    std::vector<Pixel> palette;
+    int transparentIndex = -1;
+    std::vector<std::vector<uint8_t>> frames;
+    std::vector<int> delays;
+};
+
+} // namespace qvgif

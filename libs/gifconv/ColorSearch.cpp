@@ -1,0 +1,121 @@
+#include "ColorSearch.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace qvgif {
+
+namespace {
+
+size_t hashRgb(uint32_t key) { return size_t((key * 2654435761u) >> 8); }
+
+} // namespace
+
+ColorHistogram::ColorHistogram()
+    : m_keys(1 << 12, 0)
+    , m_counts(1 << 12, 0)
+{
+}
+
+void ColorHistogram::add(uint32_t rgb, uint32_t count)
+{
+    const uint32_t key = (rgb & 0xffffffu) | 0x1000000u;
+    const size_t mask = m_keys.size() - 1;
+    for (size_t slot = hashRgb(key) & mask;; slot = (slot + 1) & mask) {
+        if (m_keys[slot] == key) {
+            m_counts[slot]
+                = uint32_t(std::min<uint64_t>(UINT_MAX, uint64_t(m_counts[slot]) + count));
+            return;
+        }
+        if (m_keys[slot] == 0) {
+            m_keys[slot] = key;
+            m_counts[slot] = count;
+            if (++m_used * 2 > m_keys.size())
+                grow();
+            return;
+        }
+    }
+}
+
+void ColorHistogram::grow()
+{
+    std::vector<uint32_t> keys(m_keys.size() * 2, 0);
+    std::vector<uint32_t> counts(m_keys.size() * 2, 0);
+    const size_t mask = keys.size() - 1;
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        if (!m_keys[i])
+            continue;
+        size_t slot = hashRgb(m_keys[i]) & mask;
+        while (keys[slot])
+            slot = (slot + 1) & mask;
+        keys[slot] = m_keys[i];
+        counts[slot] = m_counts[i];
+    }
+    m_keys.swap(keys);
+    m_counts.swap(counts);
+}
+
+NearestColor::NearestColor(const std::vector<Pixel> &palette, int skipIndex)
+    : m_cellStart(4096, UINT32_MAX)
+    , m_cellCount(4096, 0)
+    , m_cacheKey(1 << 15, 0)
+    , m_cacheValue(1 << 15, 0)
+{
+    for (size_t i = 0; i < palette.size(); ++i) {
+        if (int(i) != skipIndex)
+            m_entries.push_back(Entry { palette[i].r, palette[i].g, palette[i].b, int(i) });
+    }
+    if (m_entries.empty())
+        m_entries.push_back(Entry { 0, 0, 0, 0 });
+}
+
+void NearestColor::buildCell(int cell)
+{
+    const int lo[3] = { (cell >> 8) * 16, ((cell >> 4) & 15) * 16, (cell & 15) * 16 };
+    auto axisMin = [](int v, int l) {
+        const int d = v < l ? l - v : (v > l + 15 ? v - l - 15 : 0);
+        return d * d;
+    };
+    auto axisMax = [](int v, int l) {
+        const int d = std::max(std::abs(v - l), std::abs(v - l - 15));
+        return d * d;
+    };
+    int bound = INT_MAX;
+    for (const Entry &e : m_entries)
+        bound = std::min(bound, axisMax(e.r, lo[0]) + axisMax(e.g, lo[1]) + axisMax(e.b, lo[2]));
+    m_cellStart[size_t(cell)] = uint32_t(m_pool.size());
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry &e = m_entries[i];
+        if (axisMin(e.r, lo[0]) + axisMin(e.g, lo[1]) + axisMin(e.b, lo[2]) <= bound)
+            m_pool.push_back(uint16_t(i));
+    }
+    m_cellCount[size_t(cell)] = uint16_t(m_pool.size() - m_cellStart[size_t(cell)]);
+}
+
+int NearestColor::find(int r, int g, int b)
+{
+    const uint32_t key = uint32_t(r << 16 | g << 8 | b) | 0x1000000u;
+    const size_t slot = hashRgb(key) & (m_cacheKey.size() - 1);
+    if (m_cacheKey[slot] == key)
+        return m_cacheValue[slot];
+    const int cell = (r >> 4) << 8 | (g >> 4) << 4 | (b >> 4);
+    if (m_cellStart[size_t(cell)] == UINT32_MAX)
+        buildCell(cell);
+    const uint16_t *candidates = m_pool.data() + m_cellStart[size_t(cell)];
+    const int count = m_cellCount[size_t(cell)];
+    int best = INT_MAX;
+    int bestIndex = 0;
+    for (int i = 0; i < count; ++i) {
+        const Entry &e = m_entries[candidates[i]];
+        const int d = distance2(r, g, b, e.r, e.g, e.b);
+        if (d < best) {
+            best = d;
+            bestIndex = e.index;
+        }
+    }
+    m_cacheKey[slot] = key;
+    m_cacheValue[slot] = uint8_t(bestIndex);
+    return bestIndex;
+}
+
+} // namespace qvgif
