@@ -1,0 +1,136 @@
+#include "KImagePdfConverter.h"
+
+#include <exception>
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QVector>
+
+#include "app/FileUtils.h"
+#include "pdf/PdfImageDocument.h"
+
+namespace {
+
+// The file name up to its last dot.
+QString baseNameOf(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+void logFailure(const QString &file, const QString &why)
+{
+    qWarning().noquote() << "Error:" << file << "-" << why;
+}
+
+} // namespace
+
+KImagePdfConverter::KImagePdfConverter(const Params &params, QObject *parent)
+    : QThread(parent)
+    , m_params(params)
+{
+    registerWorkerMetaTypes();
+}
+
+KImagePdfConverter::~KImagePdfConverter()
+{
+    requestInterruption();
+    wait();
+}
+
+void KImagePdfConverter::run()
+{
+    // Nothing may escape the thread: qpdf and the allocator can throw.
+    try {
+        if (m_params.mode == 0)
+            runSingle();
+        else if (m_params.mode == 1)
+            runCombined();
+    } catch (const std::exception &e) {
+        qWarning().noquote() << "Error: PDF conversion stopped:" << e.what();
+    } catch (...) {
+        qWarning().noquote() << "Error: PDF conversion stopped";
+    }
+}
+
+void KImagePdfConverter::runSingle()
+{
+    const bool folderOk = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
+    for (int i = 0; i < m_params.files.size(); ++i) {
+        if (isInterruptionRequested())
+            return;
+        const QString &file = m_params.files.at(i);
+        const QString target = folderOk
+            ? reserveUniqueFilePath(m_params.outputFolder, baseNameOf(file), QStringLiteral("pdf"))
+            : QString();
+        if (target.isEmpty()) {
+            logFailure(file, QStringLiteral("cannot create a document in ") + m_params.outputFolder);
+            emit stateChanged({ i, BatchResult::Failed, QString() });
+            continue;
+        }
+        QString error;
+        PdfImageDocument document;
+        const bool ok = document.addImagePage(file, &error)
+            && document.write(target, m_params.password, &error);
+        if (!ok) {
+            QFile::remove(target); // the reserved, still empty name
+            logFailure(file, error);
+            emit stateChanged({ i, BatchResult::Failed, QString() });
+            continue;
+        }
+        emit stateChanged({ i, BatchResult::Succeeded, target });
+    }
+}
+
+void KImagePdfConverter::runCombined()
+{
+    const int count = m_params.files.size();
+    if (count == 0)
+        return;
+    auto failAll = [this, count]() {
+        for (int i = 0; i < count; ++i)
+            emit stateChanged({ i, BatchResult::Failed, QString() });
+    };
+
+    const bool folderOk = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
+    const QString target = folderOk ? reserveUniqueFilePath(m_params.outputFolder,
+                                                            baseNameOf(m_params.files.first()),
+                                                            QStringLiteral("pdf"))
+                                    : QString();
+    if (target.isEmpty()) {
+        logFailure(m_params.files.first(), QStringLiteral("cannot create a document in ")
+                       + m_params.outputFolder);
+        failAll();
+        return;
+    }
+
+    // Rows are reported after the document is on disk: a page only counts
+    // once the whole file has been written.
+    PdfImageDocument document;
+    QVector<bool> added(count, false);
+    for (int i = 0; i < count; ++i) {
+        if (isInterruptionRequested()) {
+            QFile::remove(target);
+            return;
+        }
+        QString error;
+        added[i] = document.addImagePage(m_params.files.at(i), &error);
+        if (!added[i])
+            logFailure(m_params.files.at(i), error);
+    }
+
+    QString error;
+    const bool written = document.pageCount() > 0 && document.write(target, m_params.password, &error);
+    if (!written) {
+        QFile::remove(target);
+        if (document.pageCount() > 0)
+            logFailure(target, error);
+        failAll();
+        return;
+    }
+    // Rows left out still carry the document they are missing from.
+    for (int i = 0; i < count; ++i)
+        emit stateChanged({ i, added[i] ? BatchResult::Succeeded : BatchResult::Failed, target });
+}

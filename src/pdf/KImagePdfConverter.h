@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include "app/BatchResult.h"
+
+// Turns a list of images into PDF documents: one PDF per image (mode 0) or
+// one combined PDF with a page per image (mode 1), optionally protected by a
+// password.
+//
+// Created and owned by the image-to-PDF view in the interface thread, one per
+// run; run() works in the thread it starts, on its own copy of the
+// parameters, and reports through the queued stateChanged signal only: one
+// final record per file, {row, 4, pdf} or {row, 8, ...}, in row order, so the
+// last row's record ends the run. Destroying the object asks the run to stop
+// and waits for it; an interrupted document is not left behind.
+class KImagePdfConverter : public QThread
+{
+    Q_OBJECT
+public:
+    struct Params
+    {
+        int mode = 0;         // 0 one PDF per image, 1 one combined PDF; other values do nothing
+        QString password;     // empty: no encryption
+        QString outputFolder; // the run folder, already created by the view
+        QStringList files;    // row order
+    };
+
+    explicit KImagePdfConverter(const Params &params, QObject *parent = nullptr);
+    ~KImagePdfConverter() override;
+
+signals:
+    void stateChanged(BatchResult result);
+
+protected:
+    void run() override;
+
+private:
+    void runSingle();
+    void runCombined();
+
+    const Params m_params;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QLibrary>
+#include <QObject>
+#include <QString>
+
+// Gate to the page renderer libqvpdfrender.so beside the executable. One
+// process-wide instance, created on first use from whichever thread asks
+// first and destroyed at exit. The library is loaded once and not retried:
+// without it every page count is -1 and every conversion fails.
+//
+// pageCount and convertPage are called from the interface thread (page counts
+// of added documents) and from the converter thread at the same time; the
+// resolved entry points never change after construction and the library
+// itself is safe for concurrent calls.
+class KPdf2ImageProxy : public QObject
+{
+    Q_OBJECT
+public:
+    static KPdf2ImageProxy *instance();
+
+    // A separate proxy on another copy of the library (tests, tools); the
+    // program uses instance().
+    explicit KPdf2ImageProxy(const QString &libraryPath, QObject *parent = nullptr);
+    ~KPdf2ImageProxy() override;
+
+    // appDir() + "/libqvpdfrender.so".
+    static QString defaultLibraryPath();
+
+    bool isLoaded() const { return m_loaded; }
+
+    // The document's page count (0 or more), or negative when it cannot be
+    // opened or the library is missing. second: the document's password,
+    // normally empty.
+    int pageCount(const QString &path, const QString &second) const;
+
+    // Renders page (1-based) to outputPath in the format its suffix names.
+    // True when the image was written.
+    bool convertPage(const QString &path, const QString &second, int page,
+                     const QString &outputPath) const;
+
+private:
+    using PageCountFn = int (*)(const char *, const char *);
+    using ConvertPageFn = int (*)(const char *, const char *, int, const char *);
+
+    QLibrary m_library;
+    PageCountFn m_pageCount = nullptr;
+    ConvertPageFn m_convertPage = nullptr;
+    bool m_loaded = false;
+};
