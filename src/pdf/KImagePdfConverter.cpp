@@ -40,9 +40,19 @@ KImagePdfConverter::~KImagePdfConverter()
     wait();
 }
 
+void KImagePdfConverter::report(int index, int status, const QString &path)
+{
+    m_reported = index + 1;
+    emit stateChanged({ index, status, path });
+}
+
 void KImagePdfConverter::run()
 {
-    // Nothing may escape the thread: qpdf and the allocator can throw.
+    m_reported = 0;
+    m_unfinished.clear();
+    // Nothing may escape the thread (the allocator can throw), and the view
+    // waits for the last row's record, so every row still gets one.
+    bool stopped = false;
     try {
         if (m_params.mode == 0)
             runSingle();
@@ -50,8 +60,16 @@ void KImagePdfConverter::run()
             runCombined();
     } catch (const std::exception &e) {
         qWarning().noquote() << "Error: PDF conversion stopped:" << e.what();
+        stopped = true;
     } catch (...) {
         qWarning().noquote() << "Error: PDF conversion stopped";
+        stopped = true;
+    }
+    if (!m_unfinished.isEmpty())
+        QFile::remove(m_unfinished);
+    if (stopped && !isInterruptionRequested()) {
+        for (int i = m_reported; i < m_params.files.size(); ++i)
+            report(i, BatchResult::Failed, QString());
     }
 }
 
@@ -67,20 +85,22 @@ void KImagePdfConverter::runSingle()
             : QString();
         if (target.isEmpty()) {
             logFailure(file, QStringLiteral("cannot create a document in ") + m_params.outputFolder);
-            emit stateChanged({ i, BatchResult::Failed, QString() });
+            report(i, BatchResult::Failed, QString());
             continue;
         }
+        m_unfinished = target;
         QString error;
         PdfImageDocument document;
         const bool ok = document.addImagePage(file, &error)
             && document.write(target, m_params.password, &error);
+        m_unfinished.clear();
         if (!ok) {
             QFile::remove(target); // the reserved, still empty name
             logFailure(file, error);
-            emit stateChanged({ i, BatchResult::Failed, QString() });
+            report(i, BatchResult::Failed, QString());
             continue;
         }
-        emit stateChanged({ i, BatchResult::Succeeded, target });
+        report(i, BatchResult::Succeeded, target);
     }
 }
 
@@ -91,7 +111,7 @@ void KImagePdfConverter::runCombined()
         return;
     auto failAll = [this, count]() {
         for (int i = 0; i < count; ++i)
-            emit stateChanged({ i, BatchResult::Failed, QString() });
+            report(i, BatchResult::Failed, QString());
     };
 
     const bool folderOk = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
@@ -108,13 +128,12 @@ void KImagePdfConverter::runCombined()
 
     // Rows are reported after the document is on disk: a page only counts
     // once the whole file has been written.
+    m_unfinished = target;
     PdfImageDocument document;
     QVector<bool> added(count, false);
     for (int i = 0; i < count; ++i) {
-        if (isInterruptionRequested()) {
-            QFile::remove(target);
-            return;
-        }
+        if (isInterruptionRequested())
+            return; // run() removes the reserved name
         QString error;
         added[i] = document.addImagePage(m_params.files.at(i), &error);
         if (!added[i])
@@ -123,6 +142,7 @@ void KImagePdfConverter::runCombined()
 
     QString error;
     const bool written = document.pageCount() > 0 && document.write(target, m_params.password, &error);
+    m_unfinished.clear();
     if (!written) {
         QFile::remove(target);
         if (document.pageCount() > 0)
@@ -132,5 +152,5 @@ void KImagePdfConverter::runCombined()
     }
     // Rows left out still carry the document they are missing from.
     for (int i = 0; i < count; ++i)
-        emit stateChanged({ i, added[i] ? BatchResult::Succeeded : BatchResult::Failed, target });
+        report(i, added[i] ? BatchResult::Succeeded : BatchResult::Failed, target);
 }

@@ -40,6 +40,11 @@ protected:
 private:
     void runSingle();
     void runCombined();
+    // Emits the record and remembers how far the rows have been reported, so
+    // that an unexpected failure can still close every row.
+    void report(int index, int status, const QString &path);
 
     const Params m_params;
+    int m_reported = 0;     // rows 0..m_reported-1 have their final record
+    QString m_unfinished;   // a reserved document name not yet filled in
 };

@@ -27,6 +27,10 @@
 
 namespace {
 
+// Whole files are read to check them; anything bigger is no single image a
+// page should hold (and QByteArray stops at 2 GB).
+constexpr qint64 kMaxImageFileBytes = 1024LL * 1024 * 1024;
+
 QPDFObjectHandle newName(const char *name)
 {
     return QPDFObjectHandle::newName(name);
@@ -182,12 +186,15 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
     QFile file(imagePath);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot open the image: ") + file.errorString());
-    const QByteArray bytes = file.readAll();
-    file.close();
-    if (bytes.isEmpty())
-        return fail(QStringLiteral("the image file is empty or unreadable"));
+    if (file.size() > kMaxImageFileBytes)
+        return fail(QStringLiteral("the image file is too large"));
 
     try {
+        const QByteArray bytes = file.readAll();
+        file.close();
+        if (bytes.isEmpty())
+            return fail(QStringLiteral("the image file is empty or unreadable"));
+
         QPDF &pdf = *m_pdf;
         QPDFObjectHandle image;
         int width = 0;
@@ -249,6 +256,8 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
         return true;
     } catch (const std::exception &e) {
         return fail(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return fail(QStringLiteral("unexpected failure"));
     }
 }
 
@@ -271,7 +280,9 @@ bool PdfImageDocument::write(const QString &target, const QString &password, QSt
     if (temp.isEmpty())
         return fail(QStringLiteral("cannot create a file in the output folder"));
     try {
-        QPDFWriter writer(*m_pdf, QFile::encodeName(temp).constData());
+        // QPDFWriter keeps the name pointer until it writes.
+        const QByteArray nativeTemp = QFile::encodeName(temp);
+        QPDFWriter writer(*m_pdf, nativeTemp.constData());
         writer.setObjectStreamMode(qpdf_o_generate);
         if (!userPassword.isEmpty()) {
             const QByteArray ownerPassword = randomOwnerPassword();
@@ -283,6 +294,9 @@ bool PdfImageDocument::write(const QString &target, const QString &password, QSt
     } catch (const std::exception &e) {
         QFile::remove(temp);
         return fail(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        QFile::remove(temp);
+        return fail(QStringLiteral("unexpected failure"));
     }
     if (!replaceFile(temp, target))
         return fail(QStringLiteral("cannot move the document into place"));

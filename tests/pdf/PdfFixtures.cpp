@@ -81,7 +81,8 @@ bool writePdf(const QString &path, int pageCount, const QString &userPassword, c
             page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, pageContent(k, pageSize)));
             pages.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         }
-        QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+        const QByteArray nativePath = QFile::encodeName(path); // kept until the writer writes
+        QPDFWriter writer(pdf, nativePath.constData());
         if (!userPassword.isEmpty()) {
             const QByteArray user = userPassword.toUtf8();
             writer.setR6EncryptionParameters(user.constData(), "fixture-owner", true, true, true, true,
@@ -99,7 +100,8 @@ bool writeZeroPagePdf(const QString &path)
     try {
         QPDF pdf;
         pdf.emptyPDF();
-        QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+        const QByteArray nativePath = QFile::encodeName(path); // kept until the writer writes
+        QPDFWriter writer(pdf, nativePath.constData());
         writer.write();
         return true;
     } catch (const std::exception &) {
