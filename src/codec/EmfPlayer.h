@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+
+// Plays an Enhanced Metafile onto an image. parse() checks the header and
+// that the record chain is whole (every record inside the file, ending with
+// EMR_EOF); render() draws the records it knows at the picture's natural
+// size (its frame at the reference device's resolution) onto white. Records
+// it does not draw, and records libUEMF finds inconsistent, are skipped.
+// Any thread; one player per file.
+class EmfPlayer
+{
+public:
+    explicit EmfPlayer(const QByteArray &data);
+
+    bool parse();
+    QSize naturalSize() const { return m_size; }
+    // Null when the picture cannot be drawn (not parsed, too costly).
+    QImage render() const;
+
+private:
+    void play(class MetafileCanvas &canvas) const;
+
+    QByteArray m_data;          // the file plus zero padding for libUEMF's checks
+    qint64 m_length = 0;        // bytes of records, up to and including EMR_EOF
+    QSize m_size;
+    QRectF m_frameInDevice;     // the picture frame in reference-device pixels
+    qreal m_pixelsPerMm = 96.0 / 25.4;
+};

@@ -1,0 +1,195 @@
+#include "ImageCompleteness.h"
+
+#include <cstring>
+
+namespace ImageCompleteness {
+
+namespace {
+
+quint16 le16(const uchar *p)
+{
+    return quint16(p[0] | (p[1] << 8));
+}
+
+quint32 le32(const uchar *p)
+{
+    return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
+}
+
+// Walks a BMP RLE4/RLE8 stream to its end-of-bitmap mark.
+bool rleReachesEnd(const uchar *data, qint64 size, bool fourBit)
+{
+    qint64 pos = 0;
+    while (pos + 2 <= size) {
+        const uchar count = data[pos];
+        const uchar value = data[pos + 1];
+        pos += 2;
+        if (count != 0)
+            continue;
+        if (value == 0)         // end of line
+            continue;
+        if (value == 1)         // end of bitmap
+            return true;
+        if (value == 2) {       // delta
+            pos += 2;
+            continue;
+        }
+        // Absolute run of `value` pixels, padded to a 16-bit boundary.
+        qint64 bytes = fourBit ? (value + 1) / 2 : value;
+        bytes += bytes & 1;
+        pos += bytes;
+    }
+    return false;
+}
+
+} // namespace
+
+bool isJpegComplete(const QByteArray &file)
+{
+    const auto *data = reinterpret_cast<const uchar *>(file.constData());
+    const qint64 size = file.size();
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        return false;
+    qint64 pos = 2;
+    for (;;) {
+        // Find the next marker; libjpeg skips stray bytes between segments.
+        while (pos < size && data[pos] != 0xFF)
+            ++pos;
+        while (pos < size && data[pos] == 0xFF)
+            ++pos;
+        if (pos >= size)
+            return false;
+        const uchar marker = data[pos++];
+        if (marker == 0xD9)
+            return true;
+        if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        if (pos + 2 > size)
+            return false;
+        const qint64 length = (data[pos] << 8) | data[pos + 1];
+        if (length < 2 || pos + length > size)
+            return false;
+        pos += length;
+        if (marker != 0xDA)
+            continue;
+        // Entropy-coded data runs until a marker other than a stuffed zero
+        // or a restart marker.
+        for (;;) {
+            const void *ff = memchr(data + pos, 0xFF, size_t(size - pos));
+            if (!ff)
+                return false;
+            pos = static_cast<const uchar *>(ff) - data;
+            if (pos + 1 >= size)
+                return false;
+            const uchar next = data[pos + 1];
+            if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+                pos += 2;
+                continue;
+            }
+            if (next == 0xFF) {
+                ++pos;
+                continue;
+            }
+            break;
+        }
+    }
+}
+
+bool isBmpComplete(const QByteArray &file)
+{
+    const auto *data = reinterpret_cast<const uchar *>(file.constData());
+    const qint64 size = file.size();
+    if (size < 26 || data[0] != 'B' || data[1] != 'M')
+        return false;
+    const qint64 offBits = le32(data + 10);
+    const quint32 headerSize = le32(data + 14);
+    qint64 width, height;
+    int bitCount;
+    quint32 compression = 0;
+    if (headerSize == 12) {
+        width = le16(data + 18);
+        height = le16(data + 20);
+        bitCount = le16(data + 24);
+    } else {
+        if (size < 34)
+            return false;
+        width = qint32(le32(data + 18));
+        height = qint32(le32(data + 22));
+        bitCount = le16(data + 28);
+        compression = le32(data + 30);
+    }
+    if (height < 0)
+        height = -height;
+    // Larger values cannot pass the pixel cap anyway; this keeps the
+    // arithmetic below inside 64 bits.
+    if (width <= 0 || height <= 0 || width > (1 << 28) || height > (1 << 28) || bitCount <= 0
+        || bitCount > 64 || offBits > size)
+        return false;
+    switch (compression) {
+    case 0: // uncompressed
+    case 3: // bit fields
+    case 6: { // alpha bit fields
+        const qint64 stride = ((width * bitCount + 31) / 32) * 4;
+        const qint64 lastRow = (width * bitCount + 7) / 8;
+        return offBits + stride * (height - 1) + lastRow <= size;
+    }
+    case 1:
+        return rleReachesEnd(data + offBits, size - offBits, false);
+    case 2:
+        return rleReachesEnd(data + offBits, size - offBits, true);
+    default:
+        return true;
+    }
+}
+
+bool isIcoComplete(const QByteArray &file)
+{
+    const auto *data = reinterpret_cast<const uchar *>(file.constData());
+    const qint64 size = file.size();
+    if (size < 6)
+        return false;
+    const int count = le16(data + 4);
+    if (count == 0 || 6 + qint64(count) * 16 > size)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const uchar *entry = data + 6 + i * 16;
+        const qint64 bytes = le32(entry + 8);
+        const qint64 offset = le32(entry + 12);
+        if (offset + bytes > size)
+            return false;
+    }
+    return true;
+}
+
+bool isXbmComplete(const QByteArray &file, const QSize &size)
+{
+    if (!size.isValid())
+        return false;
+    const qint64 needed = qint64((size.width() + 7) / 8) * size.height();
+    const int brace = file.indexOf('{');
+    if (brace < 0)
+        return false;
+    qint64 values = 0;
+    const char *p = file.constData() + brace;
+    const char *end = file.constData() + file.size();
+    for (; p + 1 < end && values < needed; ++p) {
+        if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
+            ++values;
+    }
+    return values >= needed;
+}
+
+bool isComplete(const QByteArray &format, const QByteArray &file, const QSize &size)
+{
+    if (format == "jpeg" || format == "jpg")
+        return isJpegComplete(file);
+    if (format == "bmp")
+        return isBmpComplete(file);
+    if (format == "ico" || format == "cur")
+        return isIcoComplete(file);
+    if (format == "xbm")
+        return isXbmComplete(file, size);
+    return true;
+}
+
+} // namespace ImageCompleteness

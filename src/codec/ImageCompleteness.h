@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSize>
+
+// Checks that a file holds all the data its headers announce, for the
+// formats whose toolkit readers fill missing data silently (a truncated JPEG
+// or BMP would otherwise load with a grey or black band and be converted as
+// if it were whole). Pure functions over the file's bytes; any thread.
+namespace ImageCompleteness {
+
+// format is the toolkit reader's format name ("jpeg", "bmp", "ico", "cur",
+// "xbm"); other formats are left to their readers and pass. size is the
+// image size the reader reported (used for XBM).
+bool isComplete(const QByteArray &format, const QByteArray &file, const QSize &size);
+
+bool isJpegComplete(const QByteArray &file);
+bool isBmpComplete(const QByteArray &file);
+bool isIcoComplete(const QByteArray &file);
+bool isXbmComplete(const QByteArray &file, const QSize &size);
+
+} // namespace ImageCompleteness

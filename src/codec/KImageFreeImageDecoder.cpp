@@ -1,0 +1,214 @@
+#include "KImageFreeImageDecoder.h"
+
+#include <memory>
+
+#include <FreeImage.h>
+
+#include <QColorSpace>
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+
+#include "codec/ExifOrientation.h"
+#include "codec/ImageHeaderSize.h"
+#include "codec/ImageLimits.h"
+
+namespace {
+
+struct BitmapDeleter
+{
+    void operator()(FIBITMAP *bitmap) const { FreeImage_Unload(bitmap); }
+};
+using Bitmap = std::unique_ptr<FIBITMAP, BitmapDeleter>;
+
+QMutex &rawMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+bool isAcceptedFormat(FREE_IMAGE_FORMAT fif)
+{
+    switch (fif) {
+    case FIF_TARGA:
+    case FIF_RAW:
+    case FIF_PSD:
+    case FIF_JXR:
+    case FIF_MNG:
+    case FIF_JNG:
+    case FIF_CUT:
+    case FIF_HDR:
+    case FIF_DDS:
+    // Mislabelled files of the formats the program reads anyway.
+    case FIF_BMP:
+    case FIF_ICO:
+    case FIF_JPEG:
+    case FIF_PNG:
+    case FIF_TIFF:
+    case FIF_GIF:
+    case FIF_WEBP:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int loadFlags(FREE_IMAGE_FORMAT fif)
+{
+    if (fif == FIF_RAW)
+        return RAW_DISPLAY;
+    if (fif == FIF_JPEG)
+        return JPEG_EXIFROTATE;
+    return 0;
+}
+
+QSize headerSize(FREE_IMAGE_FORMAT fif, const QByteArray &nativePath)
+{
+    if (FreeImage_FIFSupportsNoPixels(fif)) {
+        Bitmap header(FreeImage_Load(fif, nativePath.constData(), loadFlags(fif) | FIF_LOAD_NOPIXELS));
+        if (!header)
+            return QSize();
+        const unsigned width = FreeImage_GetWidth(header.get());
+        const unsigned height = FreeImage_GetHeight(header.get());
+        if (width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+            return QSize();
+        return QSize(int(width), int(height));
+    }
+    QFile file(QFile::decodeName(nativePath));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
+        return QSize();
+    const QByteArray bytes = file.readAll();
+    switch (fif) {
+    case FIF_GIF:
+        return ImageHeaderSize::gif(bytes);
+    case FIF_MNG:
+        return ImageHeaderSize::mng(bytes);
+    case FIF_DDS:
+        return ImageHeaderSize::dds(bytes);
+    default:
+        return QSize();
+    }
+}
+
+int metadataOrientation(FIBITMAP *bitmap)
+{
+    FITAG *tag = nullptr;
+    if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, bitmap, "Orientation", &tag) || !tag)
+        return 0;
+    if (FreeImage_GetTagType(tag) != FIDT_SHORT || FreeImage_GetTagCount(tag) < 1
+        || !FreeImage_GetTagValue(tag))
+        return 0;
+    const int value = *static_cast<const WORD *>(FreeImage_GetTagValue(tag));
+    return value >= 1 && value <= 8 ? value : 0;
+}
+
+Bitmap toStandard32(FIBITMAP *bitmap)
+{
+    Bitmap standard;
+    FIBITMAP *source = bitmap;
+    const FREE_IMAGE_TYPE type = FreeImage_GetImageType(bitmap);
+    if (type == FIT_RGBF || type == FIT_RGBAF) {
+        // High dynamic range: tone-map rather than clip.
+        Bitmap rgbf(type == FIT_RGBAF ? FreeImage_ConvertToRGBF(bitmap) : nullptr);
+        standard.reset(FreeImage_ToneMapping(rgbf ? rgbf.get() : bitmap, FITMO_DRAGO03, 0, 0));
+        if (!standard)
+            return Bitmap();
+        source = standard.get();
+    } else if (type != FIT_BITMAP && type != FIT_RGB16 && type != FIT_RGBA16) {
+        standard.reset(FreeImage_ConvertToStandardType(bitmap, TRUE));
+        if (!standard)
+            return Bitmap();
+        source = standard.get();
+    }
+    return Bitmap(FreeImage_ConvertTo32Bits(source));
+}
+
+QImage toImage(FIBITMAP *bitmap32)
+{
+    const int width = int(FreeImage_GetWidth(bitmap32));
+    const int height = int(FreeImage_GetHeight(bitmap32));
+    QImage image(width, height, QImage::Format_ARGB32);
+    if (image.isNull())
+        return QImage();
+    // FreeImage stores rows bottom-up, 32-bit pixels as B, G, R, A bytes:
+    // on little-endian machines that is exactly ARGB32.
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "FreeImage pixel layout assumed little-endian");
+    const size_t rowBytes = size_t(width) * 4;
+    for (int y = 0; y < height; ++y)
+        memcpy(image.scanLine(y), FreeImage_GetScanLine(bitmap32, height - 1 - y), rowBytes);
+    image.setDotsPerMeterX(int(FreeImage_GetDotsPerMeterX(bitmap32)));
+    image.setDotsPerMeterY(int(FreeImage_GetDotsPerMeterY(bitmap32)));
+    return image;
+}
+
+QColorSpace colorSpaceOf(FIBITMAP *bitmap)
+{
+    const FIICCPROFILE *profile = FreeImage_GetICCProfile(bitmap);
+    if (!profile || !profile->data || profile->size <= 0 || (profile->flags & FIICC_COLOR_IS_CMYK))
+        return QColorSpace();
+    return QColorSpace::fromIccProfile(
+        QByteArray(static_cast<const char *>(profile->data), int(profile->size)));
+}
+
+} // namespace
+
+KImageFreeImageDecoder::KImageFreeImageDecoder(KImageWrapper *wrapper)
+    : KImageDecoderBase(wrapper)
+{
+}
+
+KImageFreeImageDecoder::~KImageFreeImageDecoder() = default;
+
+bool KImageFreeImageDecoder::decodeFile(const QString &path)
+{
+    m_frames.clear();
+    const QByteArray nativePath = QFile::encodeName(path);
+    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(nativePath.constData(), 0);
+    if (fif == FIF_UNKNOWN)
+        fif = FreeImage_GetFIFFromFilename(nativePath.constData());
+    if (fif == FIF_UNKNOWN || !isAcceptedFormat(fif) || !FreeImage_FIFSupportsReading(fif))
+        return false;
+
+    std::unique_ptr<QMutexLocker> rawLock;
+    if (fif == FIF_RAW)
+        rawLock = std::make_unique<QMutexLocker>(&rawMutex());
+
+    const QSize size = headerSize(fif, nativePath);
+    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+        return false;
+
+    Bitmap bitmap(FreeImage_Load(fif, nativePath.constData(), loadFlags(fif)));
+    rawLock.reset();
+    if (!bitmap || !FreeImage_HasPixels(bitmap.get()))
+        return false;
+    // The plug-in decoded what the header promised; anything else is refused
+    // before it is converted.
+    if (!ImageLimits::sizeAllowed(FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get())))
+        return false;
+
+    if (fif == FIF_RAW && !FreeImage_AdjustBrightness(bitmap.get(), 25.0))
+        return false;
+
+    const Bitmap bitmap32 = toStandard32(bitmap.get());
+    if (!bitmap32)
+        return false;
+    QImage image = toImage(bitmap32.get());
+    if (image.isNull())
+        return false;
+    image.setColorSpace(colorSpaceOf(bitmap.get()));
+    // JPEG is turned by the plug-in (JPEG_EXIFROTATE) and RAW by LibRaw.
+    if (fif == FIF_TIFF || fif == FIF_PNG || fif == FIF_WEBP)
+        image = ExifOrientation::apply(image, metadataOrientation(bitmap.get()));
+    m_frames.append(image);
+    return true;
+}
+
+QImage KImageFreeImageDecoder::frameAt(int index)
+{
+    return index >= 0 && index < m_frames.size() ? m_frames[index] : QImage();
+}
+
+int KImageFreeImageDecoder::frameCount() const
+{
+    return m_frames.size();
+}

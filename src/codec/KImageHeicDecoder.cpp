@@ -1,0 +1,217 @@
+#include "KImageHeicDecoder.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <libheif/heif.h>
+
+#include <QFile>
+
+#include "codec/ImageLimits.h"
+#include "codec/PngEncoder.h"
+
+namespace {
+
+struct ContextDeleter
+{
+    void operator()(heif_context *context) const { heif_context_free(context); }
+};
+struct HandleDeleter
+{
+    void operator()(heif_image_handle *handle) const { heif_image_handle_release(handle); }
+};
+struct ImageDeleter
+{
+    void operator()(heif_image *image) const { heif_image_release(image); }
+};
+struct OptionsDeleter
+{
+    void operator()(heif_decoding_options *options) const { heif_decoding_options_free(options); }
+};
+using Context = std::unique_ptr<heif_context, ContextDeleter>;
+using Handle = std::unique_ptr<heif_image_handle, HandleDeleter>;
+using Image = std::unique_ptr<heif_image, ImageDeleter>;
+using Options = std::unique_ptr<heif_decoding_options, OptionsDeleter>;
+
+bool handleSizeAllowed(const heif_image_handle *handle)
+{
+    return ImageLimits::sizeAllowed(heif_image_handle_get_width(handle),
+                                    heif_image_handle_get_height(handle));
+}
+
+qint64 pictureBytes(const heif_image_handle *handle, int bitDepth)
+{
+    return qint64(heif_image_handle_get_width(handle)) * heif_image_handle_get_height(handle)
+        * (bitDepth > 8 ? 8 : 4);
+}
+
+} // namespace
+
+KImageHeicDecoder::KImageHeicDecoder(KImageWrapper *wrapper)
+    : KImageDecoderBase(wrapper)
+{
+}
+
+KImageHeicDecoder::~KImageHeicDecoder() = default;
+
+bool KImageHeicDecoder::decodeFile(const QString &path)
+{
+    m_frames.clear();
+    const PngEncoder encoder;
+    const QList<QImage> images = decodeHeifFile(path, encoder);
+    bool any = false;
+    for (const QImage &image : images) {
+        m_frames.append(image);
+        any = any || !image.isNull();
+    }
+    // Slots of failed pictures do not make a load: at least one picture
+    // must have come through.
+    if (!any)
+        m_frames.clear();
+    return any;
+}
+
+QImage KImageHeicDecoder::frameAt(int index)
+{
+    return index >= 0 && index < m_frames.size() ? m_frames[index] : QImage();
+}
+
+int KImageHeicDecoder::frameCount() const
+{
+    return m_frames.size();
+}
+
+QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encoder &encoder)
+{
+    QList<QImage> images;
+    const QByteArray nativePath = QFile::encodeName(path);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return images;
+    const QByteArray head = file.read(12);
+    file.close();
+    switch (heif_check_filetype(reinterpret_cast<const uint8_t *>(head.constData()), head.size())) {
+    case heif_filetype_no:
+        fputs("Input file is not an HEIF file\n", stderr);
+        return images;
+    case heif_filetype_yes_unsupported:
+        fputs("Input file is an unsupported HEIF file type\n", stderr);
+        return images;
+    case heif_filetype_yes_supported:
+    case heif_filetype_maybe:
+        break;
+    }
+    if (head.size() < 12) {
+        fputs("Input file is not an HEIF file\n", stderr);
+        return images;
+    }
+
+    Context context(heif_context_alloc());
+    if (!context) {
+        fputs("Could not create HEIF context\n", stderr);
+        return images;
+    }
+    heif_error error = heif_context_read_from_file(context.get(), nativePath.constData(), nullptr);
+    if (error.code != heif_error_Ok) {
+        fprintf(stderr, "Could not read HEIF file: %s\n", error.message);
+        return images;
+    }
+
+    const int count = heif_context_get_number_of_top_level_images(context.get());
+    if (count <= 0) {
+        fputs("File doesn't contain any images\n", stderr);
+        return images;
+    }
+    fprintf(stdout, "File contains %d images\n", count);
+    std::vector<heif_item_id> ids(static_cast<size_t>(count));
+    const int listed = heif_context_get_list_of_top_level_image_IDs(context.get(), ids.data(), count);
+    ids.resize(size_t(qMax(0, listed)));
+
+    qint64 used = 0;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        heif_image_handle *rawHandle = nullptr;
+        error = heif_context_get_image_handle(context.get(), ids[i], &rawHandle);
+        if (error.code != heif_error_Ok) {
+            fprintf(stderr, "Could not read HEIF image %d: %s\n", int(i), error.message);
+            return images;
+        }
+        const Handle handle(rawHandle);
+        const bool hasAlpha = heif_image_handle_has_alpha_channel(handle.get());
+        Options options(heif_decoding_options_alloc());
+        encoder.adjustDecodingOptions(handle.get(), options.get());
+        const int bitDepth = heif_image_handle_get_luma_bits_per_pixel(handle.get());
+        if (bitDepth < 0) {
+            fputs("Input image has undefined bit-depth\n", stderr);
+            return images;
+        }
+        // The size is known from the header; nothing larger is decoded, and
+        // all pictures together stay within the decoder's memory budget.
+        if (!handleSizeAllowed(handle.get())) {
+            fprintf(stderr, "Could not decode HEIF image: %d: image too large\n", int(i));
+            return images;
+        }
+        used += pictureBytes(handle.get(), bitDepth);
+        if (used > ImageLimits::kMaxDecodedBytes) {
+            fputs("Not decoding further images: memory budget reached\n", stderr);
+            return images;
+        }
+
+        heif_image *rawImage = nullptr;
+        error = heif_decode_image(handle.get(), &rawImage, encoder.colourSpaceFor(hasAlpha),
+                                  encoder.chromaFor(hasAlpha, bitDepth), options.get());
+        options.reset();
+        if (error.code != heif_error_Ok) {
+            fprintf(stderr, "Could not decode HEIF image: %d: %s\n", int(i), error.message);
+            return images;
+        }
+        Image image(rawImage);
+        const QImage picture = encoder.toImage(handle.get(), image.get(), QString());
+        if (picture.isNull())
+            fputs("could not write image\n", stderr);
+        else
+            fprintf(stdout, "Written to %s\n", "");
+        images.append(picture);
+        image.reset();
+
+        if (!heif_image_handle_has_depth_image(handle.get()))
+            continue;
+        heif_item_id depthId = 0;
+        if (heif_image_handle_get_list_of_depth_image_IDs(handle.get(), &depthId, 1) < 1) {
+            fputs("Could not read depth channel\n", stderr);
+            return images;
+        }
+        heif_image_handle *rawDepth = nullptr;
+        error = heif_image_handle_get_depth_image_handle(handle.get(), depthId, &rawDepth);
+        if (error.code != heif_error_Ok) {
+            fputs("Could not read depth channel\n", stderr);
+            return images;
+        }
+        const Handle depthHandle(rawDepth);
+        const int depthBits = heif_image_handle_get_luma_bits_per_pixel(depthHandle.get());
+        if (depthBits < 0 || !handleSizeAllowed(depthHandle.get())) {
+            fputs("Could not decode depth image: unsupported size or bit depth\n", stderr);
+            return images;
+        }
+        used += pictureBytes(depthHandle.get(), depthBits);
+        if (used > ImageLimits::kMaxDecodedBytes) {
+            fputs("Not decoding further images: memory budget reached\n", stderr);
+            return images;
+        }
+        heif_image *rawDepthImage = nullptr;
+        error = heif_decode_image(depthHandle.get(), &rawDepthImage, encoder.colourSpaceFor(false),
+                                  encoder.chromaFor(false, depthBits), nullptr);
+        if (error.code != heif_error_Ok) {
+            fprintf(stderr, "Could not decode depth image: %s\n", error.message);
+            return images;
+        }
+        Image depthImage(rawDepthImage);
+        const QImage depthPicture = encoder.toImage(depthHandle.get(), depthImage.get(), QString());
+        if (depthPicture.isNull())
+            fputs("could not write depth image\n", stderr);
+        else
+            images.append(depthPicture);
+    }
+    return images;
+}

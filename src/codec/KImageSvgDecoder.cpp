@@ -1,0 +1,64 @@
+#include "KImageSvgDecoder.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include "codec/ImageLimits.h"
+#include "codec/SvgDocumentCheck.h"
+
+KImageSvgDecoder::KImageSvgDecoder(KImageWrapper *wrapper)
+    : KImageDecoderBase(wrapper)
+{
+}
+
+KImageSvgDecoder::~KImageSvgDecoder() = default;
+
+bool KImageSvgDecoder::decodeFile(const QString &path)
+{
+    m_loaded = false;
+    m_renderSize = QSize();
+    m_renderer.reset();
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
+        return false;
+    const QByteArray raw = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    bool ok = false;
+    const QByteArray document = SvgDocumentCheck::inflateIfCompressed(raw, &ok);
+    if (!ok || !SvgDocumentCheck::isSafe(document))
+        return false;
+
+    auto renderer = std::make_unique<QSvgRenderer>();
+    if (!renderer->load(document) || !renderer->isValid())
+        return false;
+    const QSize size = renderer->viewBox().size();
+    // An empty view box would "load" and then render nothing at all.
+    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+        return false;
+    m_renderer = std::move(renderer);
+    m_renderSize = size;
+    m_loaded = true;
+    return true;
+}
+
+QImage KImageSvgDecoder::frameAt(int index)
+{
+    if (!m_loaded || index != 0)
+        return QImage();
+    QImage image(m_renderSize, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return QImage();
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    m_renderer->render(&painter, QRectF(QPointF(0, 0), QSizeF(m_renderSize)));
+    painter.end();
+    return image;
+}
+
+int KImageSvgDecoder::frameCount() const
+{
+    return m_loaded ? 1 : 0;
+}

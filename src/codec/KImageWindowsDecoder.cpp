@@ -1,0 +1,258 @@
+#include "KImageWindowsDecoder.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include "codec/ExifOrientation.h"
+#include "codec/ImageCompleteness.h"
+#include "codec/ImageLimits.h"
+
+namespace {
+
+// Formats this decoder hands to the toolkit. Content detection could reach
+// any installed plug-in (MNG, ICNS, SVG, TGA...); only the ones this layer
+// means to read through here are accepted.
+bool isAcceptedFormat(const QByteArray &format)
+{
+    static const QByteArray accepted[] = { "bmp", "jpeg", "jpg", "png", "ico", "cur", "tiff",
+                                           "tif", "webp", "xbm", "xpm", "gif", "pbm", "pgm",
+                                           "ppm" };
+    for (const QByteArray &name : accepted)
+        if (format == name)
+            return true;
+    return false;
+}
+
+bool looksLikeTiff(const QByteArray &head)
+{
+    return head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4))
+        || head.startsWith(QByteArray("II+\0", 4)) || head.startsWith(QByteArray("MM\0+", 4));
+}
+
+qint64 frameBytes(const QSize &size)
+{
+    // A fixed overhead per frame keeps files of countless tiny frames bounded.
+    return qint64(size.width()) * size.height() * 4 + 1024;
+}
+
+QImage toFrame(const QImage &image)
+{
+    if (image.isNull() || image.format() == QImage::Format_ARGB32_Premultiplied)
+        return image;
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
+
+KImageWindowsDecoder::KImageWindowsDecoder(KImageWrapper *wrapper)
+    : KImageDecoderBase(wrapper)
+{
+}
+
+KImageWindowsDecoder::~KImageWindowsDecoder() = default;
+
+void KImageWindowsDecoder::clear()
+{
+    m_frames.clear();
+    m_lazyPageMode = false;
+    m_orientation = 0;
+    m_pageReader.reset();
+    m_file.reset();
+}
+
+bool KImageWindowsDecoder::decodeData(const QByteArray &data)
+{
+    clear();
+    return decodeBytes(data, false);
+}
+
+bool KImageWindowsDecoder::decodeFile(const QString &path)
+{
+    clear();
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly))
+        return false;
+    if (looksLikeTiff(file->peek(4))) {
+        // TIFF is read from the file itself: it may be paged lazily, and its
+        // reader needs random access anyway.
+        m_file = std::move(file);
+        m_pageReader = std::make_unique<QImageReader>(m_file.get());
+        const bool ok = decodeReader(m_pageReader.get(), true);
+        if (!m_lazyPageMode) {
+            m_pageReader.reset();
+            m_file.reset();
+        }
+        return ok;
+    }
+    if (file->size() > ImageLimits::kMaxFileBytes)
+        return false;
+    const QByteArray bytes = file->readAll();
+    if (file->error() != QFileDevice::NoError || bytes.size() != file->size())
+        return false;
+    file.reset();
+    return decodeBytes(bytes, false);
+}
+
+bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader reader(&buffer);
+    if (!reader.canRead())
+        return false;
+    const QByteArray format = reader.format();
+    if (!isAcceptedFormat(format))
+        return false;
+    if (!ImageCompleteness::isComplete(format, bytes, reader.size()))
+        return false;
+    // The reader turns JPEG and TIFF upright itself; PNG and WebP carry the
+    // tag in chunks it does not read.
+    if (!reader.supportsOption(QImageIOHandler::ImageTransformation)) {
+        if (format == "png")
+            m_orientation = ExifOrientation::fromPng(bytes);
+        else if (format == "webp")
+            m_orientation = ExifOrientation::fromWebp(bytes);
+    }
+    return decodeReader(&reader, allowLazy);
+}
+
+bool KImageWindowsDecoder::decodeReader(QImageReader *reader, bool allowLazy)
+{
+    reader->setAutoTransform(true);
+    if (!reader->canRead() || !isAcceptedFormat(reader->format()))
+        return false;
+    const bool ok = reader->supportsAnimation() ? decodeAnimation(reader)
+                                                : decodePages(reader, allowLazy);
+    if (!ok)
+        clear();
+    return ok;
+}
+
+bool KImageWindowsDecoder::decodeAnimation(QImageReader *reader)
+{
+    const QSize size = reader->size();
+    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+        return false;
+    qint64 used = 0;
+    while (reader->canRead()) {
+        used += frameBytes(size);
+        // Frames beyond the budget would be lost silently; the load fails
+        // instead, so an animation is never cut short without notice.
+        if (used > ImageLimits::kMaxDecodedBytes)
+            return false;
+        const QImage image = reader->read();
+        if (image.isNull())
+            break;
+        if (!ImageLimits::sizeAllowed(image.width(), image.height()))
+            return false;
+        m_frames.append(toFrame(ExifOrientation::apply(image, m_orientation)));
+        const int count = reader->imageCount();
+        if (count > 0 && reader->currentImageNumber() + 1 >= count)
+            break;
+    }
+    return !m_frames.isEmpty();
+}
+
+QImage KImageWindowsDecoder::readPage(QImageReader *reader, int page)
+{
+    if (reader->currentImageNumber() != page && !reader->jumpToImage(page))
+        return QImage();
+    const QSize size = reader->size();
+    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+        return QImage();
+    const QImage image = reader->read();
+    // A size the header did not announce is not trusted either.
+    if (image.isNull() || qint64(image.width()) * image.height() > qint64(size.width()) * size.height()
+        || !ImageLimits::sizeAllowed(image.width(), image.height()))
+        return QImage();
+    return toFrame(ExifOrientation::apply(image, m_orientation));
+}
+
+bool KImageWindowsDecoder::decodePages(QImageReader *reader, bool allowLazy)
+{
+    const int count = qMax(1, reader->imageCount());
+    const bool tiff = reader->format() == "tiff" || reader->format() == "tif";
+    if (allowLazy && tiff) {
+        m_lazyPageMode = count > kLazyPageThreshold;
+        if (!m_lazyPageMode) {
+            // Few pages, but together too large to keep: page them as well.
+            qint64 total = 0;
+            for (int page = 0; page < count && !m_lazyPageMode; ++page) {
+                if (page > 0 && !reader->jumpToImage(page))
+                    break;
+                const QSize size = reader->size();
+                if (ImageLimits::sizeAllowed(size.width(), size.height()))
+                    total += frameBytes(size);
+                m_lazyPageMode = total > ImageLimits::kMaxDecodedBytes;
+            }
+            if (!reader->jumpToImage(0))
+                return false;
+        }
+    }
+
+    if (m_lazyPageMode) {
+        m_frames.resize(count);
+        bool any = false;
+        for (int page = 0; page < qMin(count, kPageWindow); ++page) {
+            m_frames[page] = readPage(reader, page);
+            any = any || !m_frames[page].isNull();
+        }
+        return any;
+    }
+
+    qint64 used = 0;
+    for (int page = 0; page < count; ++page) {
+        if (page > 0 && !reader->jumpToImage(page))
+            break;
+        const QSize size = reader->size();
+        // A page over the pixel cap is skipped; the others still load.
+        if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+            continue;
+        used += frameBytes(size);
+        if (used > ImageLimits::kMaxDecodedBytes)
+            return false;
+        const QImage frame = readPage(reader, page);
+        if (!frame.isNull())
+            m_frames.append(frame);
+    }
+    return !m_frames.isEmpty();
+}
+
+void KImageWindowsDecoder::ensurePageDecoded(int index)
+{
+    if (!m_lazyPageMode || !m_pageReader || !m_frames[index].isNull())
+        return;
+    m_frames[index] = readPage(m_pageReader.get(), index);
+    const int count = m_frames.size();
+    int below = index - kPageWindow;
+    if (below < 0)
+        below += count;
+    int above = index + kPageWindow;
+    if (above >= count)
+        above -= count;
+    if (below != index)
+        m_frames[below] = QImage();
+    if (above != index)
+        m_frames[above] = QImage();
+}
+
+QImage KImageWindowsDecoder::frameAt(int index)
+{
+    if (index < 0 || index >= m_frames.size())
+        return QImage();
+    ensurePageDecoded(index);
+    return m_frames[index];
+}
+
+int KImageWindowsDecoder::frameCount() const
+{
+    return m_frames.size();
+}
+
+bool KImageWindowsDecoder::isFrameDecoded(int index) const
+{
+    return index >= 0 && index < m_frames.size() && !m_frames[index].isNull();
+}

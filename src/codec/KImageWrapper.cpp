@@ -1,0 +1,146 @@
+#include "KImageWrapper.h"
+
+#include <QFile>
+
+#include "app/FileUtils.h"
+#include "codec/CodecLibraries.h"
+#include "codec/ImageFormats.h"
+#include "codec/KImageDecoderBase.h"
+#include "codec/KImageFreeImageDecoder.h"
+#include "codec/KImageGdiDecoder.h"
+#include "codec/KImageGifDecoder.h"
+#include "codec/KImageHeicDecoder.h"
+#include "codec/KImageSvgDecoder.h"
+#include "codec/KImageWindowsDecoder.h"
+#include "codec/SystemImageEncoder_p.h"
+#include "codec/SystemImageEncoder.h"
+
+namespace {
+
+std::unique_ptr<KImageDecoderBase> decoderFor(int type, KImageWrapper *wrapper)
+{
+    switch (type) {
+    case ImageFormatWmf:
+    case ImageFormatEmf:
+        return std::make_unique<KImageGdiDecoder>(wrapper);
+    case ImageFormatSvg:
+        return std::make_unique<KImageSvgDecoder>(wrapper);
+    case ImageFormatGif:
+        return std::make_unique<KImageGifDecoder>(wrapper);
+    case ImageFormatBmp:
+    case ImageFormatJpeg:
+    case ImageFormatPng:
+    case ImageFormatIco:
+    case ImageFormatTiff:
+    case ImageFormatWebp:
+    case ImageFormatXbm:
+    case ImageFormatXpm:
+        return std::make_unique<KImageWindowsDecoder>(wrapper);
+    case ImageFormatHeif:
+        return std::make_unique<KImageHeicDecoder>(wrapper);
+    default:
+        return std::make_unique<KImageFreeImageDecoder>(wrapper);
+    }
+}
+
+bool isWrittenFormat(int type)
+{
+    return type == ImageFormatBmp || type == ImageFormatJpeg || type == ImageFormatPng
+        || type == ImageFormatTiff || type == ImageFormatWebp;
+}
+
+} // namespace
+
+KImageWrapper::KImageWrapper()
+    : m_format(ImageFormats::global().unknownRecord())
+{
+    initialiseCodecLibraries();
+}
+
+KImageWrapper::~KImageWrapper() = default;
+
+bool KImageWrapper::load(const QString &path)
+{
+    m_path = path;
+    m_state = Loading;
+    m_format = ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path));
+    m_decoder.reset();
+    m_decoder = decoderFor(m_format->type, this);
+    m_state = m_decoder->decodeFile(path) ? Loaded : Failed;
+    return m_state == Loaded;
+}
+
+bool KImageWrapper::loadFromData(const QByteArray &data)
+{
+    m_format = ImageFormats::global().unknownRecord();
+    m_decoder.reset();
+    m_decoder = std::make_unique<KImageWindowsDecoder>(this);
+    m_state = m_decoder->decodeData(data) ? Loaded : Failed;
+    return m_state == Loaded;
+}
+
+int KImageWrapper::frameCount() const
+{
+    if (m_state != Loaded || !m_decoder)
+        return 0;
+    return m_decoder->frameCount();
+}
+
+QImage KImageWrapper::frameAt(int index) const
+{
+    if (m_state != Loaded || !m_decoder)
+        return QImage();
+    return m_decoder->frameAt(index);
+}
+
+int KImageWrapper::gifColorCount() const
+{
+    if (m_format->type != ImageFormatGif || !m_decoder)
+        return 0;
+    const auto *gif = dynamic_cast<const KImageGifDecoder *>(m_decoder.get());
+    return gif ? gif->colorCount() : 0;
+}
+
+bool KImageWrapper::saveFirstFrame(const ImageFormatRecord *format, const QString &outDir,
+                                   const QString &baseName) const
+{
+    if (!format || !isWrittenFormat(format->type) || frameCount() < 1)
+        return false;
+    QImage image = frameAt(0);
+    if (image.isNull())
+        return false;
+    if (format->type == ImageFormatJpeg || format->type == ImageFormatBmp)
+        image = flattenedOntoWhite(image);
+    const QString ext = format->extensions.value(0);
+    // baseName + ".ext" so that the reservation takes baseName whole as the
+    // stem, dots included.
+    const QString path = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext);
+    if (path.isEmpty())
+        return false;
+    if (!writeImageForType(image, format->type, path, false)) {
+        QFile::remove(path);
+        return false;
+    }
+    return true;
+}
+
+QString KImageWrapper::saveFirstFrameAs(const ImageFormatRecord *format, const QString &outDir,
+                                        const QString &baseName) const
+{
+    if (!format || !isWrittenFormat(format->type) || frameCount() < 1)
+        return QString();
+    QImage image = frameAt(0);
+    if (image.isNull())
+        return QString();
+    if (format->type == ImageFormatJpeg || format->type == ImageFormatBmp)
+        image = flattenedOntoWhite(image);
+    const QString ext = format->extensions.value(0);
+    const QString path = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext);
+    if (path.isEmpty())
+        return QString();
+    if (!saveWithSystemEncoder(image, format->type, path)) {
+        QFile::remove(path);
+        return QString();
+    }
+    return path;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class KImageDecoderBase;
+struct ImageFormatRecord;
+
+// Turns one image file (or image bytes) into frames through the one decoder
+// its extension names, and writes the first frame in an output format.
+//
+// One wrapper per file. Create it in the thread that uses it (usually a
+// worker) and use it from that thread only; any number of wrappers may work
+// in parallel. Owned by its creator; it owns its decoder and frames.
+// Failures are reported by results (false, empty path, null image); nothing
+// is printed to the user and no file is ever overwritten.
+class KImageWrapper : public QObject
+{
+    Q_OBJECT
+public:
+    enum LoadState { Idle = 0, Loading = 1, Loaded = 2, Failed = 3 };
+
+    KImageWrapper();
+    ~KImageWrapper() override;
+
+    // Decodes the file with the decoder chosen by its extension (case does
+    // not matter). Replaces any earlier load. True when the state ends at 2.
+    bool load(const QString &path);
+    // Decodes image bytes with content detection (no extension, so no GIF
+    // colour count). Replaces any earlier load.
+    bool loadFromData(const QByteArray &data);
+
+    int loadState() const { return m_state; }
+    QString path() const { return m_path; }
+    // The record chosen by the last load(); the unknown record after
+    // loadFromData() and before any load.
+    const ImageFormatRecord *format() const { return m_format; }
+    // The decoder of the last load, for callers that need facts only one
+    // decoder has (GIF delays, TIFF paging). Null before the first load.
+    KImageDecoderBase *decoder() const { return m_decoder.get(); }
+
+    // 0 and null images unless the last load succeeded.
+    int frameCount() const;
+    QImage frameAt(int index) const;
+
+    // For GIF files: the index of the first opaque black entry of the
+    // global palette (the colours in use), 256 without one; 0 otherwise.
+    int gifColorCount() const;
+
+    // Writes frame 0 as outDir/baseName.ext (or baseName(n).ext when taken),
+    // ext being the format's first extension. baseName is used as it is
+    // (callers strip the source suffix). JPEG and BMP are flattened onto
+    // white; PNG, WEBP and TIFF keep alpha. Only BMP, JPEG, PNG, TIFF and
+    // WEBP are written. The file appears complete or not at all.
+    bool saveFirstFrame(const ImageFormatRecord *format, const QString &outDir,
+                        const QString &baseName) const;
+    // The same, returning the written path (empty on failure).
+    QString saveFirstFrameAs(const ImageFormatRecord *format, const QString &outDir,
+                             const QString &baseName) const;
+
+private:
+    QString m_path;
+    const ImageFormatRecord *m_format;
+    std::unique_ptr<KImageDecoderBase> m_decoder;
+    int m_state = Idle;
+};

@@ -1,0 +1,195 @@
+#include "SvgDocumentCheck.h"
+
+#include <zlib.h>
+
+#include <QBuffer>
+#include <QHash>
+#include <QImageReader>
+#include <QVector>
+#include <QXmlStreamReader>
+
+#include "codec/ImageLimits.h"
+
+namespace SvgDocumentCheck {
+
+namespace {
+
+struct Element
+{
+    int firstChild = -1;
+    int nextSibling = -1;
+    int lastChild = -1;
+    QString useTarget;
+};
+
+// Embedded pictures are decoded by the renderer without any size check.
+bool embeddedPictureAllowed(const QStringRef &href)
+{
+    const int comma = href.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return false;
+    const QStringRef header = href.left(comma);
+    if (!header.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive))
+        return true; // not a picture format the renderer decodes
+    const QByteArray bytes = QByteArray::fromBase64(href.mid(comma + 1).toLatin1());
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    if (!reader.canRead())
+        return true; // the renderer cannot decode it either
+    const QSize size = reader.size();
+    return ImageLimits::sizeAllowed(size.width(), size.height());
+}
+
+class Expansion
+{
+public:
+    explicit Expansion(const QVector<Element> &elements, const QHash<QString, int> &ids)
+        : m_elements(elements)
+        , m_ids(ids)
+        , m_count(elements.size(), -1)
+        , m_active(elements.size(), false)
+    {
+    }
+
+    // Elements drawn for element index, with <use> expanded; -1 on a
+    // reference loop or a chain too deep to render.
+    qint64 count(int index, int depth)
+    {
+        if (depth > 4 * kMaxDepth || m_active[index])
+            return -1;
+        if (m_count[index] >= 0)
+            return m_count[index];
+        m_active[index] = true;
+        qint64 total = 1;
+        const Element &element = m_elements[index];
+        if (!element.useTarget.isEmpty()) {
+            const int target = m_ids.value(element.useTarget, -1);
+            if (target >= 0) {
+                const qint64 used = count(target, depth + 1);
+                if (used < 0)
+                    return -1;
+                total += used;
+            }
+        }
+        for (int child = element.firstChild; child >= 0 && total <= kMaxExpandedElements;
+             child = m_elements[child].nextSibling) {
+            const qint64 sub = count(child, depth + 1);
+            if (sub < 0)
+                return -1;
+            total += sub;
+        }
+        m_active[index] = false;
+        m_count[index] = qMin(total, kMaxExpandedElements + 1);
+        return m_count[index];
+    }
+
+private:
+    const QVector<Element> &m_elements;
+    const QHash<QString, int> &m_ids;
+    QVector<qint64> m_count;
+    QVector<bool> m_active;
+};
+
+} // namespace
+
+bool isSafe(const QByteArray &document)
+{
+    QXmlStreamReader xml(document);
+    QVector<Element> elements;
+    QHash<QString, int> ids;
+    QVector<int> stack;
+    int root = -1;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            if (!stack.isEmpty())
+                stack.removeLast();
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (stack.size() >= kMaxDepth || elements.size() >= kMaxExpandedElements)
+            return false;
+        const int index = elements.size();
+        elements.append(Element());
+        const QXmlStreamAttributes attributes = xml.attributes();
+        QStringRef href = attributes.value(QLatin1String("xlink:href"));
+        if (href.isEmpty())
+            href = attributes.value(QLatin1String("href"));
+        const QStringRef name = xml.name();
+        if (name == QLatin1String("use") && href.startsWith(QLatin1Char('#')))
+            elements[index].useTarget = href.mid(1).toString();
+        if (name == QLatin1String("image") && !href.isEmpty()) {
+            const QStringRef trimmed = href.trimmed();
+            if (!trimmed.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+                return false;
+            if (!embeddedPictureAllowed(trimmed))
+                return false;
+        }
+        const QStringRef id = attributes.value(QLatin1String("id"));
+        if (!id.isEmpty() && !ids.contains(id.toString()))
+            ids.insert(id.toString(), index);
+        if (stack.isEmpty()) {
+            if (root < 0)
+                root = index;
+        } else {
+            Element &parent = elements[stack.last()];
+            if (parent.lastChild >= 0)
+                elements[parent.lastChild].nextSibling = index;
+            else
+                parent.firstChild = index;
+            parent.lastChild = index;
+        }
+        stack.append(index);
+    }
+    if (xml.hasError() || root < 0)
+        return false;
+    Expansion expansion(elements, ids);
+    const qint64 drawn = expansion.count(root, 0);
+    return drawn >= 0 && drawn <= kMaxExpandedElements;
+}
+
+QByteArray inflateIfCompressed(const QByteArray &data, bool *ok)
+{
+    *ok = true;
+    if (data.size() < 2 || uchar(data[0]) != 0x1F || uchar(data[1]) != 0x8B)
+        return data;
+    z_stream stream = {};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
+        *ok = false;
+        return QByteArray();
+    }
+    QByteArray out;
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    char chunk[64 * 1024];
+    int status = Z_OK;
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef *>(chunk);
+        stream.avail_out = sizeof(chunk);
+        status = inflate(&stream, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END)
+            break;
+        const qint64 produced = qint64(sizeof(chunk)) - stream.avail_out;
+        if (out.size() + produced > kMaxInflatedBytes) {
+            status = Z_MEM_ERROR;
+            break;
+        }
+        out.append(chunk, int(produced));
+        if (status == Z_OK && produced == 0 && stream.avail_in == 0) {
+            // Input ended before the stream did: truncated.
+            status = Z_BUF_ERROR;
+            break;
+        }
+    }
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END) {
+        *ok = false;
+        return QByteArray();
+    }
+    return out;
+}
+
+} // namespace SvgDocumentCheck

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+
+// Checks an SVG document before the toolkit's renderer sees it, for the
+// ways a small file can make rendering run away: nesting deeper than the
+// renderer's recursion can take, <use> references that multiply the drawn
+// elements (or loop), embedded pictures over the pixel cap, and <image>
+// references to other files (the renderer would read them from the disk).
+// Pure functions; any thread.
+namespace SvgDocumentCheck {
+
+constexpr int kMaxDepth = 256;
+constexpr qint64 kMaxExpandedElements = 2000000;
+constexpr qint64 kMaxInflatedBytes = qint64(256) << 20;
+
+// Whether the document may be rendered. Malformed XML fails.
+bool isSafe(const QByteArray &document);
+
+// The bytes of a gzip stream (.svgz), or the input unchanged when it is not
+// gzip. *ok is false when the stream is corrupt or inflates beyond
+// kMaxInflatedBytes.
+QByteArray inflateIfCompressed(const QByteArray &data, bool *ok);
+
+} // namespace SvgDocumentCheck

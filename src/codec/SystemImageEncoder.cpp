@@ -1,0 +1,125 @@
+#include "SystemImageEncoder.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPainter>
+
+#include "app/FileUtils.h"
+#include "codec/ImageFormatRecord.h"
+#include "codec/SystemImageEncoder_p.h"
+
+namespace {
+
+struct WriterChoice
+{
+    QByteArray format;
+    int quality = -1;
+};
+
+bool writerFor(int typeId, WriterChoice *choice)
+{
+    switch (typeId) {
+    case ImageFormatBmp:
+        choice->format = "bmp";
+        return true;
+    case ImageFormatJpeg:
+        choice->format = "jpg";
+        choice->quality = 100;
+        return true;
+    case ImageFormatPng:
+        // The PNG writer reads "quality" as the inverse of the zlib level:
+        // 100 would store the pixels uncompressed. PNG is lossless anyway, so
+        // it keeps its default level.
+        choice->format = "png";
+        return true;
+    case ImageFormatTiff:
+        choice->format = "tif";
+        return true;
+    case ImageFormatWebp:
+        // Quality 100 selects the lossless WebP encoder.
+        choice->format = "webp";
+        choice->quality = 100;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isFreeOrPlaceholder(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return info.isFile() && !info.isSymLink() && info.size() == 0;
+}
+
+} // namespace
+
+QImage flattenedOntoWhite(const QImage &image)
+{
+    if (image.isNull())
+        return QImage();
+    QImage flat(image.size(), QImage::Format_RGB32);
+    if (flat.isNull())
+        return QImage();
+    flat.fill(Qt::white);
+    {
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, image);
+    }
+    flat.setColorSpace(image.colorSpace());
+    flat.setDotsPerMeterX(image.dotsPerMeterX());
+    flat.setDotsPerMeterY(image.dotsPerMeterY());
+    return flat;
+}
+
+bool writeImageForType(const QImage &image, int typeId, const QString &path, bool premultiplyTiff)
+{
+    WriterChoice choice;
+    if (image.isNull() || path.isEmpty() || !writerFor(typeId, &choice))
+        return false;
+    if (!isFreeOrPlaceholder(path))
+        return false;
+
+    QImage pixels = image;
+    if (typeId == ImageFormatJpeg)
+        pixels = flattenedOntoWhite(image);
+    else if (typeId == ImageFormatTiff && premultiplyTiff
+             && pixels.format() != QImage::Format_ARGB32_Premultiplied)
+        pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (pixels.isNull())
+        return false;
+
+    const QString temp = siblingTempPath(path);
+    if (temp.isEmpty())
+        return false;
+    bool written = false;
+    {
+        QFile file(temp);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            QImageWriter writer(&file, choice.format);
+            writer.setQuality(choice.quality);
+            written = writer.write(pixels) && file.flush() && file.error() == QFileDevice::NoError;
+            file.close();
+            written = written && file.error() == QFileDevice::NoError;
+        }
+    }
+    if (!written) {
+        QFile::remove(temp);
+        return false;
+    }
+    // A reservation made by another writer in the meantime is not ours to
+    // replace; the check above and the rename leave only that window.
+    if (!isFreeOrPlaceholder(path)) {
+        QFile::remove(temp);
+        return false;
+    }
+    return replaceFile(temp, path);
+}
+
+bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path)
+{
+    return writeImageForType(image, typeId, path, true);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+
+// Plays a Windows Metafile (with or without the placeable header) onto an
+// image. parse() checks the headers and that the record chain is whole,
+// ending with META_EOF; render() draws the records it knows at the
+// picture's natural size onto white: the placeable bounding box at its
+// units per inch, shown at 96 dpi, or else the first window extent in
+// pixels. The picture's window maps onto the whole image. Records it does
+// not draw are skipped (objects still take their table slot). Any thread;
+// one player per file.
+class WmfPlayer
+{
+public:
+    explicit WmfPlayer(const QByteArray &data);
+
+    bool parse();
+    QSize naturalSize() const { return m_size; }
+    QImage render() const;
+
+private:
+    void play(class MetafileCanvas &canvas) const;
+
+    QByteArray m_data;
+    qint64 m_first = 0;         // offset of the first record
+    qint64 m_length = 0;        // end of META_EOF
+    QSize m_size;
+    QRectF m_window;            // initial window (logical units)
+};
