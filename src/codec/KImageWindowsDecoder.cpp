@@ -30,6 +30,15 @@ bool looksLikeTiff(const QByteArray &head)
         || head.startsWith(QByteArray("II+\0", 4)) || head.startsWith(QByteArray("MM\0+", 4));
 }
 
+QByteArray iconFormatOf(const QByteArray &head)
+{
+    if (head == QByteArray("\0\0\1\0", 4))
+        return "ico";
+    if (head == QByteArray("\0\0\2\0", 4))
+        return "cur";
+    return QByteArray();
+}
+
 qint64 frameBytes(const QSize &size)
 {
     // A fixed overhead per frame keeps files of countless tiny frames bounded.
@@ -100,10 +109,13 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))
         return false;
-    QImageReader reader(&buffer);
-    if (!reader.canRead())
+    // The ICO plug-in neither claims its files by content nor names its
+    // format; it is chosen by its magic number.
+    const QByteArray icoFormat = iconFormatOf(bytes.left(4));
+    QImageReader reader(&buffer, icoFormat);
+    if (icoFormat.isEmpty() && !reader.canRead())
         return false;
-    const QByteArray format = reader.format();
+    const QByteArray format = icoFormat.isEmpty() ? reader.format() : icoFormat;
     if (!isAcceptedFormat(format))
         return false;
     if (!ImageCompleteness::isComplete(format, bytes, reader.size()))
@@ -122,7 +134,11 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
 bool KImageWindowsDecoder::decodeReader(QImageReader *reader, bool allowLazy)
 {
     reader->setAutoTransform(true);
-    if (!reader->canRead() || !isAcceptedFormat(reader->format()))
+    const QByteArray format = reader->format().isEmpty() ? iconFormatOf(reader->device()->peek(4))
+                                                         : reader->format();
+    // The ICO plug-in's canRead() turns down files its read() takes.
+    const bool icon = format == "ico" || format == "cur";
+    if ((!icon && !reader->canRead()) || !isAcceptedFormat(format))
         return false;
     const bool ok = reader->supportsAnimation() ? decodeAnimation(reader)
                                                 : decodePages(reader, allowLazy);

@@ -306,6 +306,47 @@ QByteArray pngClaimingSize(quint32 width, quint32 height)
     return png;
 }
 
+QByteArray webpAnimation(const QVector<QImage> &frames, int durationMs)
+{
+    auto put24 = [](QByteArray *out, quint32 v) {
+        out->append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)).append(char((v >> 16) & 0xFF));
+    };
+    const QSize canvas = frames.first().size();
+    QByteArray body("WEBP");
+    body += "VP8X";
+    put32(&body, 10);
+    body.append(char(0x02 | 0x10)); // animation, alpha
+    body.append(QByteArray(3, '\0'));
+    put24(&body, quint32(canvas.width() - 1));
+    put24(&body, quint32(canvas.height() - 1));
+    body += "ANIM";
+    put32(&body, 6);
+    put32(&body, 0);    // background colour
+    put16(&body, 0);    // loop forever
+    for (const QImage &frame : frames) {
+        QByteArray simple;
+        QBuffer buffer(&simple);
+        buffer.open(QIODevice::WriteOnly);
+        frame.save(&buffer, "webp", 100);
+        const QByteArray image = simple.mid(12); // the VP8L chunk
+        QByteArray anmf;
+        put24(&anmf, 0);
+        put24(&anmf, 0);
+        put24(&anmf, quint32(frame.width() - 1));
+        put24(&anmf, quint32(frame.height() - 1));
+        put24(&anmf, quint32(durationMs));
+        anmf.append(char(0x02)); // no blending, no disposal
+        anmf += image;
+        body += "ANMF";
+        put32(&body, quint32(anmf.size()));
+        body += anmf;
+        pad(&body, 2);
+    }
+    QByteArray out("RIFF");
+    put32(&out, quint32(body.size()));
+    return out + body;
+}
+
 // --- GIF ----------------------------------------------------------------
 
 static int writeToBuffer(GifFileType *gif, const GifByteType *data, int length)
@@ -344,9 +385,21 @@ QByteArray gifFile(const QSize &screen, const QVector<QRgb> &globalPalette,
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
         ColorMapObject *local = frame.localPalette.isEmpty() ? nullptr : colorMap(frame.localPalette);
         EGifPutImageDesc(gif, frame.rect.x(), frame.rect.y(), frame.rect.width(),
-                         frame.rect.height(), false, local);
+                         frame.rect.height(), frame.interlaced, local);
+        // Interlaced images take their rows in the four passes' order.
+        QVector<int> order;
+        if (frame.interlaced) {
+            static const int start[4] = { 0, 4, 2, 1 };
+            static const int step[4] = { 8, 8, 4, 2 };
+            for (int pass = 0; pass < 4; ++pass)
+                for (int y = start[pass]; y < frame.rect.height(); y += step[pass])
+                    order.append(y);
+        } else {
+            for (int y = 0; y < frame.rect.height(); ++y)
+                order.append(y);
+        }
         QVector<quint8> row(frame.rect.width());
-        for (int y = 0; y < frame.rect.height(); ++y) {
+        for (int y : order) {
             for (int x = 0; x < frame.rect.width(); ++x)
                 row[x] = frame.indices.value(y * frame.rect.width() + x);
             EGifPutLine(gif, row.data(), frame.rect.width());

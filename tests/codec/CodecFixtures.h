@@ -48,6 +48,8 @@ QByteArray pngWithExif(const QByteArray &png, int orientation);
 QByteArray webpWithExif(const QByteArray &webp, int orientation);
 // A PNG whose header claims width x height (its data is a token).
 QByteArray pngClaimingSize(quint32 width, quint32 height);
+// An animated WebP (VP8X + ANIM + one ANMF per frame, lossless frames).
+QByteArray webpAnimation(const QVector<QImage> &frames, int durationMs = 100);
 
 // --- GIF ----------------------------------------------------------------
 struct GifFrame
@@ -58,6 +60,7 @@ struct GifFrame
     int delayCs = 0;
     int transparent = -1;
     QVector<QRgb> localPalette; // empty: use the global one
+    bool interlaced = false;
 };
 // colours are padded with black to the next power of two.
 QByteArray gifFile(const QSize &screen, const QVector<QRgb> &globalPalette,
