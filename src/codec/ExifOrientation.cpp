@@ -5,6 +5,8 @@
 #include <QColorSpace>
 #include <QTransform>
 
+#include "codec/PngChunks.h"
+
 namespace ExifOrientation {
 
 namespace {
@@ -18,11 +20,6 @@ quint32 read32(const uchar *p, bool bigEndian)
 {
     return bigEndian ? (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | p[3]
                      : (quint32(p[3]) << 24) | (quint32(p[2]) << 16) | (quint32(p[1]) << 8) | p[0];
-}
-
-quint32 readBE32(const uchar *p)
-{
-    return read32(p, true);
 }
 
 quint32 readLE32(const uchar *p)
@@ -100,25 +97,8 @@ int fromExifBlock(const QByteArray &block)
 
 int fromPng(const QByteArray &file)
 {
-    const auto *data = reinterpret_cast<const uchar *>(file.constData());
-    const qint64 size = file.size();
-    static const uchar signature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
-    if (size < 8 || memcmp(data, signature, 8) != 0)
-        return 0;
-    qint64 pos = 8;
-    while (pos + 8 <= size) {
-        const qint64 length = readBE32(data + pos);
-        const uchar *type = data + pos + 4;
-        const qint64 body = pos + 8;
-        if (length > size - body)
-            return 0;
-        if (memcmp(type, "eXIf", 4) == 0)
-            return fromExifBlock(file.mid(int(body), int(length)));
-        if (memcmp(type, "IEND", 4) == 0)
-            return 0;
-        pos = body + length + 4;
-    }
-    return 0;
+    const QByteArray exif = PngChunks::find(file, "eXIf");
+    return exif.isEmpty() ? 0 : fromExifBlock(exif);
 }
 
 int fromWebp(const QByteArray &file)

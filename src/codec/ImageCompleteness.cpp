@@ -16,6 +16,16 @@ quint32 le32(const uchar *p)
     return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
 }
 
+quint16 be16(const uchar *p)
+{
+    return quint16((p[0] << 8) | p[1]);
+}
+
+quint32 be32(const uchar *p)
+{
+    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+}
+
 // Walks a BMP RLE4/RLE8 stream to its end-of-bitmap mark.
 bool rleReachesEnd(const uchar *data, qint64 size, bool fourBit)
 {
@@ -177,6 +187,118 @@ bool isXbmComplete(const QByteArray &file, const QSize &size)
             ++values;
     }
     return values >= needed;
+}
+
+bool isTgaComplete(const QByteArray &file)
+{
+    const auto *data = reinterpret_cast<const uchar *>(file.constData());
+    const qint64 size = file.size();
+    if (size < 18)
+        return false;
+    const int idLength = data[0];
+    const int mapType = data[1];
+    const int type = data[2];
+    const qint64 mapLength = le16(data + 5);
+    const int mapBits = data[7];
+    const qint64 width = le16(data + 12);
+    const qint64 height = le16(data + 14);
+    const int bits = data[16];
+    if (width == 0 || height == 0 || bits == 0 || bits > 32)
+        return false;
+    qint64 pos = 18 + idLength + (mapType ? mapLength * ((mapBits + 7) / 8) : 0);
+    const qint64 pixelBytes = (bits + 7) / 8;
+    const qint64 pixels = width * height;
+    if (type >= 1 && type <= 3)
+        return pos + pixels * pixelBytes <= size;
+    if (type < 9 || type > 11)
+        return true; // not a type FreeImage decodes
+    // Run-length packets until every pixel is covered.
+    qint64 covered = 0;
+    while (covered < pixels) {
+        if (pos >= size)
+            return false;
+        const uchar header = data[pos++];
+        const qint64 count = (header & 0x7F) + 1;
+        pos += (header & 0x80) ? pixelBytes : count * pixelBytes;
+        covered += count;
+    }
+    return pos <= size;
+}
+
+bool isPsdComplete(const QByteArray &file)
+{
+    const auto *data = reinterpret_cast<const uchar *>(file.constData());
+    const qint64 size = file.size();
+    if (size < 26 || memcmp(data, "8BPS", 4) != 0)
+        return false;
+    const int version = be16(data + 4);
+    if (version != 1 && version != 2)
+        return false;
+    const qint64 channels = be16(data + 12);
+    const qint64 height = be32(data + 14);
+    const qint64 width = be32(data + 18);
+    const qint64 depth = be16(data + 22);
+    if (channels == 0 || channels > 56 || width == 0 || height == 0 || width > (1 << 30)
+        || height > (1 << 30) || depth == 0 || depth > 32)
+        return false;
+    qint64 pos = 26;
+    // Colour mode data, image resources: 4-byte lengths; layer and mask
+    // information: 4 bytes (PSD) or 8 (PSB).
+    for (int section = 0; section < 3; ++section) {
+        const bool wide = section == 2 && version == 2;
+        if (pos + (wide ? 8 : 4) > size)
+            return false;
+        const qint64 length = wide ? (qint64(be32(data + pos)) << 32) | be32(data + pos + 4)
+                                   : qint64(be32(data + pos));
+        pos += (wide ? 8 : 4);
+        if (length < 0 || length > size - pos)
+            return false;
+        pos += length;
+    }
+    if (pos + 2 > size)
+        return false;
+    const int compression = be16(data + pos);
+    pos += 2;
+    const qint64 rows = channels * height;
+    if (compression == 0) {
+        const qint64 rowBytes = (width * depth + 7) / 8;
+        return pos + rows * rowBytes <= size;
+    }
+    if (compression != 1)
+        return true;
+    const qint64 countBytes = version == 2 ? 4 : 2;
+    if (rows > (size - pos) / countBytes)
+        return false;
+    qint64 total = 0;
+    for (qint64 i = 0; i < rows; ++i)
+        total += countBytes == 4 ? be32(data + pos + i * 4) : be16(data + pos + i * 2);
+    pos += rows * countBytes;
+    return total <= size - pos;
+}
+
+bool isDdsComplete(const QByteArray &file)
+{
+    const auto *data = reinterpret_cast<const uchar *>(file.constData());
+    const qint64 size = file.size();
+    if (size < 128 || memcmp(data, "DDS ", 4) != 0)
+        return false;
+    const qint64 height = le32(data + 12);
+    const qint64 width = le32(data + 16);
+    const quint32 formatFlags = le32(data + 80);
+    const quint32 fourCC = le32(data + 84);
+    const qint64 bits = le32(data + 88);
+    if (width == 0 || height == 0 || width > (1 << 30) || height > (1 << 30))
+        return false;
+    qint64 bytes;
+    if (formatFlags & 0x4) { // compressed blocks of 4 x 4 pixels
+        const qint64 blocks = ((width + 3) / 4) * ((height + 3) / 4);
+        bytes = blocks * (fourCC == 0x31545844 /* DXT1 */ ? 8 : 16);
+    } else {
+        if (bits == 0 || bits > 128)
+            return false;
+        bytes = width * height * ((bits + 7) / 8);
+    }
+    return 128 + bytes <= size;
 }
 
 bool isComplete(const QByteArray &format, const QByteArray &file, const QSize &size)

@@ -4,7 +4,8 @@
 #include <QSize>
 
 // Checks that a file holds all the data its headers announce, for the
-// formats whose toolkit readers fill missing data silently (a truncated JPEG
+// formats whose readers (the toolkit's or FreeImage's) fill missing data
+// silently (a truncated JPEG
 // or BMP would otherwise load with a grey or black band and be converted as
 // if it were whole). Pure functions over the file's bytes; any thread.
 namespace ImageCompleteness {
@@ -18,5 +19,9 @@ bool isJpegComplete(const QByteArray &file);
 bool isBmpComplete(const QByteArray &file);
 bool isIcoComplete(const QByteArray &file);
 bool isXbmComplete(const QByteArray &file, const QSize &size);
+// Formats FreeImage loads with zeros in place of missing data.
+bool isTgaComplete(const QByteArray &file);
+bool isPsdComplete(const QByteArray &file);
+bool isDdsComplete(const QByteArray &file);
 
 } // namespace ImageCompleteness

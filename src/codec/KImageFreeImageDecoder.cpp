@@ -10,8 +10,10 @@
 #include <QMutexLocker>
 
 #include "codec/ExifOrientation.h"
+#include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
+#include "codec/PngChunks.h"
 
 namespace {
 
@@ -90,16 +92,43 @@ QSize headerSize(FREE_IMAGE_FORMAT fif, const QByteArray &nativePath)
     }
 }
 
-int metadataOrientation(FIBITMAP *bitmap)
+// FreeImage leaves zeros where these formats' data is missing; their
+// structure is checked first.
+bool isComplete(FREE_IMAGE_FORMAT fif, const QByteArray &bytes)
 {
-    FITAG *tag = nullptr;
-    if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, bitmap, "Orientation", &tag) || !tag)
+    switch (fif) {
+    case FIF_TARGA:
+        return ImageCompleteness::isTgaComplete(bytes);
+    case FIF_PSD:
+        return ImageCompleteness::isPsdComplete(bytes);
+    case FIF_DDS:
+        return ImageCompleteness::isDdsComplete(bytes);
+    case FIF_BMP:
+        return ImageCompleteness::isBmpComplete(bytes);
+    case FIF_JPEG:
+        return ImageCompleteness::isJpegComplete(bytes);
+    case FIF_ICO:
+        return ImageCompleteness::isIcoComplete(bytes);
+    default:
+        return true;
+    }
+}
+
+// FreeImage's metadata readers do not deliver the orientation here (its
+// TIFF tag reading fails against this libtiff), so the tag is read from
+// the file.
+int orientationOf(FREE_IMAGE_FORMAT fif, const QByteArray &bytes)
+{
+    switch (fif) {
+    case FIF_TIFF:
+        return ExifOrientation::fromExifBlock(bytes);
+    case FIF_PNG:
+        return ExifOrientation::fromPng(bytes);
+    case FIF_WEBP:
+        return ExifOrientation::fromWebp(bytes);
+    default:
         return 0;
-    if (FreeImage_GetTagType(tag) != FIDT_SHORT || FreeImage_GetTagCount(tag) < 1
-        || !FreeImage_GetTagValue(tag))
-        return 0;
-    const int value = *static_cast<const WORD *>(FreeImage_GetTagValue(tag));
-    return value >= 1 && value <= 8 ? value : 0;
+    }
 }
 
 Bitmap toStandard32(FIBITMAP *bitmap)
@@ -141,13 +170,37 @@ QImage toImage(FIBITMAP *bitmap32)
     return image;
 }
 
-QColorSpace colorSpaceOf(FIBITMAP *bitmap)
+QColorSpace colorSpaceOf(FIBITMAP *bitmap, FREE_IMAGE_FORMAT fif, const QByteArray &bytes)
 {
     const FIICCPROFILE *profile = FreeImage_GetICCProfile(bitmap);
-    if (!profile || !profile->data || profile->size <= 0 || (profile->flags & FIICC_COLOR_IS_CMYK))
-        return QColorSpace();
-    return QColorSpace::fromIccProfile(
-        QByteArray(static_cast<const char *>(profile->data), int(profile->size)));
+    if (profile && profile->data && profile->size > 0) {
+        if (profile->flags & FIICC_COLOR_IS_CMYK)
+            return QColorSpace();
+        return QColorSpace::fromIccProfile(
+            QByteArray(static_cast<const char *>(profile->data), int(profile->size)));
+    }
+    // FreeImage's PNG reader drops iCCP chunks.
+    if (fif == FIF_PNG)
+        return QColorSpace::fromIccProfile(PngChunks::iccProfile(bytes));
+    return QColorSpace();
+}
+
+bool needsBytes(FREE_IMAGE_FORMAT fif)
+{
+    switch (fif) {
+    case FIF_TARGA:
+    case FIF_PSD:
+    case FIF_DDS:
+    case FIF_BMP:
+    case FIF_JPEG:
+    case FIF_ICO:
+    case FIF_TIFF:
+    case FIF_PNG:
+    case FIF_WEBP:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -177,6 +230,19 @@ bool KImageFreeImageDecoder::decodeFile(const QString &path)
     if (!ImageLimits::sizeAllowed(size.width(), size.height()))
         return false;
 
+    QByteArray bytes;
+    if (needsBytes(fif)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        // Larger files are left to FreeImage unchecked rather than read twice.
+        if (file.size() <= ImageLimits::kMaxFileBytes) {
+            bytes = file.readAll();
+            if (file.error() != QFileDevice::NoError || !isComplete(fif, bytes))
+                return false;
+        }
+    }
+
     Bitmap bitmap(FreeImage_Load(fif, nativePath.constData(), loadFlags(fif)));
     rawLock.reset();
     if (!bitmap || !FreeImage_HasPixels(bitmap.get()))
@@ -195,10 +261,9 @@ bool KImageFreeImageDecoder::decodeFile(const QString &path)
     QImage image = toImage(bitmap32.get());
     if (image.isNull())
         return false;
-    image.setColorSpace(colorSpaceOf(bitmap.get()));
+    image.setColorSpace(colorSpaceOf(bitmap.get(), fif, bytes));
     // JPEG is turned by the plug-in (JPEG_EXIFROTATE) and RAW by LibRaw.
-    if (fif == FIF_TIFF || fif == FIF_PNG || fif == FIF_WEBP)
-        image = ExifOrientation::apply(image, metadataOrientation(bitmap.get()));
+    image = ExifOrientation::apply(image, orientationOf(fif, bytes));
     m_frames.append(image);
     return true;
 }

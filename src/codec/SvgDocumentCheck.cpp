@@ -1,7 +1,5 @@
 #include "SvgDocumentCheck.h"
 
-#include <zlib.h>
-
 #include <QBuffer>
 #include <QHash>
 #include <QImageReader>
@@ -9,6 +7,7 @@
 #include <QXmlStreamReader>
 
 #include "codec/ImageLimits.h"
+#include "codec/ZlibStream.h"
 
 namespace SvgDocumentCheck {
 
@@ -156,40 +155,7 @@ QByteArray inflateIfCompressed(const QByteArray &data, bool *ok)
     *ok = true;
     if (data.size() < 2 || uchar(data[0]) != 0x1F || uchar(data[1]) != 0x8B)
         return data;
-    z_stream stream = {};
-    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
-        *ok = false;
-        return QByteArray();
-    }
-    QByteArray out;
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-    stream.avail_in = uInt(data.size());
-    char chunk[64 * 1024];
-    int status = Z_OK;
-    while (status == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef *>(chunk);
-        stream.avail_out = sizeof(chunk);
-        status = inflate(&stream, Z_NO_FLUSH);
-        if (status != Z_OK && status != Z_STREAM_END)
-            break;
-        const qint64 produced = qint64(sizeof(chunk)) - stream.avail_out;
-        if (out.size() + produced > kMaxInflatedBytes) {
-            status = Z_MEM_ERROR;
-            break;
-        }
-        out.append(chunk, int(produced));
-        if (status == Z_OK && produced == 0 && stream.avail_in == 0) {
-            // Input ended before the stream did: truncated.
-            status = Z_BUF_ERROR;
-            break;
-        }
-    }
-    inflateEnd(&stream);
-    if (status != Z_STREAM_END) {
-        *ok = false;
-        return QByteArray();
-    }
-    return out;
+    return ZlibStream::inflate(data, true, kMaxInflatedBytes, ok);
 }
 
 } // namespace SvgDocumentCheck

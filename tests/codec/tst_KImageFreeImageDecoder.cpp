@@ -1,0 +1,420 @@
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <FreeImage.h>
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <zlib.h>
+
+#include "CodecFixtures.h"
+#include "TestUtils.h"
+#include "codec/KImageFreeImageDecoder.h"
+#include "codec/KImageWrapper.h"
+
+using namespace CodecFixtures;
+
+namespace {
+
+QByteArray encoded(const QImage &image, const char *format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+// A file written by FreeImage itself from a toolkit image.
+QByteArray freeImageFile(const QImage &image, FREE_IMAGE_FORMAT fif, int flags = 0)
+{
+    QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    FIBITMAP *bitmap = FreeImage_ConvertFromRawBits(argb.bits(), argb.width(), argb.height(),
+                                                    argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00,
+                                                    0x000000FF, TRUE);
+    FIMEMORY *memory = FreeImage_OpenMemory();
+    QByteArray out;
+    if (FreeImage_SaveToMemory(fif, bitmap, memory, flags)) {
+        BYTE *data = nullptr;
+        DWORD size = 0;
+        FreeImage_AcquireMemory(memory, &data, &size);
+        out = QByteArray(reinterpret_cast<const char *>(data), int(size));
+    }
+    FreeImage_CloseMemory(memory);
+    FreeImage_Unload(bitmap);
+    return out;
+}
+
+QByteArray hdrFile()
+{
+    // Left half at 0.25, right half at 4.0 (beyond display white).
+    FIBITMAP *bitmap = FreeImage_AllocateT(FIT_RGBF, 16, 8);
+    for (unsigned y = 0; y < 8; ++y) {
+        auto *row = reinterpret_cast<FIRGBF *>(FreeImage_GetScanLine(bitmap, y));
+        for (unsigned x = 0; x < 16; ++x) {
+            const float v = x < 8 ? 0.25f : 4.0f;
+            row[x] = FIRGBF { v, v, v };
+        }
+    }
+    FIMEMORY *memory = FreeImage_OpenMemory();
+    FreeImage_SaveToMemory(FIF_HDR, bitmap, memory, 0);
+    BYTE *data = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(memory, &data, &size);
+    const QByteArray out(reinterpret_cast<const char *>(data), int(size));
+    FreeImage_CloseMemory(memory);
+    FreeImage_Unload(bitmap);
+    return out;
+}
+
+QByteArray tiff16()
+{
+    QByteArray pixels;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            for (quint16 v : { quint16(65535), quint16(32768), quint16(0) }) {
+                char b[2];
+                qToLittleEndian(v, b);
+                pixels.append(b, 2);
+            }
+    return tiffFromPages({ { longEntry(256, { 4 }), longEntry(257, { 4 }),
+                             shortEntry(258, { 16, 16, 16 }), shortEntry(259, { 1 }),
+                             shortEntry(262, { 2 }), shortEntry(277, { 3 }), longEntry(278, { 4 }),
+                             shortEntry(284, { 1 }) } },
+                         { pixels });
+}
+
+QByteArray ddsFile(quint32 width, quint32 height, bool withPixels)
+{
+    QByteArray dds("DDS ");
+    auto put = [&dds](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        dds.append(b, 4);
+    };
+    put(124);
+    put(0x1 | 0x2 | 0x4 | 0x1000 | 0x8);    // caps, height, width, pixel format, pitch
+    put(height);
+    put(width);
+    put(width * 4);
+    put(0);
+    put(0);
+    for (int i = 0; i < 11; ++i)
+        put(0);
+    put(32);
+    put(0x40 | 0x1);                        // RGB with alpha
+    put(0);
+    put(32);
+    put(0x00FF0000);
+    put(0x0000FF00);
+    put(0x000000FF);
+    put(0xFF000000);
+    put(0x1000);
+    put(0);
+    put(0);
+    put(0);
+    put(0);
+    if (withPixels)
+        for (quint32 i = 0; i < width * height; ++i)
+            put(0xFF0000FF);                // opaque blue
+    return dds;
+}
+
+QByteArray mngFile(const QVector<QImage> &frames)
+{
+    QByteArray mng("\x8aMNG\r\n\x1a\n", 8);
+    auto chunk = [&mng](const char *type, const QByteArray &data) {
+        char len[4];
+        qToBigEndian(quint32(data.size()), len);
+        mng.append(len, 4);
+        const QByteArray body = QByteArray(type, 4) + data;
+        mng += body;
+        char crc[4];
+        qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()),
+                                   uInt(body.size()))),
+                     crc);
+        mng.append(crc, 4);
+    };
+    QByteArray header(28, '\0');
+    qToBigEndian(quint32(frames.first().width()), header.data());
+    qToBigEndian(quint32(frames.first().height()), header.data() + 4);
+    qToBigEndian(quint32(1000), header.data() + 8);
+    chunk("MHDR", header);
+    for (const QImage &frame : frames) {
+        const QByteArray png = encoded(frame, "png");
+        mng += png.mid(8); // the PNG's chunks, IHDR to IEND
+    }
+    chunk("MEND", QByteArray());
+    return mng;
+}
+
+qreal meanLuma(const QImage &image)
+{
+    qreal sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += qGray(image.pixel(x, y));
+    return sum / (image.width() * image.height());
+}
+
+} // namespace
+
+class tst_KImageFreeImageDecoder : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void formats_data();
+    void formats();
+    void rawIsDevelopedAndBrightened();
+    void rawIsTurnedOnce();
+    void deepPicturesReducedTo8Bits();
+    void orientationApplied_data();
+    void orientationApplied();
+    void colourProfileKept_data();
+    void colourProfileKept();
+    void refused_data();
+    void refused();
+    void tiffWarningsAreSilent();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        return TestUtils::writeFile(m_dir->path(), name, bytes);
+    }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_KImageFreeImageDecoder::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void tst_KImageFreeImageDecoder::formats_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRgb>("topLeft");
+    const QImage quad = TestUtils::quadrantImage(24, 16, QImage::Format_ARGB32);
+    QTest::newRow("TGA") << "a.tga" << freeImageFile(quad, FIF_TARGA) << QSize(24, 16) << qRgb(255, 0, 0);
+    QTest::newRow("RLE TGA") << "a2.tga" << freeImageFile(quad, FIF_TARGA, TARGA_SAVE_RLE)
+                             << QSize(24, 16) << qRgb(255, 0, 0);
+    QTest::newRow("PSD") << "a3.psd" << freeImageFile(quad, FIF_PSD) << QSize(24, 16)
+                         << qRgb(255, 0, 0);
+    QTest::newRow("PNG named .tga") << "b.tga" << encoded(quad, "png") << QSize(24, 16) << qRgb(255, 0, 0);
+    QTest::newRow("JPEG named .psd") << "c.psd" << encoded(quad, "jpg", 100) << QSize(24, 16)
+                                     << qRgb(254, 0, 0);
+    QTest::newRow("DDS") << "d.dds" << ddsFile(4, 4, true) << QSize(4, 4) << qRgb(0, 0, 255);
+    QImage second(24, 16, QImage::Format_RGB32);
+    second.fill(Qt::green);
+    QTest::newRow("MNG gives its first picture") << "e.mng" << mngFile({ quad, second })
+                                                 << QSize(24, 16) << qRgb(255, 0, 0);
+    QTest::newRow("HDR") << "f.hdr" << hdrFile() << QSize(16, 8) << QRgb(0);
+    QTest::newRow("unknown extension") << "g.unknown" << encoded(quad, "bmp") << QSize(24, 16)
+                                       << qRgb(255, 0, 0);
+}
+
+void tst_KImageFreeImageDecoder::formats()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QFETCH(QRgb, topLeft);
+    QVERIFY(!bytes.isEmpty());
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(write(fileName, bytes)));
+    QVERIFY(dynamic_cast<KImageFreeImageDecoder *>(wrapper.decoder()));
+    QCOMPARE(wrapper.frameCount(), 1);
+    const QImage frame = wrapper.frameAt(0);
+    QCOMPARE(frame.format(), QImage::Format_ARGB32);
+    QCOMPARE(frame.size(), size);
+    if (topLeft)
+        QVERIFY2(TestUtils::colourNear(frame.pixel(1, 1), topLeft, 3),
+                 qPrintable(QColor(frame.pixel(1, 1)).name()));
+    QVERIFY(wrapper.frameAt(1).isNull());
+}
+
+void tst_KImageFreeImageDecoder::rawIsDevelopedAndBrightened()
+{
+    const QString path = write("shot.dng", dngFile(64, 48));
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(path));
+    const QImage frame = wrapper.frameAt(0);
+    QCOMPARE(frame.size(), QSize(64, 48));
+    QCOMPARE(frame.format(), QImage::Format_ARGB32);
+    // The camera-neutral development, straight from FreeImage, for comparison.
+    FIBITMAP *neutral = FreeImage_Load(FIF_RAW, QFile::encodeName(path).constData(), RAW_DISPLAY);
+    QVERIFY(neutral);
+    FIBITMAP *neutral32 = FreeImage_ConvertTo32Bits(neutral);
+    QImage reference(64, 48, QImage::Format_ARGB32);
+    for (int y = 0; y < 48; ++y)
+        memcpy(reference.scanLine(y), FreeImage_GetScanLine(neutral32, 47 - y), 64 * 4);
+    FreeImage_Unload(neutral32);
+    FreeImage_Unload(neutral);
+    QVERIFY2(meanLuma(frame) > meanLuma(reference) + 10,
+             qPrintable(QStringLiteral("%1 vs %2").arg(meanLuma(frame)).arg(meanLuma(reference))));
+    // The bright quarter stays top-left.
+    QVERIFY(qGray(frame.pixel(8, 8)) > qGray(frame.pixel(56, 40)) + 30);
+}
+
+void tst_KImageFreeImageDecoder::rawIsTurnedOnce()
+{
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(write("turned.dng", dngFile(64, 48, 6))));
+    const QImage frame = wrapper.frameAt(0);
+    QCOMPARE(frame.size(), QSize(48, 64));
+    // Turned a quarter clockwise: the bright quarter is now top-right.
+    QVERIFY(qGray(frame.pixel(40, 8)) > qGray(frame.pixel(8, 8)) + 30);
+    QVERIFY(qGray(frame.pixel(40, 8)) > qGray(frame.pixel(40, 56)) + 30);
+}
+
+void tst_KImageFreeImageDecoder::deepPicturesReducedTo8Bits()
+{
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(write("deep.xyz", tiff16())));
+    const QImage frame = wrapper.frameAt(0);
+    QCOMPARE(frame.format(), QImage::Format_ARGB32);
+    QVERIFY(TestUtils::colourNear(frame.pixel(1, 1), qRgb(255, 128, 0), 1));
+
+    KImageWrapper hdr;
+    QVERIFY(hdr.load(write("float.hdr", hdrFile())));
+    const QImage tone = hdr.frameAt(0);
+    QCOMPARE(tone.format(), QImage::Format_ARGB32);
+    QVERIFY(qGray(tone.pixel(12, 4)) > qGray(tone.pixel(3, 4)));
+    QCOMPARE(qAlpha(tone.pixel(3, 4)), 255);
+}
+
+void tst_KImageFreeImageDecoder::orientationApplied_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("format");
+    QTest::newRow("JPEG with EXIF named .psd") << "a.psd" << 0;
+    QTest::newRow("TIFF with Orientation named .xyz") << "b.xyz" << 1;
+}
+
+void tst_KImageFreeImageDecoder::orientationApplied()
+{
+    QFETCH(QString, fileName);
+    QFETCH(int, format);
+    const QImage upright = TestUtils::quadrantImage(64, 48);
+    const QImage stored = upright.transformed(QTransform().rotate(270)); // orientation 6
+    const QByteArray bytes = format == 0 ? jpegWithExif(encoded(stored, "jpg", 95), 6)
+                                         : tiffFile({ stored }, 6);
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(write(fileName, bytes)));
+    const QImage frame = wrapper.frameAt(0);
+    QCOMPARE(frame.size(), QSize(64, 48));
+    const QVector<QRgb> got = quadrantSamples(frame);
+    const QVector<QRgb> want = quadrantSamples(upright);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(TestUtils::colourNear(got[i], want[i], 24));
+}
+
+void tst_KImageFreeImageDecoder::colourProfileKept_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("JPEG named .psd (FreeImage reads the profile)") << "jpg";
+    QTest::newRow("PNG named .tga (FreeImage drops it; read from the file)") << "png";
+}
+
+void tst_KImageFreeImageDecoder::colourProfileKept()
+{
+    QFETCH(QString, format);
+    QImage image = TestUtils::quadrantImage(16, 16);
+    image.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(write("profiled.tga", encoded(image, format.toLatin1().constData(), 95))));
+    QVERIFY(dynamic_cast<KImageFreeImageDecoder *>(wrapper.decoder()));
+    QCOMPARE(wrapper.frameAt(0).colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
+}
+
+void tst_KImageFreeImageDecoder::refused_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("bytes");
+    const QImage quad = TestUtils::quadrantImage(8, 8);
+    QTest::newRow("unknown content, unknown name") << "a.xyz" << QByteArray(300, '\x5a');
+    QTest::newRow("corrupt TGA") << "b.tga" << QByteArray("\0\0\2\0\0\0\0\0\0\0\0\0", 12);
+    QTest::newRow("empty file") << "c.psd" << QByteArray();
+    // FreeImage could read PPM, but the program offers no such format.
+    QTest::newRow("format outside the program's list") << "d.xyz" << freeImageFile(quad, FIF_PPM);
+    QByteArray tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = char(0xFF);
+    tga[13] = char(0xFF);
+    tga[14] = char(0xFF);
+    tga[15] = char(0xFF);
+    tga[16] = 24;
+    QTest::newRow("TGA header over the pixel cap") << "e.tga" << tga + QByteArray(64, '\0');
+    QTest::newRow("DDS header over the pixel cap") << "f.dds" << ddsFile(16385, 12800, false);
+    QTest::newRow("truncated DDS") << "g.dds" << ddsFile(64, 64, true).left(300);
+    QTest::newRow("truncated DNG") << "h.dng" << dngFile(64, 48).left(2000);
+    QTest::newRow("PNG over the pixel cap named .tga") << "i.tga" << pngClaimingSize(16385, 12800);
+    // FreeImage itself would fill the missing rows with zeros.
+    const QImage big = TestUtils::quadrantImage(200, 100, QImage::Format_ARGB32);
+    const QByteArray plainTga = freeImageFile(big, FIF_TARGA);
+    const QByteArray rle = freeImageFile(big, FIF_TARGA, TARGA_SAVE_RLE);
+    const QByteArray psd = freeImageFile(big, FIF_PSD);
+    QTest::newRow("truncated TGA") << "j.tga" << plainTga.left(plainTga.size() * 2 / 3);
+    QTest::newRow("truncated RLE TGA") << "k.tga" << rle.left(rle.size() * 2 / 3);
+    QTest::newRow("truncated PSD") << "l.psd" << psd.left(psd.size() * 2 / 3);
+    const QByteArray bmp = encoded(big, "bmp");
+    QTest::newRow("truncated BMP named .tga") << "m.tga" << bmp.left(bmp.size() / 2);
+    const QByteArray jpeg = encoded(big, "jpg", 90);
+    QTest::newRow("truncated JPEG named .psd") << "n.psd" << jpeg.left(jpeg.size() / 2);
+}
+
+void tst_KImageFreeImageDecoder::refused()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, bytes);
+    KImageWrapper wrapper;
+    QVERIFY(!wrapper.load(write(fileName, bytes)));
+    QCOMPARE(wrapper.frameCount(), 0);
+}
+
+void tst_KImageFreeImageDecoder::tiffWarningsAreSilent()
+{
+    // A private tag libtiff does not know makes it warn on every read.
+    const QImage page = TestUtils::quadrantImage(8, 8);
+    const QImage rgba = page.convertToFormat(QImage::Format_RGBA8888);
+    const QByteArray pixels(reinterpret_cast<const char *>(rgba.constBits()), rgba.sizeInBytes());
+    const QByteArray tiff = tiffFromPages(
+        { { longEntry(256, { 8 }), longEntry(257, { 8 }), shortEntry(258, { 8, 8, 8, 8 }),
+            shortEntry(259, { 1 }), shortEntry(262, { 2 }), shortEntry(277, { 4 }),
+            longEntry(278, { 8 }), shortEntry(284, { 1 }), shortEntry(338, { 2 }),
+            longEntry(65000, { 42 }), longEntry(65001, { 7 }) } },
+        { pixels });
+    const QString viaFreeImage = write("tags.xyz", tiff);
+    const QString viaReader = write("tags.tif", tiff);
+
+    fflush(stderr);
+    const QString capture = m_dir->filePath("stderr.txt");
+    const int saved = dup(STDERR_FILENO);
+    const int fd = ::open(QFile::encodeName(capture).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QVERIFY(saved >= 0 && fd >= 0);
+    dup2(fd, STDERR_FILENO);
+    bool loaded;
+    {
+        KImageWrapper a, b;
+        loaded = a.load(viaFreeImage) && b.load(viaReader);
+    }
+    fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    ::close(fd);
+    ::close(saved);
+    QVERIFY(loaded);
+    QFile output(capture);
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromLocal8Bit(output.readAll()), QString());
+}
+
+QTEST_MAIN(tst_KImageFreeImageDecoder)
+#include "tst_KImageFreeImageDecoder.moc"
