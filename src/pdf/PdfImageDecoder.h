@@ -3,7 +3,8 @@
 #include <QImage>
 #include <QString>
 
-// Decodes an image file that the PDF writer cannot embed as it is, in the
-// calling (converter) thread. Null image on failure or when the image is too
-// large to hold in memory.
+// Decodes an image file that the PDF writer cannot embed as it is, through
+// the project's image wrapper (decoder chosen by extension, EXIF orientation
+// applied, size limits enforced), in the calling (converter) thread. The
+// first frame, or a null image when the file cannot be decoded.
 QImage decodeImageForPdf(const QString &path);
