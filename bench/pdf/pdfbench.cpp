@@ -4,10 +4,9 @@
 //   pdfbench pngcost <pdf>                  page 1: render only, our PNG, our BMP, Qt's PNG writer
 // Prints "key value" lines.
 
-#include <cstdio>
-#include <memory>
-
-#include <poppler-qt5.h>
+#include "pdf/KImagePdfConverter.h"
+#include "pdf/KPdf2ImageConverterThread.h"
+#include "pdf/KPdf2ImageProxy.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -17,10 +16,9 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QTemporaryDir>
-
-#include "pdf/KImagePdfConverter.h"
-#include "pdf/KPdf2ImageConverterThread.h"
-#include "pdf/KPdf2ImageProxy.h"
+#include <cstdio>
+#include <memory>
+#include <poppler-qt5.h>
 
 namespace {
 
@@ -32,21 +30,22 @@ int topdf(const QString &outDir, const QStringList &images)
     int failed = 0;
     // Queued to this (the main) thread and delivered after the run.
     QObject receiver;
-    QObject::connect(&converter, &KImagePdfConverter::stateChanged, &receiver,
-                     [&written, &failed](BatchResult r) {
-                         if (r.status == BatchResult::Succeeded)
-                             written = r.path;
-                         else
-                             ++failed;
-                     },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &converter, &KImagePdfConverter::stateChanged, &receiver,
+        [&written, &failed](BatchResult r) {
+            if (r.status == BatchResult::Succeeded)
+                written = r.path;
+            else
+                ++failed;
+        },
+        Qt::QueuedConnection);
     QElapsedTimer timer;
     timer.start();
     converter.start();
     converter.wait();
     QCoreApplication::sendPostedEvents(&receiver);
-    std::printf("seconds %.3f\nfailed %d\npath %s\nbytes %lld\n", timer.nsecsElapsed() / 1e9, failed,
-                qPrintable(written), QFileInfo(written).size());
+    std::printf("seconds %.3f\nfailed %d\npath %s\nbytes %lld\n", timer.nsecsElapsed() / 1e9,
+        failed, qPrintable(written), QFileInfo(written).size());
     return written.isEmpty() ? 1 : 0;
 }
 
@@ -65,8 +64,8 @@ int render(const QString &pdf, const QString &outDir, const QString &ext)
     thread.wait();
     const double seconds = timer.nsecsElapsed() / 1e9;
     const int written = QDir(outDir).entryList(QDir::Files).size();
-    std::printf("pages %d\nwritten %d\nseconds %.3f\npages_per_second %.2f\n", pages, written, seconds,
-                written / seconds);
+    std::printf("pages %d\nwritten %d\nseconds %.3f\npages_per_second %.2f\n", pages, written,
+        seconds, written / seconds);
     return written == pages ? 0 : 1;
 }
 
@@ -92,7 +91,8 @@ int pngcost(const QString &pdf)
         QElapsedTimer t;
         t.start();
         for (int i = 0; i < rounds; ++i) {
-            const QString out = dir.filePath(QStringLiteral("ours%1.%2").arg(i).arg(QLatin1String(ext)));
+            const QString out
+                = dir.filePath(QStringLiteral("ours%1.%2").arg(i).arg(QLatin1String(ext)));
             KPdf2ImageProxy::instance()->convertPage(pdf, QString(), 1, out);
         }
         return t.nsecsElapsed() / 1e9 / rounds;
@@ -113,7 +113,7 @@ int pngcost(const QString &pdf)
 
     std::printf("render_only_s %.3f\nours_png_s %.3f\nours_bmp_s %.3f\nours_png_bytes %lld\n"
                 "qt_default_png_write_s %.3f\nqt_default_png_bytes %lld\n",
-                renderOnly, oursPng, oursBmp, QFileInfo(dir.filePath("ours0.png")).size(), qtPng, qtBytes);
+        renderOnly, oursPng, oursBmp, QFileInfo(dir.filePath("ours0.png")).size(), qtPng, qtBytes);
     return 0;
 }
 
@@ -130,6 +130,8 @@ int main(int argc, char **argv)
         return render(args[1], args[2], args[3]);
     if (args.size() == 2 && args[0] == QLatin1String("pngcost"))
         return pngcost(args[1]);
-    std::fprintf(stderr, "usage: pdfbench topdf <outdir> <images...> | render <pdf> <outdir> <ext> | pngcost <pdf>\n");
+    std::fprintf(stderr,
+        "usage: pdfbench topdf <outdir> <images...> | render <pdf> <outdir> <ext> | pngcost "
+        "<pdf>\n");
     return 2;
 }

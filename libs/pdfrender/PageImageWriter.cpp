@@ -1,15 +1,13 @@
 #include "PageImageWriter.h"
 
-#include <csetjmp>
-#include <cstdio>
-
-#include <png.h>
+#include "app/FileUtils.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
-
-#include "app/FileUtils.h"
+#include <csetjmp>
+#include <cstdio>
+#include <png.h>
 
 namespace PageImageWriter {
 
@@ -24,10 +22,7 @@ constexpr int kJpegQuality = 92;
 constexpr int kWebpQuality = 90;
 constexpr int kTiffLzw = 1;
 
-[[noreturn]] void onPngError(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
+[[noreturn]] void onPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 void onPngWarning(png_structp, png_const_charp) { }
 
@@ -38,10 +33,10 @@ bool writePngRows(png_structp png, png_infop info, FILE *file, const QImage *ima
         return false;
     png_init_io(png, file);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image->width()),
-                 static_cast<png_uint_32>(image->height()), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        static_cast<png_uint_32>(image->height()), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_pHYs(png, info, static_cast<png_uint_32>(image->dotsPerMeterX()),
-                 static_cast<png_uint_32>(image->dotsPerMeterY()), PNG_RESOLUTION_METER);
+        static_cast<png_uint_32>(image->dotsPerMeterY()), PNG_RESOLUTION_METER);
     png_set_compression_level(png, kPngZlibLevel);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_AVG);
     png_write_info(png, info);
@@ -64,7 +59,8 @@ bool writePng(const QImage &rgb32, const QString &path)
     FILE *file = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (!file)
         return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
+    png_structp png
+        = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     bool ok = png && info && writePngRows(png, info, file, &rgb32);
     png_destroy_write_struct(&png, &info);
@@ -133,7 +129,8 @@ bool writeImage(const QImage &image, Format format, const QString &target)
     const QString temp = siblingTempPath(target);
     if (temp.isEmpty())
         return false;
-    const bool written = format == Format::Png ? writePng(rgb32, temp) : writeWithQt(rgb32, format, temp);
+    const bool written
+        = format == Format::Png ? writePng(rgb32, temp) : writeWithQt(rgb32, format, temp);
     if (!written) {
         QFile::remove(temp);
         return false;

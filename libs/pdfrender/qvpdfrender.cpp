@@ -1,16 +1,14 @@
 #include "qvpdfrender.h"
 
-#include <cmath>
-#include <memory>
-
-#include <poppler-qt5.h>
+#include "PageImageWriter.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QSizeF>
 #include <QString>
-
-#include "PageImageWriter.h"
+#include <cmath>
+#include <memory>
+#include <poppler-qt5.h>
 
 // Each call opens its own Poppler::Document and renders with its own output
 // device; poppler guards its process-wide state itself, so calls from the
@@ -55,7 +53,8 @@ double renderDpiFor(const QSizeF &points)
 
 extern "C" {
 
-__attribute__((visibility("default"))) int GetPdfPageCount(const char *pdfPath, const char *password)
+__attribute__((visibility("default"))) int GetPdfPageCount(
+    const char *pdfPath, const char *password)
 {
     try {
         const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password);
@@ -67,8 +66,8 @@ __attribute__((visibility("default"))) int GetPdfPageCount(const char *pdfPath, 
     }
 }
 
-__attribute__((visibility("default"))) int Convert2ImageByPage(const char *pdfPath, const char *password,
-                                                               int page, const char *outputPath)
+__attribute__((visibility("default"))) int Convert2ImageByPage(
+    const char *pdfPath, const char *password, int page, const char *outputPath)
 {
     try {
         if (!outputPath || !*outputPath || page < 1)

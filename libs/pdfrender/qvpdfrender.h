@@ -17,10 +17,10 @@ extern "C" {
 /* Failure results; every failure is negative. */
 enum QvPdfRenderResult {
     QVPDF_OK = 0,
-    QVPDF_ERR_ARGUMENT = -1,  /* null path, unsupported output suffix, bad page number */
-    QVPDF_ERR_OPEN = -2,      /* missing, unreadable, broken or locked document */
-    QVPDF_ERR_RENDER = -3,    /* the page could not be rendered */
-    QVPDF_ERR_WRITE = -4      /* the image file could not be written */
+    QVPDF_ERR_ARGUMENT = -1, /* null path, unsupported output suffix, bad page number */
+    QVPDF_ERR_OPEN = -2, /* missing, unreadable, broken or locked document */
+    QVPDF_ERR_RENDER = -3, /* the page could not be rendered */
+    QVPDF_ERR_WRITE = -4 /* the image file could not be written */
 };
 
 /* Number of pages (0 or more), or a negative QvPdfRenderResult when the
@@ -35,7 +35,8 @@ int GetPdfPageCount(const char *pdfPath, const char *password);
  * existing outputPath is replaced only when it is empty (the placeholder of
  * a reserved name); any other existing file is left alone and the call fails.
  * Returns QVPDF_OK (0) or a negative QvPdfRenderResult. */
-int Convert2ImageByPage(const char *pdfPath, const char *password, int page, const char *outputPath);
+int Convert2ImageByPage(
+    const char *pdfPath, const char *password, int page, const char *outputPath);
 
 typedef int (*QvGetPdfPageCountFn)(const char *, const char *);
 typedef int (*QvConvert2ImageByPageFn)(const char *, const char *, int, const char *);

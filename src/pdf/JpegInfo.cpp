@@ -5,10 +5,7 @@
 
 namespace {
 
-quint16 be16(const uchar *p)
-{
-    return quint16((p[0] << 8) | p[1]);
-}
+quint16 be16(const uchar *p) { return quint16((p[0] << 8) | p[1]); }
 
 quint16 read16(const uchar *p, bool bigEndian)
 {
@@ -86,7 +83,8 @@ JpegInfo JpegInfo::parse(const QByteArray &bytes)
             ++pos;
             continue;
         }
-        if (marker == 0xD8 || marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01)
+        if (marker == 0xD8 || marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD7)
+            || marker == 0x01)
             return info; // no image data before the scan
         const int length = be16(data + pos + 2);
         if (length < 2 || pos + 2 + length > size)
@@ -117,8 +115,8 @@ JpegInfo JpegInfo::parse(const QByteArray &bytes)
                     || iccChunks.count(sequence))
                     iccBroken = true;
                 else
-                    iccChunks[sequence] = QByteArray(reinterpret_cast<const char *>(payload + 14),
-                                                     payloadSize - 14);
+                    iccChunks[sequence] = QByteArray(
+                        reinterpret_cast<const char *>(payload + 14), payloadSize - 14);
             }
         } else if (marker == 0xEE) {
             if (payloadSize >= 5 && std::memcmp(payload, "Adobe", 5) == 0)

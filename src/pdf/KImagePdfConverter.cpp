@@ -1,14 +1,13 @@
 #include "KImagePdfConverter.h"
 
-#include <exception>
+#include "app/FileUtils.h"
+#include "pdf/PdfImageDocument.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QVector>
-
-#include "app/FileUtils.h"
-#include "pdf/PdfImageDocument.h"
+#include <exception>
 
 namespace {
 
@@ -75,7 +74,8 @@ void KImagePdfConverter::run()
 
 void KImagePdfConverter::runSingle()
 {
-    const bool folderOk = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
+    const bool folderOk
+        = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
     for (int i = 0; i < m_params.files.size(); ++i) {
         if (isInterruptionRequested())
             return;
@@ -84,7 +84,8 @@ void KImagePdfConverter::runSingle()
             ? reserveUniqueFilePath(m_params.outputFolder, baseNameOf(file), QStringLiteral("pdf"))
             : QString();
         if (target.isEmpty()) {
-            logFailure(file, QStringLiteral("cannot create a document in ") + m_params.outputFolder);
+            logFailure(
+                file, QStringLiteral("cannot create a document in ") + m_params.outputFolder);
             report(i, BatchResult::Failed, QString());
             continue;
         }
@@ -114,14 +115,14 @@ void KImagePdfConverter::runCombined()
             report(i, BatchResult::Failed, QString());
     };
 
-    const bool folderOk = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
+    const bool folderOk
+        = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
     const QString target = folderOk ? reserveUniqueFilePath(m_params.outputFolder,
-                                                            baseNameOf(m_params.files.first()),
-                                                            QStringLiteral("pdf"))
+                               baseNameOf(m_params.files.first()), QStringLiteral("pdf"))
                                     : QString();
     if (target.isEmpty()) {
-        logFailure(m_params.files.first(), QStringLiteral("cannot create a document in ")
-                       + m_params.outputFolder);
+        logFailure(m_params.files.first(),
+            QStringLiteral("cannot create a document in ") + m_params.outputFolder);
         failAll();
         return;
     }
@@ -141,7 +142,8 @@ void KImagePdfConverter::runCombined()
     }
 
     QString error;
-    const bool written = document.pageCount() > 0 && document.write(target, m_params.password, &error);
+    const bool written
+        = document.pageCount() > 0 && document.write(target, m_params.password, &error);
     m_unfinished.clear();
     if (!written) {
         QFile::remove(target);

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/BatchResult.h"
+
 #include <QString>
 #include <QStringList>
 #include <QThread>
-
-#include "app/BatchResult.h"
 
 // Turns a list of images into PDF documents: one PDF per image (mode 0) or
 // one combined PDF with a page per image (mode 1), optionally protected by a
@@ -22,10 +22,10 @@ class KImagePdfConverter : public QThread
 public:
     struct Params
     {
-        int mode = 0;         // 0 one PDF per image, 1 one combined PDF; other values do nothing
-        QString password;     // empty: no encryption
+        int mode = 0; // 0 one PDF per image, 1 one combined PDF; other values do nothing
+        QString password; // empty: no encryption
         QString outputFolder; // the run folder, already created by the view
-        QStringList files;    // row order
+        QStringList files; // row order
     };
 
     explicit KImagePdfConverter(const Params &params, QObject *parent = nullptr);
@@ -45,6 +45,6 @@ private:
     void report(int index, int status, const QString &path);
 
     const Params m_params;
-    int m_reported = 0;     // rows 0..m_reported-1 have their final record
-    QString m_unfinished;   // a reserved document name not yet filled in
+    int m_reported = 0; // rows 0..m_reported-1 have their final record
+    QString m_unfinished; // a reserved document name not yet filled in
 };

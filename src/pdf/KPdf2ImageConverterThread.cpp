@@ -1,21 +1,19 @@
 #include "KPdf2ImageConverterThread.h"
 
-#include <algorithm>
-
-#include <QFile>
-#include <QFileInfo>
-
 #include "app/FileUtils.h"
 #include "pdf/KPdf2ImageProxy.h"
 #include "pdf/PageSelection.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
 bool isOutputExtension(const QString &extension)
 {
     static const QStringList known { QStringLiteral("jpg"), QStringLiteral("png"),
-                                     QStringLiteral("bmp"), QStringLiteral("webp"),
-                                     QStringLiteral("tif") };
+        QStringLiteral("bmp"), QStringLiteral("webp"), QStringLiteral("tif") };
     return known.contains(extension);
 }
 
@@ -29,10 +27,8 @@ int percent(int done, int wanted)
 } // namespace
 
 KPdf2ImageConverterThread::KPdf2ImageConverterThread(const QString &runFolder,
-                                                     const QStringList &files,
-                                                     const QString &extension,
-                                                     const QMap<QString, SelectPageItem> &selections,
-                                                     QObject *parent)
+    const QStringList &files, const QString &extension,
+    const QMap<QString, SelectPageItem> &selections, QObject *parent)
     : QThread(parent)
     , m_runFolder(runFolder)
     , m_files(files)
@@ -78,8 +74,8 @@ void KPdf2ImageConverterThread::convertFile(int index)
     // again when the page fails.
     auto renderPage = [this, proxy, path, baseName](int page) -> QString {
         const QString name = baseName + QLatin1Char('-') + QString::number(page);
-        const QString out = reserveUniqueFilePath(m_runFolder, name + QLatin1Char('.') + m_extension,
-                                                  m_extension);
+        const QString out = reserveUniqueFilePath(
+            m_runFolder, name + QLatin1Char('.') + m_extension, m_extension);
         if (out.isEmpty())
             return QString();
         if (!proxy->convertPage(path, QString(), page, out)) {
@@ -112,7 +108,7 @@ void KPdf2ImageConverterThread::convertFile(int index)
             }
         }
     } else if (total > 0 && canWrite && selection.mode >= SelectPageItem::AllPages
-               && selection.mode <= SelectPageItem::EvenPages) {
+        && selection.mode <= SelectPageItem::EvenPages) {
         // Counted from the document as it is now rather than from the row's
         // count, which is 0 until the file list fills it in.
         const int wanted = PageSelection::selectedPageCount(selection.mode, total);

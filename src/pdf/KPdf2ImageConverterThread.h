@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/BatchResult.h"
+#include "pdf/SelectPageItem.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QThread>
-
-#include "app/BatchResult.h"
-#include "pdf/SelectPageItem.h"
 
 // Turns the selected pages of every listed PDF into image files in the run
 // folder, one file after the other in row order.
@@ -25,9 +25,8 @@ public:
     // extension: "jpg", "png", "bmp", "webp" or "tif". selections: per path;
     // a missing entry means all pages.
     KPdf2ImageConverterThread(const QString &runFolder, const QStringList &files,
-                              const QString &extension,
-                              const QMap<QString, SelectPageItem> &selections,
-                              QObject *parent = nullptr);
+        const QString &extension, const QMap<QString, SelectPageItem> &selections,
+        QObject *parent = nullptr);
     ~KPdf2ImageConverterThread() override;
 
 signals:

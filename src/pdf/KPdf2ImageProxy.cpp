@@ -1,11 +1,10 @@
 #include "KPdf2ImageProxy.h"
 
-#include <type_traits>
-
-#include <QByteArray>
-
 #include "app/AppPaths.h"
 #include "qvpdfrender.h"
+
+#include <QByteArray>
+#include <type_traits>
 
 KPdf2ImageProxy *KPdf2ImageProxy::instance()
 {
@@ -24,7 +23,8 @@ KPdf2ImageProxy::KPdf2ImageProxy(const QString &libraryPath, QObject *parent)
     m_loaded = true;
     // The library's own declarations must keep matching what is called here.
     static_assert(std::is_same<PageCountFn, QvGetPdfPageCountFn>::value, "GetPdfPageCount");
-    static_assert(std::is_same<ConvertPageFn, QvConvert2ImageByPageFn>::value, "Convert2ImageByPage");
+    static_assert(
+        std::is_same<ConvertPageFn, QvConvert2ImageByPageFn>::value, "Convert2ImageByPage");
 }
 
 KPdf2ImageProxy::~KPdf2ImageProxy()
@@ -47,8 +47,8 @@ int KPdf2ImageProxy::pageCount(const QString &path, const QString &second) const
     return m_pageCount(file.constData(), password.constData());
 }
 
-bool KPdf2ImageProxy::convertPage(const QString &path, const QString &second, int page,
-                                  const QString &outputPath) const
+bool KPdf2ImageProxy::convertPage(
+    const QString &path, const QString &second, int page, const QString &outputPath) const
 {
     if (!m_convertPage || path.isEmpty() || outputPath.isEmpty())
         return false;

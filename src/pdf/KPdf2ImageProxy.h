@@ -36,8 +36,8 @@ public:
 
     // Renders page (1-based) to outputPath in the format its suffix names.
     // True when the image was written.
-    bool convertPage(const QString &path, const QString &second, int page,
-                     const QString &outputPath) const;
+    bool convertPage(
+        const QString &path, const QString &second, int page, const QString &outputPath) const;
 
 private:
     using PageCountFn = int (*)(const char *, const char *);

@@ -1,10 +1,9 @@
 #include "PageSelection.h"
 
-#include <algorithm>
-#include <climits>
-
 #include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
+#include <climits>
 
 namespace PageSelection {
 
@@ -42,7 +41,8 @@ ParsedRanges parseRanges(const QString &text, int pageCount)
         }
         match = span.match(part);
         if (match.hasMatch()) {
-            result.ranges.append({ readPageNumber(match.captured(1)), readPageNumber(match.captured(2)) });
+            result.ranges.append(
+                { readPageNumber(match.captured(1)), readPageNumber(match.captured(2)) });
             continue;
         }
         result.error = RangeError::Format;
@@ -68,9 +68,9 @@ ParsedRanges parseRanges(const QString &text, int pageCount)
 QList<SelectPageItem::Range> mergeRanges(QList<SelectPageItem::Range> ranges)
 {
     std::stable_sort(ranges.begin(), ranges.end(),
-                     [](const SelectPageItem::Range &a, const SelectPageItem::Range &b) {
-                         return a.first < b.first;
-                     });
+        [](const SelectPageItem::Range &a, const SelectPageItem::Range &b) {
+            return a.first < b.first;
+        });
     QList<SelectPageItem::Range> merged;
     for (const SelectPageItem::Range &range : qAsConst(ranges)) {
         if (!merged.isEmpty() && range.first <= merged.last().second)

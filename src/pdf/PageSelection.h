@@ -1,9 +1,9 @@
 #pragma once
 
+#include "pdf/SelectPageItem.h"
+
 #include <QList>
 #include <QString>
-
-#include "pdf/SelectPageItem.h"
 
 // Page-range text, page counting and range merging for the PDF-to-image tool.
 // Pure functions, used by the page dialog and the file list rows in the
@@ -12,9 +12,9 @@ namespace PageSelection {
 
 enum class RangeError {
     None,
-    Format,          // "page range format error!"
+    Format, // "page range format error!"
     BeginExceedsEnd, // "page begin exceed end"
-    ExceedsPageSum   // "page range exceed pages sum"
+    ExceedsPageSum // "page range exceed pages sum"
 };
 
 struct ParsedRanges

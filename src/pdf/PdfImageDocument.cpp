@@ -1,29 +1,26 @@
 #include "PdfImageDocument.h"
 
+#include "app/FileUtils.h"
+#include "pdf/JpegInfo.h"
+#include "pdf/PdfImageDecoder.h"
+#include "pdf/PdfPageLayout.h"
+#include "pdf/PdfPixelEncoder.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
 #include <cstring>
 #include <exception>
-#include <stdexcept>
-#include <string>
-
-#include <zlib.h>
-
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-
-#include <QColorSpace>
-#include <QFile>
-#include <QImage>
-#include <QRandomGenerator>
-
-#include "app/FileUtils.h"
-#include "pdf/JpegInfo.h"
-#include "pdf/PdfImageDecoder.h"
-#include "pdf/PdfPageLayout.h"
-#include "pdf/PdfPixelEncoder.h"
+#include <stdexcept>
+#include <string>
+#include <zlib.h>
 
 namespace {
 
@@ -31,10 +28,7 @@ namespace {
 // page should hold (and QByteArray stops at 2 GB).
 constexpr qint64 kMaxImageFileBytes = 1024LL * 1024 * 1024;
 
-QPDFObjectHandle newName(const char *name)
-{
-    return QPDFObjectHandle::newName(name);
-}
+QPDFObjectHandle newName(const char *name) { return QPDFObjectHandle::newName(name); }
 
 std::string toStd(const QByteArray &bytes)
 {
@@ -210,14 +204,13 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
             orientation = jpeg.orientation;
             image = QPDFObjectHandle::newStream(&pdf);
             image.replaceDict(imageDictionary(width, height, 8));
-            image.getDict().replaceKey("/ColorSpace", colourSpace(pdf, jpeg.components, jpeg.iccProfile));
+            image.getDict().replaceKey(
+                "/ColorSpace", colourSpace(pdf, jpeg.components, jpeg.iccProfile));
             if (jpeg.components == 4 && jpeg.adobeMarker) {
-                image.getDict().replaceKey(
-                    "/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
+                image.getDict().replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
             }
             const quint32 crc = crc32(crc32(0L, Z_NULL, 0),
-                                      reinterpret_cast<const Bytef *>(bytes.constData()),
-                                      uInt(bytes.size()));
+                reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size()));
             auto provider = std::make_shared<JpegFileProvider>(imagePath, bytes.size(), crc);
             image.replaceStreamData(provider, newName("/DCTDecode"), QPDFObjectHandle::newNull());
         } else {
@@ -228,14 +221,15 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
             width = encoded.colour.width;
             height = encoded.colour.height;
             image = flateImage(pdf, encoded.colour,
-                               colourSpace(pdf, encoded.colour.components, encoded.iccProfile));
+                colourSpace(pdf, encoded.colour.components, encoded.iccProfile));
             if (encoded.hasAlpha) {
                 QPDFObjectHandle mask = flateImage(pdf, encoded.alpha, newName("/DeviceGray"));
                 image.getDict().replaceKey("/SMask", mask);
             }
         }
 
-        const PdfPageLayout::Placement place = PdfPageLayout::placeImage(width, height, orientation);
+        const PdfPageLayout::Placement place
+            = PdfPageLayout::placeImage(width, height, orientation);
         const std::string content = "q " + number(place.a) + ' ' + number(place.b) + ' '
             + number(place.c) + ' ' + number(place.d) + ' ' + number(place.e) + ' '
             + number(place.f) + " cm /Im0 Do Q\n";
@@ -247,11 +241,12 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
         QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
         page.replaceKey("/Type", newName("/Page"));
         page.replaceKey("/MediaBox",
-                        QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
-                            0, 0, PdfPageLayout::kPageWidth, PdfPageLayout::kPageHeight)));
+            QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
+                0, 0, PdfPageLayout::kPageWidth, PdfPageLayout::kPageHeight)));
         page.replaceKey("/Resources", resources);
         page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
-        QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+        QPDFPageDocumentHelper(pdf).addPage(
+            QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         ++m_pageCount;
         return true;
     } catch (const std::exception &e) {
@@ -287,8 +282,7 @@ bool PdfImageDocument::write(const QString &target, const QString &password, QSt
         if (!userPassword.isEmpty()) {
             const QByteArray ownerPassword = randomOwnerPassword();
             writer.setR6EncryptionParameters(userPassword.constData(), ownerPassword.constData(),
-                                             true, true, true, true, true, true, qpdf_r3p_full,
-                                             true);
+                true, true, true, true, true, true, qpdf_r3p_full, true);
         }
         writer.write();
     } catch (const std::exception &e) {

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <memory>
-
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 class QPDF;
 

@@ -23,17 +23,20 @@ Placement placeImage(int pixelWidth, int pixelHeight, int orientation)
     // Image space puts the first stored row at the top of the unit square.
     // Each orientation is the unit-square map (u, v) -> (X, Y) that shows the
     // stored picture upright, then scaled to w x h and moved to (x, y).
-    struct UnitMap { double a, b, c, d, e, f; };
+    struct UnitMap
+    {
+        double a, b, c, d, e, f;
+    };
     static const UnitMap maps[9] = {
-        { 1, 0, 0, 1, 0, 0 },   // (unused)
-        { 1, 0, 0, 1, 0, 0 },   // 1 as stored
-        { -1, 0, 0, 1, 1, 0 },  // 2 mirrored left-right
+        { 1, 0, 0, 1, 0, 0 }, // (unused)
+        { 1, 0, 0, 1, 0, 0 }, // 1 as stored
+        { -1, 0, 0, 1, 1, 0 }, // 2 mirrored left-right
         { -1, 0, 0, -1, 1, 1 }, // 3 turned 180 degrees
-        { 1, 0, 0, -1, 0, 1 },  // 4 mirrored top-bottom
+        { 1, 0, 0, -1, 0, 1 }, // 4 mirrored top-bottom
         { 0, -1, -1, 0, 1, 1 }, // 5 mirrored along the main diagonal
-        { 0, -1, 1, 0, 0, 1 },  // 6 turned 90 degrees clockwise
-        { 0, 1, 1, 0, 0, 0 },   // 7 mirrored along the other diagonal
-        { 0, 1, -1, 0, 1, 0 },  // 8 turned 90 degrees counter-clockwise
+        { 0, -1, 1, 0, 0, 1 }, // 6 turned 90 degrees clockwise
+        { 0, 1, 1, 0, 0, 0 }, // 7 mirrored along the other diagonal
+        { 0, 1, -1, 0, 1, 0 }, // 8 turned 90 degrees counter-clockwise
     };
     const UnitMap &m = maps[orientation];
     Placement placement;

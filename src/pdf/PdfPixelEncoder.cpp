@@ -1,14 +1,12 @@
 #include "PdfPixelEncoder.h"
 
+#include <QColorSpace>
+#include <QImage>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
-
 #include <zlib.h>
-
-#include <QColorSpace>
-#include <QImage>
 
 namespace PdfPixelEncoder {
 
@@ -49,8 +47,8 @@ private:
             status = deflate(&m_stream, flush);
             if (status == Z_STREAM_ERROR)
                 throw std::runtime_error("zlib compression failed");
-            m_output.append(reinterpret_cast<const char *>(buffer),
-                            int(sizeof(buffer) - m_stream.avail_out));
+            m_output.append(
+                reinterpret_cast<const char *>(buffer), int(sizeof(buffer) - m_stream.avail_out));
         } while (m_stream.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
     }
 
@@ -97,11 +95,20 @@ public:
                 const int corner = i >= m_bpp ? up[i - m_bpp] : 0;
                 int predicted = 0;
                 switch (filter) {
-                case 1: predicted = left; break;
-                case 2: predicted = upper; break;
-                case 3: predicted = (left + upper) / 2; break;
-                case 4: predicted = paeth(left, upper, corner); break;
-                default: break;
+                case 1:
+                    predicted = left;
+                    break;
+                case 2:
+                    predicted = upper;
+                    break;
+                case 3:
+                    predicted = (left + upper) / 2;
+                    break;
+                case 4:
+                    predicted = paeth(left, upper, corner);
+                    break;
+                default:
+                    break;
                 }
                 const auto residual = static_cast<unsigned char>(row[i] - predicted);
                 out[i + 1] = residual;
@@ -134,8 +141,8 @@ Encoded encode(const QImage &image)
     if (image.isNull())
         return encoded;
 
-    const QImage source = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                                         : QImage::Format_RGB32);
+    const QImage source = image.convertToFormat(
+        image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     const int width = source.width();
     const int height = source.height();
 

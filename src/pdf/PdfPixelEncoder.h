@@ -14,7 +14,7 @@ struct Plane
 {
     int width = 0;
     int height = 0;
-    int components = 0;       // 1 or 3
+    int components = 0; // 1 or 3
     int bitsPerComponent = 8; // 1 or 8
     QByteArray flateData;
 };

@@ -14,9 +14,9 @@ struct SelectPageItem
     using Range = QPair<int, int>; // first, last; 1-based, inclusive
 
     int mode = AllPages;
-    QString text;        // the range text as typed (specific pages)
+    QString text; // the range text as typed (specific pages)
     QList<Range> ranges; // specific pages; sorted and merged once the row has taken them
-    int count = 0;       // pages to convert; 0 for "all" until the page count is filled in
+    int count = 0; // pages to convert; 0 for "all" until the page count is filled in
 };
 
 Q_DECLARE_METATYPE(SelectPageItem)

@@ -1,9 +1,10 @@
 #include "PdfFixtures.h"
 
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
-
 #include <jpeglib.h>
 #include <poppler-qt5.h>
 #include <qpdf/QPDF.hh>
@@ -11,10 +12,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-
-#include <QBuffer>
-#include <QFile>
-#include <QImageWriter>
+#include <vector>
 
 namespace PdfFixtures {
 
@@ -54,10 +52,7 @@ QByteArray insertSegment(const QByteArray &jpeg, const QByteArray &seg)
 
 } // namespace
 
-QColor pageColour(int page)
-{
-    return QColor::fromHsv((page * 47) % 360, 220, 230);
-}
+QColor pageColour(int page) { return QColor::fromHsv((page * 47) % 360, 220, 230); }
 
 QPointF pageColourProbe()
 {
@@ -66,7 +61,8 @@ QPointF pageColourProbe()
     return QPointF(297.5, 421.0);
 }
 
-bool writePdf(const QString &path, int pageCount, const QString &userPassword, const QSizeF &pageSize)
+bool writePdf(
+    const QString &path, int pageCount, const QString &userPassword, const QSizeF &pageSize)
 {
     try {
         QPDF pdf;
@@ -75,18 +71,20 @@ bool writePdf(const QString &path, int pageCount, const QString &userPassword, c
         for (int k = 1; k <= pageCount; ++k) {
             QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
             page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-            page.replaceKey("/MediaBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
-                                             0, 0, pageSize.width(), pageSize.height())));
+            page.replaceKey("/MediaBox",
+                QPDFObjectHandle::newArray(
+                    QPDFObjectHandle::Rectangle(0, 0, pageSize.width(), pageSize.height())));
             page.replaceKey("/Resources", QPDFObjectHandle::newDictionary());
-            page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, pageContent(k, pageSize)));
+            page.replaceKey(
+                "/Contents", QPDFObjectHandle::newStream(&pdf, pageContent(k, pageSize)));
             pages.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         }
         const QByteArray nativePath = QFile::encodeName(path); // kept until the writer writes
         QPDFWriter writer(pdf, nativePath.constData());
         if (!userPassword.isEmpty()) {
             const QByteArray user = userPassword.toUtf8();
-            writer.setR6EncryptionParameters(user.constData(), "fixture-owner", true, true, true, true,
-                                             true, true, qpdf_r3p_full, true);
+            writer.setR6EncryptionParameters(user.constData(), "fixture-owner", true, true, true,
+                true, true, true, qpdf_r3p_full, true);
         }
         writer.write();
         return true;
@@ -146,9 +144,9 @@ QByteArray withExifOrientation(const QByteArray &jpeg, int orientation)
     // Big-endian TIFF header, IFD0 with one entry: Orientation (SHORT, 1).
     QByteArray exif("Exif\0\0", 6);
     const unsigned char tiff[] = { 'M', 'M', 0, 42, 0, 0, 0, 8, // header, IFD at 8
-                                   0, 1,                         // one entry
-                                   0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, static_cast<unsigned char>(orientation), 0, 0,
-                                   0, 0, 0, 0 }; // no next IFD
+        0, 1, // one entry
+        0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, static_cast<unsigned char>(orientation), 0, 0, 0, 0, 0,
+        0 }; // no next IFD
     exif.append(reinterpret_cast<const char *>(tiff), sizeof(tiff));
     return insertSegment(jpeg, segment(0xE1, exif));
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <memory>
-
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QSizeF>
 #include <QString>
+#include <memory>
 
 namespace Poppler {
 class Document;
@@ -26,7 +25,7 @@ QPointF pageColourProbe();
 // rectangle per page and a thin slanted line below it. A non-empty userPassword
 // encrypts it (AES-256). False on failure.
 bool writePdf(const QString &path, int pageCount, const QString &userPassword = QString(),
-              const QSizeF &pageSize = QSizeF(595, 842));
+    const QSizeF &pageSize = QSizeF(595, 842));
 
 // A PDF whose page tree has no pages.
 bool writeZeroPagePdf(const QString &path);

@@ -1,9 +1,8 @@
-#include <QtTest>
-
-#include <QColorSpace>
-
 #include "PdfFixtures.h"
 #include "pdf/JpegInfo.h"
+
+#include <QColorSpace>
+#include <QtTest>
 
 namespace {
 
@@ -75,12 +74,17 @@ void tst_JpegInfo::parse_data()
     const QByteArray none;
 
     QTest::newRow("baseline") << jpeg << true << true << true << 1 << none;
-    QTest::newRow("not a JPEG") << QByteArray("\x89PNG\r\n\x1a\n0000") << false << false << false << 1 << none;
+    QTest::newRow("not a JPEG") << QByteArray("\x89PNG\r\n\x1a\n0000") << false << false << false
+                                << 1 << none;
     QTest::newRow("empty") << QByteArray() << false << false << false << 1 << none;
-    QTest::newRow("only the start marker") << QByteArray("\xFF\xD8\xFF\xE0", 4) << true << false << false << 1 << none;
-    QTest::newRow("truncated in the scan") << jpeg.left(jpeg.size() - 40) << true << false << false << 1 << none;
-    QTest::newRow("truncated in the headers") << jpeg.left(sof + 5) << true << false << false << 1 << none;
-    QTest::newRow("bytes after the end marker") << jpeg + QByteArray(64, '\0') << true << true << true << 1 << none;
+    QTest::newRow("only the start marker")
+        << QByteArray("\xFF\xD8\xFF\xE0", 4) << true << false << false << 1 << none;
+    QTest::newRow("truncated in the scan")
+        << jpeg.left(jpeg.size() - 40) << true << false << false << 1 << none;
+    QTest::newRow("truncated in the headers")
+        << jpeg.left(sof + 5) << true << false << false << 1 << none;
+    QTest::newRow("bytes after the end marker")
+        << jpeg + QByteArray(64, '\0') << true << true << true << 1 << none;
 
     QByteArray arithmetic = jpeg;
     arithmetic[sof + 1] = char(0xC9);
@@ -93,31 +97,45 @@ void tst_JpegInfo::parse_data()
     QTest::newRow("12-bit samples") << twelveBit << true << true << false << 1 << none;
     QByteArray badLength = jpeg;
     badLength[4] = char(0x7F); // APP0 length far beyond the file
-    QTest::newRow("segment longer than the file") << badLength << true << false << false << 1 << none;
+    QTest::newRow("segment longer than the file")
+        << badLength << true << false << false << 1 << none;
 
-    const QByteArray big = QByteArray::fromHex("4d4d002a00000008" "0001" "011200030000000100060000" "00000000");
-    const QByteArray little = QByteArray::fromHex("49492a0008000000" "0100" "120103000100000008000000" "00000000");
-    const QByteArray outOfRange = QByteArray::fromHex("4d4d002a00000008" "0001" "011200030000000100090000" "00000000");
+    const QByteArray big = QByteArray::fromHex("4d4d002a00000008"
+                                               "0001"
+                                               "011200030000000100060000"
+                                               "00000000");
+    const QByteArray little = QByteArray::fromHex("49492a0008000000"
+                                                  "0100"
+                                                  "120103000100000008000000"
+                                                  "00000000");
+    const QByteArray outOfRange = QByteArray::fromHex("4d4d002a00000008"
+                                                      "0001"
+                                                      "011200030000000100090000"
+                                                      "00000000");
     const QByteArray badOffset = QByteArray::fromHex("4d4d002a0000ff00");
-    QTest::newRow("EXIF big-endian 6") << afterStart(jpeg, exifSegment(big)) << true << true << true << 6 << none;
-    QTest::newRow("EXIF little-endian 8") << afterStart(jpeg, exifSegment(little)) << true << true << true << 8 << none;
-    QTest::newRow("EXIF orientation 9 ignored") << afterStart(jpeg, exifSegment(outOfRange)) << true << true << true
-                                                << 1 << none;
-    QTest::newRow("EXIF IFD offset past the end") << afterStart(jpeg, exifSegment(badOffset)) << true << true << true
-                                                  << 1 << none;
+    QTest::newRow("EXIF big-endian 6")
+        << afterStart(jpeg, exifSegment(big)) << true << true << true << 6 << none;
+    QTest::newRow("EXIF little-endian 8")
+        << afterStart(jpeg, exifSegment(little)) << true << true << true << 8 << none;
+    QTest::newRow("EXIF orientation 9 ignored")
+        << afterStart(jpeg, exifSegment(outOfRange)) << true << true << true << 1 << none;
+    QTest::newRow("EXIF IFD offset past the end")
+        << afterStart(jpeg, exifSegment(badOffset)) << true << true << true << 1 << none;
 
     const QByteArray profile = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
     const QByteArray a = profile.left(100), b = profile.mid(100, 100), c = profile.mid(200);
-    QTest::newRow("ICC in order") << afterStart(jpeg, iccSegment(1, 3, a) + iccSegment(2, 3, b) + iccSegment(3, 3, c))
+    QTest::newRow("ICC in order") << afterStart(
+        jpeg, iccSegment(1, 3, a) + iccSegment(2, 3, b) + iccSegment(3, 3, c))
                                   << true << true << true << 1 << profile;
-    QTest::newRow("ICC chunks out of order") << afterStart(jpeg, iccSegment(3, 3, c) + iccSegment(1, 3, a)
-                                                                     + iccSegment(2, 3, b))
-                                             << true << true << true << 1 << profile;
-    QTest::newRow("ICC chunk missing") << afterStart(jpeg, iccSegment(1, 3, a) + iccSegment(3, 3, c)) << true << true
-                                       << true << 1 << none;
-    QTest::newRow("ICC chunk twice") << afterStart(jpeg, iccSegment(1, 2, a) + iccSegment(1, 2, a)
-                                                             + iccSegment(2, 2, b))
-                                     << true << true << true << 1 << none;
+    QTest::newRow("ICC chunks out of order")
+        << afterStart(jpeg, iccSegment(3, 3, c) + iccSegment(1, 3, a) + iccSegment(2, 3, b)) << true
+        << true << true << 1 << profile;
+    QTest::newRow("ICC chunk missing")
+        << afterStart(jpeg, iccSegment(1, 3, a) + iccSegment(3, 3, c)) << true << true << true << 1
+        << none;
+    QTest::newRow("ICC chunk twice")
+        << afterStart(jpeg, iccSegment(1, 2, a) + iccSegment(1, 2, a) + iccSegment(2, 2, b)) << true
+        << true << true << 1 << none;
 }
 
 void tst_JpegInfo::parse()

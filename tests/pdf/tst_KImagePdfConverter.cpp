@@ -1,10 +1,7 @@
-#include <QtTest>
-
-#include <poppler-qt5.h>
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
+#include "PdfFixtures.h"
+#include "TestUtils.h"
+#include "pdf/KImagePdfConverter.h"
+#include "pdf/PdfImageDocument.h"
 
 #include <QColorSpace>
 #include <QImageReader>
@@ -12,11 +9,12 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
-#include "PdfFixtures.h"
-#include "TestUtils.h"
-#include "pdf/KImagePdfConverter.h"
-#include "pdf/PdfImageDocument.h"
+#include <QtTest>
+#include <poppler-qt5.h>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 
 namespace {
 
@@ -34,16 +32,19 @@ class RecordCollector : public QObject
 public:
     QVector<Record> records;
 public slots:
-    void onStateChanged(BatchResult result) { records.append({ result.index, result.status, result.path }); }
+    void onStateChanged(BatchResult result)
+    {
+        records.append({ result.index, result.status, result.path });
+    }
 };
 
-QVector<Record> runConverter(int mode, const QStringList &files, const QString &folder,
-                             const QString &password = QString())
+QVector<Record> runConverter(
+    int mode, const QStringList &files, const QString &folder, const QString &password = QString())
 {
     KImagePdfConverter converter({ mode, password, folder, files });
     RecordCollector collector;
     QObject::connect(&converter, &KImagePdfConverter::stateChanged, &collector,
-                     &RecordCollector::onStateChanged);
+        &RecordCollector::onStateChanged);
     converter.start();
     if (!converter.wait(120000))
         qFatal("converter did not finish");
@@ -62,8 +63,8 @@ struct PageImage
     int width = 0;
     int height = 0;
     int bitsPerComponent = 0;
-    QByteArray raw;      // stream bytes as stored (after decryption)
-    QByteArray samples;  // Flate data decoded; empty for DCT
+    QByteArray raw; // stream bytes as stored (after decryption)
+    QByteArray samples; // Flate data decoded; empty for DCT
     QByteArray iccProfile;
     QByteArray maskSamples; // soft mask samples, empty without one
 };
@@ -73,16 +74,14 @@ QByteArray toQt(const std::shared_ptr<Buffer> &buffer)
     return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()), int(buffer->getSize()));
 }
 
-QByteArray toQt(const std::string &text)
-{
-    return QByteArray(text.data(), int(text.size()));
-}
+QByteArray toQt(const std::string &text) { return QByteArray(text.data(), int(text.size())); }
 
 QVector<PageImage> inspectPdf(const QString &path, const QByteArray &password = {})
 {
     QVector<PageImage> result;
     QPDF pdf;
-    pdf.processFile(QFile::encodeName(path).constData(), password.isEmpty() ? nullptr : password.constData());
+    pdf.processFile(
+        QFile::encodeName(path).constData(), password.isEmpty() ? nullptr : password.constData());
     for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
         PageImage info;
         QPDFObjectHandle pageObject = page.getObjectHandle();
@@ -127,7 +126,8 @@ QVector<double> placementMatrix(const QByteArray &content)
     return numbers;
 }
 
-QString saveImage(const QString &dir, const QString &name, const QImage &image, const char *format = nullptr)
+QString saveImage(
+    const QString &dir, const QString &name, const QImage &image, const char *format = nullptr)
 {
     const QString path = QDir(dir).filePath(name);
     if (!image.save(path, format))
@@ -149,14 +149,16 @@ QImage fourColourImage(int width, int height)
     QPainter painter(&image);
     painter.fillRect(0, 0, width / 2, height / 2, QColor(220, 30, 30));
     painter.fillRect(width / 2, 0, width - width / 2, height / 2, QColor(30, 180, 30));
-    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, QColor(30, 30, 220));
+    painter.fillRect(
+        width / 2, height / 2, width - width / 2, height - height / 2, QColor(30, 30, 220));
     painter.fillRect(0, height / 2, width / 2, height - height / 2, QColor(230, 200, 20));
     return image;
 }
 
 QStringList hiddenEntries(const QString &dir)
 {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)
+    return QDir(dir)
+        .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)
         .filter(QRegularExpression(QStringLiteral("^\\.")));
 }
 
@@ -207,7 +209,7 @@ private slots:
 
 private:
     QTemporaryDir m_inputs;
-    QString m_jpeg;  // 160 x 120 RGB photo-like JPEG
+    QString m_jpeg; // 160 x 120 RGB photo-like JPEG
     QString m_png;
 };
 
@@ -218,7 +220,8 @@ void tst_KImagePdfConverter::initTestCase()
     for (int y = 0; y < gradient.height(); ++y)
         for (int x = 0; x < gradient.width(); ++x)
             gradient.setPixel(x, y, qRgb(x, y * 2, (x + y) % 256));
-    m_jpeg = TestUtils::writeFile(m_inputs.path(), QStringLiteral("photo.jpg"), PdfFixtures::jpegBytes(gradient));
+    m_jpeg = TestUtils::writeFile(
+        m_inputs.path(), QStringLiteral("photo.jpg"), PdfFixtures::jpegBytes(gradient));
     m_png = saveImage(m_inputs.path(), QStringLiteral("drawing.png"), fourColourImage(64, 48));
     QVERIFY(!m_jpeg.isEmpty());
     QVERIFY(!m_png.isEmpty());
@@ -362,15 +365,15 @@ void tst_KImagePdfConverter::jpegColourSpaces_data()
         for (int x = 0; x < 80; ++x)
             rgb.setPixel(x, y, qRgb(20, 20, 200));
 
-    QTest::newRow("gray") << PdfFixtures::jpegBytes(gray, 95) << QByteArray("/DeviceGray") << QByteArray()
-                          << QColor(0, 0, 0) << QColor(255, 255, 255);
-    QTest::newRow("RGB") << PdfFixtures::jpegBytes(rgb, 95) << QByteArray("/DeviceRGB") << QByteArray()
-                         << QColor(200, 20, 20) << QColor(20, 20, 200);
+    QTest::newRow("gray") << PdfFixtures::jpegBytes(gray, 95) << QByteArray("/DeviceGray")
+                          << QByteArray() << QColor(0, 0, 0) << QColor(255, 255, 255);
+    QTest::newRow("RGB") << PdfFixtures::jpegBytes(rgb, 95) << QByteArray("/DeviceRGB")
+                         << QByteArray() << QColor(200, 20, 20) << QColor(20, 20, 200);
     // Without the inverted decode array the cyan half would come out white
     // and the no-ink half black. Cyan ink shows as about #00acef.
-    QTest::newRow("Adobe CMYK") << PdfFixtures::invertedCmykJpeg(80, 80) << QByteArray("/DeviceCMYK")
-                                << QByteArray("[ 1 0 1 0 1 0 1 0 ]") << QColor(0, 172, 239)
-                                << QColor(255, 255, 255);
+    QTest::newRow("Adobe CMYK") << PdfFixtures::invertedCmykJpeg(80, 80)
+                                << QByteArray("/DeviceCMYK") << QByteArray("[ 1 0 1 0 1 0 1 0 ]")
+                                << QColor(0, 172, 239) << QColor(255, 255, 255);
 }
 
 void tst_KImagePdfConverter::jpegColourSpaces()
@@ -398,9 +401,9 @@ void tst_KImagePdfConverter::jpegColourSpaces()
     const QRgb bottom = shown.pixel(297, 437);
     // CMYK to RGB goes through poppler's own conversion; loose tolerance.
     QVERIFY2(TestUtils::colourNear(top, topColour.rgb(), 60),
-             qPrintable(QColor(top).name() + " vs " + topColour.name()));
+        qPrintable(QColor(top).name() + " vs " + topColour.name()));
     QVERIFY2(TestUtils::colourNear(bottom, bottomColour.rgb(), 60),
-             qPrintable(QColor(bottom).name() + " vs " + bottomColour.name()));
+        qPrintable(QColor(bottom).name() + " vs " + bottomColour.name()));
 }
 
 void tst_KImagePdfConverter::iccProfileKept_data()
@@ -422,7 +425,7 @@ void tst_KImagePdfConverter::iccProfileKept()
     QByteArray expectedProfile = profile;
     if (kind == "jpg") {
         file = TestUtils::writeFile(in.path(), "icc.jpg",
-                                    PdfFixtures::withIccProfile(PdfFixtures::jpegBytes(image), profile));
+            PdfFixtures::withIccProfile(PdfFixtures::jpegBytes(image), profile));
     } else {
         image.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
         file = saveImage(in.path(), "icc.png", image);
@@ -446,7 +449,8 @@ void tst_KImagePdfConverter::pageGeometry_data()
     QTest::newRow("small, natural size") << QSize(200, 100) << QRectF(222.5, 383.5, 150, 75);
     QTest::newRow("just fits") << QSize(713, 1016) << QRectF(30.125, 40, 534.75, 762);
     // Too large: scaled down keeping the aspect ratio, centred.
-    QTest::newRow("wide, limited by width") << QSize(4000, 1000) << QRectF(30, 354.125, 535, 133.75);
+    QTest::newRow("wide, limited by width")
+        << QSize(4000, 1000) << QRectF(30, 354.125, 535, 133.75);
     QTest::newRow("tall, limited by height") << QSize(1000, 4000) << QRectF(202.25, 40, 190.5, 762);
     QTest::newRow("one pixel") << QSize(1, 1) << QRectF(297.125, 420.625, 0.75, 0.75);
 }
@@ -457,7 +461,8 @@ void tst_KImagePdfConverter::pageGeometry()
     QFETCH(QRectF, area);
 
     QTemporaryDir in, out;
-    const QString file = saveImage(in.path(), "g.png", solidImage(pixels.width(), pixels.height(), QColor(20, 40, 160)));
+    const QString file = saveImage(
+        in.path(), "g.png", solidImage(pixels.width(), pixels.height(), QColor(20, 40, 160)));
     const QVector<Record> records = runConverter(0, { file }, out.path());
     QCOMPARE(records.size(), 1);
     QCOMPARE(records[0].status, int(BatchResult::Succeeded));
@@ -483,13 +488,17 @@ void tst_KImagePdfConverter::pageGeometry()
         for (int x = 0; x < shown.width(); ++x)
             if (qBlue(shown.pixel(x, y)) > 100 && qRed(shown.pixel(x, y)) < 100)
                 painted |= QRect(x, y, 1, 1);
-    const QRect expected(qRound(area.x()), qRound(842 - area.y() - area.height()), qRound(area.width()),
-                         qRound(area.height()));
-    QVERIFY2(qAbs(painted.left() - expected.left()) <= 1 && qAbs(painted.top() - expected.top()) <= 1
-                 && qAbs(painted.right() - expected.right()) <= 1
-                 && qAbs(painted.bottom() - expected.bottom()) <= 1,
-             qPrintable(QStringLiteral("painted %1,%2 %3x%4")
-                            .arg(painted.x()).arg(painted.y()).arg(painted.width()).arg(painted.height())));
+    const QRect expected(qRound(area.x()), qRound(842 - area.y() - area.height()),
+        qRound(area.width()), qRound(area.height()));
+    QVERIFY2(qAbs(painted.left() - expected.left()) <= 1
+            && qAbs(painted.top() - expected.top()) <= 1
+            && qAbs(painted.right() - expected.right()) <= 1
+            && qAbs(painted.bottom() - expected.bottom()) <= 1,
+        qPrintable(QStringLiteral("painted %1,%2 %3x%4")
+                       .arg(painted.x())
+                       .arg(painted.y())
+                       .arg(painted.width())
+                       .arg(painted.height())));
     // One pixel of slack for antialiased edges on fractional coordinates.
     QVERIFY(QRect(30, 842 - 40 - 762, 535, 762).adjusted(-1, -1, 1, 1).contains(painted));
 }
@@ -507,8 +516,8 @@ void tst_KImagePdfConverter::exifOrientation()
 {
     QFETCH(int, orientation);
     QTemporaryDir in, out;
-    const QByteArray jpeg = PdfFixtures::withExifOrientation(PdfFixtures::jpegBytes(fourColourImage(120, 80), 95),
-                                                             orientation);
+    const QByteArray jpeg = PdfFixtures::withExifOrientation(
+        PdfFixtures::jpegBytes(fourColourImage(120, 80), 95), orientation);
     const QString file = TestUtils::writeFile(in.path(), "o.jpg", jpeg);
     QImageReader oracleReader(file);
     oracleReader.setAutoTransform(true);
@@ -525,16 +534,19 @@ void tst_KImagePdfConverter::exifOrientation()
     const double scale = 96.0 / 72.0;
     const QSizeF areaPoints(upright.width() * 0.75, upright.height() * 0.75);
     const QPointF topLeft((30 + (535 - areaPoints.width()) / 2) * scale,
-                          (842 - 40 - 762 + (762 - areaPoints.height()) / 2) * scale);
-    for (const QPointF &relative : { QPointF(0.25, 0.25), QPointF(0.75, 0.25), QPointF(0.25, 0.75), QPointF(0.75, 0.75) }) {
-        const QPoint inImage(int(relative.x() * upright.width()), int(relative.y() * upright.height()));
+        (842 - 40 - 762 + (762 - areaPoints.height()) / 2) * scale);
+    for (const QPointF &relative :
+        { QPointF(0.25, 0.25), QPointF(0.75, 0.25), QPointF(0.25, 0.75), QPointF(0.75, 0.75) }) {
+        const QPoint inImage(
+            int(relative.x() * upright.width()), int(relative.y() * upright.height()));
         const QPoint onPage = (topLeft + QPointF(inImage)).toPoint();
         const QRgb want = upright.pixel(inImage);
         const QRgb got = shown.pixel(onPage);
         QVERIFY2(TestUtils::colourNear(got, want, 40),
-                 qPrintable(QStringLiteral("at %1,%2: %3 vs %4")
-                                .arg(relative.x()).arg(relative.y())
-                                .arg(QColor(got).name(), QColor(want).name())));
+            qPrintable(QStringLiteral("at %1,%2: %3 vs %4")
+                           .arg(relative.x())
+                           .arg(relative.y())
+                           .arg(QColor(got).name(), QColor(want).name())));
     }
 }
 
@@ -547,7 +559,8 @@ void tst_KImagePdfConverter::losslessSamples_data()
     QImage noisy(37, 23, QImage::Format_RGB32);
     for (int y = 0; y < noisy.height(); ++y)
         for (int x = 0; x < noisy.width(); ++x)
-            noisy.setPixel(x, y, qRgb((x * 97 + y * 13) % 256, (x * y * 31) % 256, (x ^ y) * 5 % 256));
+            noisy.setPixel(
+                x, y, qRgb((x * 97 + y * 13) % 256, (x * y * 31) % 256, (x ^ y) * 5 % 256));
     QImage ramp(33, 9, QImage::Format_Grayscale8);
     for (int y = 0; y < ramp.height(); ++y)
         for (int x = 0; x < ramp.width(); ++x)
@@ -613,7 +626,8 @@ void tst_KImagePdfConverter::losslessSamples()
         for (int x = 0; x < source.width(); ++x) {
             const QRgb want = source.pixel(x, y);
             const int at = y * source.width() + x;
-            const auto *got = reinterpret_cast<const uchar *>(page.samples.constData()) + at * channels;
+            const auto *got
+                = reinterpret_cast<const uchar *>(page.samples.constData()) + at * channels;
             const int alpha = qAlpha(want);
             anyTransparent |= alpha != 255;
             if (alpha != 255)
@@ -648,8 +662,8 @@ void tst_KImagePdfConverter::passwordProtects()
     QCOMPARE(records[1].status, int(BatchResult::Succeeded));
     const QString pdf = records[0].path;
 
-    for (const QByteArray &wrong : { QByteArray(), QByteArray("closedvaults"), QByteArray("s3cret!"),
-                                     QByteArray("x") }) {
+    for (const QByteArray &wrong :
+        { QByteArray(), QByteArray("closedvaults"), QByteArray("s3cret!"), QByteArray("x") }) {
         const auto locked = PdfFixtures::openPdf(pdf, wrong);
         QVERIFY2(!locked || locked->isLocked(), wrong.constData());
     }
@@ -678,7 +692,9 @@ void tst_KImagePdfConverter::ownerPasswordIsRandom()
     for (int i = 0; i < 200; ++i) {
         const QByteArray owner = PdfImageDocument::randomOwnerPassword();
         QCOMPARE(owner.size(), 64); // 256 bits as hex
-        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{64}$")).match(QString::fromLatin1(owner)).hasMatch());
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{64}$"))
+                    .match(QString::fromLatin1(owner))
+                    .hasMatch());
         seen.insert(owner);
     }
     QCOMPARE(seen.size(), 200);
@@ -714,7 +730,8 @@ void tst_KImagePdfConverter::unloadableImageCombined()
     const QString expected = QDir(out.path()).filePath(badRow == 0 ? "broken.pdf" : "photo.pdf");
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(records[i].index, i); // in row order: the last row's record ends the run
-        QCOMPARE(records[i].status, int(i == badRow ? BatchResult::Failed : BatchResult::Succeeded));
+        QCOMPARE(
+            records[i].status, int(i == badRow ? BatchResult::Failed : BatchResult::Succeeded));
         QCOMPARE(records[i].path, expected);
     }
     QCOMPARE(inspectPdf(expected).size(), 2);
@@ -726,11 +743,13 @@ void tst_KImagePdfConverter::unloadableImageSingle()
     QTemporaryDir in, out;
     const QByteArray jpeg = readAll(m_jpeg);
     const QString garbage = TestUtils::writeFile(in.path(), "garbage.png", "not an image at all");
-    const QString truncated = TestUtils::writeFile(in.path(), "truncated.jpg", jpeg.left(jpeg.size() / 2));
+    const QString truncated
+        = TestUtils::writeFile(in.path(), "truncated.jpg", jpeg.left(jpeg.size() / 2));
     const QString empty = TestUtils::writeFile(in.path(), "empty.jpg", QByteArray());
     const QString missing = QDir(in.path()).filePath("missing.png");
 
-    const QVector<Record> records = runConverter(0, { garbage, truncated, empty, missing, m_png }, out.path());
+    const QVector<Record> records
+        = runConverter(0, { garbage, truncated, empty, missing, m_png }, out.path());
     QCOMPARE(records.size(), 5);
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(records[i].index, i);

@@ -1,14 +1,13 @@
-#include <QtTest>
-
-#include <QImageReader>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-
 #include "PdfFixtures.h"
 #include "TestUtils.h"
 #include "pdf/KPdf2ImageConverterThread.h"
 #include "pdf/KPdf2ImageProxy.h"
 #include "pdf/SelectPageItem.h"
+
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
 
 using Ranges = QList<SelectPageItem::Range>;
 
@@ -32,13 +31,14 @@ public slots:
 };
 
 Run convert(const QString &folder, const QStringList &files, const QString &extension,
-            const QMap<QString, SelectPageItem> &selections = {})
+    const QMap<QString, SelectPageItem> &selections = {})
 {
     KPdf2ImageConverterThread thread(folder, files, extension, selections);
     Collector collector;
-    QObject::connect(&thread, &KPdf2ImageConverterThread::stateChanged, &collector, &Collector::onStateChanged);
+    QObject::connect(
+        &thread, &KPdf2ImageConverterThread::stateChanged, &collector, &Collector::onStateChanged);
     QObject::connect(&thread, &KPdf2ImageConverterThread::processChanged, &collector,
-                     &Collector::onProcessChanged);
+        &Collector::onProcessChanged);
     thread.start();
     if (!thread.wait(120000))
         qFatal("converter thread did not finish");
@@ -89,7 +89,8 @@ private:
 void tst_KPdf2ImageConverterThread::initTestCase()
 {
     // The renderer is found beside the executable, as in the installed program.
-    QVERIFY2(KPdf2ImageProxy::instance()->isLoaded(), qPrintable(KPdf2ImageProxy::defaultLibraryPath()));
+    QVERIFY2(
+        KPdf2ImageProxy::instance()->isLoaded(), qPrintable(KPdf2ImageProxy::defaultLibraryPath()));
     QVERIFY(m_inputs.isValid());
     m_five = QDir(m_inputs.path()).filePath("doc.pdf");
     QVERIFY(PdfFixtures::writePdf(m_five, 5));
@@ -102,23 +103,27 @@ void tst_KPdf2ImageConverterThread::pagesWritten_data()
     QTest::addColumn<QList<int>>("pages");
     QTest::addColumn<QList<int>>("progress");
 
-    QTest::newRow("no entry: all pages") << false << SelectPageItem() << QList<int> { 1, 2, 3, 4, 5 }
-                                         << QList<int> { 20, 40, 60, 80, 100 };
-    QTest::newRow("all, count not filled in") << true << selection(SelectPageItem::AllPages)
-                                              << QList<int> { 1, 2, 3, 4, 5 } << QList<int> { 20, 40, 60, 80, 100 };
-    QTest::newRow("odd pages") << true << selection(SelectPageItem::OddPages, {}, 3) << QList<int> { 1, 3, 5 }
-                               << QList<int> { 33, 66, 100 };
-    QTest::newRow("even pages") << true << selection(SelectPageItem::EvenPages, {}, 2) << QList<int> { 2, 4 }
-                                << QList<int> { 50, 100 };
-    QTest::newRow("1,3-5") << true << selection(SelectPageItem::SpecificPages, { { 1, 1 }, { 3, 5 } }, 4)
+    QTest::newRow("no entry: all pages")
+        << false << SelectPageItem() << QList<int> { 1, 2, 3, 4, 5 }
+        << QList<int> { 20, 40, 60, 80, 100 };
+    QTest::newRow("all, count not filled in")
+        << true << selection(SelectPageItem::AllPages) << QList<int> { 1, 2, 3, 4, 5 }
+        << QList<int> { 20, 40, 60, 80, 100 };
+    QTest::newRow("odd pages") << true << selection(SelectPageItem::OddPages, {}, 3)
+                               << QList<int> { 1, 3, 5 } << QList<int> { 33, 66, 100 };
+    QTest::newRow("even pages") << true << selection(SelectPageItem::EvenPages, {}, 2)
+                                << QList<int> { 2, 4 } << QList<int> { 50, 100 };
+    QTest::newRow("1,3-5") << true
+                           << selection(SelectPageItem::SpecificPages, { { 1, 1 }, { 3, 5 } }, 4)
                            << QList<int> { 1, 3, 4, 5 } << QList<int> { 25, 50, 75, 100 };
     QTest::newRow("1-5") << true << selection(SelectPageItem::SpecificPages, { { 1, 5 } }, 5)
                          << QList<int> { 1, 2, 3, 4, 5 } << QList<int> { 20, 40, 60, 80, 100 };
-    QTest::newRow("2-3 and 3-4 write page 3 once") << true
-                                                   << selection(SelectPageItem::SpecificPages, { { 2, 3 }, { 3, 4 } }, 3)
-                                                   << QList<int> { 2, 3, 4 } << QList<int> { 33, 66, 100 };
-    QTest::newRow("range beyond the last page") << true << selection(SelectPageItem::SpecificPages, { { 4, 9 } }, 6)
-                                                << QList<int> { 4, 5 } << QList<int> { 16, 33 };
+    QTest::newRow("2-3 and 3-4 write page 3 once")
+        << true << selection(SelectPageItem::SpecificPages, { { 2, 3 }, { 3, 4 } }, 3)
+        << QList<int> { 2, 3, 4 } << QList<int> { 33, 66, 100 };
+    QTest::newRow("range beyond the last page")
+        << true << selection(SelectPageItem::SpecificPages, { { 4, 9 } }, 6) << QList<int> { 4, 5 }
+        << QList<int> { 16, 33 };
 }
 
 void tst_KPdf2ImageConverterThread::pagesWritten()
@@ -143,7 +148,8 @@ void tst_KPdf2ImageConverterThread::pagesWritten()
     const QPointF probe = PdfFixtures::pageColourProbe() * (150.0 / 72.0);
     for (int page : pages) {
         const QImage image(QDir(out.path()).filePath(QStringLiteral("doc-%1.png").arg(page)));
-        QVERIFY(TestUtils::colourNear(image.pixel(probe.toPoint()), PdfFixtures::pageColour(page).rgb(), 3));
+        QVERIFY(TestUtils::colourNear(
+            image.pixel(probe.toPoint()), PdfFixtures::pageColour(page).rgb(), 3));
     }
 
     QCOMPARE(run.states.size(), 2);
@@ -178,10 +184,11 @@ void tst_KPdf2ImageConverterThread::eachFormat()
     QFETCH(QByteArray, format);
 
     for (const SelectPageItem &item : { selection(SelectPageItem::EvenPages, {}, 2),
-                                        selection(SelectPageItem::SpecificPages, { { 2, 2 }, { 4, 4 } }, 2) }) {
+             selection(SelectPageItem::SpecificPages, { { 2, 2 }, { 4, 4 } }, 2) }) {
         QTemporaryDir out;
         const Run run = convert(out.path(), { m_five }, extension, { { m_five, item } });
-        QCOMPARE(allEntries(out.path()), QStringList({ "doc-2." + extension, "doc-4." + extension }));
+        QCOMPARE(
+            allEntries(out.path()), QStringList({ "doc-2." + extension, "doc-4." + extension }));
         for (const QString &name : allEntries(out.path())) {
             QImageReader reader(QDir(out.path()).filePath(name));
             reader.setDecideFormatFromContent(true);
@@ -200,9 +207,12 @@ void tst_KPdf2ImageConverterThread::documentsThatGiveNoImage_data()
     QTest::newRow("broken") << "broken" << selection(SelectPageItem::AllPages);
     QTest::newRow("password protected") << "locked" << selection(SelectPageItem::AllPages);
     QTest::newRow("missing") << "missing" << selection(SelectPageItem::AllPages);
-    QTest::newRow("only page 0") << "five" << selection(SelectPageItem::SpecificPages, { { 0, 0 } }, 1);
-    QTest::newRow("specific, no ranges") << "five" << selection(SelectPageItem::SpecificPages, {}, 0);
-    QTest::newRow("even pages of a 1-page document") << "one" << selection(SelectPageItem::EvenPages);
+    QTest::newRow("only page 0") << "five"
+                                 << selection(SelectPageItem::SpecificPages, { { 0, 0 } }, 1);
+    QTest::newRow("specific, no ranges")
+        << "five" << selection(SelectPageItem::SpecificPages, {}, 0);
+    QTest::newRow("even pages of a 1-page document")
+        << "one" << selection(SelectPageItem::EvenPages);
     QTest::newRow("unknown mode") << "five" << selection(9);
 }
 
@@ -248,9 +258,10 @@ void tst_KPdf2ImageConverterThread::lastFileEndsTheRun()
     QFETCH(bool, brokenLast);
     QTemporaryDir in, out;
     const QString broken = TestUtils::writeFile(in.path(), "bad.pdf", PdfFixtures::brokenPdf());
-    const QStringList files = brokenLast ? QStringList { m_five, broken } : QStringList { broken, m_five };
+    const QStringList files
+        = brokenLast ? QStringList { m_five, broken } : QStringList { broken, m_five };
     const Run run = convert(out.path(), files, QStringLiteral("jpg"),
-                            { { m_five, selection(SelectPageItem::OddPages, {}, 3) } });
+        { { m_five, selection(SelectPageItem::OddPages, {}, 3) } });
 
     // Per file: processing, then one final record; files in row order.
     QCOMPARE(run.states.size(), 4);
@@ -259,7 +270,8 @@ void tst_KPdf2ImageConverterThread::lastFileEndsTheRun()
         QCOMPARE(run.states[2 * i].status, int(BatchResult::Processing));
         QCOMPARE(run.states[2 * i + 1].index, i);
         const bool bad = files[i] == broken;
-        QCOMPARE(run.states[2 * i + 1].status, int(bad ? BatchResult::Failed : BatchResult::Succeeded));
+        QCOMPARE(
+            run.states[2 * i + 1].status, int(bad ? BatchResult::Failed : BatchResult::Succeeded));
     }
     QCOMPARE(run.states.last().index, 1);
     QCOMPARE(allEntries(out.path()), QStringList({ "doc-1.jpg", "doc-3.jpg", "doc-5.jpg" }));
@@ -273,9 +285,10 @@ void tst_KPdf2ImageConverterThread::existingImagesKept()
     const QString dotted = QDir(in.path()).filePath("scan.v2.pdf");
     QVERIFY(QFile::copy(m_five, dotted));
     const Run run = convert(out.path(), { m_five, dotted }, QStringLiteral("png"),
-                            { { m_five, selection(SelectPageItem::SpecificPages, { { 1, 1 } }, 1) },
-                              { dotted, selection(SelectPageItem::SpecificPages, { { 1, 2 } }, 2) } });
-    QCOMPARE(allEntries(out.path()), QStringList({ "doc-1(1).png", "doc-1.png", "scan.v2-1.png", "scan.v2-2.png" }));
+        { { m_five, selection(SelectPageItem::SpecificPages, { { 1, 1 } }, 1) },
+            { dotted, selection(SelectPageItem::SpecificPages, { { 1, 2 } }, 2) } });
+    QCOMPARE(allEntries(out.path()),
+        QStringList({ "doc-1(1).png", "doc-1.png", "scan.v2-1.png", "scan.v2-2.png" }));
     QFile earlier(QDir(out.path()).filePath("doc-1.png"));
     QVERIFY(earlier.open(QIODevice::ReadOnly));
     QCOMPARE(earlier.readAll(), QByteArray("earlier output"));

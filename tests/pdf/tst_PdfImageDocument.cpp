@@ -1,12 +1,10 @@
-#include <QtTest>
-
-#include <poppler-qt5.h>
-
-#include <QTemporaryDir>
-
 #include "PdfFixtures.h"
 #include "TestUtils.h"
 #include "pdf/PdfImageDocument.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <poppler-qt5.h>
 
 namespace {
 

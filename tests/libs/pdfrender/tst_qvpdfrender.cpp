@@ -1,16 +1,14 @@
-#include <QtTest>
-
-#include <atomic>
-#include <thread>
-#include <vector>
+#include "PdfFixtures.h"
+#include "TestUtils.h"
+#include "qvpdfrender.h"
 
 #include <QImageReader>
 #include <QLibrary>
 #include <QTemporaryDir>
-
-#include "PdfFixtures.h"
-#include "TestUtils.h"
-#include "qvpdfrender.h"
+#include <QtTest>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 class tst_qvpdfrender : public QObject
 {
@@ -39,7 +37,7 @@ private:
     int convert(const QString &path, int page, const QString &out, const char *password = "") const
     {
         return m_convert(path.toUtf8().constData(), password, page,
-                         out.isNull() ? nullptr : out.toUtf8().constData());
+            out.isNull() ? nullptr : out.toUtf8().constData());
     }
 
     QLibrary m_library { QStringLiteral(QVPDFRENDER_PATH) };
@@ -69,7 +67,7 @@ void tst_qvpdfrender::initTestCase()
 void tst_qvpdfrender::exportsOnlyTheTwoCalls()
 {
     for (const char *internal : { "_Z14siblingTempPathRK7QString", "_Z11replaceFileRK7QStringS1_",
-                                  "_ZN15PageImageWriter10writeImageERK6QImageNS_6FormatERK7QString" }) {
+             "_ZN15PageImageWriter10writeImageERK6QImageNS_6FormatERK7QString" }) {
         QVERIFY2(!m_library.resolve(internal), internal);
     }
 }
@@ -85,12 +83,15 @@ void tst_qvpdfrender::pageCount_data()
     QTest::newRow("not a PDF") << QByteArray("plain text") << "text.pdf" << QByteArray() << -1;
     QTest::newRow("missing") << QByteArray() << "missing.pdf" << QByteArray() << -1;
     QTest::newRow("encrypted, no password") << QByteArray("locked") << "" << QByteArray() << -1;
-    QTest::newRow("encrypted, wrong password") << QByteArray("locked") << "" << QByteArray("sesame") << -1;
-    QTest::newRow("encrypted, password given") << QByteArray("locked") << "" << QByteArray("open sesame") << 2;
+    QTest::newRow("encrypted, wrong password")
+        << QByteArray("locked") << "" << QByteArray("sesame") << -1;
+    QTest::newRow("encrypted, password given")
+        << QByteArray("locked") << "" << QByteArray("open sesame") << 2;
     QTest::newRow("five pages") << QByteArray("five") << "" << QByteArray() << 5;
     QTest::newRow("no pages") << QByteArray("zero") << "" << QByteArray() << 0;
-    QTest::newRow("non-ASCII name") << QByteArray("copy") << QString::fromUtf8("d\xc3\xb6k \xe6\x96\x87.pdf")
-                                    << QByteArray() << 5;
+    QTest::newRow("non-ASCII name")
+        << QByteArray("copy") << QString::fromUtf8("d\xc3\xb6k \xe6\x96\x87.pdf") << QByteArray()
+        << 5;
 }
 
 void tst_qvpdfrender::pageCount()
@@ -152,9 +153,10 @@ void tst_qvpdfrender::rendersEachFormat()
     const QImage image = reader.read();
     // A4 at 150 dpi.
     QVERIFY2(qAbs(image.width() - 1240) <= 1 && qAbs(image.height() - 1754) <= 1,
-             qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+        qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
     // Nothing but the image itself is left in the folder.
-    QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "page." + suffix });
+    QCOMPARE(
+        QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "page." + suffix });
 }
 
 void tst_qvpdfrender::rendersTheRequestedPage()
@@ -167,7 +169,7 @@ void tst_qvpdfrender::rendersTheRequestedPage()
         const QImage image(target);
         const QRgb got = image.pixel(probe.toPoint());
         QVERIFY2(TestUtils::colourNear(got, PdfFixtures::pageColour(page).rgb(), 3),
-                 qPrintable(QColor(got).name() + " vs " + PdfFixtures::pageColour(page).name()));
+            qPrintable(QColor(got).name() + " vs " + PdfFixtures::pageColour(page).name()));
     }
 }
 
@@ -290,8 +292,8 @@ void tst_qvpdfrender::concurrentCalls()
     std::thread renderer([convertFn, five, outDir, &failedRenders, &rendering]() {
         for (int round = 0; round < 3; ++round) {
             for (int page = 1; page <= 5; ++page) {
-                const std::string target = outDir + "/r" + std::to_string(round) + "-" + std::to_string(page)
-                    + (page % 2 ? ".png" : ".jpg");
+                const std::string target = outDir + "/r" + std::to_string(round) + "-"
+                    + std::to_string(page) + (page % 2 ? ".png" : ".jpg");
                 if (convertFn(five.c_str(), "", page, target.c_str()) != 0)
                     ++failedRenders;
             }
@@ -324,8 +326,9 @@ void tst_qvpdfrender::concurrentCalls()
     for (const QString &name : written) {
         const int page = name.section('-', 1).section('.', 0, 0).toInt();
         const QImage image(QDir(out.path()).filePath(name));
-        QVERIFY2(TestUtils::colourNear(image.pixel(probe.toPoint()), PdfFixtures::pageColour(page).rgb(), 12),
-                 qPrintable(name));
+        QVERIFY2(TestUtils::colourNear(
+                     image.pixel(probe.toPoint()), PdfFixtures::pageColour(page).rgb(), 12),
+            qPrintable(name));
     }
 }
 
