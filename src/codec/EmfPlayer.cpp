@@ -238,8 +238,14 @@ bool EmfPlayer::parse()
         m_frameInDevice = QRectF(bounds.left, bounds.top, qreal(bounds.right) - bounds.left + 1,
                                  qreal(bounds.bottom) - bounds.top + 1);
     }
-    const qreal width = std::ceil(m_frameInDevice.width() - 0.01);
-    const qreal height = std::ceil(m_frameInDevice.height() - 0.01);
+    // The frame is kept in 0.01 mm, so a whole number of pixels comes back
+    // a few hundredths off: round those, round anything else up.
+    auto pixels = [](qreal extent) {
+        const qreal nearest = std::round(extent);
+        return std::fabs(extent - nearest) <= 0.1 ? nearest : std::ceil(extent);
+    };
+    const qreal width = pixels(m_frameInDevice.width());
+    const qreal height = pixels(m_frameInDevice.height());
     if (!(width >= 1 && height >= 1) || !ImageLimits::sizeAllowed(qint64(qMin<qreal>(width, 1e12)),
                                                                    qint64(qMin<qreal>(height, 1e12))))
         return false;
@@ -262,7 +268,7 @@ bool EmfPlayer::parse()
     return false;
 }
 
-QImage EmfPlayer::render() const
+QImage EmfPlayer::render(qint64 paintBudget) const
 {
     if (m_length <= 0 || m_size.isEmpty())
         return QImage();
@@ -276,7 +282,7 @@ QImage EmfPlayer::render() const
     deviceToImage.translate(-m_frameInDevice.left(), -m_frameInDevice.top());
     bool exhausted;
     {
-        MetafileCanvas canvas(&image, deviceToImage, m_pixelsPerMm);
+        MetafileCanvas canvas(&image, deviceToImage, m_pixelsPerMm, paintBudget);
         play(canvas);
         exhausted = canvas.exhausted();
     }

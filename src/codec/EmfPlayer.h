@@ -5,6 +5,8 @@
 #include <QRectF>
 #include <QSize>
 
+#include "codec/MetafileCanvas.h"
+
 // Plays an Enhanced Metafile onto an image. parse() checks the header and
 // that the record chain is whole (every record inside the file, ending with
 // EMR_EOF); render() draws the records it knows at the picture's natural
@@ -18,11 +20,12 @@ public:
 
     bool parse();
     QSize naturalSize() const { return m_size; }
-    // Null when the picture cannot be drawn (not parsed, too costly).
-    QImage render() const;
+    // Null when the picture cannot be drawn (not parsed, or it would paint
+    // more than paintBudget pixels).
+    QImage render(qint64 paintBudget = MetafileCanvas::kDefaultPaintBudget) const;
 
 private:
-    void play(class MetafileCanvas &canvas) const;
+    void play(MetafileCanvas &canvas) const;
 
     QByteArray m_data;          // the file plus zero padding for libUEMF's checks
     qint64 m_length = 0;        // bytes of records, up to and including EMR_EOF

@@ -28,14 +28,18 @@ bool KImageSvgDecoder::decodeFile(const QString &path)
         return false;
     bool ok = false;
     const QByteArray document = SvgDocumentCheck::inflateIfCompressed(raw, &ok);
-    if (!ok || !SvgDocumentCheck::isSafe(document))
+    std::optional<QRectF> declared;
+    if (!ok || !SvgDocumentCheck::isSafe(document, &declared))
+        return false;
+    // A declared but empty view box would otherwise "load" at a default
+    // size the document never asked for.
+    if (declared && !(declared->width() > 0 && declared->height() > 0))
         return false;
 
     auto renderer = std::make_unique<QSvgRenderer>();
     if (!renderer->load(document) || !renderer->isValid())
         return false;
     const QSize size = renderer->viewBox().size();
-    // An empty view box would "load" and then render nothing at all.
     if (!ImageLimits::sizeAllowed(size.width(), size.height()))
         return false;
     m_renderer = std::move(renderer);

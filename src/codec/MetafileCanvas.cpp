@@ -7,9 +7,6 @@
 
 namespace {
 
-// Pixels painted (bounding area, clipped to the image) plus a fixed cost
-// per operation. About ten seconds of painting on a slow machine.
-constexpr qint64 kMaxPaintWork = qint64(8) * 1000 * 1000 * 1000;
 constexpr qint64 kOperationCost = 4096;
 constexpr int kMaxObjects = 65536;
 constexpr int kMaxSavedStates = 256;
@@ -59,10 +56,12 @@ qreal ellipseAngle(const QRectF &box, const QPointF &p)
 
 } // namespace
 
-MetafileCanvas::MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm)
+MetafileCanvas::MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm,
+                               qint64 paintBudget)
     : m_target(target)
     , m_deviceToImage(deviceToImage)
     , m_pixelsPerMm(pixelsPerMm > 0 && isSane(pixelsPerMm) ? pixelsPerMm : 96.0 / 25.4)
+    , m_budget(paintBudget)
 {
     m_painter.begin(m_target);
     m_painter.setRenderHint(QPainter::TextAntialiasing);
@@ -412,7 +411,7 @@ bool MetafileCanvas::meter(const QRectF &imageBounds)
     m_work += kOperationCost;
     if (visible.isValid())
         m_work += qint64(visible.width() + 1) * qint64(visible.height() + 1);
-    if (m_work > kMaxPaintWork)
+    if (m_work > m_budget)
         m_exhausted = true;
     return !m_exhausted;
 }

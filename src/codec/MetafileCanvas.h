@@ -55,8 +55,13 @@ public:
         FontSpec font;
     };
 
+    // Pixels painted (bounding areas clipped to the image) plus a fixed cost
+    // per operation: about ten seconds of painting on a slow machine.
+    static constexpr qint64 kDefaultPaintBudget = qint64(8) * 1000 * 1000 * 1000;
+
     // deviceToImage maps the reference device (pixels) onto the image.
-    MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm);
+    MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm,
+                   qint64 paintBudget = kDefaultPaintBudget);
     ~MetafileCanvas();
 
     // Device context.
@@ -177,5 +182,6 @@ private:
     bool m_pathOpen = false;
     QPainterPath m_path;        // image coordinates
     qint64 m_work = 0;
+    qint64 m_budget;
     bool m_exhausted = false;
 };

@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QHash>
 #include <QImageReader>
+#include <QRegularExpression>
+#include <QStringList>
 #include <QVector>
 #include <QXmlStreamReader>
 
@@ -93,7 +95,7 @@ private:
 
 } // namespace
 
-bool isSafe(const QByteArray &document)
+bool isSafe(const QByteArray &document, std::optional<QRectF> *declaredViewBox)
 {
     QXmlStreamReader xml(document);
     QVector<Element> elements;
@@ -131,8 +133,19 @@ bool isSafe(const QByteArray &document)
         if (!id.isEmpty() && !ids.contains(id.toString()))
             ids.insert(id.toString(), index);
         if (stack.isEmpty()) {
-            if (root < 0)
+            if (root < 0) {
                 root = index;
+                const QStringList numbers = attributes.value(QLatin1String("viewBox"))
+                                                .toString()
+                                                .split(QRegularExpression(QStringLiteral("[\\s,]+")),
+                                                       Qt::SkipEmptyParts);
+                bool ok = numbers.size() == 4;
+                qreal values[4] = { 0, 0, 0, 0 };
+                for (int i = 0; ok && i < 4; ++i)
+                    values[i] = numbers[i].toDouble(&ok);
+                if (ok && declaredViewBox)
+                    *declaredViewBox = QRectF(values[0], values[1], values[2], values[3]);
+            }
         } else {
             Element &parent = elements[stack.last()];
             if (parent.lastChild >= 0)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
+#include <QRectF>
 
 // Checks an SVG document before the toolkit's renderer sees it, for the
 // ways a small file can make rendering run away: nesting deeper than the
@@ -14,8 +17,10 @@ constexpr int kMaxDepth = 256;
 constexpr qint64 kMaxExpandedElements = 2000000;
 constexpr qint64 kMaxInflatedBytes = qint64(256) << 20;
 
-// Whether the document may be rendered. Malformed XML fails.
-bool isSafe(const QByteArray &document);
+// Whether the document may be rendered. Malformed XML fails. When the root
+// element declares a view box, *declaredViewBox receives it (the renderer
+// silently replaces an empty one with a default size).
+bool isSafe(const QByteArray &document, std::optional<QRectF> *declaredViewBox = nullptr);
 
 // The bytes of a gzip stream (.svgz), or the input unchanged when it is not
 // gzip. *ok is false when the stream is corrupt or inflates beyond

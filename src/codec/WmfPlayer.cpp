@@ -203,7 +203,7 @@ bool WmfPlayer::parse()
     return ImageLimits::sizeAllowed(m_size.width(), m_size.height());
 }
 
-QImage WmfPlayer::render() const
+QImage WmfPlayer::render(qint64 paintBudget) const
 {
     if (m_length <= 0 || m_size.isEmpty())
         return QImage();
@@ -213,7 +213,7 @@ QImage WmfPlayer::render() const
     image.fill(Qt::white);
     bool exhausted;
     {
-        MetafileCanvas canvas(&image, QTransform(), kDisplayDpi / 25.4);
+        MetafileCanvas canvas(&image, QTransform(), kDisplayDpi / 25.4, paintBudget);
         canvas.setMapMode(U_MM_ANISOTROPIC);
         canvas.setViewportOrg(QPointF(0, 0));
         canvas.setViewportExt(QSizeF(m_size));

@@ -5,6 +5,8 @@
 #include <QRectF>
 #include <QSize>
 
+#include "codec/MetafileCanvas.h"
+
 // Plays a Windows Metafile (with or without the placeable header) onto an
 // image. parse() checks the headers and that the record chain is whole,
 // ending with META_EOF; render() draws the records it knows at the
@@ -20,10 +22,12 @@ public:
 
     bool parse();
     QSize naturalSize() const { return m_size; }
-    QImage render() const;
+    // Null when the picture cannot be drawn (not parsed, or it would paint
+    // more than paintBudget pixels).
+    QImage render(qint64 paintBudget = MetafileCanvas::kDefaultPaintBudget) const;
 
 private:
-    void play(class MetafileCanvas &canvas) const;
+    void play(MetafileCanvas &canvas) const;
 
     QByteArray m_data;
     qint64 m_first = 0;         // offset of the first record

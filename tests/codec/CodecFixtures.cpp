@@ -815,6 +815,17 @@ QByteArray WmfBuilder::finish()
     return m_prefix + header + m_records;
 }
 
+void patch16(QByteArray *bytes, int offset, quint16 value)
+{
+    (*bytes)[offset] = char(value & 0xFF);
+    (*bytes)[offset + 1] = char(value >> 8);
+}
+
+void patch32(QByteArray *bytes, int offset, quint32 value)
+{
+    set32(bytes, offset, value);
+}
+
 QVector<QRgb> quadrantSamples(const QImage &image)
 {
     const int w = image.width(), h = image.height();

@@ -139,6 +139,10 @@ private:
     int m_objects = 0;
 };
 
+// Overwrites little-endian values inside a fixture.
+void patch16(QByteArray *bytes, int offset, quint16 value);
+void patch32(QByteArray *bytes, int offset, quint32 value);
+
 // The centre pixel of each quarter: top-left, top-right, bottom-right,
 // bottom-left (matching TestUtils::quadrantImage's red, green, blue, white).
 QVector<QRgb> quadrantSamples(const QImage &image);
