@@ -7,6 +7,9 @@ namespace qvgif {
 
 namespace {
 
+constexpr int kCellSize = 8;
+constexpr size_t kCells = 32 * 32 * 32;
+
 size_t hashRgb(uint32_t key) { return size_t((key * 2654435761u) >> 8); }
 
 } // namespace
@@ -56,8 +59,8 @@ void ColorHistogram::grow()
 }
 
 NearestColor::NearestColor(const std::vector<Pixel> &palette, int skipIndex)
-    : m_cellStart(4096, UINT32_MAX)
-    , m_cellCount(4096, 0)
+    : m_cellStart(kCells, UINT32_MAX)
+    , m_cellCount(kCells, 0)
     , m_cacheKey(1 << 15, 0)
     , m_cacheValue(1 << 15, 0)
 {
@@ -71,15 +74,19 @@ NearestColor::NearestColor(const std::vector<Pixel> &palette, int skipIndex)
 
 void NearestColor::buildCell(int cell)
 {
-    const int lo[3] = { (cell >> 8) * 16, ((cell >> 4) & 15) * 16, (cell & 15) * 16 };
+    const int lo[3]
+        = { (cell >> 10) * kCellSize, ((cell >> 5) & 31) * kCellSize, (cell & 31) * kCellSize };
     auto axisMin = [](int v, int l) {
-        const int d = v < l ? l - v : (v > l + 15 ? v - l - 15 : 0);
+        const int d = v < l ? l - v : (v > l + kCellSize - 1 ? v - l - kCellSize + 1 : 0);
         return d * d;
     };
     auto axisMax = [](int v, int l) {
-        const int d = std::max(std::abs(v - l), std::abs(v - l - 15));
+        const int d = std::max(std::abs(v - l), std::abs(v - l - kCellSize + 1));
         return d * d;
     };
+    // Any colour in the cell has an entry within the smallest of the entries'
+    // farthest distances, so entries whose nearest distance exceeds it can never be
+    // the nearest.
     int bound = INT_MAX;
     for (const Entry &e : m_entries)
         bound = std::min(bound, axisMax(e.r, lo[0]) + axisMax(e.g, lo[1]) + axisMax(e.b, lo[2]));
@@ -98,7 +105,7 @@ int NearestColor::find(int r, int g, int b)
     const size_t slot = hashRgb(key) & (m_cacheKey.size() - 1);
     if (m_cacheKey[slot] == key)
         return m_cacheValue[slot];
-    const int cell = (r >> 4) << 8 | (g >> 4) << 4 | (b >> 4);
+    const int cell = (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
     if (m_cellStart[size_t(cell)] == UINT32_MAX)
         buildCell(cell);
     const uint16_t *candidates = m_pool.data() + m_cellStart[size_t(cell)];

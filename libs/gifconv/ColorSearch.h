@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Animation.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "Animation.h"
 
 namespace qvgif {
 
@@ -32,9 +32,10 @@ private:
     size_t m_used = 0;
 };
 
-// Exact nearest palette colour (squared RGB distance) for many queries: the RGB cube
-// is cut into 16^3 cells and each cell, on first use, lists only the palette colours
-// that can be nearest to some colour inside it.
+// Exact nearest palette colour (squared RGB distance) for many queries: the RGB
+// cube is cut into 32^3 cells and each cell, on first use, lists only the palette
+// colours that can be nearest to some colour inside it. A small cache in front
+// catches repeated colours.
 class NearestColor
 {
 public:
@@ -64,6 +65,17 @@ inline int distance2(int r1, int g1, int b1, int r2, int g2, int b2)
     const int dg = g1 - g2;
     const int db = b1 - b2;
     return dr * dr + dg * dg + db * db;
+}
+
+// Distance used for the encoder's freedom: plain RGB plus extra weight on the
+// difference in brightness, the part of an error the eye notices most.
+inline int toleranceDistance2(Pixel a, Pixel b)
+{
+    const int dr = a.r - b.r;
+    const int dg = a.g - b.g;
+    const int db = a.b - b.b;
+    const int luma = 5 * dr + 9 * dg + 2 * db; // 16 x brightness difference
+    return dr * dr + dg * dg + db * db + ((luma * luma) >> 5); // brightness counts 9 times
 }
 
 } // namespace qvgif

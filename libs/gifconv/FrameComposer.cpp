@@ -1,8 +1,8 @@
 #include "FrameComposer.h"
 
-#include "FrameResampler.h"
-
 #include <algorithm>
+
+#include "FrameResampler.h"
 
 namespace qvgif {
 

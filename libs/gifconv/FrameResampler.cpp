@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace qvgif {
 
@@ -129,10 +130,8 @@ const float *FrameResampler::filteredRow(const Pixel *source, int row)
 void FrameResampler::resample(const Pixel *source, Pixel *target)
 {
     if (m_sourceWidth == m_targetWidth && m_sourceHeight == m_targetHeight) {
-        const size_t count = size_t(m_sourceWidth) * size_t(m_sourceHeight);
-        for (size_t i = 0; i < count; ++i)
-            target[i] = source[i].a >= 128 ? Pixel { source[i].r, source[i].g, source[i].b, 255 }
-                                           : Pixel { 0, 0, 0, 0 };
+        // Composed canvases only hold opaque colours and (0, 0, 0, 0).
+        std::memcpy(target, source, size_t(m_sourceWidth) * size_t(m_sourceHeight) * sizeof(Pixel));
         return;
     }
     std::fill(m_ringRow.begin(), m_ringRow.end(), -1);

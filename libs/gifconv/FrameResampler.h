@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Animation.h"
-
 #include <vector>
+
+#include "Animation.h"
 
 namespace qvgif {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ConvertOptions.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "ConvertOptions.h"
 
 namespace qvgif {
 

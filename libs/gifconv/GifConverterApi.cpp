@@ -1,11 +1,11 @@
 #include "GifConverterApi.h"
 
-#include "GifConverter.h"
-
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "GifConverter.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #include "GifDecoder.h"
 
 #include <algorithm>
-#include <gif_lib.h>
 #include <memory>
+
+#include <gif_lib.h>
 
 namespace qvgif {
 

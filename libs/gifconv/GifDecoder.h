@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Animation.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "Animation.h"
 
 namespace qvgif {
 

@@ -1,16 +1,15 @@
 #pragma once
 
-#include "Animation.h"
-
 #include <cstdint>
 #include <vector>
 
+#include "Animation.h"
+
 namespace qvgif {
 
-// Writes the indexed animation with giflib after choosing, frame by frame, the
-// smallest way to reach the next picture: the previous frame's disposal (keep,
-// clear to transparent or restore), the rectangle that changed, and for unchanged
-// pixels inside it either transparency or the colour already shown.
+// Plans the frames (FramePlanner) and writes them with giflib: one global palette,
+// the loop extension when the source had one, and per frame its control block
+// (delay, disposal, transparent index) and the planned rectangle.
 std::vector<uint8_t> writeGif(const IndexedAnimation &animation);
 
 } // namespace qvgif

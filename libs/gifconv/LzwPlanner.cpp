@@ -1,27 +1,41 @@
 #include "LzwPlanner.h"
 
 #include <algorithm>
-#include <cstring>
+
+#include "ColorSearch.h"
 
 namespace qvgif {
 
 namespace {
 constexpr int kMaxCode = 4095;
-}
+constexpr uint32_t kMaxGeneration = (1u << 20) - 1;
+constexpr int kMaxChildrenTried = 16;
+} // namespace
 
 LzwPlanner::LzwPlanner()
     : m_next(size_t(4096) * 256, 0)
+    , m_firstChild(4096, 0)
+    , m_firstChildGeneration(4096, 0)
+    , m_sibling(4096, 0)
+    , m_suffix(4096, 0)
 {
 }
 
-void LzwPlanner::resetDictionary(int clearCode)
+void LzwPlanner::resetDictionary()
 {
-    std::memset(m_next.data(), 0, size_t(clearCode) * 256 * sizeof(uint16_t));
+    if (++m_generation > kMaxGeneration) {
+        std::fill(m_next.begin(), m_next.end(), 0);
+        std::fill(m_firstChildGeneration.begin(), m_firstChildGeneration.end(), 0);
+        m_generation = 1;
+    }
 }
 
-size_t LzwPlanner::plan(
-    int minCodeSize, const uint8_t *preferred, const uint8_t *other, size_t count, uint8_t *chosen)
+size_t LzwPlanner::plan(int minCodeSize, const PixelChoices &choices, size_t count, uint8_t *chosen)
 {
+    const uint8_t *preferred = choices.preferred;
+    const uint8_t *other = choices.other;
+    const uint8_t *target = choices.target;
+
     const int clearCode = 1 << minCodeSize;
     const int eofCode = clearCode + 1;
     int runningCode = eofCode + 1;
@@ -34,50 +48,80 @@ size_t LzwPlanner::plan(
             maxCode1 = 1 << ++runningBits;
     };
 
-    resetDictionary(clearCode);
-    output(clearCode);
-    if (count == 0) {
-        output(eofCode);
-    } else {
-        // A string that cannot be extended starts again with the pixel's value; when
-        // it has a choice, take the one whose next step is already in the dictionary.
-        auto startValue = [&](size_t i) -> int {
-            const int a = preferred[i];
-            const int b = other[i];
-            if (a == b || i + 1 >= count)
-                return a;
-            const int na = preferred[i + 1];
-            const int nb = other[i + 1];
-            if (child(a, na) || child(a, nb))
-                return a;
-            if (child(b, na) || child(b, nb))
-                return b;
+    // The dictionary entry that continues string `code` with an admissible value of
+    // pixel i, or 0; the value taken goes to *value.
+    auto extend = [&](int code, size_t i, int *value) -> uint16_t {
+        const int a = preferred[i];
+        if (const uint16_t next = child(code, a)) {
+            *value = a;
+            return next;
+        }
+        const int b = other[i];
+        if (b != a) {
+            if (const uint16_t next = child(code, b)) {
+                *value = b;
+                return next;
+            }
+        }
+        const int t = target[i];
+        if (t != a && t != b) {
+            if (const uint16_t next = child(code, t)) {
+                *value = t;
+                return next;
+            }
+        }
+        // Any continuation whose colour is close enough to the source will do;
+        // take the closest.
+        const int radius2 = choices.radius2[i];
+        if (radius2 == 0)
+            return 0;
+        const Pixel s = choices.source[i];
+        int bestDistance = radius2 + 1;
+        uint16_t best = 0;
+        // The newest children come first; looking further rarely finds more.
+        int visited = 0;
+        for (uint16_t c = firstChild(code); c && visited < kMaxChildrenTried;
+             c = m_sibling[c], ++visited) {
+            const int v = m_suffix[c];
+            if (v == choices.transparent)
+                continue;
+            const Pixel &p = choices.palette[v];
+            const int dg = int(s.g) - int(p.g);
+            if (dg * dg > radius2)
+                continue;
+            const int d = toleranceDistance2(s, p);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = c;
+            }
+        }
+        if (best)
+            *value = m_suffix[best];
+        return best;
+    };
+    // A string that cannot be extended starts again; between the two unchanged
+    // choices take the one whose next step is already in the dictionary.
+    auto startValue = [&](size_t i) -> int {
+        const int a = preferred[i];
+        const int b = other[i];
+        if (a == b || i + 1 >= count)
             return a;
-        };
+        int ignored = 0;
+        if (extend(a, i + 1, &ignored))
+            return a;
+        if (extend(b, i + 1, &ignored))
+            return b;
+        return a;
+    };
+
+    resetDictionary();
+    output(clearCode);
+    if (count > 0) {
         int current = startValue(0);
         chosen[0] = uint8_t(current);
         for (size_t i = 1; i < count; ++i) {
-            const int a = preferred[i];
-            const int b = other[i];
-            int value = a;
-            uint16_t next = child(current, a);
-            if (a != b) {
-                const uint16_t nextB = child(current, b);
-                if (next && nextB && i + 1 < count) {
-                    // Both continue the string: keep the one that goes further.
-                    const int na = preferred[i + 1];
-                    const int nb = other[i + 1];
-                    if (!(child(next, na) || child(next, nb))
-                        && (child(nextB, na) || child(nextB, nb))) {
-                        next = nextB;
-                        value = b;
-                    }
-                } else if (!next && nextB) {
-                    next = nextB;
-                    value = b;
-                }
-            }
-            if (next) {
+            int value = 0;
+            if (const uint16_t next = extend(current, i, &value)) {
                 current = next;
                 chosen[i] = uint8_t(value);
                 continue;
@@ -90,17 +134,15 @@ size_t LzwPlanner::plan(
                 runningCode = eofCode + 1;
                 runningBits = minCodeSize + 1;
                 maxCode1 = 1 << runningBits;
-                resetDictionary(clearCode);
+                resetDictionary();
             } else {
-                const int code = runningCode++;
-                std::memset(m_next.data() + (size_t(code) << 8), 0, 256 * sizeof(uint16_t));
-                m_next[size_t(current) << 8 | size_t(value)] = uint16_t(code);
+                addChild(current, value, runningCode++);
             }
             current = value;
         }
         output(current);
-        output(eofCode);
     }
+    output(eofCode);
     const size_t bytes = size_t((bits + 7) / 8);
     return 1 + bytes + (bytes + 254) / 255 + 1;
 }

@@ -1,11 +1,13 @@
 #include "PaletteMapper.h"
 
-#include "ColorSearch.h"
-
 #include <algorithm>
 #include <cmath>
-#include <libimagequant.h>
+#include <cstring>
 #include <memory>
+
+#include <libimagequant.h>
+
+#include "ColorSearch.h"
 
 namespace qvgif {
 
@@ -18,31 +20,54 @@ struct LiqDeleter
     void operator()(liq_result *p) const { liq_result_destroy(p); }
 };
 
+// Counts every opaque pixel of every frame, weighted by how many frames it stays:
+// a pixel's colour is only counted when it changes (and at the end), so still
+// areas cost a comparison per frame instead of a hash lookup.
 ColorHistogram buildHistogram(const RgbaAnimation &animation, bool *hasTransparent)
 {
     ColorHistogram histogram;
     *hasTransparent = false;
-    for (const RgbaFrame &frame : animation.frames) {
-        uint32_t runColor = 0;
-        uint32_t runLength = 0;
-        for (const Pixel &p : frame.pixels) {
-            if (p.a == 0) {
-                *hasTransparent = true;
-                continue;
-            }
-            const uint32_t rgb = uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b;
-            if (runLength && rgb == runColor) {
-                ++runLength;
-                continue;
-            }
-            if (runLength)
-                histogram.add(runColor, runLength);
-            runColor = rgb;
-            runLength = 1;
+    const size_t pixels = size_t(animation.width) * size_t(animation.height);
+    const size_t width = size_t(animation.width);
+    std::vector<uint32_t> since(pixels, 0);
+    uint32_t lastKey = 0;
+    uint32_t lastCount = 0;
+    auto count = [&](Pixel p, uint32_t frames) {
+        if (p.a == 0) {
+            *hasTransparent = true;
+            return;
         }
-        if (runLength)
-            histogram.add(runColor, runLength);
+        const uint32_t rgb = uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b;
+        if (lastCount && rgb == lastKey) {
+            lastCount += frames;
+            return;
+        }
+        if (lastCount)
+            histogram.add(lastKey, lastCount);
+        lastKey = rgb;
+        lastCount = frames;
+    };
+    const std::vector<RgbaFrame> &frames = animation.frames;
+    for (size_t k = 1; k < frames.size(); ++k) {
+        const Pixel *before = frames[k - 1].pixels.data();
+        const Pixel *now = frames[k].pixels.data();
+        for (size_t row = 0; row < pixels; row += width) {
+            if (std::memcmp(before + row, now + row, width * sizeof(Pixel)) == 0)
+                continue;
+            for (size_t i = row; i < row + width; ++i) {
+                if (!samePixel(before[i], now[i])) {
+                    count(before[i], uint32_t(k) - since[i]);
+                    since[i] = uint32_t(k);
+                }
+            }
+        }
     }
+    const Pixel *last = frames.back().pixels.data();
+    const uint32_t total = uint32_t(frames.size());
+    for (size_t i = 0; i < pixels; ++i)
+        count(last[i], total - since[i]);
+    if (lastCount)
+        histogram.add(lastKey, lastCount);
     return histogram;
 }
 
@@ -51,7 +76,7 @@ Pixel fromRgb(uint32_t rgb)
     return Pixel { uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255 };
 }
 
-std::vector<Pixel> liqPalette(const ColorHistogram &histogram, int colors, int speed)
+std::vector<Pixel> liqPalette(const ColorHistogram &histogram, int colors)
 {
     std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
     if (!attr)
@@ -59,18 +84,34 @@ std::vector<Pixel> liqPalette(const ColorHistogram &histogram, int colors, int s
     liq_set_max_colors(attr.get(), colors);
     liq_set_quality(attr.get(), 0, 100);
     // Large histograms make the slow settings expensive for little gain.
-    liq_set_speed(attr.get(), speed ? speed : (histogram.size() > 200000 ? 5 : 3));
+    liq_set_speed(attr.get(), histogram.size() > 200000 ? 5 : 3);
     std::unique_ptr<liq_histogram, LiqDeleter> hist(liq_histogram_create(attr.get()));
     if (!hist)
         throw ConvertFailure("out of memory");
-    std::vector<liq_histogram_entry> entries;
-    entries.reserve(histogram.size());
+    // Colours are merged in 5-bit cells (weighted means) before libimagequant sees
+    // them: its cost grows with the histogram, and the Lloyd steps that follow work
+    // on the full one.
+    std::vector<double> cells(size_t(1) << 15 << 2, 0.0);
     histogram.forEach([&](uint32_t rgb, uint32_t count) {
-        liq_histogram_entry e;
-        e.color = liq_color { uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255 };
-        e.count = count;
-        entries.push_back(e);
+        const size_t cell = size_t((rgb >> 19) & 31) << 10 | size_t((rgb >> 11) & 31) << 5
+            | size_t((rgb >> 3) & 31);
+        double *c = cells.data() + cell * 4;
+        c[0] += double(rgb >> 16) * count;
+        c[1] += double((rgb >> 8) & 255) * count;
+        c[2] += double(rgb & 255) * count;
+        c[3] += count;
     });
+    std::vector<liq_histogram_entry> entries;
+    for (size_t cell = 0; cell < (size_t(1) << 15); ++cell) {
+        const double *c = cells.data() + cell * 4;
+        if (c[3] <= 0)
+            continue;
+        liq_histogram_entry e;
+        e.color = liq_color { uint8_t(std::lround(c[0] / c[3])), uint8_t(std::lround(c[1] / c[3])),
+            uint8_t(std::lround(c[2] / c[3])), 255 };
+        e.count = unsigned(std::min(c[3], 4e9));
+        entries.push_back(e);
+    }
     if (liq_histogram_add_colors(hist.get(), attr.get(), entries.data(), int(entries.size()), 0)
         != LIQ_OK)
         throw ConvertFailure("palette failed");
@@ -86,96 +127,52 @@ std::vector<Pixel> liqPalette(const ColorHistogram &histogram, int colors, int s
     return chosen;
 }
 
-// Lloyd steps against the histogram: moves every entry to the mean of the colours
-// nearest to it, which lowers the plain RGB error the viewer sees.
-void refinePalette(const ColorHistogram &histogram, std::vector<Pixel> &palette, int iterations)
+// Maps one frame to the palette and gives each pixel its tolerance. Rows and pixels
+// whose source is as in the previous frame copy that frame's results, which is
+// most of the picture in typical animations.
+struct PreviousFrame
 {
-    for (int it = 0; it < iterations; ++it) {
-        NearestColor nearest(palette, -1);
-        std::vector<double> sum(palette.size() * 4, 0.0);
-        histogram.forEach([&](uint32_t rgb, uint32_t count) {
-            const int r = int(rgb >> 16), g = int((rgb >> 8) & 255), b = int(rgb & 255);
-            double *s = sum.data() + size_t(nearest.find(r, g, b)) * 4;
-            s[0] += double(r) * count;
-            s[1] += double(g) * count;
-            s[2] += double(b) * count;
-            s[3] += count;
-        });
-        for (size_t i = 0; i < palette.size(); ++i) {
-            const double *s = sum.data() + i * 4;
-            if (s[3] > 0)
-                palette[i] = Pixel { uint8_t(std::lround(s[0] / s[3])),
-                    uint8_t(std::lround(s[1] / s[3])), uint8_t(std::lround(s[2] / s[3])), 255 };
-        }
-    }
-}
+    const Pixel *source = nullptr;
+    const uint8_t *out = nullptr;
+    const uint8_t *tolerance = nullptr;
+};
 
-uint8_t clampByte(int v) { return uint8_t(std::clamp(v, 0, 255)); }
-
-// Maps one frame. previous holds the indices shown so far (empty for the first
-// frame) and reference the source colour each of them was chosen for.
 void mapFrame(const RgbaFrame &frame, int width, int height, const std::vector<Pixel> &palette,
-    int transparent, NearestColor &nearest, const PaletteSettings &settings,
-    const std::vector<uint8_t> *previous, std::vector<Pixel> &reference, std::vector<uint8_t> &out,
-    std::vector<int> &errors)
+    int transparent, bool exact, NearestColor &nearest, const PaletteSettings &settings,
+    const PreviousFrame &previous, std::vector<uint8_t> &out, std::vector<uint8_t> &tolerance)
 {
-    const bool dither = settings.dither > 0.0f;
-    const int strength = int(std::lround(settings.dither * 256));
-    if (dither)
-        std::fill(errors.begin(), errors.end(), 0);
-    // Two rows of RGB error (current, next), one spare pixel on each side.
-    const size_t rowStride = size_t(width + 2) * 3;
+    const size_t rowLength = size_t(width);
     for (int y = 0; y < height; ++y) {
-        int *current = errors.data() + size_t(y & 1) * rowStride;
-        int *next = errors.data() + size_t((y + 1) & 1) * rowStride;
-        if (dither)
-            std::fill(next, next + rowStride, 0);
-        const bool reverse = dither && (y & 1);
-        for (int step = 0; step < width; ++step) {
-            const int x = reverse ? width - 1 - step : step;
-            const size_t i = size_t(y) * size_t(width) + size_t(x);
+        const size_t row = size_t(y) * rowLength;
+        if (previous.source
+            && std::memcmp(
+                   frame.pixels.data() + row, previous.source + row, rowLength * sizeof(Pixel))
+                == 0) {
+            std::memcpy(out.data() + row, previous.out + row, rowLength);
+            std::memcpy(tolerance.data() + row, previous.tolerance + row, rowLength);
+            continue;
+        }
+        for (size_t i = row; i < row + rowLength; ++i) {
             const Pixel s = frame.pixels[i];
-            if (s.a == 0) {
-                out[i] = uint8_t(transparent);
-                reference[i] = s;
+            if (previous.source && samePixel(s, previous.source[i])) {
+                out[i] = previous.out[i];
+                tolerance[i] = previous.tolerance[i];
                 continue;
             }
-            if (previous && int((*previous)[i]) != transparent) {
-                const Pixel ref = reference[i];
-                if (ref.a
-                    && distance2(s.r, s.g, s.b, ref.r, ref.g, ref.b) <= settings.stillTolerance) {
-                    out[i] = (*previous)[i];
-                    continue;
-                }
+            if (s.a == 0) {
+                out[i] = uint8_t(transparent);
+                tolerance[i] = 0;
+                continue;
             }
-            int r = s.r, g = s.g, b = s.b;
-            int *e = current + size_t(x + 1) * 3;
-            if (dither) {
-                r = clampByte(r + e[0] / 16);
-                g = clampByte(g + e[1] / 16);
-                b = clampByte(b + e[2] / 16);
-            }
-            const int index = nearest.find(r, g, b);
+            const int index = nearest.find(s.r, s.g, s.b);
             out[i] = uint8_t(index);
-            reference[i] = s;
-            if (dither) {
-                const Pixel &c = palette[size_t(index)];
-                const int er = (r - c.r) * strength / 256;
-                const int eg = (g - c.g) * strength / 256;
-                const int eb = (b - c.b) * strength / 256;
-                const int dir = reverse ? -1 : 1;
-                int *ahead = current + size_t(x + 1 + dir) * 3;
-                int *below = next + size_t(x + 1) * 3;
-                int *belowAhead = next + size_t(x + 1 + dir) * 3;
-                int *belowBehind = next + size_t(x + 1 - dir) * 3;
-                const int err[3] = { er, eg, eb };
-                for (int c3 = 0; c3 < 3; ++c3) {
-                    ahead[c3] += err[c3] * 7;
-                    belowBehind[c3] += err[c3] * 3;
-                    below[c3] += err[c3] * 5;
-                    belowAhead[c3] += err[c3] * 1;
-                }
+            if (exact) {
+                tolerance[i] = 0;
+                continue;
             }
+            const float error = std::sqrt(float(toleranceDistance2(s, palette[size_t(index)])));
+            tolerance[i] = uint8_t(
+                std::min(255.0f, error * settings.toleranceScale + settings.toleranceBias + 0.5f));
         }
     }
 }
@@ -191,15 +188,15 @@ IndexedAnimation quantizeAnimation(RgbaAnimation &&animation, const PaletteSetti
     const int unique = int(std::min<size_t>(histogram.size(), 1 << 24));
 
     // A transparent entry costs one colour; it pays for itself in animations, where
-    // unchanged pixels become transparent and compress far better.
-    bool withTransparent = hasTransparent || (animated && (maxColors >= 16 || unique < maxColors));
-    if (unique == 0)
-        withTransparent = true;
+    // unchanged pixels become transparent and compress far better, unless colours
+    // are already very scarce.
+    const bool withTransparent
+        = hasTransparent || unique == 0 || (animated && (maxColors >= 16 || unique < maxColors));
     const int budget = maxColors - (withTransparent ? 1 : 0);
 
     std::vector<Pixel> palette;
-    if (unique == 0) {
-    } else if (unique <= budget) {
+    const bool exact = unique <= budget;
+    if (exact) {
         histogram.forEach([&](uint32_t rgb, uint32_t) { palette.push_back(fromRgb(rgb)); });
     } else if (budget == 1) {
         double sum[3] = { 0, 0, 0 };
@@ -213,8 +210,7 @@ IndexedAnimation quantizeAnimation(RgbaAnimation &&animation, const PaletteSetti
         palette.push_back(Pixel { uint8_t(std::lround(sum[0] / total)),
             uint8_t(std::lround(sum[1] / total)), uint8_t(std::lround(sum[2] / total)), 255 });
     } else {
-        palette = liqPalette(histogram, budget, settings.speed);
-        refinePalette(histogram, palette, settings.refineIterations);
+        palette = liqPalette(histogram, budget);
     }
 
     IndexedAnimation result;
@@ -229,17 +225,23 @@ IndexedAnimation quantizeAnimation(RgbaAnimation &&animation, const PaletteSetti
 
     NearestColor nearest(palette, result.transparentIndex);
     const size_t pixels = size_t(animation.width) * size_t(animation.height);
-    std::vector<Pixel> reference(pixels, Pixel { 0, 0, 0, 0 });
-    std::vector<int> errors(size_t(animation.width + 2) * 3 * 2, 0);
     result.frames.reserve(animation.frames.size());
-    for (size_t k = 0; k < animation.frames.size(); ++k) {
+    for (RgbaFrame &frame : animation.frames) {
         std::vector<uint8_t> out(pixels);
-        mapFrame(animation.frames[k], animation.width, animation.height, palette,
-            result.transparentIndex, nearest, settings, k ? &result.frames.back() : nullptr,
-            reference, out, errors);
+        std::vector<uint8_t> tolerance(pixels);
+        PreviousFrame previous;
+        if (!result.frames.empty()) {
+            previous.source = result.sources.back().data();
+            previous.out = result.frames.back().data();
+            previous.tolerance = result.tolerances.back().data();
+        }
+        // Colours that fit the budget are kept exactly: no tolerance at all.
+        mapFrame(frame, animation.width, animation.height, palette, result.transparentIndex, exact,
+            nearest, settings, previous, out, tolerance);
         result.frames.push_back(std::move(out));
-        result.delays.push_back(animation.frames[k].delay);
-        std::vector<Pixel>().swap(animation.frames[k].pixels);
+        result.tolerances.push_back(std::move(tolerance));
+        result.sources.push_back(std::move(frame.pixels));
+        result.delays.push_back(frame.delay);
     }
     return result;
 }

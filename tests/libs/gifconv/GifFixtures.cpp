@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <gif_lib.h>
 #include <memory>
 #include <set>
+
+#include <gif_lib.h>
 
 namespace GifFixtures {
 

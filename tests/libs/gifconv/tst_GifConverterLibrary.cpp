@@ -1,13 +1,14 @@
-#include "GifConverterApi.h"
-#include "GifFixtures.h"
-#include "TestUtils.h"
+#include <atomic>
+#include <cmath>
+#include <thread>
 
 #include <QLibrary>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <atomic>
-#include <cmath>
-#include <thread>
+
+#include "GifConverterApi.h"
+#include "GifFixtures.h"
+#include "TestUtils.h"
 
 using GifFixtures::Decoded;
 using GifFixtures::Frame;
