@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include <QIODevice>
+#include <QSet>
+
 namespace ImageCompleteness {
 
 namespace {
@@ -187,6 +190,81 @@ bool isXbmComplete(const QByteArray &file, const QSize &size)
             ++values;
     }
     return values >= needed;
+}
+
+bool isTiffComplete(QIODevice *device)
+{
+    const qint64 size = device->size();
+    const qint64 start = device->pos();
+    auto readAt = [device](qint64 offset, qint64 length) {
+        if (!device->seek(offset))
+            return QByteArray();
+        return device->read(length);
+    };
+    const QByteArray header = readAt(0, 8);
+    bool ok = header.size() == 8;
+    const bool bigEndian = ok && header.startsWith("MM");
+    if (ok && (header[2] == 43 || header[3] == 43)) { // BigTIFF
+        device->seek(start);
+        return true;
+    }
+    auto u16 = [bigEndian](const char *p) {
+        const auto *b = reinterpret_cast<const uchar *>(p);
+        return bigEndian ? quint16((b[0] << 8) | b[1]) : quint16((b[1] << 8) | b[0]);
+    };
+    auto u32 = [bigEndian](const char *p) {
+        const auto *b = reinterpret_cast<const uchar *>(p);
+        return bigEndian ? (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | b[3]
+                         : (quint32(b[3]) << 24) | (quint32(b[2]) << 16) | (quint32(b[1]) << 8) | b[0];
+    };
+    // An entry's values: inline when they fit in 4 bytes, else at an offset.
+    auto values = [&](const char *entry, QVector<qint64> *out) {
+        const int type = u16(entry + 2);
+        const qint64 count = u32(entry + 4);
+        const int width = type == 3 ? 2 : type == 4 ? 4 : 0;
+        if (width == 0 || count <= 0 || count > size / width)
+            return false;
+        QByteArray data = count * width <= 4 ? QByteArray(entry + 8, 4)
+                                              : readAt(u32(entry + 8), count * width);
+        if (data.size() < count * width)
+            return false;
+        for (qint64 i = 0; i < count; ++i)
+            out->append(width == 2 ? u16(data.constData() + i * 2) : u32(data.constData() + i * 4));
+        return true;
+    };
+
+    QSet<qint64> visited;
+    qint64 ifd = ok ? u32(header.constData() + 4) : 0;
+    while (ok && ifd != 0) {
+        if (visited.contains(ifd) || visited.size() > 65536 || ifd + 2 > size) {
+            ok = false;
+            break;
+        }
+        visited.insert(ifd);
+        const QByteArray countBytes = readAt(ifd, 2);
+        const qint64 entries = countBytes.size() == 2 ? u16(countBytes.constData()) : -1;
+        const QByteArray table = readAt(ifd + 2, entries * 12 + 4);
+        if (entries < 0 || table.size() != entries * 12 + 4) {
+            ok = false;
+            break;
+        }
+        QVector<qint64> offsets, counts;
+        for (qint64 i = 0; i < entries && ok; ++i) {
+            const char *entry = table.constData() + i * 12;
+            const int tag = u16(entry);
+            if (tag == 273 || tag == 324)       // strip / tile offsets
+                ok = values(entry, &offsets);
+            else if (tag == 279 || tag == 325)  // strip / tile byte counts
+                ok = values(entry, &counts);
+        }
+        if (ok && offsets.size() != counts.size())
+            ok = false;
+        for (int i = 0; ok && i < offsets.size(); ++i)
+            ok = offsets[i] + counts[i] <= size;
+        ifd = u32(table.constData() + entries * 12);
+    }
+    device->seek(start);
+    return ok;
 }
 
 bool isTgaComplete(const QByteArray &file)

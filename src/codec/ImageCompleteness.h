@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QSize>
 
+class QIODevice;
+
 // Checks that a file holds all the data its headers announce, for the
 // formats whose readers (the toolkit's or FreeImage's) fill missing data
 // silently (a truncated JPEG
@@ -19,6 +21,10 @@ bool isJpegComplete(const QByteArray &file);
 bool isBmpComplete(const QByteArray &file);
 bool isIcoComplete(const QByteArray &file);
 bool isXbmComplete(const QByteArray &file, const QSize &size);
+// Every IFD of a classic TIFF lies inside the file, and so do the strips
+// or tiles each one points at (a file cut after its first pages still reads
+// as a shorter, "complete" file otherwise). BigTIFF passes unchecked.
+bool isTiffComplete(QIODevice *device);
 // Formats FreeImage loads with zeros in place of missing data.
 bool isTgaComplete(const QByteArray &file);
 bool isPsdComplete(const QByteArray &file);

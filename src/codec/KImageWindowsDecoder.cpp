@@ -83,6 +83,8 @@ bool KImageWindowsDecoder::decodeFile(const QString &path)
     if (!file->open(QIODevice::ReadOnly))
         return false;
     if (looksLikeTiff(file->peek(4))) {
+        if (!ImageCompleteness::isTiffComplete(file.get()))
+            return false;
         // TIFF is read from the file itself: it may be paged lazily, and its
         // reader needs random access anyway.
         m_file = std::move(file);
