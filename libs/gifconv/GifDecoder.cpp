@@ -24,6 +24,8 @@ int readFromMemory(GifFileType *gif, GifByteType *buffer, int length)
     const size_t wanted = size_t(length);
     const size_t available = reader->size - reader->position;
     const size_t count = std::min(wanted, available);
+    if (count == 0)
+        return 0;
     std::memcpy(buffer, reader->data + reader->position, count);
     reader->position += count;
     return int(count);

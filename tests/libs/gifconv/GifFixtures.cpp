@@ -94,10 +94,25 @@ QByteArray encode(const Gif &gif)
         EGifGCBToExtension(&control, extension);
         ColorMapObject *local
             = frame.localPalette.isEmpty() ? nullptr : makeMap(frame.localPalette);
-        QVector<quint8> pixels = frame.indices;
+        // giflib 5.2 drops, without freeing, the previous frame's local table when
+        // a frame without one follows.
+        if (!local && file->Image.ColorMap) {
+            GifFreeMapObject(file->Image.ColorMap);
+            file->Image.ColorMap = nullptr;
+        }
+        QVector<quint8> pixels;
+        if (frame.interlaced) {
+            static const int offsets[] = { 0, 4, 2, 1 };
+            static const int steps[] = { 8, 8, 4, 2 };
+            for (int pass = 0; pass < 4; ++pass)
+                for (int row = offsets[pass]; row < frame.height; row += steps[pass])
+                    pixels += frame.indices.mid(row * frame.width, frame.width);
+        } else {
+            pixels = frame.indices;
+        }
         ok = EGifPutExtension(file, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK
             && EGifPutImageDesc(
-                   file, frame.left, frame.top, frame.width, frame.height, false, local)
+                   file, frame.left, frame.top, frame.width, frame.height, frame.interlaced, local)
                 == GIF_OK
             && EGifPutLine(file, pixels.data(), pixels.size()) == GIF_OK;
         GifFreeMapObject(local);

@@ -24,6 +24,7 @@ struct Frame
     int delay = 10;
     int disposal = 1;
     int transparent = -1;
+    bool interlaced = false; // rows stored in the four-pass order
     QVector<QRgb> localPalette; // empty: the global one
 };
 

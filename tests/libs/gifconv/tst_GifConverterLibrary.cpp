@@ -41,9 +41,14 @@ private slots:
     void keepsLoopCountAndDelays_data();
     void keepsLoopCountAndDelays();
 
+    void keepsExactPicturesWhenColoursSuffice_data();
+    void keepsExactPicturesWhenColoursSuffice();
+
     void encodesOnlyWhatChanges();
+    void survivesDamagedFiles();
     void resultsBelongToTheirThread();
     void releaseWithoutResultIsHarmless();
+    void survivesUnloading();
 
 private:
     // Runs the converter on args (source path first); an empty array means count 0.
@@ -110,6 +115,106 @@ Gif gradientAnimation()
         gif.frames.append(frame);
     }
     return gif;
+}
+
+// Every kind of frame the decoder and the planner must get right: a full first
+// frame, an interlaced partial frame with its own palette and transparent pixels
+// that is restored afterwards, a frame cleared to the background afterwards, a
+// strip drawn over the cleared area and a single changed pixel.
+Gif richAnimation()
+{
+    Gif gif;
+    gif.width = 24;
+    gif.height = 16;
+    gif.loopCount = 0;
+    gif.palette = { kRed, kGreen, kBlue, kWhite, qRgb(20, 20, 20), qRgb(200, 120, 40),
+        qRgb(90, 160, 220), qRgb(0, 0, 0) };
+    Frame base = GifFixtures::filledFrame(24, 16, 0);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 24; ++x)
+            base.indices[y * 24 + x] = quint8((x / 3 + y / 2) % 6);
+    Frame local;
+    local.left = 4;
+    local.top = 3;
+    local.width = 10;
+    local.height = 8;
+    local.interlaced = true;
+    local.transparent = 0;
+    local.disposal = 3;
+    local.localPalette
+        = { qRgb(1, 2, 3), qRgb(120, 0, 120), qRgb(160, 40, 160), qRgb(220, 90, 220) };
+    for (int i = 0; i < 80; ++i)
+        local.indices.append(quint8((i * 7 + i / 10) % 4));
+    Frame cleared = GifFixtures::filledFrame(12, 6, 5, 20);
+    cleared.left = 10;
+    cleared.top = 8;
+    cleared.disposal = 2;
+    cleared.transparent = 7;
+    for (int i = 0; i < 72; i += 5)
+        cleared.indices[i] = 7;
+    Frame strip = GifFixtures::filledFrame(24, 4, 6);
+    strip.top = 9;
+    Frame dot = GifFixtures::filledFrame(1, 1, 3, 30);
+    dot.left = 23;
+    dot.top = 15;
+    gif.frames = { base, local, cleared, strip, dot };
+    return gif;
+}
+
+// Random rectangles, disposals, transparency and local palettes from a seed, with
+// few enough colours in all to be kept exactly.
+Gif randomAnimation(quint32 seed)
+{
+    QRandomGenerator random(seed);
+    Gif gif;
+    gif.width = 20 + int(random.bounded(30));
+    gif.height = 10 + int(random.bounded(30));
+    gif.loopCount = int(random.bounded(3));
+    for (int i = 0; i < 16; ++i)
+        gif.palette.append(
+            qRgb(int(random.bounded(256)), int(random.bounded(256)), int(random.bounded(256))));
+    const int frames = 3 + int(random.bounded(8));
+    for (int f = 0; f < frames; ++f) {
+        Frame frame;
+        frame.width = 1 + int(random.bounded(gif.width));
+        frame.height = 1 + int(random.bounded(gif.height));
+        frame.left = int(random.bounded(gif.width - frame.width + 1));
+        frame.top = int(random.bounded(gif.height - frame.height + 1));
+        frame.disposal = int(random.bounded(4));
+        frame.delay = int(random.bounded(50));
+        frame.interlaced = random.bounded(4) == 0;
+        if (random.bounded(2))
+            frame.transparent = int(random.bounded(8));
+        if (random.bounded(4) == 0) {
+            for (int i = 0; i < 8; ++i)
+                frame.localPalette.append(qRgb(
+                    int(random.bounded(256)), int(random.bounded(256)), int(random.bounded(256))));
+        }
+        const int colours = frame.localPalette.isEmpty() ? 16 : 8;
+        // Blocks of one colour, like real pictures, rather than pure noise.
+        for (int y = 0; y < frame.height; ++y)
+            for (int x = 0; x < frame.width; ++x)
+                frame.indices.append(quint8(((x / 3) * 5 + (y / 2) * 3 + f) % colours));
+        for (int n = int(random.bounded(frame.width * frame.height / 4 + 1)); n > 0; --n)
+            frame.indices[int(random.bounded(frame.indices.size()))]
+                = quint8(random.bounded(colours));
+        gif.frames.append(frame);
+    }
+    return gif;
+}
+
+// Transparent pixels compare equal whatever colour they carry.
+QImage normalised(const QImage &image)
+{
+    QImage copy = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < copy.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(copy.scanLine(y));
+        for (int x = 0; x < copy.width(); ++x) {
+            if (qAlpha(line[x]) == 0)
+                line[x] = 0;
+        }
+    }
+    return copy;
 }
 
 double meanError(const QImage &a, const QImage &b)
@@ -486,6 +591,72 @@ void tst_GifConverterLibrary::keepsLoopCountAndDelays()
     QCOMPARE(out.delays, (QVector<int> { 0, 65535, 4 }));
 }
 
+void tst_GifConverterLibrary::keepsExactPicturesWhenColoursSuffice_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::newRow("every kind of frame") << GifFixtures::encode(richAnimation());
+    for (quint32 seed = 1; seed <= 12; ++seed)
+        QTest::newRow(qPrintable(QStringLiteral("random frames %1").arg(seed)))
+            << GifFixtures::encode(randomAnimation(seed));
+}
+
+void tst_GifConverterLibrary::keepsExactPicturesWhenColoursSuffice()
+{
+    // With no resize and colours to spare, every displayed frame must come out
+    // exactly as the source shows it, whatever rectangles, disposals and
+    // transparency the optimiser picks.
+    QFETCH(QByteArray, source);
+    const Decoded in = GifFixtures::decode(source);
+    QVERIFY(in.ok);
+    const QString path = TestUtils::writeFile(m_dir.path(), QStringLiteral("exact.gif"), source);
+    const Decoded out
+        = GifFixtures::decode(convert({ path, QStringLiteral("--colors"), QStringLiteral("256") }));
+    QVERIFY(out.ok);
+    QCOMPARE(out.frames.size(), in.frames.size());
+    QCOMPARE(out.delays, in.delays);
+    QCOMPARE(out.loopCount, in.loopCount);
+    for (int i = 0; i < in.frames.size(); ++i)
+        QVERIFY2(normalised(out.frames[i]) == normalised(in.frames[i]),
+            qPrintable(QStringLiteral("frame %1").arg(i)));
+}
+
+void tst_GifConverterLibrary::survivesDamagedFiles()
+{
+    // Truncations at every length step and random byte damage: each attempt must
+    // either fail cleanly or give a GIF that decodes. Run under the sanitizers this
+    // also proves the reader never touches memory it should not.
+    const QByteArray good = GifFixtures::encode(richAnimation());
+    QVERIFY(!good.isEmpty());
+    QRandomGenerator random(20240611);
+    int converted = 0;
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        QByteArray damaged;
+        if (attempt < 100) {
+            damaged = good.left(int(qint64(attempt) * good.size() / 100));
+        } else {
+            damaged = good;
+            for (int n = 1 + int(random.bounded(4)); n > 0; --n) {
+                // Half of the damage hits the header, screen and palette, where sizes live.
+                const int at = random.bounded(2) ? int(random.bounded(40))
+                                                 : int(random.bounded(damaged.size()));
+                damaged[at] = char(random.bounded(256));
+            }
+        }
+        const QString path
+            = TestUtils::writeFile(m_dir.path(), QStringLiteral("damaged.gif"), damaged);
+        const QByteArray out = convert(
+            { path, QStringLiteral("--resize"), QStringLiteral("12x8"), QStringLiteral("--colors"),
+                QStringLiteral("16"), QStringLiteral("--delete"), QStringLiteral("#1") });
+        if (out.isEmpty())
+            continue;
+        ++converted;
+        QVERIFY2(
+            GifFixtures::decode(out).ok, qPrintable(QStringLiteral("attempt %1").arg(attempt)));
+    }
+    // Damage to pixel data alone leaves a readable file, so some must have converted.
+    QVERIFY(converted > 0);
+}
+
 void tst_GifConverterLibrary::encodesOnlyWhatChanges()
 {
     // A noisy 64 x 64 picture with a 4 x 4 square moving over it: every frame after
@@ -589,6 +760,28 @@ void tst_GifConverterLibrary::releaseWithoutResultIsHarmless()
     const GifConverterResult *failed = m_convert(1, argv);
     QCOMPARE(failed->count, 0);
     QVERIFY(!failed->bytes);
+}
+
+void tst_GifConverterLibrary::survivesUnloading()
+{
+    // The program unloads the library when its view closes. Palette work leaves
+    // OpenMP helper threads behind (possibly still spinning), so the library and
+    // what it pulled in must stay mapped: unloading may not pull code from under
+    // them. Seen as a crash in a sanitizer run when it did.
+    const QString path = writeGif(QStringLiteral("unload.gif"), gradientAnimation());
+    QVERIFY(!convert({ path, QStringLiteral("--colors"), QStringLiteral("64") }).isEmpty());
+    const QString file = QFileInfo(m_library.fileName()).canonicalFilePath();
+    QVERIFY(m_library.unload());
+    m_convert = nullptr;
+    m_release = nullptr;
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    QVERIFY2(QString::fromLocal8Bit(maps.readAll()).contains(file), "library unmapped on unload");
+    QVERIFY(m_library.load());
+    m_convert = reinterpret_cast<GifConverterFunction>(m_library.resolve("GifConverter"));
+    m_release = reinterpret_cast<GifReleaseFunction>(m_library.resolve("Release"));
+    QVERIFY(m_convert && m_release);
+    QVERIFY(!convert({ path, QStringLiteral("--colors"), QStringLiteral("32") }).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_GifConverterLibrary)
