@@ -347,11 +347,33 @@ bool isPsdComplete(const QByteArray &file)
     const qint64 countBytes = version == 2 ? 4 : 2;
     if (rows > (size - pos) / countBytes)
         return false;
-    qint64 total = 0;
-    for (qint64 i = 0; i < rows; ++i)
-        total += countBytes == 4 ? be32(data + pos + i * 4) : be16(data + pos + i * 2);
+    const qint64 table = pos;
     pos += rows * countBytes;
-    return total <= size - pos;
+    // Every row's PackBits data must lie within the file, stay within its
+    // own byte count and unpack to exactly one row: FreeImage's unpacker
+    // reads past rows that do not.
+    const qint64 rowBytes = (width * depth + 7) / 8;
+    for (qint64 i = 0; i < rows; ++i) {
+        const qint64 count = countBytes == 4 ? be32(data + table + i * 4) : be16(data + table + i * 2);
+        if (count > size - pos)
+            return false;
+        const uchar *row = data + pos;
+        qint64 at = 0, produced = 0;
+        while (at < count) {
+            const int header = qint8(row[at++]);
+            if (header >= 0) {
+                at += header + 1;
+                produced += header + 1;
+            } else if (header != -128) {
+                at += 1;
+                produced += 1 - header;
+            }
+        }
+        if (at != count || produced != rowBytes)
+            return false;
+        pos += count;
+    }
+    return true;
 }
 
 bool isDdsComplete(const QByteArray &file)

@@ -48,28 +48,36 @@ QSize gif(const QByteArray &file)
     if (size < 13 || memcmp(data, "GIF", 3) != 0)
         return QSize();
     const QSize screen(le16(data + 6), le16(data + 8));
+    QSize largest = screen.isEmpty() ? QSize() : screen;
     qint64 pos = 13;
     if (data[10] & 0x80)
         pos += 3 * (qint64(1) << ((data[10] & 0x07) + 1));
-    while (pos < size) {
+    // Every image's extent counts: readers grow or allocate their canvas
+    // from any of them.
+    while (pos < size && data[pos] != 0x3B) {
         const uchar introducer = data[pos];
         if (introducer == 0x2C) {
-            if (pos + 9 > size)
-                return QSize();
+            if (pos + 10 > size)
+                break;
             const int left = le16(data + pos + 1);
             const int top = le16(data + pos + 3);
-            const QSize frame(left + le16(data + pos + 5), top + le16(data + pos + 7));
-            return larger(screen.isEmpty() ? QSize() : screen, frame);
+            largest = larger(largest, QSize(left + le16(data + pos + 5), top + le16(data + pos + 7)));
+            const uchar flags = data[pos + 9];
+            pos += 10;
+            if (flags & 0x80)
+                pos += 3 * (qint64(1) << ((flags & 0x07) + 1));
+            ++pos; // LZW minimum code size
+        } else if (introducer == 0x21) {
+            pos += 2;
+        } else {
+            break;
         }
-        if (introducer != 0x21 || pos + 2 > size)
-            return QSize();
-        pos += 2;
         // Sub-blocks up to the zero-length terminator.
         while (pos < size && data[pos] != 0)
             pos += data[pos] + 1;
         ++pos;
     }
-    return QSize();
+    return largest;
 }
 
 QSize mng(const QByteArray &file)
@@ -108,6 +116,33 @@ QSize dds(const QByteArray &file)
     if (file.size() < 20 || memcmp(data, "DDS ", 4) != 0)
         return QSize();
     return sizeOf(le32(data + 16), le32(data + 12));
+}
+
+QSize webp(const QByteArray &file)
+{
+    const auto *data = reinterpret_cast<const uchar *>(file.constData());
+    const qint64 size = file.size();
+    if (size < 30 || memcmp(data, "RIFF", 4) != 0 || memcmp(data + 8, "WEBP", 4) != 0)
+        return QSize();
+    const uchar *chunk = data + 12;
+    const uchar *body = chunk + 8;
+    if (memcmp(chunk, "VP8X", 4) == 0) {
+        const quint32 w = (quint32(body[4]) | (quint32(body[5]) << 8) | (quint32(body[6]) << 16)) + 1;
+        const quint32 h = (quint32(body[7]) | (quint32(body[8]) << 8) | (quint32(body[9]) << 16)) + 1;
+        return sizeOf(w, h);
+    }
+    if (memcmp(chunk, "VP8L", 4) == 0) {
+        if (body[0] != 0x2F)
+            return QSize();
+        const quint32 bits = le32(body + 1);
+        return sizeOf((bits & 0x3FFF) + 1, ((bits >> 14) & 0x3FFF) + 1);
+    }
+    if (memcmp(chunk, "VP8 ", 4) == 0) {
+        if (body[3] != 0x9D || body[4] != 0x01 || body[5] != 0x2A)
+            return QSize();
+        return sizeOf(le16(body + 6) & 0x3FFF, le16(body + 8) & 0x3FFF);
+    }
+    return QSize();
 }
 
 } // namespace ImageHeaderSize

@@ -1,5 +1,6 @@
 #include "KImageFreeImageDecoder.h"
 
+#include <limits>
 #include <memory>
 
 #include <FreeImage.h>
@@ -230,17 +231,19 @@ bool KImageFreeImageDecoder::decodeFile(const QString &path)
     if (!ImageLimits::sizeAllowed(size.width(), size.height()))
         return false;
 
+    // The checks read the file through a mapping (no copy, whatever its
+    // size), which lasts until the end of this call.
+    QFile file(path);
     QByteArray bytes;
     if (needsBytes(fif)) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        if (!file.open(QIODevice::ReadOnly) || file.size() > std::numeric_limits<int>::max())
             return false;
-        // Larger files are left to FreeImage unchecked rather than read twice.
-        if (file.size() <= ImageLimits::kMaxFileBytes) {
-            bytes = file.readAll();
-            if (file.error() != QFileDevice::NoError || !isComplete(fif, bytes))
-                return false;
-        }
+        uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
+        if (!mapped)
+            return false;
+        bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), int(file.size()));
+        if (!isComplete(fif, bytes))
+            return false;
     }
 
     Bitmap bitmap(FreeImage_Load(fif, nativePath.constData(), loadFlags(fif)));

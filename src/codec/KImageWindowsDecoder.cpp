@@ -6,6 +6,7 @@
 
 #include "codec/ExifOrientation.h"
 #include "codec/ImageCompleteness.h"
+#include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
 
 namespace {
@@ -111,6 +112,18 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))
         return false;
+    // The WebP reader allocates the whole canvas as soon as it looks at the
+    // header, before its size could be checked.
+    // So does the GIF reader, from any frame's extent.
+    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP") {
+        const QSize canvas = ImageHeaderSize::webp(bytes);
+        if (!ImageLimits::sizeAllowed(canvas.width(), canvas.height()))
+            return false;
+    } else if (bytes.startsWith("GIF8")) {
+        const QSize canvas = ImageHeaderSize::gif(bytes);
+        if (!ImageLimits::sizeAllowed(canvas.width(), canvas.height()))
+            return false;
+    }
     // The ICO plug-in neither claims its files by content nor names its
     // format; it is chosen by its magic number.
     const QByteArray icoFormat = iconFormatOf(bytes.left(4));
