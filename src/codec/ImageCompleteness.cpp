@@ -55,6 +55,27 @@ bool rleReachesEnd(const uchar *data, qint64 size, bool fourBit)
     return false;
 }
 
+// Image resource blocks: signature, id, padded Pascal name, size, padded data.
+bool psdResourcesFit(const uchar *data, qint64 length)
+{
+    qint64 pos = 0;
+    while (pos < length) {
+        if (pos + 7 > length)
+            return false;
+        pos += 6; // signature and id
+        const qint64 name = data[pos];
+        pos += (name + 2) & ~qint64(1);
+        if (pos + 4 > length)
+            return false;
+        const qint64 bytes = be32(data + pos);
+        pos += 4;
+        if (bytes > length - pos)
+            return false;
+        pos += (bytes + 1) & ~qint64(1);
+    }
+    return pos <= length + 1;
+}
+
 } // namespace
 
 bool isJpegComplete(const QByteArray &file)
@@ -330,6 +351,9 @@ bool isPsdComplete(const QByteArray &file)
                                    : qint64(be32(data + pos));
         pos += (wide ? 8 : 4);
         if (length < 0 || length > size - pos)
+            return false;
+        // FreeImage allocates each image resource at its declared size.
+        if (section == 1 && !psdResourcesFit(data + pos, length))
             return false;
         pos += length;
     }

@@ -223,14 +223,6 @@ bool KImageFreeImageDecoder::decodeFile(const QString &path)
     if (fif == FIF_UNKNOWN || !isAcceptedFormat(fif) || !FreeImage_FIFSupportsReading(fif))
         return false;
 
-    std::unique_ptr<QMutexLocker> rawLock;
-    if (fif == FIF_RAW)
-        rawLock = std::make_unique<QMutexLocker>(&rawMutex());
-
-    const QSize size = headerSize(fif, nativePath);
-    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
-        return false;
-
     // The checks read the file through a mapping (no copy, whatever its
     // size), which lasts until the end of this call.
     QFile file(path);
@@ -245,6 +237,14 @@ bool KImageFreeImageDecoder::decodeFile(const QString &path)
         if (!isComplete(fif, bytes))
             return false;
     }
+
+    std::unique_ptr<QMutexLocker> rawLock;
+    if (fif == FIF_RAW)
+        rawLock = std::make_unique<QMutexLocker>(&rawMutex());
+
+    const QSize size = headerSize(fif, nativePath);
+    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+        return false;
 
     Bitmap bitmap(FreeImage_Load(fif, nativePath.constData(), loadFlags(fif)));
     rawLock.reset();

@@ -8,6 +8,7 @@
 
 #include <QFile>
 
+#include "codec/HeifFileCheck.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngEncoder.h"
 
@@ -85,13 +86,14 @@ int KImageHeicDecoder::frameCount() const
 QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encoder &encoder)
 {
     QList<QImage> images;
-    const QByteArray nativePath = QFile::encodeName(path);
 
+    // libheif reads from our copy in memory, which is checked first.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
         return images;
-    const QByteArray head = file.read(12);
+    const QByteArray bytes = file.readAll();
     file.close();
+    const QByteArray head = bytes.left(12);
     switch (heif_check_filetype(reinterpret_cast<const uint8_t *>(head.constData()), head.size())) {
     case heif_filetype_no:
         fputs("Input file is not an HEIF file\n", stderr);
@@ -108,12 +110,18 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
         return images;
     }
 
+    if (!HeifFileCheck::isSound(bytes)) {
+        fputs("Could not read HEIF file: its boxes or item data lie outside the file\n", stderr);
+        return images;
+    }
+
     Context context(heif_context_alloc());
     if (!context) {
         fputs("Could not create HEIF context\n", stderr);
         return images;
     }
-    heif_error error = heif_context_read_from_file(context.get(), nativePath.constData(), nullptr);
+    heif_error error = heif_context_read_from_memory_without_copy(context.get(), bytes.constData(),
+                                                                   size_t(bytes.size()), nullptr);
     if (error.code != heif_error_Ok) {
         fprintf(stderr, "Could not read HEIF file: %s\n", error.message);
         return images;
