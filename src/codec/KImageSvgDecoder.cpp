@@ -1,5 +1,7 @@
 #include "KImageSvgDecoder.h"
 
+#include <cmath>
+
 #include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -39,9 +41,15 @@ bool KImageSvgDecoder::decodeFile(const QString &path)
     auto renderer = std::make_unique<QSvgRenderer>();
     if (!renderer->load(document) || !renderer->isValid())
         return false;
-    const QSize size = renderer->viewBox().size();
-    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+    // In floating point: far-off view boxes overflow QRect's integers.
+    const QRectF box = renderer->viewBoxF();
+    const qreal width = std::round(box.width());
+    const qreal height = std::round(box.height());
+    if (!std::isfinite(width) || !std::isfinite(height) || width > ImageLimits::kMaxPixels
+        || height > ImageLimits::kMaxPixels
+        || !ImageLimits::sizeAllowed(qint64(width), qint64(height)))
         return false;
+    const QSize size(static_cast<int>(width), static_cast<int>(height));
     m_renderer = std::move(renderer);
     m_renderSize = size;
     m_loaded = true;
