@@ -200,9 +200,13 @@ std::vector<PlannedFrame> FramePlanner::run()
                 }
                 addOption(2, m_cleared.data(), clear);
             }
-            Tally restore = scan(k, previous, nullptr, m_under.data());
-            restore.merge(outside);
-            addOption(3, m_under.data(), restore);
+            // Restoring pays for flashes over a still picture, where the previous
+            // rectangle is small; for large ones it almost never wins its scan.
+            if (2 * double(previous.width) * previous.height <= double(m_width) * m_height) {
+                Tally restore = scan(k, previous, nullptr, m_under.data());
+                restore.merge(outside);
+                addOption(3, m_under.data(), restore);
+            }
         }
         if (optionCount == 0)
             throw ConvertFailure("no way to draw frame"); // cannot happen: clearing always works

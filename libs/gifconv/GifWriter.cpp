@@ -52,12 +52,33 @@ std::vector<uint8_t> writeGif(const IndexedAnimation &animation)
 {
     std::vector<PlannedFrame> frames = FramePlanner(animation).run();
 
+    // The planner's freedom often leaves entries unused; dropping them shrinks the
+    // colour table and, below a power of two, every code of every frame.
+    std::vector<int> remap(256, -1);
+    for (const PlannedFrame &frame : frames) {
+        for (const uint8_t index : frame.pixels)
+            remap[index] = 0;
+    }
+    std::vector<Pixel> palette;
+    int transparent = -1;
+    for (size_t i = 0; i < animation.palette.size(); ++i) {
+        if (remap[i] < 0 && int(i) != animation.transparentIndex)
+            continue;
+        remap[i] = int(palette.size());
+        if (int(i) == animation.transparentIndex)
+            transparent = remap[i];
+        palette.push_back(animation.palette[i]);
+    }
+    for (PlannedFrame &frame : frames) {
+        for (uint8_t &index : frame.pixels)
+            index = uint8_t(remap[index]);
+    }
+
     std::vector<uint8_t> bytes;
-    const int bits = paletteBits(animation.palette.size());
+    const int bits = paletteBits(palette.size());
     std::vector<GifColorType> colors(size_t(1) << bits, GifColorType { 0, 0, 0 });
-    for (size_t i = 0; i < animation.palette.size(); ++i)
-        colors[i] = GifColorType { animation.palette[i].r, animation.palette[i].g,
-            animation.palette[i].b };
+    for (size_t i = 0; i < palette.size(); ++i)
+        colors[i] = GifColorType { palette[i].r, palette[i].g, palette[i].b };
     std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(1 << bits, colors.data()));
     if (!map)
         throw ConvertFailure("out of memory");
@@ -67,7 +88,7 @@ std::vector<uint8_t> writeGif(const IndexedAnimation &animation)
     if (!gif)
         throw ConvertFailure("encoder failed");
     EGifSetGifVersion(gif.get(), true);
-    const int background = std::max(0, animation.transparentIndex);
+    const int background = std::max(0, transparent);
     check(EGifPutScreenDesc(
         gif.get(), animation.width, animation.height, bits, background, map.get()));
 
@@ -85,8 +106,7 @@ std::vector<uint8_t> writeGif(const IndexedAnimation &animation)
         control.DisposalMode = frame.disposal;
         control.UserInputFlag = false;
         control.DelayTime = frame.delay;
-        control.TransparentColor
-            = animation.transparentIndex >= 0 ? animation.transparentIndex : NO_TRANSPARENT_COLOR;
+        control.TransparentColor = transparent >= 0 ? transparent : NO_TRANSPARENT_COLOR;
         GifByteType extension[4];
         const size_t length = EGifGCBToExtension(&control, extension);
         check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, int(length), extension));

@@ -8,12 +8,13 @@ namespace qvgif {
 
 namespace {
 constexpr int kMaxCode = 4095;
-constexpr uint32_t kMaxGeneration = (1u << 20) - 1;
+constexpr uint32_t kMaxGeneration = (1u << 12) - 1;
 constexpr int kMaxChildrenTried = 16;
 } // namespace
 
 LzwPlanner::LzwPlanner()
-    : m_next(size_t(4096) * 256, 0)
+    : m_keys(kSlots, 0)
+    , m_codes(kSlots, 0)
     , m_firstChild(4096, 0)
     , m_firstChildGeneration(4096, 0)
     , m_sibling(4096, 0)
@@ -24,7 +25,7 @@ LzwPlanner::LzwPlanner()
 void LzwPlanner::resetDictionary()
 {
     if (++m_generation > kMaxGeneration) {
-        std::fill(m_next.begin(), m_next.end(), 0);
+        std::fill(m_keys.begin(), m_keys.end(), 0);
         std::fill(m_firstChildGeneration.begin(), m_firstChildGeneration.end(), 0);
         m_generation = 1;
     }

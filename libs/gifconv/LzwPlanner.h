@@ -40,10 +40,18 @@ public:
 
 private:
     void resetDictionary();
+    static size_t slotOf(uint32_t key) { return size_t((key * 2654435761u) >> (32 - kSlotBits)); }
     uint16_t child(int code, int pixel) const
     {
-        const uint32_t entry = m_next[size_t(code) << 8 | size_t(pixel)];
-        return (entry >> 12) == m_generation ? uint16_t(entry & 0xfff) : 0;
+        const uint32_t key = uint32_t(code) << 8 | uint32_t(pixel);
+        const uint32_t tagged = m_generation << 20 | key;
+        for (size_t slot = slotOf(key);; slot = (slot + 1) & (kSlots - 1)) {
+            const uint32_t stored = m_keys[slot];
+            if (stored == tagged)
+                return m_codes[slot];
+            if ((stored >> 20) != m_generation)
+                return 0;
+        }
     }
     uint16_t firstChild(int code) const
     {
@@ -52,16 +60,26 @@ private:
     }
     void addChild(int code, int pixel, int newCode)
     {
-        m_next[size_t(code) << 8 | size_t(pixel)] = m_generation << 12 | uint32_t(newCode);
+        const uint32_t key = uint32_t(code) << 8 | uint32_t(pixel);
+        size_t slot = slotOf(key);
+        while ((m_keys[slot] >> 20) == m_generation)
+            slot = (slot + 1) & (kSlots - 1);
+        m_keys[slot] = m_generation << 20 | key;
+        m_codes[slot] = uint16_t(newCode);
         m_suffix[size_t(newCode)] = uint8_t(pixel);
         m_sibling[size_t(newCode)] = firstChild(code);
         m_firstChild[size_t(code)] = uint16_t(newCode);
         m_firstChildGeneration[size_t(code)] = m_generation;
     }
 
-    // 4096 x 256 entries of generation << 12 | code; an entry of an older
-    // generation is empty, so a reset costs no clearing.
-    std::vector<uint32_t> m_next;
+    // The dictionary as a small open-addressing table of (prefix code, pixel) keys
+    // tagged with a generation: entries of an older generation count as empty, so
+    // a reset costs no clearing, and the table stays in cache. At most 4096 entries
+    // live at a time, so it is never more than a quarter full.
+    static constexpr int kSlotBits = 14;
+    static constexpr size_t kSlots = size_t(1) << kSlotBits;
+    std::vector<uint32_t> m_keys; // generation << 20 | code << 8 | pixel
+    std::vector<uint16_t> m_codes;
     // The same dictionary as lists of children, to find a continuation among
     // all the colours a pixel may take.
     std::vector<uint16_t> m_firstChild;

@@ -9,9 +9,41 @@
 
 #include "ColorSearch.h"
 
+// OpenMP runtime entry points, bound only when libimagequant brought the runtime.
+extern "C" {
+int omp_get_max_threads(void) __attribute__((weak));
+void omp_set_num_threads(int) __attribute__((weak));
+}
+
 namespace qvgif {
 
 namespace {
+
+// libimagequant parallelises with OpenMP. On the histograms it gets here its helper
+// threads spend more time spinning at barriers than they save, and on a busy
+// desktop they compete with the program itself: it runs on the converting thread
+// alone. The setting belongs to the calling thread and is restored afterwards.
+class SingleThreadedOpenMp
+{
+public:
+    SingleThreadedOpenMp()
+    {
+        if (omp_get_max_threads && omp_set_num_threads) {
+            m_previous = omp_get_max_threads();
+            omp_set_num_threads(1);
+        }
+    }
+    ~SingleThreadedOpenMp()
+    {
+        if (m_previous > 0)
+            omp_set_num_threads(m_previous);
+    }
+    SingleThreadedOpenMp(const SingleThreadedOpenMp &) = delete;
+    SingleThreadedOpenMp &operator=(const SingleThreadedOpenMp &) = delete;
+
+private:
+    int m_previous = 0;
+};
 
 struct LiqDeleter
 {
@@ -78,6 +110,7 @@ Pixel fromRgb(uint32_t rgb)
 
 std::vector<Pixel> liqPalette(const ColorHistogram &histogram, int colors)
 {
+    const SingleThreadedOpenMp singleThreaded;
     std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
     if (!attr)
         throw ConvertFailure("out of memory");
