@@ -129,6 +129,24 @@ bool isJpegComplete(const QByteArray &file)
     }
 }
 
+bool isPngComplete(const QByteArray &file)
+{
+    const auto *data = reinterpret_cast<const uchar *>(file.constData());
+    const qint64 size = file.size();
+    if (size < 8)
+        return false;
+    qint64 pos = 8;
+    while (pos + 12 <= size) {
+        const qint64 length = be32(data + pos);
+        if (length > 0x7FFFFFFF || length > size - pos - 12)
+            return false;
+        if (memcmp(data + pos + 4, "IEND", 4) == 0)
+            return true;
+        pos += 12 + length;
+    }
+    return false;
+}
+
 bool isBmpComplete(const QByteArray &file)
 {
     const auto *data = reinterpret_cast<const uchar *>(file.constData());
@@ -431,6 +449,8 @@ bool isComplete(const QByteArray &format, const QByteArray &file, const QSize &s
         return isJpegComplete(file);
     if (format == "bmp")
         return isBmpComplete(file);
+    if (format == "png")
+        return isPngComplete(file);
     if (format == "ico" || format == "cur")
         return isIcoComplete(file);
     if (format == "xbm")

@@ -18,6 +18,9 @@ namespace ImageCompleteness {
 bool isComplete(const QByteArray &format, const QByteArray &file, const QSize &size);
 
 bool isJpegComplete(const QByteArray &file);
+// Every chunk up to IEND lies inside the file (libpng allocates some chunks
+// at their declared length before reading them).
+bool isPngComplete(const QByteArray &file);
 bool isBmpComplete(const QByteArray &file);
 bool isIcoComplete(const QByteArray &file);
 bool isXbmComplete(const QByteArray &file, const QSize &size);

@@ -47,8 +47,9 @@ QSize gif(const QByteArray &file)
     const qint64 size = file.size();
     if (size < 13 || memcmp(data, "GIF", 3) != 0)
         return QSize();
-    const QSize screen(le16(data + 6), le16(data + 8));
-    QSize largest = screen.isEmpty() ? QSize() : screen;
+    // Readers combine the screen's and the frames' extents in their own
+    // ways; the widest and the tallest of all bound what they allocate.
+    QSize largest(le16(data + 6), le16(data + 8));
     qint64 pos = 13;
     if (data[10] & 0x80)
         pos += 3 * (qint64(1) << ((data[10] & 0x07) + 1));
@@ -61,7 +62,7 @@ QSize gif(const QByteArray &file)
                 break;
             const int left = le16(data + pos + 1);
             const int top = le16(data + pos + 3);
-            largest = larger(largest, QSize(left + le16(data + pos + 5), top + le16(data + pos + 7)));
+            largest = largest.expandedTo(QSize(left + le16(data + pos + 5), top + le16(data + pos + 7)));
             const uchar flags = data[pos + 9];
             pos += 10;
             if (flags & 0x80)

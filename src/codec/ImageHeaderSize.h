@@ -9,8 +9,8 @@
 // the header is malformed. Pure functions over bytes; any thread.
 namespace ImageHeaderSize {
 
-// The largest of the logical screen and every image's extent (readers
-// allocate their canvas from any of them).
+// The widest and tallest of the logical screen and every image's extent
+// (readers allocate their canvas from any combination of them).
 QSize gif(const QByteArray &file);
 // The largest of the MHDR frame and every embedded IHDR/JHDR picture.
 QSize mng(const QByteArray &file);

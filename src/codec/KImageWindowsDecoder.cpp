@@ -123,6 +123,12 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
         const QSize canvas = ImageHeaderSize::gif(bytes);
         if (!ImageLimits::sizeAllowed(canvas.width(), canvas.height()))
             return false;
+    } else if (bytes.startsWith("\x89PNG\r\n\x1a\n")) {
+        // libpng allocates some chunks at their declared length even when
+        // the file ends long before; the reader meets them when asked for
+        // the size.
+        if (!ImageCompleteness::isPngComplete(bytes))
+            return false;
     }
     // The ICO plug-in neither claims its files by content nor names its
     // format; it is chosen by its magic number.
