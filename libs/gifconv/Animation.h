@@ -9,11 +9,12 @@ namespace qvgif {
 
 // Bounds that keep a hostile file from exhausting memory or time. Everything is
 // counted in pixels; the converter refuses the job when one would be exceeded.
+// Together they bound the peak at well under a gigabyte.
 constexpr long long kMaxFileBytes = 256LL << 20;
-constexpr long long kMaxCanvasPixels = 1LL << 26; // one composed frame, 64 Mpx
-constexpr long long kMaxDecodedPixels = 1LL << 28; // all frames held as indices
-constexpr long long kMaxComposedPixels = 1LL << 31; // canvas x frames composed
-constexpr long long kMaxOutputPixels = 1LL << 27; // output size x kept frames (RGBA)
+constexpr long long kMaxCanvasPixels = 1LL << 25; // one composed frame, 32 Mpx
+constexpr long long kMaxDecodedPixels = 1LL << 27; // all frames held as indices
+constexpr long long kMaxComposedPixels = 1LL << 30; // canvas x frames composed
+constexpr long long kMaxOutputPixels = 1LL << 26; // output size x kept frames, 6 bytes each
 constexpr int kMaxFrames = 100000;
 constexpr int kMaxDelay = 65535; // hundredths of a second, the GIF field's range
 

@@ -26,6 +26,8 @@ Rect clippedRect(const SourceFrame &frame, int width, int height)
 void drawFrame(const SourceFrame &frame, const std::vector<Pixel> &palette, const Rect &r,
     std::vector<Pixel> &canvas, int canvasWidth)
 {
+    if (r.left >= r.right || r.top >= r.bottom)
+        return; // wholly outside the canvas
     const Pixel black { 0, 0, 0, 255 };
     for (int y = r.top; y < r.bottom; ++y) {
         const uint8_t *in = frame.indices.data() + size_t(y - frame.top) * size_t(frame.width)
@@ -80,8 +82,10 @@ RgbaAnimation composeFrames(const SourceAnimation &source, const ConvertOptions 
     }
     const long long keptCount = std::count(keep.begin(), keep.end(), true);
     const long long outPixels = (long long)outWidth * outHeight;
+    // The scaler keeps up to a source column's height of filtered rows, each as
+    // wide as the output, in floats: bounded too.
     if (outPixels > kMaxCanvasPixels || outPixels * keptCount > kMaxOutputPixels
-        || (long long)height * outWidth > kMaxCanvasPixels)
+        || (long long)height * outWidth > kMaxCanvasPixels / 2)
         throw ConvertFailure("output too large");
 
     RgbaAnimation result;

@@ -9,7 +9,6 @@ namespace qvgif {
 
 namespace {
 
-constexpr uint16_t kCleared = 256; // a screen pixel with nothing painted on it
 constexpr double kBusyShare = 0.3;
 
 int paletteBits(size_t colors)
@@ -32,23 +31,6 @@ FramePlanner::FramePlanner(const IndexedAnimation &animation)
     , m_under(m_display.size(), kCleared)
     , m_cleared(m_display.size())
 {
-}
-
-uint16_t FramePlanner::shown(uint8_t index) const
-{
-    return int(index) == m_transparent ? kCleared : index;
-}
-
-// True when the pixel may stay as it is on screen: the wanted colour, or one within
-// the pixel's radius of its source colour.
-bool FramePlanner::mayStay(uint8_t want, Pixel source, int radius2, uint16_t have) const
-{
-    if (shown(want) == have)
-        return true;
-    if (have == kCleared || int(want) == m_transparent)
-        return false;
-    const Pixel &c = m_anim.palette[have];
-    return toleranceDistance2(source, c) <= radius2;
 }
 
 void FramePlanner::Tally::merge(const Tally &other)
@@ -227,7 +209,9 @@ std::vector<PlannedFrame> FramePlanner::run()
             if (option.changed > fewest + fewest / 8 + 16)
                 continue;
             const double area = double(option.rect.width) * option.rect.height;
-            const bool busy = double(option.changed) >= kBusyShare * area;
+            // (When every pixel changes there is nothing to prefer.)
+            const bool busy
+                = double(option.changed) >= kBusyShare * area && double(option.changed) < area;
             for (int preferShown = 0; preferShown <= (busy ? 1 : 0); ++preferShown) {
                 PlannedFrame candidate;
                 const size_t size = planOption(k, option, preferShown, candidate);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Animation.h"
+#include "ColorSearch.h"
 #include "LzwPlanner.h"
 
 namespace qvgif {
@@ -60,8 +61,20 @@ private:
     Tally scan(
         size_t k, const FrameRect &area, const FrameRect *hole, const uint16_t *background) const;
     size_t planOption(size_t k, const Option &option, bool preferShown, PlannedFrame &frame);
-    uint16_t shown(uint8_t index) const;
-    bool mayStay(uint8_t want, Pixel source, int radius2, uint16_t have) const;
+    static constexpr uint16_t kCleared = 256; // a screen pixel with nothing painted on it
+
+    uint16_t shown(uint8_t index) const { return int(index) == m_transparent ? kCleared : index; }
+
+    // True when the pixel may stay as it is on screen: the wanted colour, or one
+    // within the pixel's radius of its source colour.
+    bool mayStay(uint8_t want, Pixel source, int radius2, uint16_t have) const
+    {
+        if (shown(want) == have)
+            return true;
+        if (have == kCleared || int(want) == m_transparent)
+            return false;
+        return toleranceDistance2(source, m_anim.palette[have]) <= radius2;
+    }
 
     const IndexedAnimation &m_anim;
     int m_width;

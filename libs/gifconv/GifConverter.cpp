@@ -37,11 +37,10 @@ std::vector<uint8_t> readFile(const std::string &path)
     return bytes;
 }
 
-// How far the encoder may stray from the nearest palette colour. Measured on
-// photographs, gradients, stickers and screen recordings: a pixel may take any
-// colour up to 1.7 times as far from its source as the nearest one (plus a little),
-// which keeps fidelity above a plain nearest-colour encoder of the same colours
-// while the files shrink by a fifth or more.
+// How far the encoder may stray from the nearest palette colour, measured with
+// bench/gif on photographs, gradients, stickers and screen recordings: a pixel may
+// take any colour up to 1.7 times as far from its source as the nearest one, plus
+// a little. Files shrink by a fifth or more for a small loss of fidelity.
 PaletteSettings paletteSettingsFor(int colors)
 {
     PaletteSettings settings;

@@ -84,7 +84,6 @@ void readPixels(GifFileType *gif, SourceFrame &frame, bool interlaced)
 
 struct ControlBlock
 {
-    bool present = false;
     int disposal = 0;
     int delay = 0;
     int transparentIndex = -1;
@@ -98,7 +97,6 @@ void readExtension(GifFileType *gif, ControlBlock *control, int *loopCount)
         throw ConvertFailure("corrupt extension");
     bool looping = false;
     if (block && code == GRAPHICS_EXT_FUNC_CODE && block[0] >= 4) {
-        control->present = true;
         control->disposal = (block[1] >> 2) & 7;
         control->delay = block[2] | (block[3] << 8);
         control->transparentIndex = (block[1] & 1) ? int(block[4]) : -1;

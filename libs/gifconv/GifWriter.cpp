@@ -40,6 +40,58 @@ struct MapDeleter
     void operator()(ColorMapObject *map) const { GifFreeMapObject(map); }
 };
 
+// A frame's own colour table, when one pays.
+struct LocalTable
+{
+    std::vector<GifColorType> colors; // empty: the frame uses the global table
+    int transparent = -1;
+};
+
+size_t measure(LzwPlanner &lzw, int bits, const std::vector<uint8_t> &pixels)
+{
+    std::vector<uint8_t> ignored(pixels.size());
+    PixelChoices fixed;
+    fixed.preferred = fixed.other = fixed.target = pixels.data();
+    return lzw.plan(std::max(2, bits), fixed, pixels.size(), ignored.data());
+}
+
+// A frame that uses few of the global colours may carry a smaller table of its
+// own: every code gets shorter, at the price of the table. Both are measured and
+// the smaller wins; the frame's pixels are renumbered when the local table does.
+LocalTable chooseTable(PlannedFrame &frame, const std::vector<Pixel> &palette, int transparent,
+    int globalBits, LzwPlanner &lzw)
+{
+    LocalTable table;
+    std::vector<int> local(256, -1);
+    for (const uint8_t index : frame.pixels)
+        local[index] = 0;
+    std::vector<uint8_t> used;
+    for (int i = 0; i < 256; ++i) {
+        if (local[size_t(i)] == 0) {
+            local[size_t(i)] = int(used.size());
+            used.push_back(uint8_t(i));
+        }
+    }
+    const int bits = paletteBits(used.size());
+    if (bits >= globalBits)
+        return table;
+    std::vector<uint8_t> renumbered(frame.pixels.size());
+    for (size_t i = 0; i < frame.pixels.size(); ++i)
+        renumbered[i] = uint8_t(local[frame.pixels[i]]);
+    const size_t globalSize = measure(lzw, globalBits, frame.pixels);
+    const size_t localSize = measure(lzw, bits, renumbered) + 3 * (size_t(1) << bits);
+    if (localSize >= globalSize)
+        return table;
+    table.colors.assign(size_t(1) << bits, GifColorType { 0, 0, 0 });
+    for (size_t i = 0; i < used.size(); ++i) {
+        const Pixel &p = palette[used[i]];
+        table.colors[i] = GifColorType { p.r, p.g, p.b };
+    }
+    table.transparent = transparent >= 0 ? local[size_t(transparent)] : -1;
+    frame.pixels.swap(renumbered);
+    return table;
+}
+
 void check(int status)
 {
     if (status == GIF_ERROR)
@@ -101,17 +153,31 @@ std::vector<uint8_t> writeGif(const IndexedAnimation &animation)
         check(EGifPutExtensionTrailer(gif.get()));
     }
 
+    LzwPlanner lzw;
     for (PlannedFrame &frame : frames) {
+        const LocalTable table = chooseTable(frame, palette, transparent, bits, lzw);
+        std::unique_ptr<ColorMapObject, MapDeleter> localMap;
+        if (!table.colors.empty()) {
+            localMap.reset(GifMakeMapObject(int(table.colors.size()), table.colors.data()));
+            if (!localMap)
+                throw ConvertFailure("out of memory");
+        } else if (gif->Image.ColorMap) {
+            // giflib 5.2 drops, without freeing, the previous frame's local table
+            // when a frame without one follows.
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
+        const int frameTransparent = table.colors.empty() ? transparent : table.transparent;
         GraphicsControlBlock control;
         control.DisposalMode = frame.disposal;
         control.UserInputFlag = false;
         control.DelayTime = frame.delay;
-        control.TransparentColor = transparent >= 0 ? transparent : NO_TRANSPARENT_COLOR;
+        control.TransparentColor = frameTransparent >= 0 ? frameTransparent : NO_TRANSPARENT_COLOR;
         GifByteType extension[4];
         const size_t length = EGifGCBToExtension(&control, extension);
         check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, int(length), extension));
         check(EGifPutImageDesc(gif.get(), frame.rect.left, frame.rect.top, frame.rect.width,
-            frame.rect.height, false, nullptr));
+            frame.rect.height, false, localMap.get()));
         check(EGifPutLine(gif.get(), frame.pixels.data(), frame.rect.width * frame.rect.height));
         std::vector<uint8_t>().swap(frame.pixels);
     }

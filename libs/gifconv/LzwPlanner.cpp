@@ -73,7 +73,7 @@ size_t LzwPlanner::plan(int minCodeSize, const PixelChoices &choices, size_t cou
         }
         // Any continuation whose colour is close enough to the source will do;
         // take the closest.
-        const int radius2 = choices.radius2[i];
+        const int radius2 = choices.radius2 ? choices.radius2[i] : 0;
         if (radius2 == 0)
             return 0;
         const Pixel s = choices.source[i];

@@ -11,7 +11,8 @@ namespace qvgif {
 // What each pixel of a frame rectangle may be written as, best first: preferred,
 // then other (the two differ for a pixel that already shows an acceptable colour:
 // transparency or the index shown), then target, then any palette colour within
-// radius2 (squared RGB distance) of the pixel's source colour.
+// radius2 (squared RGB distance) of the pixel's source colour. Without radius2
+// (null) the pixels are fixed to target and only the size is measured.
 struct PixelChoices
 {
     const uint8_t *preferred = nullptr;

@@ -116,14 +116,13 @@ std::vector<Pixel> liqPalette(const ColorHistogram &histogram, int colors)
         throw ConvertFailure("out of memory");
     liq_set_max_colors(attr.get(), colors);
     liq_set_quality(attr.get(), 0, 100);
-    // Large histograms make the slow settings expensive for little gain.
-    liq_set_speed(attr.get(), histogram.size() > 200000 ? 5 : 3);
+    liq_set_speed(attr.get(), 3);
     std::unique_ptr<liq_histogram, LiqDeleter> hist(liq_histogram_create(attr.get()));
     if (!hist)
         throw ConvertFailure("out of memory");
     // Colours are merged in 5-bit cells (weighted means) before libimagequant sees
-    // them: its cost grows with the histogram, and the Lloyd steps that follow work
-    // on the full one.
+    // them: its cost grows with the histogram, and the cells are far finer than the
+    // spacing of any palette it can return.
     std::vector<double> cells(size_t(1) << 15 << 2, 0.0);
     histogram.forEach([&](uint32_t rgb, uint32_t count) {
         const size_t cell = size_t((rgb >> 19) & 31) << 10 | size_t((rgb >> 11) & 31) << 5

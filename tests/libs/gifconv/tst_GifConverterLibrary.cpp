@@ -280,6 +280,8 @@ void tst_GifConverterLibrary::rejectsBadInput_data()
     QTest::newRow("resize negative") << QStringList { "@good", "--resize", "-4x10" } << none;
     QTest::newRow("resize beyond GIF range")
         << QStringList { "@good", "--resize", "70000x10" } << none;
+    QTest::newRow("resize beyond the pixel budget")
+        << QStringList { "@good", "--resize", "20000x20000" } << none;
     QTest::newRow("colors without value") << QStringList { "@good", "--colors" } << none;
     QTest::newRow("colors not a number") << QStringList { "@good", "--colors", "12a" } << none;
     QTest::newRow("one colour") << QStringList { "@good", "--colors", "1" } << none;
@@ -595,6 +597,10 @@ void tst_GifConverterLibrary::keepsExactPicturesWhenColoursSuffice_data()
 {
     QTest::addColumn<QByteArray>("source");
     QTest::newRow("every kind of frame") << GifFixtures::encode(richAnimation());
+    Gif overEdge = richAnimation();
+    overEdge.frames[3].left = 18; // a 24 x 4 strip, two thirds outside the canvas
+    overEdge.frames[4].left = 30; // wholly outside
+    QTest::newRow("frames over the edge") << GifFixtures::encode(overEdge);
     for (quint32 seed = 1; seed <= 12; ++seed)
         QTest::newRow(qPrintable(QStringLiteral("random frames %1").arg(seed)))
             << GifFixtures::encode(randomAnimation(seed));
