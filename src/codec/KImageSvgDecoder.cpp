@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -21,6 +22,10 @@ bool KImageSvgDecoder::decodeFile(const QString &path)
     m_loaded = false;
     m_renderSize = QSize();
     m_renderer.reset();
+    // Text in SVG needs the GUI application's font database; without one
+    // the renderer would abort the process.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)

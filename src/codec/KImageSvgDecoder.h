@@ -14,6 +14,7 @@ class QSvgRenderer;
 // renderer parses them (SvgDocumentCheck) and an empty or oversized view box
 // fails the load, so a loaded SVG always renders.
 //
+// Needs a QGuiApplication (fonts); without one every SVG fails to load.
 // Owned by its KImageWrapper and used by one thread at a time (the renderer
 // is a QObject without parent, living in the thread that loaded it).
 class KImageSvgDecoder : public KImageDecoderBase
