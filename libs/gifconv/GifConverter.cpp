@@ -40,12 +40,14 @@ std::vector<uint8_t> readFile(const std::string &path)
 // How far the encoder may stray from the nearest palette colour, measured with
 // bench/gif on photographs, gradients, stickers and screen recordings: a pixel may
 // take any colour up to 1.7 times as far from its source as the nearest one, plus
-// a little. Files shrink by a fifth or more for a small loss of fidelity.
+// a little. Files shrink by a fifth or more for a small loss of fidelity. With few
+// colours the nearest one is already far off, and the same share would cost
+// visible structure, so the share is smaller there.
 PaletteSettings paletteSettingsFor(int colors)
 {
     PaletteSettings settings;
     settings.maxColors = colors;
-    settings.toleranceScale = 1.7f;
+    settings.toleranceScale = colors < 32 ? 1.6f : 1.7f;
     settings.toleranceBias = 6.0f;
     return settings;
 }

@@ -22,6 +22,7 @@ class tst_GifConverterLibrary : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
 
     void rejectsBadInput_data();
     void rejectsBadInput();
@@ -56,6 +57,7 @@ private:
     QString writeGif(const QString &name, const Gif &gif);
 
     QLibrary m_library;
+    bool m_malformedResult = false; // a record with a count but no bytes, or none at all
     GifConverterFunction m_convert = nullptr;
     GifReleaseFunction m_release = nullptr;
     QTemporaryDir m_dir;
@@ -242,6 +244,12 @@ void tst_GifConverterLibrary::initTestCase()
     QVERIFY(m_release);
 }
 
+void tst_GifConverterLibrary::cleanup()
+{
+    // A failure must come back as an empty record: count 0 and no bytes.
+    QVERIFY(!m_malformedResult);
+}
+
 QByteArray tst_GifConverterLibrary::convert(const QStringList &args)
 {
     QVector<QByteArray> storage { QByteArray() };
@@ -254,8 +262,8 @@ QByteArray tst_GifConverterLibrary::convert(const QStringList &args)
     QByteArray bytes;
     if (result && result->count > 0 && result->bytes)
         bytes = QByteArray(reinterpret_cast<const char *>(result->bytes), result->count);
-    else if (!result || result->count != 0)
-        qWarning("malformed result record");
+    else if (!result || result->count != 0 || result->bytes)
+        m_malformedResult = true;
     m_release();
     return bytes;
 }
