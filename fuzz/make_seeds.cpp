@@ -99,7 +99,7 @@ int main(int argc, char **argv)
     put(out + "/freeimage", "png.tga", encoded(small, "png"));
     put(out + "/freeimage", "plain.tga", freeImageFile(small, FIF_TARGA));
     put(out + "/freeimage", "rle.tga", freeImageFile(small, FIF_TARGA, TARGA_SAVE_RLE));
-    put(out + "/freeimage", "layers.psd", freeImageFile(small, FIF_PSD));
+    put(out + "/freeimage", "layers.psd", psdFile(small));
     put(out + "/freeimage", "float.hdr", freeImageFile(small, FIF_HDR));
     put(out + "/freeimage", "tiff.tga", tiffFile({ small }, 6));
     put(out + "/raw", "shot.dng", dngFile(16, 12, 6));

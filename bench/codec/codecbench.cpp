@@ -190,7 +190,7 @@ QVector<Fixture> makeFixtures(const QString &dir)
     put("pages-60.tif", tiffFile(pages));
     put("anim-60-frames.gif", largeGif());
     put("photo-24mp.tga", freeImageFile(big, FIF_TARGA));
-    put("photo-12mp.psd", freeImageFile(medium, FIF_PSD));
+    put("photo-12mp.psd", psdFile(medium));
     put("raw-12mp.dng", dngFile(4032, 3024));
     HeifOptions heif;
     heif.lossless = false;

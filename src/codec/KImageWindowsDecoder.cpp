@@ -84,7 +84,10 @@ bool KImageWindowsDecoder::decodeFile(const QString &path)
     if (!file->open(QIODevice::ReadOnly))
         return false;
     if (looksLikeTiff(file->peek(4))) {
-        if (!ImageCompleteness::isTiffComplete(file.get()))
+        // Checked through a device of its own: the TIFF reader does not
+        // cope with a device that has been read and rewound.
+        QFile probe(path);
+        if (!probe.open(QIODevice::ReadOnly) || !ImageCompleteness::isTiffComplete(&probe))
             return false;
         // TIFF is read from the file itself: it may be paged lazily, and its
         // reader needs random access anyway.
@@ -123,6 +126,13 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
         const QSize canvas = ImageHeaderSize::gif(bytes);
         if (!ImageLimits::sizeAllowed(canvas.width(), canvas.height()))
             return false;
+    } else if (looksLikeTiff(bytes.left(4))) {
+        // A buffer of its own: the TIFF reader does not cope with a device
+        // that has been read and rewound.
+        QBuffer probe;
+        probe.setData(bytes);
+        if (!probe.open(QIODevice::ReadOnly) || !ImageCompleteness::isTiffComplete(&probe))
+            return false;
     } else if (bytes.startsWith("\x89PNG\r\n\x1a\n")) {
         // libpng allocates some chunks at their declared length even when
         // the file ends long before; the reader meets them when asked for
@@ -139,7 +149,9 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
     const QByteArray format = icoFormat.isEmpty() ? reader.format() : icoFormat;
     if (!isAcceptedFormat(format))
         return false;
-    if (!ImageCompleteness::isComplete(format, bytes, reader.size()))
+    // Only XBM needs the size here; asking the TIFF reader for it before
+    // its page count would leave the count wrong.
+    if (!ImageCompleteness::isComplete(format, bytes, format == "xbm" ? reader.size() : QSize()))
         return false;
     // The reader turns JPEG and TIFF upright itself; PNG and WebP carry the
     // tag in chunks it does not read.

@@ -36,6 +36,10 @@ QByteArray tiffFile(const QVector<QImage> &pages, int orientation = 0);
 // A page whose header claims width x height but whose strip is tiny.
 QByteArray tiffClaimingSize(int width, int height);
 
+// An 8-bit RGB(A) Photoshop document, uncompressed (channels stored one
+// after the other), without layers.
+QByteArray psdFile(const QImage &image);
+
 // A camera RAW sample: a 16-bit RGGB colour-filter array with DNGVersion 1.4
 // and ColorMatrix1. The top-left quarter is bright, the rest dark.
 QByteArray dngFile(int width, int height, int orientation = 1);

@@ -58,7 +58,7 @@ QVector<QPair<QString, QByteArray>> validFiles()
         { "gif", gifFile(QSize(120, 80), { qRgb(255, 0, 0), qRgb(0, 0, 255) },
                          { solidGifFrame(QRect(0, 0, 120, 80), 0), solidGifFrame(QRect(10, 10, 50, 50), 1) }) },
         { "tga", freeImageFile(picture, FIF_TARGA) },
-        { "psd", freeImageFile(picture, FIF_PSD) },
+        { "psd", psdFile(picture) },
         { "dng", dngFile(120, 80) },
         { "svg", "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 120 80'>"
                  "<rect width='60' height='40' fill='red'/><circle cx='80' cy='50' r='20'/></svg>" },

@@ -206,7 +206,7 @@ void tst_KImageFreeImageDecoder::formats_data()
     QTest::newRow("TGA") << "a.tga" << freeImageFile(quad, FIF_TARGA) << QSize(24, 16) << qRgb(255, 0, 0);
     QTest::newRow("RLE TGA") << "a2.tga" << freeImageFile(quad, FIF_TARGA, TARGA_SAVE_RLE)
                              << QSize(24, 16) << qRgb(255, 0, 0);
-    QTest::newRow("PSD") << "a3.psd" << freeImageFile(quad, FIF_PSD) << QSize(24, 16)
+    QTest::newRow("PSD") << "a3.psd" << psdFile(quad) << QSize(24, 16)
                          << qRgb(255, 0, 0);
     QTest::newRow("PNG named .tga") << "b.tga" << encoded(quad, "png") << QSize(24, 16) << qRgb(255, 0, 0);
     QTest::newRow("JPEG named .psd") << "c.psd" << encoded(quad, "jpg", 100) << QSize(24, 16)
@@ -361,7 +361,7 @@ void tst_KImageFreeImageDecoder::refused_data()
     const QImage big = TestUtils::quadrantImage(200, 100, QImage::Format_ARGB32);
     const QByteArray plainTga = freeImageFile(big, FIF_TARGA);
     const QByteArray rle = freeImageFile(big, FIF_TARGA, TARGA_SAVE_RLE);
-    const QByteArray psd = freeImageFile(big, FIF_PSD);
+    const QByteArray psd = psdFile(big);
     QTest::newRow("truncated TGA") << "j.tga" << plainTga.left(plainTga.size() * 2 / 3);
     QTest::newRow("truncated RLE TGA") << "k.tga" << rle.left(rle.size() * 2 / 3);
     QTest::newRow("truncated PSD") << "l.psd" << psd.left(psd.size() * 2 / 3);

@@ -463,6 +463,10 @@ void tst_KImageWrapper::loadFromData_data()
                    { solidGifFrame(QRect(0, 0, 4, 4), 0, 0, 5), solidGifFrame(QRect(0, 0, 4, 4), 1, 0, 5),
                      solidGifFrame(QRect(0, 0, 4, 4), 2, 0, 5) })
         << 3;
+    const QImage page = TestUtils::quadrantImage(16, 16);
+    const QByteArray pages = tiffFile({ page, page });
+    QTest::newRow("two-page TIFF") << pages << 2;
+    QTest::newRow("TIFF cut inside its second page") << pages.left(pages.size() - 40) << 0;
     QTest::newRow("garbage") << QByteArray("this is not an image") << 0;
     QTest::newRow("empty") << QByteArray() << 0;
     QTest::newRow("SVG is not taken from memory") << kSvg << 0;
