@@ -63,9 +63,10 @@ struct IndexedAnimation
     std::vector<Pixel> palette;
     int transparentIndex = -1;
     std::vector<std::vector<uint8_t>> frames;
-    // The colours the frames stand for, and per pixel the RGB distance from that
-    // colour within which any palette colour is acceptable: about as far as the
-    // nearest one, so a pixel between two palette colours may take either.
+    // The colours the frames stand for, and per pixel the distance from that colour
+    // (in toleranceDistance2) within which any palette colour is acceptable: a
+    // little farther than the nearest one, so a pixel between two palette colours
+    // may take either.
     std::vector<std::vector<Pixel>> sources;
     std::vector<std::vector<uint8_t>> tolerances;
     std::vector<int> delays;

@@ -1,7 +1,6 @@
 #include "FramePlanner.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "ColorSearch.h"
 

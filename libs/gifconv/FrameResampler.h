@@ -9,8 +9,9 @@ namespace qvgif {
 // Scales composed RGBA frames to the output size in premultiplied alpha: area
 // averaging when shrinking (every source pixel contributes by the area it covers),
 // Lanczos-3 when enlarging. The result's alpha is cut at half coverage, since a GIF
-// pixel is either painted or transparent. The filter weights are computed once per
-// job; one instance serves all frames of that job on the converting thread.
+// pixel is either painted or transparent. Input pixels are opaque or (0, 0, 0, 0),
+// as composed canvases are. The filter weights are computed once per job; one
+// instance serves all frames of that job on the converting thread.
 class FrameResampler
 {
 public:

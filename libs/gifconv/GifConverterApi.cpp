@@ -3,15 +3,14 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "GifConverter.h"
 
 namespace {
 
 // Each calling thread owns its result, so two converters running on two worker
-// threads never free each other's bytes. Plain data only: no thread-exit destructor
-// has to run inside a library that may be unloaded.
+// threads never free each other's bytes. Plain data only: nothing has to run at
+// thread exit.
 thread_local GifConverterResult t_result = { nullptr, 0 };
 
 void releaseResult()

@@ -11,8 +11,8 @@ namespace qvgif {
 // What each pixel of a frame rectangle may be written as, best first: preferred,
 // then other (the two differ for a pixel that already shows an acceptable colour:
 // transparency or the index shown), then target, then any palette colour within
-// radius2 (squared RGB distance) of the pixel's source colour. Without radius2
-// (null) the pixels are fixed to target and only the size is measured.
+// radius2 (squared, in toleranceDistance2) of the pixel's source colour. Without
+// radius2 (null) the pixels are fixed to target and only the size is measured.
 struct PixelChoices
 {
     const uint8_t *preferred = nullptr;
@@ -28,8 +28,9 @@ struct PixelChoices
 // points) to learn the exact size of a frame's image data before it is written, and
 // to pick each pixel's value among its choices: whichever extends the current
 // dictionary string, so flat or unchanged areas cost as few codes as possible. The
-// chosen pixels are then handed to giflib, whose output is bit for bit the one
-// modelled here. One instance per job, used on the converting thread only.
+// chosen pixels are then handed to giflib, whose output at the same code size is
+// bit for bit the one modelled here. One instance per job, used on the converting
+// thread only.
 class LzwPlanner
 {
 public:
