@@ -4,17 +4,16 @@
 // CMakeLists.txt); QUORVEL_FUZZ_EXTENSION names the extension, or "data"
 // for KImageWrapper::loadFromData.
 
-#include <cstdint>
-#include <cstdlib>
-#include <unistd.h>
+#include "codec/KImageWrapper.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-
-#include "codec/KImageWrapper.h"
+#include <cstdint>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -41,8 +40,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     static QGuiApplication *app = new QGuiApplication(*argc, *argv);
     Q_UNUSED(app)
     // Files live in memory-backed storage when there is some.
-    const QString dir = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
-                                                                  : QDir::tempPath();
+    const QString dir
+        = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     g_path = QStringLiteral("%1/quorvel-fuzz-%2.%3")
                  .arg(dir)
                  .arg(getpid())

@@ -1,15 +1,14 @@
 // Writes a small seed corpus per fuzzed decoder, made with the test
 // fixture makers: make_seeds <output folder>.
 
-#include <FreeImage.h>
+#include "CodecFixtures.h"
+#include "TestUtils.h"
 
+#include <FreeImage.h>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-
-#include "CodecFixtures.h"
-#include "TestUtils.h"
 
 using namespace CodecFixtures;
 
@@ -28,8 +27,7 @@ QByteArray freeImageFile(const QImage &image, FREE_IMAGE_FORMAT fif, int flags =
 {
     QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     FIBITMAP *bitmap = FreeImage_ConvertFromRawBits(argb.bits(), argb.width(), argb.height(),
-                                                    argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00,
-                                                    0x000000FF, TRUE);
+        argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00, 0x000000FF, TRUE);
     if (fif == FIF_HDR) {
         FIBITMAP *floats = FreeImage_ConvertToRGBF(bitmap);
         FreeImage_Unload(bitmap);
@@ -82,9 +80,11 @@ int main(int argc, char **argv)
     // In-memory data: GIF and WebP animations mostly.
     put(out + "/data", "anim.gif",
         gifFile(QSize(8, 8), { qRgb(255, 0, 0), qRgb(0, 0, 255) },
-                { solidGifFrame(QRect(0, 0, 8, 8), 0, 2, 5), solidGifFrame(QRect(2, 2, 4, 4), 1, 3, 5) }));
+            { solidGifFrame(QRect(0, 0, 8, 8), 0, 2, 5),
+                solidGifFrame(QRect(2, 2, 4, 4), 1, 3, 5) }));
     put(out + "/data", "anim.webp", webpAnimation({ small, small }));
     put(out + "/data", "seed.png", encoded(small, "png"));
+    put(out + "/data", "pages.tif", tiffFile({ small, alpha }));
     // GIF.
     GifFrame interlaced = solidGifFrame(QRect(0, 0, 6, 9), 1);
     interlaced.interlaced = true;
@@ -92,8 +92,8 @@ int main(int argc, char **argv)
     local.localPalette = { qRgb(1, 2, 3), qRgb(4, 5, 6), qRgb(0, 0, 0) };
     put(out + "/gif", "frames.gif",
         gifFile(QSize(8, 9), { qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 0) },
-                { solidGifFrame(QRect(0, 0, 8, 9), 0, 2, 4), interlaced, local,
-                  solidGifFrame(QRect(4, 4, 4, 4), 2, 3, 7) }));
+            { solidGifFrame(QRect(0, 0, 8, 9), 0, 2, 4), interlaced, local,
+                solidGifFrame(QRect(4, 4, 4, 4), 2, 3, 7) }));
     // FreeImage: TGA, PSD, DDS, HDR and friends come from the test files;
     // here the ones the fixture makers write.
     put(out + "/freeimage", "png.tga", encoded(small, "png"));
@@ -116,7 +116,8 @@ int main(int argc, char **argv)
     put(out + "/svg", "shapes.svg",
         "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
         "viewBox='0 0 20 10'><defs><linearGradient id='g'><stop offset='0' stop-color='red'/>"
-        "<stop offset='1' stop-color='blue'/></linearGradient><rect id='r' width='3' height='3'/></defs>"
+        "<stop offset='1' stop-color='blue'/></linearGradient><rect id='r' width='3' "
+        "height='3'/></defs>"
         "<rect width='20' height='10' fill='url(#g)'/><use xlink:href='#r' x='4'/>"
         "<text x='2' y='8' font-size='4'>Hi</text><path d='M0 0 L10 10 Q 15 0 20 10z'/></svg>");
     // Metafiles.

@@ -7,11 +7,11 @@
 //
 // The fixtures are made on first use in the given folder.
 
-#include <algorithm>
-#include <cmath>
+#include "CodecFixtures.h"
+#include "codec/ImageFormats.h"
+#include "codec/KImageWrapper.h"
 
 #include <FreeImage.h>
-
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,10 +20,8 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-
-#include "CodecFixtures.h"
-#include "codec/ImageFormats.h"
-#include "codec/KImageWrapper.h"
+#include <algorithm>
+#include <cmath>
 
 using namespace CodecFixtures;
 
@@ -57,7 +55,7 @@ QImage photo(int width, int height)
             const int n = int(random.bounded(9)) - 4;
             const QRgb p = line[x];
             line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255),
-                           qBound(0, qBlue(p) + n, 255));
+                qBound(0, qBlue(p) + n, 255));
         }
     }
     return image;
@@ -76,8 +74,7 @@ QByteArray freeImageFile(const QImage &image, FREE_IMAGE_FORMAT fif)
 {
     QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     FIBITMAP *bitmap = FreeImage_ConvertFromRawBits(argb.bits(), argb.width(), argb.height(),
-                                                    argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00,
-                                                    0x000000FF, TRUE);
+        argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00, 0x000000FF, TRUE);
     FIMEMORY *memory = FreeImage_OpenMemory();
     QByteArray out;
     if (FreeImage_SaveToMemory(fif, bitmap, memory, 0)) {
@@ -98,10 +95,14 @@ QByteArray largeSvg()
     for (int i = 0; i < 4000; ++i)
         svg += QStringLiteral("<path d='M%1 %2 q %3 %4 %5 %6 t %7 %8' stroke='#%9' fill='none' "
                               "stroke-width='%10'/>")
-                   .arg(random.bounded(4000)).arg(random.bounded(3000))
-                   .arg(random.bounded(400) - 200).arg(random.bounded(400) - 200)
-                   .arg(random.bounded(400) - 200).arg(random.bounded(400) - 200)
-                   .arg(random.bounded(400) - 200).arg(random.bounded(400) - 200)
+                   .arg(random.bounded(4000))
+                   .arg(random.bounded(3000))
+                   .arg(random.bounded(400) - 200)
+                   .arg(random.bounded(400) - 200)
+                   .arg(random.bounded(400) - 200)
+                   .arg(random.bounded(400) - 200)
+                   .arg(random.bounded(400) - 200)
+                   .arg(random.bounded(400) - 200)
                    .arg(random.bounded(0xFFFFFF), 6, 16, QLatin1Char('0'))
                    .arg(1 + random.bounded(8))
                    .toLatin1();
@@ -117,7 +118,7 @@ QByteArray largeEmf(const QImage &picture)
     for (int i = 0; i < 20000; ++i) {
         emf.selectObject(quint32(1 + random.bounded(8)));
         const QRect r(random.bounded(3000), random.bounded(2000), 5 + random.bounded(200),
-                      5 + random.bounded(200));
+            5 + random.bounded(200));
         if (i % 3)
             emf.rectangle(r);
         else
@@ -125,7 +126,8 @@ QByteArray largeEmf(const QImage &picture)
     }
     emf.stretchDIBits(QRect(500, 500, 2000, 1000), picture.scaled(1000, 500));
     for (int i = 0; i < 200; ++i)
-        emf.textOut(QPoint(random.bounded(2800), random.bounded(1950)), QStringLiteral("quorvel"), 24);
+        emf.textOut(
+            QPoint(random.bounded(2800), random.bounded(1950)), QStringLiteral("quorvel"), 24);
     return emf.finish();
 }
 
@@ -160,12 +162,18 @@ QVector<Fixture> makeFixtures(const QString &dir)
 {
     QDir().mkpath(dir);
     QVector<Fixture> fixtures {
-        { "system", "photo-24mp.jpg" }, { "system", "photo-24mp.png" },
-        { "system", "photo-24mp.tif" }, { "system", "photo-12mp.webp" },
-        { "system", "pages-60.tif" },   { "gif", "anim-60-frames.gif" },
-        { "freeimage", "photo-24mp.tga" }, { "freeimage", "photo-12mp.psd" },
-        { "freeimage", "raw-12mp.dng" }, { "heif", "photo-12mp.heic" },
-        { "svg", "paths-4000.svg" },    { "metafile", "shapes-20000.emf" },
+        { "system", "photo-24mp.jpg" },
+        { "system", "photo-24mp.png" },
+        { "system", "photo-24mp.tif" },
+        { "system", "photo-12mp.webp" },
+        { "system", "pages-60.tif" },
+        { "gif", "anim-60-frames.gif" },
+        { "freeimage", "photo-24mp.tga" },
+        { "freeimage", "photo-12mp.psd" },
+        { "freeimage", "raw-12mp.dng" },
+        { "heif", "photo-12mp.heic" },
+        { "svg", "paths-4000.svg" },
+        { "metafile", "shapes-20000.emf" },
     };
     bool missing = false;
     for (const Fixture &f : fixtures)
@@ -210,8 +218,8 @@ double median(QVector<double> values)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+        qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     if (argc < 2) {
         fprintf(stderr, "usage: codecbench <fixture folder> [repetitions]\n");
@@ -225,7 +233,7 @@ int main(int argc, char **argv)
     const ImageFormatRecord *png = ImageFormats::global().record(ImageFormatPng);
 
     printf("%-10s %-22s %10s %8s %10s %10s %10s\n", "decoder", "file", "MB", "frames", "load ms",
-           "jpg ms", "png ms");
+        "jpg ms", "png ms");
     for (const Fixture &f : fixtures) {
         const QString path = dir + "/" + f.file;
         QVector<double> load, saveJpg, savePng;
@@ -255,8 +263,8 @@ int main(int argc, char **argv)
         }
         if (load.size() == repetitions)
             printf("%-10s %-22s %10.1f %8d %10.0f %10.0f %10.0f   (%dx%d)\n", qPrintable(f.decoder),
-                   qPrintable(f.file), QFileInfo(path).size() / 1048576.0, frames, median(load),
-                   median(saveJpg), median(savePng), size.width(), size.height());
+                qPrintable(f.file), QFileInfo(path).size() / 1048576.0, frames, median(load),
+                median(saveJpg), median(savePng), size.width(), size.height());
         fflush(stdout);
     }
     return 0;

@@ -1,7 +1,6 @@
 #include "CodecLibraries.h"
 
 #include <mutex>
-
 #include <tiffio.h>
 
 void initialiseCodecLibraries()

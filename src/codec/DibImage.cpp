@@ -1,18 +1,15 @@
 #include "DibImage.h"
 
+#include "codec/ImageLimits.h"
+
 #include <QBuffer>
 #include <QImageReader>
-
-#include "codec/ImageLimits.h"
 
 namespace DibImage {
 
 namespace {
 
-quint16 le16(const uchar *p)
-{
-    return quint16(p[0] | (p[1] << 8));
-}
+quint16 le16(const uchar *p) { return quint16(p[0] | (p[1] << 8)); }
 
 quint32 le32(const uchar *p)
 {
@@ -23,11 +20,11 @@ struct Header
 {
     qint64 headerBytes = 0;
     qint64 width = 0;
-    qint64 height = 0;     // negative: rows run top-down
+    qint64 height = 0; // negative: rows run top-down
     int bitCount = 0;
     quint32 compression = 0;
     qint64 colorsUsed = 0;
-    bool core = false;     // BITMAPCOREHEADER: 3-byte colour entries
+    bool core = false; // BITMAPCOREHEADER: 3-byte colour entries
     quint32 masks[4] = { 0, 0, 0, 0 };
     bool hasMasks = false;
 };
@@ -98,8 +95,8 @@ QImage decodeEmbedded(const uchar *bits, qint64 bitsSize)
 
 } // namespace
 
-QImage decode(const uchar *header, qint64 headerSize, const uchar *bits, qint64 bitsSize,
-              bool withAlpha)
+QImage decode(
+    const uchar *header, qint64 headerSize, const uchar *bits, qint64 bitsSize, bool withAlpha)
 {
     Header h;
     if (!header || !bits || bitsSize <= 0 || !readHeader(header, headerSize, &h))
@@ -147,7 +144,7 @@ QImage decode(const uchar *header, qint64 headerSize, const uchar *bits, qint64 
         return QImage();
 
     QImage image(int(width), int(height),
-                 withAlpha && bpp == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        withAlpha && bpp == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull())
         return QImage();
     quint32 masks[4] = { 0x7C00, 0x03E0, 0x001F, 0 };
@@ -187,7 +184,7 @@ QImage decode(const uchar *header, qint64 headerSize, const uchar *bits, qint64 
                     // Premultiplied BGRA as AlphaBlend expects it.
                     const int a = int(p >> 24);
                     out[x] = qRgba(qMin(int((p >> 16) & 0xFF), a), qMin(int((p >> 8) & 0xFF), a),
-                                   qMin(int(p & 0xFF), a), a);
+                        qMin(int(p & 0xFF), a), a);
                 } else {
                     out[x] = 0xFF000000u | (p & 0x00FFFFFFu);
                 }

@@ -15,7 +15,7 @@ namespace DibImage {
 // compressions other than none, bit fields, JPEG and PNG, and for palette
 // index bitmaps (their colours live in the player's palette).
 QImage decode(const uchar *header, qint64 headerSize, const uchar *bits, qint64 bitsSize,
-              bool withAlpha = false);
+    bool withAlpha = false);
 
 // A packed DIB: header, colour table and bits in one block (WMF records).
 QImage decodePacked(const uchar *dib, qint64 size);

@@ -1,15 +1,14 @@
 #include "EmfPlayer.h"
 
-#include <cmath>
-#include <cstddef>
-#include <cstring>
-
-#include <uemf.h>
-#include <uemf_safe.h>
-
 #include "codec/DibImage.h"
 #include "codec/ImageLimits.h"
 #include "codec/MetafileCanvas.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <uemf.h>
+#include <uemf_safe.h>
 
 namespace {
 
@@ -40,8 +39,7 @@ public:
     }
     // The record's leading bytes as libUEMF's structure T; false when the
     // record is shorter than the part of T that is needed.
-    template <typename T>
-    bool read(T *out, size_t needed = sizeof(T)) const
+    template <typename T> bool read(T *out, size_t needed = sizeof(T)) const
     {
         if (qint64(needed) > m_size)
             return false;
@@ -63,15 +61,9 @@ private:
     qint64 m_size;
 };
 
-QColor colorOf(const U_COLORREF &c)
-{
-    return QColor(c.Red, c.Green, c.Blue);
-}
+QColor colorOf(const U_COLORREF &c) { return QColor(c.Red, c.Green, c.Blue); }
 
-QPointF pointOf(const U_POINTL &p)
-{
-    return QPointF(p.x, p.y);
-}
+QPointF pointOf(const U_POINTL &p) { return QPointF(p.x, p.y); }
 
 QRectF rectOf(const U_RECTL &r)
 {
@@ -140,7 +132,7 @@ QString faceName(const uint16_t *name, int capacity)
 
 // The DIB a bitmap record carries, or a null image.
 QImage dibOf(const Record &r, quint32 usage, quint32 offBmi, quint32 cbBmi, quint32 offBits,
-             quint32 cbBits, bool withAlpha, bool *bottomUp)
+    quint32 cbBits, bool withAlpha, bool *bottomUp)
 {
     if (usage != U_DIB_RGB_COLORS || cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
         return QImage();
@@ -160,7 +152,7 @@ QRectF sourceRect(const QImage &image, qreal x, qreal y, qreal w, qreal h, bool 
 }
 
 void blit(MetafileCanvas &canvas, const QRectF &dest, quint32 rop, const QImage &image,
-          const QRectF &source, qreal opacity = 1.0)
+    const QRectF &source, qreal opacity = 1.0)
 {
     if (rop == kRopBlackness)
         canvas.fillRect(dest, QBrush(Qt::black));
@@ -189,9 +181,8 @@ QBrush brushOf(quint32 style, const QColor &color, quint32 hatch)
     case U_BS_NULL:
         return QBrush(Qt::NoBrush);
     case U_BS_HATCHED: {
-        static const Qt::BrushStyle hatches[] = { Qt::HorPattern, Qt::VerPattern,
-                                                  Qt::FDiagPattern, Qt::BDiagPattern,
-                                                  Qt::CrossPattern, Qt::DiagCrossPattern };
+        static const Qt::BrushStyle hatches[] = { Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
+            Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern };
         return QBrush(color, hatch < 6 ? hatches[hatch] : Qt::SolidPattern);
     }
     default:
@@ -231,12 +222,12 @@ bool EmfPlayer::parse()
     }
     const U_RECTL &frame = header.rclFrame;
     m_frameInDevice = QRectF(frame.left / 100.0 * m_pixelsPerMm, frame.top / 100.0 * ppmY,
-                             (qreal(frame.right) - frame.left) / 100.0 * m_pixelsPerMm,
-                             (qreal(frame.bottom) - frame.top) / 100.0 * ppmY);
+        (qreal(frame.right) - frame.left) / 100.0 * m_pixelsPerMm,
+        (qreal(frame.bottom) - frame.top) / 100.0 * ppmY);
     if (!(m_frameInDevice.width() >= 1 && m_frameInDevice.height() >= 1)) {
         const U_RECTL &bounds = header.rclBounds;
         m_frameInDevice = QRectF(bounds.left, bounds.top, qreal(bounds.right) - bounds.left + 1,
-                                 qreal(bounds.bottom) - bounds.top + 1);
+            qreal(bounds.bottom) - bounds.top + 1);
     }
     // The frame is kept in 0.01 mm, so a whole number of pixels comes back
     // a few hundredths off: round those, round anything else up.
@@ -246,8 +237,9 @@ bool EmfPlayer::parse()
     };
     const qreal width = pixels(m_frameInDevice.width());
     const qreal height = pixels(m_frameInDevice.height());
-    if (!(width >= 1 && height >= 1) || !ImageLimits::sizeAllowed(qint64(qMin<qreal>(width, 1e12)),
-                                                                   qint64(qMin<qreal>(height, 1e12))))
+    if (!(width >= 1 && height >= 1)
+        || !ImageLimits::sizeAllowed(
+            qint64(qMin<qreal>(width, 1e12)), qint64(qMin<qreal>(height, 1e12))))
         return false;
     m_size = QSize(int(width), int(height));
 
@@ -277,8 +269,8 @@ QImage EmfPlayer::render(qint64 paintBudget) const
         return QImage();
     image.fill(Qt::white);
     QTransform deviceToImage;
-    deviceToImage.scale(m_size.width() / m_frameInDevice.width(),
-                        m_size.height() / m_frameInDevice.height());
+    deviceToImage.scale(
+        m_size.width() / m_frameInDevice.width(), m_size.height() / m_frameInDevice.height());
     deviceToImage.translate(-m_frameInDevice.left(), -m_frameInDevice.top());
     bool exhausted;
     {
@@ -315,8 +307,8 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
         case U_EMR_POLYBEZIERTO16:
         case U_EMR_POLYLINETO16: {
             const bool wide = type <= U_EMR_POLYLINETO;
-            const QPolygonF p = points(r, offsetof(U_EMRPOLYLINE, aptl),
-                                       r.u32(offsetof(U_EMRPOLYLINE, cptl)), wide);
+            const QPolygonF p = points(
+                r, offsetof(U_EMRPOLYLINE, aptl), r.u32(offsetof(U_EMRPOLYLINE, cptl)), wide);
             if (p.isEmpty())
                 break;
             switch (wide ? type : type - U_EMR_POLYBEZIER16 + U_EMR_POLYBEZIER) {
@@ -487,8 +479,8 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
                 break;
             MetafileCanvas::Object object;
             object.kind = MetafileCanvas::Object::Pen;
-            object.pen = penOf(rec.lopn.lopnStyle, qAbs(rec.lopn.lopnWidth.x),
-                               colorOf(rec.lopn.lopnColor));
+            object.pen = penOf(
+                rec.lopn.lopnStyle, qAbs(rec.lopn.lopnWidth.x), colorOf(rec.lopn.lopnColor));
             canvas.createObject(rec.ihPen, object);
             break;
         }
@@ -527,8 +519,8 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
                 break;
             MetafileCanvas::Object object;
             object.kind = MetafileCanvas::Object::Brush;
-            const QImage pattern = dibOf(r, rec.iUsage, rec.offBmi, rec.cbBmi, rec.offBits,
-                                         rec.cbBits, false, nullptr);
+            const QImage pattern = dibOf(
+                r, rec.iUsage, rec.offBmi, rec.cbBmi, rec.offBits, rec.cbBits, false, nullptr);
             object.brush = pattern.isNull() ? QBrush(Qt::gray) : QBrush(pattern);
             canvas.createObject(rec.ihBrush, object);
             break;
@@ -584,9 +576,9 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
             if (!r.read(&rec))
                 break;
             const MetafileCanvas::ArcKind kind = type == U_EMR_ARC ? MetafileCanvas::Arc
-                : type == U_EMR_CHORD                             ? MetafileCanvas::Chord
-                : type == U_EMR_PIE                               ? MetafileCanvas::Pie
-                                                                  : MetafileCanvas::ArcTo;
+                : type == U_EMR_CHORD                              ? MetafileCanvas::Chord
+                : type == U_EMR_PIE                                ? MetafileCanvas::Pie
+                                                                   : MetafileCanvas::ArcTo;
             canvas.arc(rectOf(rec.rclBox), pointOf(rec.ptlStart), pointOf(rec.ptlEnd), kind);
             break;
         }
@@ -642,8 +634,8 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
                 memcpy(units.data(), r.at(t.offString), size_t(chars) * 2);
                 string = QString::fromUtf16(units.constData(), int(chars));
             } else {
-                string = QString::fromLatin1(reinterpret_cast<const char *>(r.at(t.offString)),
-                                             int(chars));
+                string = QString::fromLatin1(
+                    reinterpret_cast<const char *>(r.at(t.offString)), int(chars));
             }
             QVector<qreal> dx;
             const qint64 offDx = r.u32(dxAt);
@@ -662,11 +654,11 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
             const QRectF dest(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y);
             bool bottomUp = false;
             const QImage image = dibOf(r, rec.iUsageSrc, rec.offBmiSrc, rec.cbBmiSrc,
-                                       rec.offBitsSrc, rec.cbBitsSrc, false, &bottomUp);
+                rec.offBitsSrc, rec.cbBitsSrc, false, &bottomUp);
             const qreal w = type == U_EMR_BITBLT ? rec.cDest.x : rec.cSrc.x;
             const qreal h = type == U_EMR_BITBLT ? rec.cDest.y : rec.cSrc.y;
             blit(canvas, dest, rec.dwRop, image,
-                 sourceRect(image, rec.Src.x, rec.Src.y, w, h, bottomUp));
+                sourceRect(image, rec.Src.x, rec.Src.y, w, h, bottomUp));
             break;
         }
         case U_EMR_STRETCHDIBITS: {
@@ -675,10 +667,10 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
                 break;
             bool bottomUp = false;
             const QImage image = dibOf(r, rec.iUsageSrc, rec.offBmiSrc, rec.cbBmiSrc,
-                                       rec.offBitsSrc, rec.cbBitsSrc, false, &bottomUp);
+                rec.offBitsSrc, rec.cbBitsSrc, false, &bottomUp);
             blit(canvas, QRectF(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y),
-                 rec.dwRop == 0 ? kRopSrcCopy : rec.dwRop, image,
-                 sourceRect(image, rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y, bottomUp));
+                rec.dwRop == 0 ? kRopSrcCopy : rec.dwRop, image,
+                sourceRect(image, rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y, bottomUp));
             break;
         }
         case U_EMR_SETDIBITSTODEVICE: {
@@ -687,9 +679,9 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
                 break;
             bool bottomUp = false;
             const QImage image = dibOf(r, rec.iUsageSrc, rec.offBmiSrc, rec.cbBmiSrc,
-                                       rec.offBitsSrc, rec.cbBitsSrc, false, &bottomUp);
+                rec.offBitsSrc, rec.cbBitsSrc, false, &bottomUp);
             blit(canvas, QRectF(rec.Dest.x, rec.Dest.y, rec.cSrc.x, rec.cSrc.y), kRopSrcCopy, image,
-                 sourceRect(image, rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y, bottomUp));
+                sourceRect(image, rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y, bottomUp));
             break;
         }
         case U_EMR_ALPHABLEND: {
@@ -699,10 +691,10 @@ void EmfPlayer::play(MetafileCanvas &canvas) const
             const bool perPixel = rec.Blend.Op & U_AC_SRC_ALPHA;
             bool bottomUp = false;
             const QImage image = dibOf(r, rec.iUsageSrc, rec.offBmiSrc, rec.cbBmiSrc,
-                                       rec.offBitsSrc, rec.cbBitsSrc, perPixel, &bottomUp);
+                rec.offBitsSrc, rec.cbBitsSrc, perPixel, &bottomUp);
             blit(canvas, QRectF(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y), kRopSrcCopy,
-                 image, sourceRect(image, rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y, bottomUp),
-                 rec.Blend.Global / 255.0);
+                image, sourceRect(image, rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y, bottomUp),
+                rec.Blend.Global / 255.0);
             break;
         }
         default:

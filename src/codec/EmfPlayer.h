@@ -1,11 +1,11 @@
 #pragma once
 
+#include "codec/MetafileCanvas.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
-
-#include "codec/MetafileCanvas.h"
 
 // Plays an Enhanced Metafile onto an image. parse() checks the header and
 // that the record chain is whole (every record inside the file, ending with
@@ -27,9 +27,9 @@ public:
 private:
     void play(MetafileCanvas &canvas) const;
 
-    QByteArray m_data;          // the file plus zero padding for libUEMF's checks
-    qint64 m_length = 0;        // bytes of records, up to and including EMR_EOF
+    QByteArray m_data; // the file plus zero padding for libUEMF's checks
+    qint64 m_length = 0; // bytes of records, up to and including EMR_EOF
     QSize m_size;
-    QRectF m_frameInDevice;     // the picture frame in reference-device pixels
+    QRectF m_frameInDevice; // the picture frame in reference-device pixels
     qreal m_pixelsPerMm = 96.0 / 25.4;
 };

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <libheif/heif.h>
-
 #include <QImage>
 #include <QString>
+#include <libheif/heif.h>
 
 // How the HEIF routine turns a decoded libheif picture into a toolkit image:
 // which colour space and chroma to ask libheif for, and the conversion
@@ -16,9 +15,9 @@ public:
     virtual heif_colorspace colourSpaceFor(bool hasAlpha) const = 0;
     virtual heif_chroma chromaFor(bool hasAlpha, int bitDepth) const = 0;
     // Lets a strategy change libheif's decoding options; nothing by default.
-    virtual void adjustDecodingOptions(const heif_image_handle *handle,
-                                       heif_decoding_options *options) const;
+    virtual void adjustDecodingOptions(
+        const heif_image_handle *handle, heif_decoding_options *options) const;
     // A null image when the conversion fails.
     virtual QImage toImage(const heif_image_handle *handle, const heif_image *image,
-                           const QString &fileName) const = 0;
+        const QString &fileName) const = 0;
 };

@@ -1,11 +1,10 @@
 #include "ExifOrientation.h"
 
-#include <cstring>
+#include "codec/PngChunks.h"
 
 #include <QColorSpace>
 #include <QTransform>
-
-#include "codec/PngChunks.h"
+#include <cstring>
 
 namespace ExifOrientation {
 
@@ -22,10 +21,7 @@ quint32 read32(const uchar *p, bool bigEndian)
                      : (quint32(p[3]) << 24) | (quint32(p[2]) << 16) | (quint32(p[1]) << 8) | p[0];
 }
 
-quint32 readLE32(const uchar *p)
-{
-    return read32(p, false);
-}
+quint32 readLE32(const uchar *p) { return read32(p, false); }
 
 QImage rotated(const QImage &image, int degrees)
 {

@@ -1,11 +1,10 @@
 #include "HeifFileCheck.h"
 
-#include <cstring>
+#include "codec/ImageLimits.h"
 
 #include <QHash>
 #include <QVector>
-
-#include "codec/ImageLimits.h"
+#include <cstring>
 
 namespace HeifFileCheck {
 
@@ -44,8 +43,8 @@ private:
 
 struct Box
 {
-    qint64 start = 0;     // of the header
-    qint64 body = 0;      // of the contents
+    qint64 start = 0; // of the header
+    qint64 body = 0; // of the contents
     qint64 end = 0;
     char type[4] = { 0, 0, 0, 0 };
 };
@@ -79,14 +78,14 @@ bool boxAt(const uchar *data, qint64 pos, qint64 limit, Box *box)
 
 struct Extent
 {
-    int method = 0;       // 0: in the file, 1: in idat
+    int method = 0; // 0: in the file, 1: in idat
     quint64 offset = 0;
     quint64 length = 0;
 };
 
 // Reads iloc; false when an extent lies outside its store.
 bool readIloc(const uchar *data, const Box &iloc, qint64 fileSize, qint64 idatSize,
-              QHash<quint32, QVector<Extent>> *items)
+    QHash<quint32, QVector<Extent>> *items)
 {
     Reader r(data + iloc.body, iloc.end - iloc.body);
     const int version = int(r.read(1));
@@ -238,14 +237,12 @@ bool spsSizeAllowed(const uchar *nal, qint64 length)
         r.bits(1);
     const quint64 width = r.ue();
     const quint64 height = r.ue();
-    return r.ok() && ImageLimits::sizeAllowed(qint64(qMin<quint64>(width, 1u << 30)),
-                                              qint64(qMin<quint64>(height, 1u << 30)));
+    return r.ok()
+        && ImageLimits::sizeAllowed(
+            qint64(qMin<quint64>(width, 1u << 30)), qint64(qMin<quint64>(height, 1u << 30)));
 }
 
-bool isSps(const uchar *nal, qint64 length)
-{
-    return length >= 2 && ((nal[0] >> 1) & 0x3F) == 33;
-}
+bool isSps(const uchar *nal, qint64 length) { return length >= 2 && ((nal[0] >> 1) & 0x3F) == 33; }
 
 // HEVC item data is a chain of 4-byte big-endian NAL lengths and NAL
 // units; the decoder plug-in trusts each length.
@@ -255,7 +252,8 @@ bool nalChainFits(const QByteArray &bytes)
     const qint64 size = bytes.size();
     qint64 pos = 0;
     while (pos + 4 <= size) {
-        const qint64 length = (qint64(p[pos]) << 24) | (p[pos + 1] << 16) | (p[pos + 2] << 8) | p[pos + 3];
+        const qint64 length
+            = (qint64(p[pos]) << 24) | (p[pos + 1] << 16) | (p[pos + 2] << 8) | p[pos + 3];
         pos += 4;
         if (length > size - pos)
             return false;
@@ -351,7 +349,8 @@ bool isSound(const QByteArray &file)
     // Parameter sets in the item properties (iprp / ipco / hvcC).
     if (haveIprp) {
         Box ipco;
-        for (qint64 pos = iprp.body; pos < iprp.end && boxAt(data, pos, iprp.end, &ipco); pos = ipco.end) {
+        for (qint64 pos = iprp.body; pos < iprp.end && boxAt(data, pos, iprp.end, &ipco);
+             pos = ipco.end) {
             if (memcmp(ipco.type, "ipco", 4) != 0)
                 continue;
             Box property;

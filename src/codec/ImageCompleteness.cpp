@@ -1,28 +1,21 @@
 #include "ImageCompleteness.h"
 
-#include <cstring>
-
 #include <QIODevice>
 #include <QSet>
+#include <cstring>
 
 namespace ImageCompleteness {
 
 namespace {
 
-quint16 le16(const uchar *p)
-{
-    return quint16(p[0] | (p[1] << 8));
-}
+quint16 le16(const uchar *p) { return quint16(p[0] | (p[1] << 8)); }
 
 quint32 le32(const uchar *p)
 {
     return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
 }
 
-quint16 be16(const uchar *p)
-{
-    return quint16((p[0] << 8) | p[1]);
-}
+quint16 be16(const uchar *p) { return quint16((p[0] << 8) | p[1]); }
 
 quint32 be32(const uchar *p)
 {
@@ -39,11 +32,11 @@ bool rleReachesEnd(const uchar *data, qint64 size, bool fourBit)
         pos += 2;
         if (count != 0)
             continue;
-        if (value == 0)         // end of line
+        if (value == 0) // end of line
             continue;
-        if (value == 1)         // end of bitmap
+        if (value == 1) // end of bitmap
             return true;
-        if (value == 2) {       // delta
+        if (value == 2) { // delta
             pos += 2;
             continue;
         }
@@ -253,8 +246,9 @@ bool isTiffComplete(QIODevice *device)
     };
     auto u32 = [bigEndian](const char *p) {
         const auto *b = reinterpret_cast<const uchar *>(p);
-        return bigEndian ? (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | b[3]
-                         : (quint32(b[3]) << 24) | (quint32(b[2]) << 16) | (quint32(b[1]) << 8) | b[0];
+        return bigEndian
+            ? (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | b[3]
+            : (quint32(b[3]) << 24) | (quint32(b[2]) << 16) | (quint32(b[1]) << 8) | b[0];
     };
     // An entry's values: inline when they fit in 4 bytes, else at an offset.
     auto values = [&](const char *entry, QVector<qint64> *out) {
@@ -263,8 +257,8 @@ bool isTiffComplete(QIODevice *device)
         const int width = type == 3 ? 2 : type == 4 ? 4 : 0;
         if (width == 0 || count <= 0 || count > size / width)
             return false;
-        QByteArray data = count * width <= 4 ? QByteArray(entry + 8, 4)
-                                              : readAt(u32(entry + 8), count * width);
+        QByteArray data
+            = count * width <= 4 ? QByteArray(entry + 8, 4) : readAt(u32(entry + 8), count * width);
         if (data.size() < count * width)
             return false;
         for (qint64 i = 0; i < count; ++i)
@@ -291,9 +285,9 @@ bool isTiffComplete(QIODevice *device)
         for (qint64 i = 0; i < entries && ok; ++i) {
             const char *entry = table.constData() + i * 12;
             const int tag = u16(entry);
-            if (tag == 273 || tag == 324)       // strip / tile offsets
+            if (tag == 273 || tag == 324) // strip / tile offsets
                 ok = values(entry, &offsets);
-            else if (tag == 279 || tag == 325)  // strip / tile byte counts
+            else if (tag == 279 || tag == 325) // strip / tile byte counts
                 ok = values(entry, &counts);
         }
         if (ok && offsets.size() != counts.size())
@@ -396,7 +390,8 @@ bool isPsdComplete(const QByteArray &file)
     // reads past rows that do not.
     const qint64 rowBytes = (width * depth + 7) / 8;
     for (qint64 i = 0; i < rows; ++i) {
-        const qint64 count = countBytes == 4 ? be32(data + table + i * 4) : be16(data + table + i * 2);
+        const qint64 count
+            = countBytes == 4 ? be32(data + table + i * 4) : be16(data + table + i * 2);
         if (count > size - pos)
             return false;
         const uchar *row = data + pos;

@@ -6,10 +6,7 @@ namespace ImageHeaderSize {
 
 namespace {
 
-quint16 le16(const uchar *p)
-{
-    return quint16(p[0] | (p[1] << 8));
-}
+quint16 le16(const uchar *p) { return quint16(p[0] | (p[1] << 8)); }
 
 quint32 le32(const uchar *p)
 {
@@ -62,7 +59,8 @@ QSize gif(const QByteArray &file)
                 break;
             const int left = le16(data + pos + 1);
             const int top = le16(data + pos + 3);
-            largest = largest.expandedTo(QSize(left + le16(data + pos + 5), top + le16(data + pos + 7)));
+            largest = largest.expandedTo(
+                QSize(left + le16(data + pos + 5), top + le16(data + pos + 7)));
             const uchar flags = data[pos + 9];
             pos += 10;
             if (flags & 0x80)
@@ -128,8 +126,10 @@ QSize webp(const QByteArray &file)
     const uchar *chunk = data + 12;
     const uchar *body = chunk + 8;
     if (memcmp(chunk, "VP8X", 4) == 0) {
-        const quint32 w = (quint32(body[4]) | (quint32(body[5]) << 8) | (quint32(body[6]) << 16)) + 1;
-        const quint32 h = (quint32(body[7]) | (quint32(body[8]) << 8) | (quint32(body[9]) << 16)) + 1;
+        const quint32 w
+            = (quint32(body[4]) | (quint32(body[5]) << 8) | (quint32(body[6]) << 16)) + 1;
+        const quint32 h
+            = (quint32(body[7]) | (quint32(body[8]) << 8) | (quint32(body[9]) << 16)) + 1;
         return sizeOf(w, h);
     }
     if (memcmp(chunk, "VP8L", 4) == 0) {

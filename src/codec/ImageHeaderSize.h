@@ -5,8 +5,8 @@
 
 // Picture sizes read straight from file headers, for readers that cannot
 // report them without allocating (FreeImage plug-ins without header-only
-// loading, the toolkit's WebP reader), so the pixel cap is checked first. Each returns an invalid size when
-// the header is malformed. Pure functions over bytes; any thread.
+// loading, the toolkit's WebP reader), so the pixel cap is checked first. Each returns an invalid
+// size when the header is malformed. Pure functions over bytes; any thread.
 namespace ImageHeaderSize {
 
 // The widest and tallest of the logical screen and every image's extent

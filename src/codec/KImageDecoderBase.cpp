@@ -16,10 +16,7 @@ bool KImageDecoderBase::decodeData(const QByteArray &data)
     return false;
 }
 
-int KImageDecoderBase::frameCount() const
-{
-    return 0;
-}
+int KImageDecoderBase::frameCount() const { return 0; }
 
 const ImageFormatRecord *KImageDecoderBase::format() const
 {

@@ -1,20 +1,18 @@
 #include "KImageFreeImageDecoder.h"
 
-#include <limits>
-#include <memory>
-
-#include <FreeImage.h>
-
-#include <QColorSpace>
-#include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
-
 #include "codec/ExifOrientation.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngChunks.h"
+
+#include <FreeImage.h>
+#include <QColorSpace>
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+#include <limits>
+#include <memory>
 
 namespace {
 
@@ -68,7 +66,8 @@ int loadFlags(FREE_IMAGE_FORMAT fif)
 QSize headerSize(FREE_IMAGE_FORMAT fif, const QByteArray &nativePath)
 {
     if (FreeImage_FIFSupportsNoPixels(fif)) {
-        Bitmap header(FreeImage_Load(fif, nativePath.constData(), loadFlags(fif) | FIF_LOAD_NOPIXELS));
+        Bitmap header(
+            FreeImage_Load(fif, nativePath.constData(), loadFlags(fif) | FIF_LOAD_NOPIXELS));
         if (!header)
             return QSize();
         const unsigned width = FreeImage_GetWidth(header.get());
@@ -252,7 +251,8 @@ bool KImageFreeImageDecoder::decodeFile(const QString &path)
         return false;
     // The plug-in decoded what the header promised; anything else is refused
     // before it is converted.
-    if (!ImageLimits::sizeAllowed(FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get())))
+    if (!ImageLimits::sizeAllowed(
+            FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get())))
         return false;
 
     if (fif == FIF_RAW && !FreeImage_AdjustBrightness(bitmap.get(), 25.0))
@@ -276,7 +276,4 @@ QImage KImageFreeImageDecoder::frameAt(int index)
     return index >= 0 && index < m_frames.size() ? m_frames[index] : QImage();
 }
 
-int KImageFreeImageDecoder::frameCount() const
-{
-    return m_frames.size();
-}
+int KImageFreeImageDecoder::frameCount() const { return m_frames.size(); }

@@ -1,10 +1,10 @@
 #include "KImageGdiDecoder.h"
 
-#include <QFile>
-
 #include "codec/EmfPlayer.h"
 #include "codec/ImageLimits.h"
 #include "codec/WmfPlayer.h"
+
+#include <QFile>
 
 KImageGdiDecoder::KImageGdiDecoder(KImageWrapper *wrapper)
     : KImageDecoderBase(wrapper)
@@ -38,12 +38,6 @@ bool KImageGdiDecoder::decodeFile(const QString &path)
     return !m_frame.isNull();
 }
 
-QImage KImageGdiDecoder::frameAt(int index)
-{
-    return index == 0 ? m_frame : QImage();
-}
+QImage KImageGdiDecoder::frameAt(int index) { return index == 0 ? m_frame : QImage(); }
 
-int KImageGdiDecoder::frameCount() const
-{
-    return m_frame.isNull() ? 0 : 1;
-}
+int KImageGdiDecoder::frameCount() const { return m_frame.isNull() ? 0 : 1; }

@@ -1,13 +1,11 @@
 #include "KImageGifDecoder.h"
 
-#include <memory>
-
-#include <gif_lib.h>
+#include "codec/ImageLimits.h"
 
 #include <QFile>
 #include <QPainter>
-
-#include "codec/ImageLimits.h"
+#include <gif_lib.h>
+#include <memory>
 
 namespace {
 
@@ -74,10 +72,7 @@ bool readRows(GifFileType *gif, QImage *image)
     return true;
 }
 
-qint64 canvasBytes(const QSize &size)
-{
-    return qint64(size.width()) * size.height() * 4;
-}
+qint64 canvasBytes(const QSize &size) { return qint64(size.width()) * size.height() * 4; }
 
 } // namespace
 
@@ -174,8 +169,8 @@ bool KImageGifDecoder::decodeFile(const QString &path)
                     failed = true;
                     break;
                 }
-                frame.image.setColorTable(colorTable(desc.ColorMap ? desc.ColorMap : gif->SColorMap,
-                                                     control.TransparentColor));
+                frame.image.setColorTable(colorTable(
+                    desc.ColorMap ? desc.ColorMap : gif->SColorMap, control.TransparentColor));
                 failed = !readRows(gif.get(), &frame.image);
             }
             if (used > ImageLimits::kMaxDecodedBytes)
@@ -273,10 +268,7 @@ QImage KImageGifDecoder::frameAt(int index)
     return canvas;
 }
 
-int KImageGifDecoder::frameCount() const
-{
-    return m_frames.size();
-}
+int KImageGifDecoder::frameCount() const { return m_frames.size(); }
 
 QRect KImageGifDecoder::frameRect(int index) const
 {

@@ -1,16 +1,14 @@
 #include "KImageHeicDecoder.h"
 
-#include <cstdio>
-#include <memory>
-#include <vector>
-
-#include <libheif/heif.h>
-
-#include <QFile>
-
 #include "codec/HeifFileCheck.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngEncoder.h"
+
+#include <QFile>
+#include <cstdio>
+#include <libheif/heif.h>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -37,8 +35,8 @@ using Options = std::unique_ptr<heif_decoding_options, OptionsDeleter>;
 
 bool handleSizeAllowed(const heif_image_handle *handle)
 {
-    return ImageLimits::sizeAllowed(heif_image_handle_get_width(handle),
-                                    heif_image_handle_get_height(handle));
+    return ImageLimits::sizeAllowed(
+        heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
 }
 
 qint64 pictureBytes(const heif_image_handle *handle, int bitDepth)
@@ -78,10 +76,7 @@ QImage KImageHeicDecoder::frameAt(int index)
     return index >= 0 && index < m_frames.size() ? m_frames[index] : QImage();
 }
 
-int KImageHeicDecoder::frameCount() const
-{
-    return m_frames.size();
-}
+int KImageHeicDecoder::frameCount() const { return m_frames.size(); }
 
 QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encoder &encoder)
 {
@@ -120,8 +115,8 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
         fputs("Could not create HEIF context\n", stderr);
         return images;
     }
-    heif_error error = heif_context_read_from_memory_without_copy(context.get(), bytes.constData(),
-                                                                   size_t(bytes.size()), nullptr);
+    heif_error error = heif_context_read_from_memory_without_copy(
+        context.get(), bytes.constData(), size_t(bytes.size()), nullptr);
     if (error.code != heif_error_Ok) {
         fprintf(stderr, "Could not read HEIF file: %s\n", error.message);
         return images;
@@ -134,7 +129,8 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
     }
     fprintf(stdout, "File contains %d images\n", count);
     std::vector<heif_item_id> ids(static_cast<size_t>(count));
-    const int listed = heif_context_get_list_of_top_level_image_IDs(context.get(), ids.data(), count);
+    const int listed
+        = heif_context_get_list_of_top_level_image_IDs(context.get(), ids.data(), count);
     ids.resize(size_t(qMax(0, listed)));
 
     qint64 used = 0;
@@ -168,7 +164,7 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
 
         heif_image *rawImage = nullptr;
         error = heif_decode_image(handle.get(), &rawImage, encoder.colourSpaceFor(hasAlpha),
-                                  encoder.chromaFor(hasAlpha, bitDepth), options.get());
+            encoder.chromaFor(hasAlpha, bitDepth), options.get());
         options.reset();
         if (error.code != heif_error_Ok) {
             fprintf(stderr, "Could not decode HEIF image: %d: %s\n", int(i), error.message);
@@ -209,7 +205,7 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
         }
         heif_image *rawDepthImage = nullptr;
         error = heif_decode_image(depthHandle.get(), &rawDepthImage, encoder.colourSpaceFor(false),
-                                  encoder.chromaFor(false, depthBits), nullptr);
+            encoder.chromaFor(false, depthBits), nullptr);
         if (error.code != heif_error_Ok) {
             fprintf(stderr, "Could not decode depth image: %s\n", error.message);
             return images;

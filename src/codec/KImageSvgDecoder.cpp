@@ -1,14 +1,13 @@
 #include "KImageSvgDecoder.h"
 
-#include <cmath>
+#include "codec/ImageLimits.h"
+#include "codec/SvgDocumentCheck.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
-
-#include "codec/ImageLimits.h"
-#include "codec/SvgDocumentCheck.h"
+#include <cmath>
 
 KImageSvgDecoder::KImageSvgDecoder(KImageWrapper *wrapper)
     : KImageDecoderBase(wrapper)
@@ -75,7 +74,4 @@ QImage KImageSvgDecoder::frameAt(int index)
     return image;
 }
 
-int KImageSvgDecoder::frameCount() const
-{
-    return m_loaded ? 1 : 0;
-}
+int KImageSvgDecoder::frameCount() const { return m_loaded ? 1 : 0; }

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QSize>
-
-#include <memory>
-
 #include "codec/KImageDecoderBase.h"
+
+#include <QSize>
+#include <memory>
 
 class QSvgRenderer;
 

@@ -1,13 +1,13 @@
 #include "KImageWindowsDecoder.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageReader>
-
 #include "codec/ExifOrientation.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
 
 namespace {
 
@@ -16,9 +16,8 @@ namespace {
 // means to read through here are accepted.
 bool isAcceptedFormat(const QByteArray &format)
 {
-    static const QByteArray accepted[] = { "bmp", "jpeg", "jpg", "png", "ico", "cur", "tiff",
-                                           "tif", "webp", "xbm", "xpm", "gif", "pbm", "pgm",
-                                           "ppm" };
+    static const QByteArray accepted[] = { "bmp", "jpeg", "jpg", "png", "ico", "cur", "tiff", "tif",
+        "webp", "xbm", "xpm", "gif", "pbm", "pgm", "ppm" };
     for (const QByteArray &name : accepted)
         if (format == name)
             return true;
@@ -167,14 +166,14 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
 bool KImageWindowsDecoder::decodeReader(QImageReader *reader, bool allowLazy)
 {
     reader->setAutoTransform(true);
-    const QByteArray format = reader->format().isEmpty() ? iconFormatOf(reader->device()->peek(4))
-                                                         : reader->format();
+    const QByteArray format
+        = reader->format().isEmpty() ? iconFormatOf(reader->device()->peek(4)) : reader->format();
     // The ICO plug-in's canRead() turns down files its read() takes.
     const bool icon = format == "ico" || format == "cur";
     if ((!icon && !reader->canRead()) || !isAcceptedFormat(format))
         return false;
-    const bool ok = reader->supportsAnimation() ? decodeAnimation(reader)
-                                                : decodePages(reader, allowLazy);
+    const bool ok
+        = reader->supportsAnimation() ? decodeAnimation(reader) : decodePages(reader, allowLazy);
     if (!ok)
         clear();
     return ok;
@@ -214,7 +213,8 @@ QImage KImageWindowsDecoder::readPage(QImageReader *reader, int page)
         return QImage();
     const QImage image = reader->read();
     // A size the header did not announce is not trusted either.
-    if (image.isNull() || qint64(image.width()) * image.height() > qint64(size.width()) * size.height()
+    if (image.isNull()
+        || qint64(image.width()) * image.height() > qint64(size.width()) * size.height()
         || !ImageLimits::sizeAllowed(image.width(), image.height()))
         return QImage();
     return toFrame(ExifOrientation::apply(image, m_orientation));
@@ -296,10 +296,7 @@ QImage KImageWindowsDecoder::frameAt(int index)
     return m_frames[index];
 }
 
-int KImageWindowsDecoder::frameCount() const
-{
-    return m_frames.size();
-}
+int KImageWindowsDecoder::frameCount() const { return m_frames.size(); }
 
 bool KImageWindowsDecoder::isFrameDecoded(int index) const
 {

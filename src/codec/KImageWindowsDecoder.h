@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QVector>
-
-#include <memory>
-
 #include "codec/KImageDecoderBase.h"
+
+#include <QVector>
+#include <memory>
 
 class QBuffer;
 class QFile;

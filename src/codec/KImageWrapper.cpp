@@ -1,7 +1,5 @@
 #include "KImageWrapper.h"
 
-#include <QFile>
-
 #include "app/FileUtils.h"
 #include "codec/CodecLibraries.h"
 #include "codec/ImageFormats.h"
@@ -12,8 +10,10 @@
 #include "codec/KImageHeicDecoder.h"
 #include "codec/KImageSvgDecoder.h"
 #include "codec/KImageWindowsDecoder.h"
-#include "codec/SystemImageEncoder_p.h"
 #include "codec/SystemImageEncoder.h"
+#include "codec/SystemImageEncoder_p.h"
+
+#include <QFile>
 
 namespace {
 
@@ -101,8 +101,8 @@ int KImageWrapper::gifColorCount() const
     return gif ? gif->colorCount() : 0;
 }
 
-bool KImageWrapper::saveFirstFrame(const ImageFormatRecord *format, const QString &outDir,
-                                   const QString &baseName) const
+bool KImageWrapper::saveFirstFrame(
+    const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const
 {
     if (!format || !isWrittenFormat(format->type) || frameCount() < 1)
         return false;
@@ -124,8 +124,8 @@ bool KImageWrapper::saveFirstFrame(const ImageFormatRecord *format, const QStrin
     return true;
 }
 
-QString KImageWrapper::saveFirstFrameAs(const ImageFormatRecord *format, const QString &outDir,
-                                        const QString &baseName) const
+QString KImageWrapper::saveFirstFrameAs(
+    const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const
 {
     if (!format || !isWrittenFormat(format->type) || frameCount() < 1)
         return QString();

@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
-
 #include <memory>
 
 class KImageDecoderBase;
@@ -55,11 +54,11 @@ public:
     // (callers strip the source suffix). JPEG and BMP are flattened onto
     // white; PNG, WEBP and TIFF keep alpha. Only BMP, JPEG, PNG, TIFF and
     // WEBP are written. The file appears complete or not at all.
-    bool saveFirstFrame(const ImageFormatRecord *format, const QString &outDir,
-                        const QString &baseName) const;
+    bool saveFirstFrame(
+        const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const;
     // The same, returning the written path (empty on failure).
-    QString saveFirstFrameAs(const ImageFormatRecord *format, const QString &outDir,
-                             const QString &baseName) const;
+    QString saveFirstFrameAs(
+        const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const;
 
 private:
     QString m_path;

@@ -4,7 +4,6 @@
 
 using namespace MetafileCanvasLimits;
 
-
 namespace {
 
 constexpr int kMaxObjects = 65536;
@@ -12,8 +11,8 @@ constexpr int kMaxSavedStates = 256;
 
 } // namespace
 
-MetafileCanvas::MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm,
-                               qint64 paintBudget)
+MetafileCanvas::MetafileCanvas(
+    QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm, qint64 paintBudget)
     : m_target(target)
     , m_deviceToImage(deviceToImage)
     , m_pixelsPerMm(pixelsPerMm > 0 && isSane(pixelsPerMm) ? pixelsPerMm : 96.0 / 25.4)
@@ -24,10 +23,7 @@ MetafileCanvas::MetafileCanvas(QImage *target, const QTransform &deviceToImage, 
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
 }
 
-MetafileCanvas::~MetafileCanvas()
-{
-    m_painter.end();
-}
+MetafileCanvas::~MetafileCanvas() { m_painter.end(); }
 
 // --- device context -----------------------------------------------------
 
@@ -74,15 +70,15 @@ void MetafileCanvas::offsetViewportOrg(const QPointF &delta)
 void MetafileCanvas::scaleWindowExt(qreal xNum, qreal xDenom, qreal yNum, qreal yDenom)
 {
     if (xDenom != 0 && yDenom != 0)
-        setWindowExt(QSizeF(m_state.windowExt.width() * xNum / xDenom,
-                            m_state.windowExt.height() * yNum / yDenom));
+        setWindowExt(QSizeF(
+            m_state.windowExt.width() * xNum / xDenom, m_state.windowExt.height() * yNum / yDenom));
 }
 
 void MetafileCanvas::scaleViewportExt(qreal xNum, qreal xDenom, qreal yNum, qreal yDenom)
 {
     if (xDenom != 0 && yDenom != 0)
         setViewportExt(QSizeF(m_state.viewportExt.width() * xNum / xDenom,
-                              m_state.viewportExt.height() * yNum / yDenom));
+            m_state.viewportExt.height() * yNum / yDenom));
 }
 
 void MetafileCanvas::setWorldTransform(const QTransform &transform)
@@ -112,15 +108,9 @@ void MetafileCanvas::modifyWorldTransform(const QTransform &transform, int mode)
     setWorldTransform(result);
 }
 
-void MetafileCanvas::setTextColor(const QColor &color)
-{
-    m_state.textColor = color;
-}
+void MetafileCanvas::setTextColor(const QColor &color) { m_state.textColor = color; }
 
-void MetafileCanvas::setBkColor(const QColor &color)
-{
-    m_state.bkColor = color;
-}
+void MetafileCanvas::setBkColor(const QColor &color) { m_state.bkColor = color; }
 
 void MetafileCanvas::setBkMode(int mode)
 {
@@ -128,10 +118,7 @@ void MetafileCanvas::setBkMode(int mode)
         m_state.bkMode = mode;
 }
 
-void MetafileCanvas::setTextAlign(int align)
-{
-    m_state.textAlign = align;
-}
+void MetafileCanvas::setTextAlign(int align) { m_state.textAlign = align; }
 
 void MetafileCanvas::setPolyFillMode(int mode)
 {
@@ -201,7 +188,7 @@ QTransform MetafileCanvas::pageToDevice() const
         break;
     }
     return QTransform(sx, 0, 0, sy, s.viewportOrg.x() - s.windowOrg.x() * sx,
-                      s.viewportOrg.y() - s.windowOrg.y() * sy);
+        s.viewportOrg.y() - s.windowOrg.y() * sy);
 }
 
 QTransform MetafileCanvas::logicalToImage() const
@@ -356,4 +343,3 @@ void MetafileCanvas::resetClip()
     m_state.clip = QPainterPath();
     applyClip();
 }
-

@@ -31,21 +31,21 @@ public:
 
     struct PenSpec
     {
-        int style = 0;          // PS_* style bits
-        qreal width = 0;        // logical units; 0 means one device pixel
+        int style = 0; // PS_* style bits
+        qreal width = 0; // logical units; 0 means one device pixel
         QColor color = Qt::black;
-        QVector<qreal> dashes;  // PS_USERSTYLE entries, in logical units
+        QVector<qreal> dashes; // PS_USERSTYLE entries, in logical units
     };
     struct FontSpec
     {
         QString family;
-        qreal height = 0;       // logical units; < 0 character height, > 0 cell height
+        qreal height = 0; // logical units; < 0 character height, > 0 cell height
         int weight = 400;
         bool italic = false;
         bool underline = false;
         bool strikeOut = false;
-        int escapement = 0;     // tenths of a degree, counter-clockwise
-        int charset = 0;        // GDI character set of 8-bit strings
+        int escapement = 0; // tenths of a degree, counter-clockwise
+        int charset = 0; // GDI character set of 8-bit strings
     };
     struct Object
     {
@@ -61,7 +61,7 @@ public:
 
     // deviceToImage maps the reference device (pixels) onto the image.
     MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm,
-                   qint64 paintBudget = kDefaultPaintBudget);
+        qint64 paintBudget = kDefaultPaintBudget);
     ~MetafileCanvas();
 
     // Device context.
@@ -118,9 +118,9 @@ public:
     void setPixel(const QPointF &point, const QColor &color);
     // options: ETO_OPAQUE/ETO_CLIPPED with rect; dx: advances in logical units.
     void text(const QPointF &reference, const QString &string, int options, const QRectF &rect,
-              const QVector<qreal> &dx);
-    void drawImage(const QRectF &target, const QImage &image, const QRectF &source,
-                   qreal opacity = 1.0);
+        const QVector<qreal> &dx);
+    void drawImage(
+        const QRectF &target, const QImage &image, const QRectF &source, qreal opacity = 1.0);
     // PatBlt with the selected brush (or plain black/white raster ops).
     void fillRect(const QRectF &rect, const QBrush &brush);
     QBrush currentBrush() const { return m_state.brush; }
@@ -152,13 +152,13 @@ private:
         FontSpec font;
         QColor textColor = Qt::black;
         QColor bkColor = Qt::white;
-        int bkMode = 2;         // OPAQUE
+        int bkMode = 2; // OPAQUE
         int textAlign = 0;
         Qt::FillRule fillRule = Qt::OddEvenFill;
         bool clockwise = false;
-        QPointF position;       // logical
+        QPointF position; // logical
         bool hasClip = false;
-        QPainterPath clip;      // image coordinates
+        QPainterPath clip; // image coordinates
     };
 
     QTransform pageToDevice() const;
@@ -169,8 +169,8 @@ private:
     void drawInImageSpace(const QPainterPath &path, bool fill, bool stroke, const QPen &pen);
     bool meter(const QRectF &imageBounds);
     void applyClip();
-    QPainterPath arcPath(const QRectF &box, const QPointF &start, const QPointF &end,
-                         ArcKind kind, QPointF *arcEnd) const;
+    QPainterPath arcPath(const QRectF &box, const QPointF &start, const QPointF &end, ArcKind kind,
+        QPointF *arcEnd) const;
 
     QImage *m_target;
     QPainter m_painter;
@@ -180,7 +180,7 @@ private:
     QVector<State> m_saved;
     QVector<Object> m_objects;
     bool m_pathOpen = false;
-    QPainterPath m_path;        // image coordinates
+    QPainterPath m_path; // image coordinates
     qint64 m_work = 0;
     qint64 m_budget;
     bool m_exhausted = false;

@@ -1,5 +1,4 @@
 #include "MetafileCanvas.h"
-
 #include "codec/MetafileCanvas_p.h"
 
 // Shapes and paths of the metafile canvas; the device context, objects
@@ -85,8 +84,8 @@ QPen MetafileCanvas::qtPen() const
     return pen;
 }
 
-void MetafileCanvas::drawInImageSpace(const QPainterPath &path, bool fill, bool stroke,
-                                      const QPen &pen)
+void MetafileCanvas::drawInImageSpace(
+    const QPainterPath &path, bool fill, bool stroke, const QPen &pen)
 {
     const qreal penExtra = pen.style() == Qt::NoPen || !stroke ? 0 : pen.widthF() + 2;
     if (!meter(path.controlPointRect().adjusted(-penExtra, -penExtra, penExtra, penExtra)))
@@ -232,8 +231,8 @@ void MetafileCanvas::rectangle(const QRectF &rect)
 void MetafileCanvas::roundRect(const QRectF &rect, const QSizeF &corner)
 {
     QPainterPath path;
-    path.addRoundedRect(rect.normalized(), std::fabs(corner.width()) / 2,
-                        std::fabs(corner.height()) / 2);
+    path.addRoundedRect(
+        rect.normalized(), std::fabs(corner.width()) / 2, std::fabs(corner.height()) / 2);
     draw(path, true, true);
 }
 
@@ -245,7 +244,7 @@ void MetafileCanvas::ellipse(const QRectF &rect)
 }
 
 QPainterPath MetafileCanvas::arcPath(const QRectF &box, const QPointF &start, const QPointF &end,
-                                     ArcKind kind, QPointF *arcEnd) const
+    ArcKind kind, QPointF *arcEnd) const
 {
     const QRectF r = box.normalized();
     const qreal a0 = ellipseAngle(r, start);
@@ -320,10 +319,7 @@ void MetafileCanvas::beginPath()
     m_path.setFillRule(m_state.fillRule);
 }
 
-void MetafileCanvas::endPath()
-{
-    m_pathOpen = false;
-}
+void MetafileCanvas::endPath() { m_pathOpen = false; }
 
 void MetafileCanvas::closeFigure()
 {

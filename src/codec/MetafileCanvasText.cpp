@@ -1,9 +1,8 @@
 #include "MetafileCanvas.h"
+#include "codec/MetafileCanvas_p.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
-
-#include "codec/MetafileCanvas_p.h"
 
 // Text and bitmaps of the metafile canvas; the device context, objects
 // and clipping are in MetafileCanvas.cpp, shapes in MetafileCanvasShapes.cpp.
@@ -30,7 +29,7 @@ int qtWeight(int gdiWeight)
 } // namespace
 
 void MetafileCanvas::text(const QPointF &reference, const QString &string, int options,
-                          const QRectF &rect, const QVector<qreal> &dx)
+    const QRectF &rect, const QVector<qreal> &dx)
 {
     // Fonts need the GUI application's font database.
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
@@ -108,8 +107,8 @@ void MetafileCanvas::text(const QPointF &reference, const QString &string, int o
     placement.rotate(angle);
     const QRectF textBox(x, y - metrics.ascent(), qMax<qreal>(advance, 1), metrics.height());
     // Each glyph costs about its own box.
-    const qreal glyphArea = qMin<qreal>(pixelSize * pixelSize,
-                                        qreal(m_target->width()) * m_target->height());
+    const qreal glyphArea
+        = qMin<qreal>(pixelSize * pixelSize, qreal(m_target->width()) * m_target->height());
     m_work += qint64(glyphArea) * string.size();
     if (!meter(placement.mapRect(textBox)))
         return;
@@ -138,8 +137,8 @@ void MetafileCanvas::text(const QPointF &reference, const QString &string, int o
         m_state.position = anchor + QPointF(advance / xScale, 0);
 }
 
-void MetafileCanvas::drawImage(const QRectF &target, const QImage &image, const QRectF &source,
-                               qreal opacity)
+void MetafileCanvas::drawImage(
+    const QRectF &target, const QImage &image, const QRectF &source, qreal opacity)
 {
     if (image.isNull())
         return;
@@ -168,4 +167,3 @@ void MetafileCanvas::drawImage(const QRectF &target, const QImage &image, const 
     m_painter.setOpacity(1);
     m_painter.resetTransform();
 }
-

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cmath>
-
 #include <QRectF>
 #include <QTransform>
+#include <cmath>
 
 // Helpers shared by the files of MetafileCanvas.
 namespace MetafileCanvasLimits {
@@ -15,10 +14,7 @@ constexpr int kMaxClipElements = 4096;
 
 // Coordinates and factors from files are used only when finite and within
 // a range where the rasteriser's arithmetic stays exact enough.
-inline bool isSane(qreal v)
-{
-    return std::isfinite(v) && std::fabs(v) < 1e9;
-}
+inline bool isSane(qreal v) { return std::isfinite(v) && std::fabs(v) < 1e9; }
 
 inline bool finiteTransform(const QTransform &t)
 {
@@ -26,10 +22,7 @@ inline bool finiteTransform(const QTransform &t)
         && isSane(t.dx()) && isSane(t.dy());
 }
 
-inline qreal transformScale(const QTransform &t)
-{
-    return std::sqrt(std::fabs(t.determinant()));
-}
+inline qreal transformScale(const QTransform &t) { return std::sqrt(std::fabs(t.determinant())); }
 
 // Angle of p on the ellipse in box, in degrees counter-clockwise from
 // 3 o'clock as QPainterPath::arcTo counts them (y grows downwards).

@@ -1,14 +1,12 @@
 #include "PngEncoder.h"
 
+#include <QByteArray>
 #include <csetjmp>
 #include <cstdio>
 #include <limits>
 #include <new>
-#include <vector>
-
 #include <png.h>
-
-#include <QByteArray>
+#include <vector>
 
 namespace {
 
@@ -46,25 +44,18 @@ void appendToBuffer(png_structp png, png_bytep data, png_size_t length)
         png_error(png, "Write Error");
 }
 
-void flushNothing(png_structp)
-{
-}
+void flushNothing(png_structp) { }
 
-[[noreturn]] void jumpOnError(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
+[[noreturn]] void jumpOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
-void ignoreWarning(png_structp, png_const_charp)
-{
-}
+void ignoreWarning(png_structp, png_const_charp) { }
 
 // Only trivially destructible locals live in this frame: libpng reports
 // errors by longjmp back to the setjmp below.
 bool writePng(const PngWriteJob &job)
 {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError,
-                                              ignoreWarning);
+    png_structp png
+        = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError, ignoreWarning);
     if (!png) {
         fputs("libpng initialization failed (1)\n", stderr);
         return false;
@@ -84,8 +75,8 @@ bool writePng(const PngWriteJob &job)
     // A malformed embedded profile is dropped rather than failing the picture.
     png_set_benign_errors(png, 1);
     png_set_write_fn(png, &target, appendToBuffer, flushNothing);
-    png_set_IHDR(png, info, job.width, job.height, job.bitDepth, job.colorType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, job.width, job.height, job.bitDepth, job.colorType, PNG_INTERLACE_NONE,
+        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (job.icc && job.iccSize > 0)
         png_set_iCCP(png, info, "unknown", PNG_COMPRESSION_TYPE_BASE, job.icc, job.iccSize);
     png_write_info(png, info);
@@ -120,13 +111,13 @@ quint16 PngEncoder::widenSample(quint16 v, int bitDepth)
     return quint16((value << (16 - bitDepth)) | (value >> (2 * bitDepth - 16)));
 }
 
-QImage PngEncoder::toImage(const heif_image_handle *handle, const heif_image *image,
-                           const QString &fileName) const
+QImage PngEncoder::toImage(
+    const heif_image_handle *handle, const heif_image *image, const QString &fileName) const
 {
     Q_UNUSED(fileName)
     const heif_chroma chroma = heif_image_get_chroma_format(image);
-    const bool hasAlpha = chroma == heif_chroma_interleaved_RGBA
-        || chroma == heif_chroma_interleaved_RRGGBBAA_BE;
+    const bool hasAlpha
+        = chroma == heif_chroma_interleaved_RGBA || chroma == heif_chroma_interleaved_RRGGBBAA_BE;
     const bool sixteen = chroma == heif_chroma_interleaved_RRGGBB_BE
         || chroma == heif_chroma_interleaved_RRGGBBAA_BE;
     if (!hasAlpha && !sixteen && chroma != heif_chroma_interleaved_RGB)

@@ -14,7 +14,7 @@ public:
     heif_colorspace colourSpaceFor(bool hasAlpha) const override;
     heif_chroma chromaFor(bool hasAlpha, int bitDepth) const override;
     QImage toImage(const heif_image_handle *handle, const heif_image *image,
-                   const QString &fileName) const override;
+        const QString &fileName) const override;
 
     // v (a bitDepth-bit sample, 9..15 bits) spread over 0..65535 so that the
     // largest value maps to 65535. Values above the depth's range are taken

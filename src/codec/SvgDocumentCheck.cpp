@@ -1,5 +1,8 @@
 #include "SvgDocumentCheck.h"
 
+#include "codec/ImageLimits.h"
+#include "codec/ZlibStream.h"
+
 #include <QBuffer>
 #include <QHash>
 #include <QImageReader>
@@ -7,9 +10,6 @@
 #include <QStringList>
 #include <QVector>
 #include <QXmlStreamReader>
-
-#include "codec/ImageLimits.h"
-#include "codec/ZlibStream.h"
 
 namespace SvgDocumentCheck {
 
@@ -135,10 +135,10 @@ bool isSafe(const QByteArray &document, std::optional<QRectF> *declaredViewBox)
         if (stack.isEmpty()) {
             if (root < 0) {
                 root = index;
-                const QStringList numbers = attributes.value(QLatin1String("viewBox"))
-                                                .toString()
-                                                .split(QRegularExpression(QStringLiteral("[\\s,]+")),
-                                                       Qt::SkipEmptyParts);
+                const QStringList numbers
+                    = attributes.value(QLatin1String("viewBox"))
+                          .toString()
+                          .split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
                 bool ok = numbers.size() == 4;
                 qreal values[4] = { 0, 0, 0, 0 };
                 for (int i = 0; ok && i < 4; ++i)

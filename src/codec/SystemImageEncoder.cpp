@@ -1,14 +1,14 @@
 #include "SystemImageEncoder.h"
 
+#include "app/FileUtils.h"
+#include "codec/ImageFormatRecord.h"
+#include "codec/SystemImageEncoder_p.h"
+
 #include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
-
-#include "app/FileUtils.h"
-#include "codec/ImageFormatRecord.h"
-#include "codec/SystemImageEncoder_p.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
     if (typeId == ImageFormatJpeg)
         pixels = flattenedOntoWhite(image);
     else if (typeId == ImageFormatTiff && premultiplyTiff
-             && pixels.format() != QImage::Format_ARGB32_Premultiplied)
+        && pixels.format() != QImage::Format_ARGB32_Premultiplied)
         pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (pixels.isNull())
         return false;

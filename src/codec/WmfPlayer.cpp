@@ -1,15 +1,13 @@
 #include "WmfPlayer.h"
 
-#include <cmath>
-#include <cstring>
-
-#include <uwmf.h>
-
-#include <QTextCodec>
-
 #include "codec/DibImage.h"
 #include "codec/ImageLimits.h"
 #include "codec/MetafileCanvas.h"
+
+#include <QTextCodec>
+#include <cmath>
+#include <cstring>
+#include <uwmf.h>
 
 namespace {
 
@@ -78,18 +76,42 @@ QString decodeText(const uchar *bytes, qint64 length, int charset)
 {
     const char *codecName = nullptr;
     switch (charset) {
-    case 128: codecName = "Shift-JIS"; break;
-    case 129: codecName = "CP949"; break;
-    case 134: codecName = "GBK"; break;
-    case 136: codecName = "Big5"; break;
-    case 161: codecName = "windows-1253"; break;
-    case 162: codecName = "windows-1254"; break;
-    case 177: codecName = "windows-1255"; break;
-    case 178: codecName = "windows-1256"; break;
-    case 186: codecName = "windows-1257"; break;
-    case 204: codecName = "windows-1251"; break;
-    case 238: codecName = "windows-1250"; break;
-    default: codecName = "windows-1252"; break;
+    case 128:
+        codecName = "Shift-JIS";
+        break;
+    case 129:
+        codecName = "CP949";
+        break;
+    case 134:
+        codecName = "GBK";
+        break;
+    case 136:
+        codecName = "Big5";
+        break;
+    case 161:
+        codecName = "windows-1253";
+        break;
+    case 162:
+        codecName = "windows-1254";
+        break;
+    case 177:
+        codecName = "windows-1255";
+        break;
+    case 178:
+        codecName = "windows-1256";
+        break;
+    case 186:
+        codecName = "windows-1257";
+        break;
+    case 204:
+        codecName = "windows-1251";
+        break;
+    case 238:
+        codecName = "windows-1250";
+        break;
+    default:
+        codecName = "windows-1252";
+        break;
     }
     const QByteArray raw(reinterpret_cast<const char *>(bytes), int(length));
     if (QTextCodec *codec = QTextCodec::codecForName(codecName))
@@ -98,7 +120,7 @@ QString decodeText(const uchar *bytes, qint64 length, int charset)
 }
 
 void blit(MetafileCanvas &canvas, const QRectF &dest, quint32 rop, const QImage &image,
-          const QRectF &source)
+    const QRectF &source)
 {
     if (rop == kRopBlackness)
         canvas.fillRect(dest, QBrush(Qt::black));
@@ -155,7 +177,7 @@ bool WmfPlayer::parse()
             inch = 1440;
         m_window = QRectF(left, top, qreal(right) - left, qreal(bottom) - top);
         m_size = QSize(int(std::ceil(std::fabs(m_window.width()) * kDisplayDpi / inch)),
-                       int(std::ceil(std::fabs(m_window.height()) * kDisplayDpi / inch)));
+            int(std::ceil(std::fabs(m_window.height()) * kDisplayDpi / inch)));
         pos = 22;
     }
     if (pos + 18 > size)
@@ -298,7 +320,8 @@ void WmfPlayer::play(MetafileCanvas &canvas) const
                 break;
             const MetafileCanvas::ArcKind kind = (function & 0xFF) == U_WMR_ARC
                 ? MetafileCanvas::Arc
-                : (function & 0xFF) == U_WMR_PIE ? MetafileCanvas::Pie : MetafileCanvas::Chord;
+                : (function & 0xFF) == U_WMR_PIE ? MetafileCanvas::Pie
+                                                 : MetafileCanvas::Chord;
             canvas.arc(p.reversedRect(4), QPointF(p.s(3), p.s(2)), QPointF(p.s(1), p.s(0)), kind);
             break;
         }
@@ -376,9 +399,9 @@ void WmfPlayer::play(MetafileCanvas &canvas) const
                 object.brush = QBrush(Qt::NoBrush);
             } else if (style == U_BS_HATCHED) {
                 static const Qt::BrushStyle hatches[] = { Qt::HorPattern, Qt::VerPattern,
-                                                          Qt::FDiagPattern, Qt::BDiagPattern,
-                                                          Qt::CrossPattern, Qt::DiagCrossPattern };
-                object.brush = QBrush(color, hatch >= 0 && hatch < 6 ? hatches[hatch] : Qt::SolidPattern);
+                    Qt::FDiagPattern, Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern };
+                object.brush
+                    = QBrush(color, hatch >= 0 && hatch < 6 ? hatches[hatch] : Qt::SolidPattern);
             } else {
                 object.brush = QBrush(color);
             }
@@ -445,7 +468,8 @@ void WmfPlayer::play(MetafileCanvas &canvas) const
             if (options & (U_ETO_OPAQUE | U_ETO_CLIPPED)) {
                 if (!p.has(next, 4))
                     break;
-                rect = QRectF(QPointF(p.s(next), p.s(next + 1)), QPointF(p.s(next + 2), p.s(next + 3)));
+                rect = QRectF(
+                    QPointF(p.s(next), p.s(next + 1)), QPointF(p.s(next + 2), p.s(next + 3)));
                 next += 4;
             }
             const qint64 stringWords = (chars + 1) / 2;
@@ -470,46 +494,48 @@ void WmfPlayer::play(MetafileCanvas &canvas) const
         case U_WMR_STRETCHDIB: {
             if (!p.has(0, 11))
                 break;
-            const QImage image = p.u(2) == 0 ? DibImage::decodePacked(p.bytes(11), p.bytesFrom(11))
-                                             : QImage();
+            const QImage image
+                = p.u(2) == 0 ? DibImage::decodePacked(p.bytes(11), p.bytesFrom(11)) : QImage();
             blit(canvas, QRectF(p.s(10), p.s(9), p.s(8), p.s(7)), p.u32(0), image,
-                 sourceRect(image, p.s(6), p.s(5), p.s(4), p.s(3)));
+                sourceRect(image, p.s(6), p.s(5), p.s(4), p.s(3)));
             break;
         }
         case U_WMR_DIBSTRETCHBLT: {
             // Without a bitmap the record carries one reserved word more.
             if (p.count() <= 11) {
                 if (p.has(0, 11))
-                    blit(canvas, QRectF(p.s(10), p.s(9), p.s(8), p.s(7)), p.u32(0), QImage(), QRectF());
+                    blit(canvas, QRectF(p.s(10), p.s(9), p.s(8), p.s(7)), p.u32(0), QImage(),
+                        QRectF());
                 break;
             }
             if (!p.has(0, 10))
                 break;
             const QImage image = DibImage::decodePacked(p.bytes(10), p.bytesFrom(10));
             blit(canvas, QRectF(p.s(9), p.s(8), p.s(7), p.s(6)), p.u32(0), image,
-                 sourceRect(image, p.s(5), p.s(4), p.s(3), p.s(2)));
+                sourceRect(image, p.s(5), p.s(4), p.s(3), p.s(2)));
             break;
         }
         case U_WMR_DIBBITBLT: {
             if (p.count() <= 9) {
                 if (p.has(0, 9))
-                    blit(canvas, QRectF(p.s(8), p.s(7), p.s(6), p.s(5)), p.u32(0), QImage(), QRectF());
+                    blit(canvas, QRectF(p.s(8), p.s(7), p.s(6), p.s(5)), p.u32(0), QImage(),
+                        QRectF());
                 break;
             }
             if (!p.has(0, 8))
                 break;
             const QImage image = DibImage::decodePacked(p.bytes(8), p.bytesFrom(8));
             blit(canvas, QRectF(p.s(7), p.s(6), p.s(5), p.s(4)), p.u32(0), image,
-                 sourceRect(image, p.s(3), p.s(2), p.s(5), p.s(4)));
+                sourceRect(image, p.s(3), p.s(2), p.s(5), p.s(4)));
             break;
         }
         case U_WMR_SETDIBTODEV: {
             if (!p.has(0, 9))
                 break;
-            const QImage image = p.u(0) == 0 ? DibImage::decodePacked(p.bytes(9), p.bytesFrom(9))
-                                             : QImage();
+            const QImage image
+                = p.u(0) == 0 ? DibImage::decodePacked(p.bytes(9), p.bytesFrom(9)) : QImage();
             blit(canvas, QRectF(p.s(8), p.s(7), p.s(6), p.s(5)), 0x00CC0020, image,
-                 sourceRect(image, p.s(4), p.s(3), p.s(6), p.s(5)));
+                sourceRect(image, p.s(4), p.s(3), p.s(6), p.s(5)));
             break;
         }
         default:

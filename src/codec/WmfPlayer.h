@@ -1,11 +1,11 @@
 #pragma once
 
+#include "codec/MetafileCanvas.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
-
-#include "codec/MetafileCanvas.h"
 
 // Plays a Windows Metafile (with or without the placeable header) onto an
 // image. parse() checks the headers and that the record chain is whole,
@@ -30,8 +30,8 @@ private:
     void play(MetafileCanvas &canvas) const;
 
     QByteArray m_data;
-    qint64 m_first = 0;         // offset of the first record
-    qint64 m_length = 0;        // end of META_EOF
+    qint64 m_first = 0; // offset of the first record
+    qint64 m_length = 0; // end of META_EOF
     QSize m_size;
-    QRectF m_window;            // initial window (logical units)
+    QRectF m_window; // initial window (logical units)
 };

@@ -1,22 +1,17 @@
 #include "CodecFixtures.h"
 
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
 #include <cmath>
 #include <cstring>
-
 #include <gif_lib.h>
 #include <libheif/heif.h>
 #include <zlib.h>
 
-#include <QBuffer>
-#include <QImageReader>
-#include <QtEndian>
-
 // libx265, which writes the HEIF fixtures, keeps a few allocations for the
 // process's lifetime; none of the program's code runs x265.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libx265.so\n";
-}
+extern "C" const char *__lsan_default_suppressions() { return "leak:libx265.so\n"; }
 
 namespace CodecFixtures {
 
@@ -61,8 +56,8 @@ QByteArray pngChunk(const char *type, const QByteArray &data)
     putBE32(&chunk, quint32(data.size()));
     QByteArray body = QByteArray(type, 4) + data;
     chunk += body;
-    putBE32(&chunk, quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()),
-                                   uInt(body.size()))));
+    putBE32(&chunk,
+        quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size()))));
     return chunk;
 }
 
@@ -121,8 +116,8 @@ TiffEntry srationalEntry(quint16 tag, const QVector<QPair<qint32, qint32>> &valu
     return e;
 }
 
-QByteArray tiffFromPages(const QVector<QVector<TiffEntry>> &entries,
-                         const QVector<QByteArray> &pixels)
+QByteArray tiffFromPages(
+    const QVector<QVector<TiffEntry>> &entries, const QVector<QByteArray> &pixels)
 {
     QByteArray out("II*\0", 4);
     put32(&out, 0); // first IFD, patched below
@@ -135,7 +130,7 @@ QByteArray tiffFromPages(const QVector<QVector<TiffEntry>> &entries,
         all.append(longEntry(273, { quint32(dataAt) }));
         all.append(longEntry(279, { quint32(pixels[page].size()) }));
         std::sort(all.begin(), all.end(),
-                  [](const TiffEntry &a, const TiffEntry &b) { return a.tag < b.tag; });
+            [](const TiffEntry &a, const TiffEntry &b) { return a.tag < b.tag; });
         // Values too large for the entry itself go before the IFD.
         QVector<quint32> valueAt(all.size(), 0);
         for (int i = 0; i < all.size(); ++i) {
@@ -176,14 +171,10 @@ QByteArray tiffFile(const QVector<QImage> &pages, int orientation)
         for (int y = 0; y < rgba.height(); ++y)
             bytes.append(reinterpret_cast<const char *>(rgba.constScanLine(y)), rgba.width() * 4);
         QVector<TiffEntry> e { longEntry(256, { quint32(rgba.width()) }),
-                               longEntry(257, { quint32(rgba.height()) }),
-                               shortEntry(258, { 8, 8, 8, 8 }),
-                               shortEntry(259, { 1 }),
-                               shortEntry(262, { 2 }),
-                               shortEntry(277, { 4 }),
-                               longEntry(278, { quint32(rgba.height()) }),
-                               shortEntry(284, { 1 }),
-                               shortEntry(338, { 2 }) };
+            longEntry(257, { quint32(rgba.height()) }), shortEntry(258, { 8, 8, 8, 8 }),
+            shortEntry(259, { 1 }), shortEntry(262, { 2 }), shortEntry(277, { 4 }),
+            longEntry(278, { quint32(rgba.height()) }), shortEntry(284, { 1 }),
+            shortEntry(338, { 2 }) };
         if (orientation > 0)
             e.append(shortEntry(274, { quint16(orientation) }));
         entries.append(e);
@@ -195,13 +186,9 @@ QByteArray tiffFile(const QVector<QImage> &pages, int orientation)
 QByteArray tiffClaimingSize(int width, int height)
 {
     const QVector<TiffEntry> e { longEntry(256, { quint32(width) }),
-                                 longEntry(257, { quint32(height) }),
-                                 shortEntry(258, { 8, 8, 8 }),
-                                 shortEntry(259, { 1 }),
-                                 shortEntry(262, { 2 }),
-                                 shortEntry(277, { 3 }),
-                                 longEntry(278, { quint32(height) }),
-                                 shortEntry(284, { 1 }) };
+        longEntry(257, { quint32(height) }), shortEntry(258, { 8, 8, 8 }), shortEntry(259, { 1 }),
+        shortEntry(262, { 2 }), shortEntry(277, { 3 }), longEntry(278, { quint32(height) }),
+        shortEntry(284, { 1 }) };
     return tiffFromPages({ e }, { QByteArray(48, '\x40') });
 }
 
@@ -228,9 +215,9 @@ QByteArray dngFile(int width, int height, int orientation)
         byteEntry(33422, { 0, 1, 1, 2 }), // R G / G B
         byteEntry(50706, { 1, 4, 0, 0 }),
         asciiEntry(50708, "Quorvel Fixture"),
-        srationalEntry(50721, { { 10000, 10000 }, { 0, 10000 }, { 0, 10000 },
-                                { 0, 10000 }, { 10000, 10000 }, { 0, 10000 },
-                                { 0, 10000 }, { 0, 10000 }, { 10000, 10000 } }),
+        srationalEntry(50721,
+            { { 10000, 10000 }, { 0, 10000 }, { 0, 10000 }, { 0, 10000 }, { 10000, 10000 },
+                { 0, 10000 }, { 0, 10000 }, { 0, 10000 }, { 10000, 10000 } }),
         rationalEntry(50728, { { 1, 1 }, { 1, 1 }, { 1, 1 } }),
         shortEntry(50778, { 21 }),
     };
@@ -251,11 +238,11 @@ QByteArray psdFile(const QImage &image)
     be32(quint32(rgba.height()));
     be32(quint32(rgba.width()));
     be16(8);
-    be16(3);  // RGB
-    be32(0);  // colour mode data
-    be32(0);  // image resources
-    be32(0);  // layers and masks
-    be16(0);  // raw image data
+    be16(3); // RGB
+    be32(0); // colour mode data
+    be32(0); // image resources
+    be32(0); // layers and masks
+    be16(0); // raw image data
     for (int c = 0; c < channels; ++c)
         for (int y = 0; y < rgba.height(); ++y) {
             const uchar *line = rgba.constScanLine(y);
@@ -356,8 +343,8 @@ QByteArray webpAnimation(const QVector<QImage> &frames, int durationMs)
     put24(&body, quint32(canvas.height() - 1));
     body += "ANIM";
     put32(&body, 6);
-    put32(&body, 0);    // background colour
-    put16(&body, 0);    // loop forever
+    put32(&body, 0); // background colour
+    put16(&body, 0); // loop forever
     for (const QImage &frame : frames) {
         QByteArray simple;
         QBuffer buffer(&simple);
@@ -398,12 +385,12 @@ static ColorMapObject *colorMap(const QVector<QRgb> &colors)
     QVector<GifColorType> entries(size, GifColorType { 0, 0, 0 });
     for (int i = 0; i < colors.size(); ++i)
         entries[i] = GifColorType { GifByteType(qRed(colors[i])), GifByteType(qGreen(colors[i])),
-                                    GifByteType(qBlue(colors[i])) };
+            GifByteType(qBlue(colors[i])) };
     return GifMakeMapObject(size, entries.data());
 }
 
-QByteArray gifFile(const QSize &screen, const QVector<QRgb> &globalPalette,
-                   const QVector<GifFrame> &frames)
+QByteArray gifFile(
+    const QSize &screen, const QVector<QRgb> &globalPalette, const QVector<GifFrame> &frames)
 {
     QByteArray out;
     int error = 0;
@@ -418,9 +405,10 @@ QByteArray gifFile(const QSize &screen, const QVector<QRgb> &globalPalette,
         GifByteType ext[4];
         EGifGCBToExtension(&gcb, ext);
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
-        ColorMapObject *local = frame.localPalette.isEmpty() ? nullptr : colorMap(frame.localPalette);
+        ColorMapObject *local
+            = frame.localPalette.isEmpty() ? nullptr : colorMap(frame.localPalette);
         EGifPutImageDesc(gif, frame.rect.x(), frame.rect.y(), frame.rect.width(),
-                         frame.rect.height(), frame.interlaced, local);
+            frame.rect.height(), frame.interlaced, local);
         // Interlaced images take their rows in the four passes' order.
         QVector<int> order;
         if (frame.interlaced) {
@@ -488,7 +476,8 @@ QByteArray heifFile(const QImage &source, const HeifOptions &options)
         heif_image *image = nullptr;
         const bool deep = options.bitDepth > 8;
         const heif_chroma chroma = deep
-            ? (options.alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+            ? (options.alpha ? heif_chroma_interleaved_RRGGBBAA_LE
+                             : heif_chroma_interleaved_RRGGBB_LE)
             : (options.alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
         heif_image_create(w, h, heif_colorspace_RGB, chroma, &image);
         heif_image_add_plane(image, heif_channel_interleaved, w, h, options.bitDepth);
@@ -515,8 +504,8 @@ QByteArray heifFile(const QImage &source, const HeifOptions &options)
             }
         }
         if (!options.icc.isEmpty())
-            heif_image_set_raw_color_profile(image, "prof", options.icc.constData(),
-                                             size_t(options.icc.size()));
+            heif_image_set_raw_color_profile(
+                image, "prof", options.icc.constData(), size_t(options.icc.size()));
         heif_encoding_options *encoding = heif_encoding_options_alloc();
         encoding->image_orientation = heif_orientation(options.orientation);
         heif_image_handle *handle = nullptr;
@@ -549,9 +538,9 @@ QByteArray heifWithDepth(const QImage &image)
     // Same length, so no box size changes: the auxiliary image's type
     // becomes "depth".
     static const QByteArray alphaUrns[] = { QByteArray("urn:mpeg:hevc:2015:auxid:1"),
-                                            QByteArray("urn:mpeg:mpegB:cicp:systems:auxiliary:alpha") };
+        QByteArray("urn:mpeg:mpegB:cicp:systems:auxiliary:alpha") };
     static const QByteArray depthUrns[] = { QByteArray("urn:mpeg:hevc:2015:auxid:2"),
-                                            QByteArray("urn:mpeg:mpegB:cicp:systems:auxiliary:depth") };
+        QByteArray("urn:mpeg:mpegB:cicp:systems:auxiliary:depth") };
     for (int i = 0; i < 2; ++i) {
         const int at = file.indexOf(alphaUrns[i]);
         if (at >= 0) {
@@ -566,7 +555,10 @@ QByteArray heifWithDepth(const QImage &image)
 
 static void putColor(QByteArray *out, QRgb color)
 {
-    out->append(char(qRed(color))).append(char(qGreen(color))).append(char(qBlue(color))).append('\0');
+    out->append(char(qRed(color)))
+        .append(char(qGreen(color)))
+        .append(char(qBlue(color)))
+        .append('\0');
 }
 
 EmfBuilder::EmfBuilder(const QSize &framePixels)
@@ -705,7 +697,7 @@ void EmfBuilder::textOut(const QPoint &at, const QString &text, int height)
     QByteArray font;
     put32(&font, 9); // object index
     put32(&font, quint32(-height));
-    font.append(QByteArray(12, '\0'));  // width, escapement, orientation
+    font.append(QByteArray(12, '\0')); // width, escapement, orientation
     put32(&font, 400);
     font.append(QByteArray(8, '\0'));
     QByteArray face(64, '\0');
@@ -715,15 +707,15 @@ void EmfBuilder::textOut(const QPoint &at, const QString &text, int height)
     record(82, font);
     selectObject(9);
 
-    QByteArray p(16, '\0');          // rclBounds
-    put32(&p, 1);                     // iGraphicsMode
-    p.append(QByteArray(8, '\0'));    // exScale, eyScale
+    QByteArray p(16, '\0'); // rclBounds
+    put32(&p, 1); // iGraphicsMode
+    p.append(QByteArray(8, '\0')); // exScale, eyScale
     put32(&p, quint32(at.x()));
     put32(&p, quint32(at.y()));
     put32(&p, quint32(text.size()));
-    put32(&p, 60);                    // offString: 8 + 52
-    put32(&p, 0x100);                 // ETO_NO_RECT
-    put32(&p, 0);                     // offDx: none
+    put32(&p, 60); // offString: 8 + 52
+    put32(&p, 0x100); // ETO_NO_RECT
+    put32(&p, 0); // offDx: none
     p.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
     record(84, p);
 }
@@ -731,24 +723,24 @@ void EmfBuilder::textOut(const QPoint &at, const QString &text, int height)
 void EmfBuilder::stretchDIBits(const QRect &dest, const QImage &image)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    QByteArray p(16, '\0');                       // rclBounds
+    QByteArray p(16, '\0'); // rclBounds
     put32(&p, quint32(dest.x()));
     put32(&p, quint32(dest.y()));
     put32(&p, 0);
-    put32(&p, 0);                                 // Src
+    put32(&p, 0); // Src
     put32(&p, quint32(rgb.width()));
-    put32(&p, quint32(rgb.height()));             // cSrc
-    put32(&p, 80);                                // offBmiSrc
-    put32(&p, 40);                                // cbBmiSrc
-    put32(&p, 120);                               // offBitsSrc
+    put32(&p, quint32(rgb.height())); // cSrc
+    put32(&p, 80); // offBmiSrc
+    put32(&p, 40); // cbBmiSrc
+    put32(&p, 120); // offBitsSrc
     put32(&p, quint32(rgb.width() * rgb.height() * 4));
-    put32(&p, 0);                                 // DIB_RGB_COLORS
-    put32(&p, 0x00CC0020);                        // SRCCOPY
+    put32(&p, 0); // DIB_RGB_COLORS
+    put32(&p, 0x00CC0020); // SRCCOPY
     put32(&p, quint32(dest.width()));
-    put32(&p, quint32(dest.height()));            // cDest
+    put32(&p, quint32(dest.height())); // cDest
     put32(&p, 40);
     put32(&p, quint32(rgb.width()));
-    put32(&p, quint32(rgb.height()));             // bottom-up
+    put32(&p, quint32(rgb.height())); // bottom-up
     put16(&p, 1);
     put16(&p, 32);
     p.append(QByteArray(24, '\0'));
@@ -785,9 +777,9 @@ WmfBuilder::WmfBuilder(const QRect &box, int unitsPerInch, bool placeable)
             checksum ^= qFromLittleEndian<quint16>(m_prefix.constData() + 2 * i);
         put16(&m_prefix, checksum);
     }
-    record(0x0103, { 8 });                                               // SETMAPMODE
-    record(0x020B, { qint16(box.top()), qint16(box.left()) });           // SETWINDOWORG
-    record(0x020C, { qint16(box.height()), qint16(box.width()) });       // SETWINDOWEXT
+    record(0x0103, { 8 }); // SETMAPMODE
+    record(0x020B, { qint16(box.top()), qint16(box.left()) }); // SETWINDOWORG
+    record(0x020C, { qint16(box.height()), qint16(box.width()) }); // SETWINDOWEXT
 }
 
 void WmfBuilder::record(quint16 function, const QVector<qint16> &params)
@@ -807,25 +799,20 @@ void WmfBuilder::createBrush(QRgb color)
 
 void WmfBuilder::createPen(QRgb color, int width)
 {
-    record(0x02FA, { 0, qint16(width), 0, qint16(qRed(color) | (qGreen(color) << 8)),
-                     qint16(qBlue(color)) });
+    record(0x02FA,
+        { 0, qint16(width), 0, qint16(qRed(color) | (qGreen(color) << 8)), qint16(qBlue(color)) });
     ++m_objects;
 }
 
-void WmfBuilder::selectObject(int index)
-{
-    record(0x012D, { qint16(index) });
-}
+void WmfBuilder::selectObject(int index) { record(0x012D, { qint16(index) }); }
 
-void WmfBuilder::deleteObject(int index)
-{
-    record(0x01F0, { qint16(index) });
-}
+void WmfBuilder::deleteObject(int index) { record(0x01F0, { qint16(index) }); }
 
 void WmfBuilder::rectangle(const QRect &rect)
 {
-    record(0x041B, { qint16(rect.bottom() + 1), qint16(rect.right() + 1), qint16(rect.top()),
-                     qint16(rect.left()) });
+    record(0x041B,
+        { qint16(rect.bottom() + 1), qint16(rect.right() + 1), qint16(rect.top()),
+            qint16(rect.left()) });
 }
 
 void WmfBuilder::polygon(const QVector<QPoint> &points)
@@ -856,16 +843,13 @@ void patch16(QByteArray *bytes, int offset, quint16 value)
     (*bytes)[offset + 1] = char(value >> 8);
 }
 
-void patch32(QByteArray *bytes, int offset, quint32 value)
-{
-    set32(bytes, offset, value);
-}
+void patch32(QByteArray *bytes, int offset, quint32 value) { set32(bytes, offset, value); }
 
 QVector<QRgb> quadrantSamples(const QImage &image)
 {
     const int w = image.width(), h = image.height();
     return { image.pixel(w / 4, h / 4), image.pixel(3 * w / 4, h / 4),
-             image.pixel(3 * w / 4, 3 * h / 4), image.pixel(w / 4, 3 * h / 4) };
+        image.pixel(3 * w / 4, 3 * h / 4), image.pixel(w / 4, 3 * h / 4) };
 }
 
 } // namespace CodecFixtures

@@ -16,9 +16,9 @@ namespace CodecFixtures {
 struct TiffEntry
 {
     quint16 tag = 0;
-    quint16 type = 0;   // 1 BYTE, 2 ASCII, 3 SHORT, 4 LONG, 5 RATIONAL, 10 SRATIONAL
+    quint16 type = 0; // 1 BYTE, 2 ASCII, 3 SHORT, 4 LONG, 5 RATIONAL, 10 SRATIONAL
     quint32 count = 0;
-    QByteArray value;   // little-endian bytes, count items of type
+    QByteArray value; // little-endian bytes, count items of type
 };
 TiffEntry shortEntry(quint16 tag, const QVector<quint16> &values);
 TiffEntry longEntry(quint16 tag, const QVector<quint32> &values);
@@ -29,8 +29,8 @@ TiffEntry srationalEntry(quint16 tag, const QVector<QPair<qint32, qint32>> &valu
 
 // A little-endian TIFF of one IFD per page; each page is given its entries
 // (without strip tags) and its uncompressed pixel bytes, stored as one strip.
-QByteArray tiffFromPages(const QVector<QVector<TiffEntry>> &entries,
-                         const QVector<QByteArray> &pixels);
+QByteArray tiffFromPages(
+    const QVector<QVector<TiffEntry>> &entries, const QVector<QByteArray> &pixels);
 // RGBA pages (unassociated alpha), with an Orientation tag when orientation > 0.
 QByteArray tiffFile(const QVector<QImage> &pages, int orientation = 0);
 // A page whose header claims width x height but whose strip is tiny.
@@ -59,7 +59,7 @@ QByteArray webpAnimation(const QVector<QImage> &frames, int durationMs = 100);
 struct GifFrame
 {
     QRect rect;
-    QVector<quint8> indices;    // rect.width() x rect.height(), row by row
+    QVector<quint8> indices; // rect.width() x rect.height(), row by row
     int disposal = 0;
     int delayCs = 0;
     int transparent = -1;
@@ -67,20 +67,20 @@ struct GifFrame
     bool interlaced = false;
 };
 // colours are padded with black to the next power of two.
-QByteArray gifFile(const QSize &screen, const QVector<QRgb> &globalPalette,
-                   const QVector<GifFrame> &frames);
+QByteArray gifFile(
+    const QSize &screen, const QVector<QRgb> &globalPalette, const QVector<GifFrame> &frames);
 // A frame filled with one palette index.
-GifFrame solidGifFrame(const QRect &rect, quint8 index, int disposal = 0, int delayCs = 0,
-                       int transparent = -1);
+GifFrame solidGifFrame(
+    const QRect &rect, quint8 index, int disposal = 0, int delayCs = 0, int transparent = -1);
 
 // --- HEIF -----------------------------------------------------------------
 struct HeifOptions
 {
-    int bitDepth = 8;           // 8 or 10
+    int bitDepth = 8; // 8 or 10
     bool alpha = false;
     QByteArray icc;
-    int orientation = 1;        // written as irot/imir boxes
-    int exifOrientation = 0;    // an EXIF block with this tag (0: none)
+    int orientation = 1; // written as irot/imir boxes
+    int exifOrientation = 0; // an EXIF block with this tag (0: none)
     bool lossless = true;
     int images = 1;
 };
@@ -114,7 +114,7 @@ public:
     void polygon16(const QVector<QPoint> &points);
     void textOut(const QPoint &at, const QString &text, int height);
     void stretchDIBits(const QRect &dest, const QImage &image);
-    QByteArray finish();    // appends EMR_EOF and fixes the header
+    QByteArray finish(); // appends EMR_EOF and fixes the header
 
 private:
     QByteArray m_data;

@@ -1,14 +1,13 @@
+#include "CodecFixtures.h"
+#include "TestUtils.h"
+#include "codec/KImageWrapper.h"
+
+#include <FreeImage.h>
 #include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtConcurrent>
 #include <QtTest>
-
-#include <FreeImage.h>
-
-#include "CodecFixtures.h"
-#include "TestUtils.h"
-#include "codec/KImageWrapper.h"
 
 using namespace CodecFixtures;
 
@@ -27,8 +26,7 @@ QByteArray freeImageFile(const QImage &image, FREE_IMAGE_FORMAT fif)
 {
     QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     FIBITMAP *bitmap = FreeImage_ConvertFromRawBits(argb.bits(), argb.width(), argb.height(),
-                                                    argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00,
-                                                    0x000000FF, TRUE);
+        argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00, 0x000000FF, TRUE);
     FIMEMORY *memory = FreeImage_OpenMemory();
     QByteArray out;
     if (FreeImage_SaveToMemory(fif, bitmap, memory, 0)) {
@@ -55,13 +53,16 @@ QVector<QPair<QString, QByteArray>> validFiles()
         { "webp", encoded(picture, "webp", 100) },
         { "xpm", encoded(picture, "xpm") },
         { "xbm", encoded(picture.convertToFormat(QImage::Format_Mono), "xbm") },
-        { "gif", gifFile(QSize(120, 80), { qRgb(255, 0, 0), qRgb(0, 0, 255) },
-                         { solidGifFrame(QRect(0, 0, 120, 80), 0), solidGifFrame(QRect(10, 10, 50, 50), 1) }) },
+        { "gif",
+            gifFile(QSize(120, 80), { qRgb(255, 0, 0), qRgb(0, 0, 255) },
+                { solidGifFrame(QRect(0, 0, 120, 80), 0),
+                    solidGifFrame(QRect(10, 10, 50, 50), 1) }) },
         { "tga", freeImageFile(picture, FIF_TARGA) },
         { "psd", psdFile(picture) },
         { "dng", dngFile(120, 80) },
-        { "svg", "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 120 80'>"
-                 "<rect width='60' height='40' fill='red'/><circle cx='80' cy='50' r='20'/></svg>" },
+        { "svg",
+            "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 120 80'>"
+            "<rect width='60' height='40' fill='red'/><circle cx='80' cy='50' r='20'/></svg>" },
     };
     EmfBuilder emf(QSize(120, 80));
     emf.createBrush(1, qRgb(0, 0, 255));
@@ -120,7 +121,8 @@ void tst_CodecRobustness::damaged_data()
         const QByteArray &b = file.second;
         QTest::addRow("%s whole", ext) << file.first << b << false;
         QTest::addRow("%s cut at a third", ext) << file.first << b.left(b.size() / 3) << true;
-        QTest::addRow("%s cut at two thirds", ext) << file.first << b.left(b.size() * 2 / 3) << true;
+        QTest::addRow("%s cut at two thirds", ext)
+            << file.first << b.left(b.size() * 2 / 3) << true;
         QTest::addRow("%s first 16 bytes", ext) << file.first << b.left(16) << true;
         QByteArray zeroTail = b;
         for (int i = b.size() / 2; i < b.size(); ++i)
@@ -172,8 +174,9 @@ void tst_CodecRobustness::mislabelled_data()
     QTest::newRow("PNG named .emf") << "a.emf" << png << false;
     QTest::newRow("PNG named .wmf") << "a.wmf" << png << false;
     QTest::newRow("text named .jpg") << "a.jpg" << QByteArray("hello") << false;
-    QTest::newRow("SVG named .png") << "a.png" << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' "
-                                                            "viewBox='0 0 8 8'/>")
+    QTest::newRow("SVG named .png") << "a.png"
+                                    << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' "
+                                                  "viewBox='0 0 8 8'/>")
                                     << false;
 }
 
@@ -200,8 +203,8 @@ void tst_CodecRobustness::regressionFixtures_data()
         const QString stem = file.completeBaseName();
         if (!stem.endsWith(QLatin1String("-fails")) && !stem.endsWith(QLatin1String("-loads")))
             continue;
-        QTest::newRow(qPrintable(file.fileName())) << file.absoluteFilePath()
-                                                   << stem.endsWith(QLatin1String("-loads"));
+        QTest::newRow(qPrintable(file.fileName()))
+            << file.absoluteFilePath() << stem.endsWith(QLatin1String("-loads"));
     }
     if (files.isEmpty())
         QTest::newRow("no fixtures yet") << QString() << false;

@@ -1,21 +1,18 @@
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
+#include "CodecFixtures.h"
+#include "TestUtils.h"
+#include "codec/KImageFreeImageDecoder.h"
+#include "codec/KImageWrapper.h"
 
 #include <FreeImage.h>
-
 #include <QBuffer>
 #include <QColorSpace>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
-
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
-
-#include "CodecFixtures.h"
-#include "TestUtils.h"
-#include "codec/KImageFreeImageDecoder.h"
-#include "codec/KImageWrapper.h"
 
 using namespace CodecFixtures;
 
@@ -35,8 +32,7 @@ QByteArray freeImageFile(const QImage &image, FREE_IMAGE_FORMAT fif, int flags =
 {
     QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     FIBITMAP *bitmap = FreeImage_ConvertFromRawBits(argb.bits(), argb.width(), argb.height(),
-                                                    argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00,
-                                                    0x000000FF, TRUE);
+        argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00, 0x000000FF, TRUE);
     FIMEMORY *memory = FreeImage_OpenMemory();
     QByteArray out;
     if (FreeImage_SaveToMemory(fif, bitmap, memory, flags)) {
@@ -82,11 +78,11 @@ QByteArray tiff16()
                 qToLittleEndian(v, b);
                 pixels.append(b, 2);
             }
-    return tiffFromPages({ { longEntry(256, { 4 }), longEntry(257, { 4 }),
-                             shortEntry(258, { 16, 16, 16 }), shortEntry(259, { 1 }),
-                             shortEntry(262, { 2 }), shortEntry(277, { 3 }), longEntry(278, { 4 }),
-                             shortEntry(284, { 1 }) } },
-                         { pixels });
+    return tiffFromPages(
+        { { longEntry(256, { 4 }), longEntry(257, { 4 }), shortEntry(258, { 16, 16, 16 }),
+            shortEntry(259, { 1 }), shortEntry(262, { 2 }), shortEntry(277, { 3 }),
+            longEntry(278, { 4 }), shortEntry(284, { 1 }) } },
+        { pixels });
 }
 
 QByteArray ddsFile(quint32 width, quint32 height, bool withPixels)
@@ -98,7 +94,7 @@ QByteArray ddsFile(quint32 width, quint32 height, bool withPixels)
         dds.append(b, 4);
     };
     put(124);
-    put(0x1 | 0x2 | 0x4 | 0x1000 | 0x8);    // caps, height, width, pixel format, pitch
+    put(0x1 | 0x2 | 0x4 | 0x1000 | 0x8); // caps, height, width, pixel format, pitch
     put(height);
     put(width);
     put(width * 4);
@@ -107,7 +103,7 @@ QByteArray ddsFile(quint32 width, quint32 height, bool withPixels)
     for (int i = 0; i < 11; ++i)
         put(0);
     put(32);
-    put(0x40 | 0x1);                        // RGB with alpha
+    put(0x40 | 0x1); // RGB with alpha
     put(0);
     put(32);
     put(0x00FF0000);
@@ -121,7 +117,7 @@ QByteArray ddsFile(quint32 width, quint32 height, bool withPixels)
     put(0);
     if (withPixels)
         for (quint32 i = 0; i < width * height; ++i)
-            put(0xFF0000FF);                // opaque blue
+            put(0xFF0000FF); // opaque blue
     return dds;
 }
 
@@ -135,9 +131,9 @@ QByteArray mngFile(const QVector<QImage> &frames)
         const QByteArray body = QByteArray(type, 4) + data;
         mng += body;
         char crc[4];
-        qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()),
-                                   uInt(body.size()))),
-                     crc);
+        qToBigEndian(
+            quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size()))),
+            crc);
         mng.append(crc, 4);
     };
     QByteArray header(28, '\0');
@@ -203,22 +199,23 @@ void tst_KImageFreeImageDecoder::formats_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRgb>("topLeft");
     const QImage quad = TestUtils::quadrantImage(24, 16, QImage::Format_ARGB32);
-    QTest::newRow("TGA") << "a.tga" << freeImageFile(quad, FIF_TARGA) << QSize(24, 16) << qRgb(255, 0, 0);
+    QTest::newRow("TGA") << "a.tga" << freeImageFile(quad, FIF_TARGA) << QSize(24, 16)
+                         << qRgb(255, 0, 0);
     QTest::newRow("RLE TGA") << "a2.tga" << freeImageFile(quad, FIF_TARGA, TARGA_SAVE_RLE)
                              << QSize(24, 16) << qRgb(255, 0, 0);
-    QTest::newRow("PSD") << "a3.psd" << psdFile(quad) << QSize(24, 16)
-                         << qRgb(255, 0, 0);
-    QTest::newRow("PNG named .tga") << "b.tga" << encoded(quad, "png") << QSize(24, 16) << qRgb(255, 0, 0);
-    QTest::newRow("JPEG named .psd") << "c.psd" << encoded(quad, "jpg", 100) << QSize(24, 16)
-                                     << qRgb(254, 0, 0);
+    QTest::newRow("PSD") << "a3.psd" << psdFile(quad) << QSize(24, 16) << qRgb(255, 0, 0);
+    QTest::newRow("PNG named .tga")
+        << "b.tga" << encoded(quad, "png") << QSize(24, 16) << qRgb(255, 0, 0);
+    QTest::newRow("JPEG named .psd")
+        << "c.psd" << encoded(quad, "jpg", 100) << QSize(24, 16) << qRgb(254, 0, 0);
     QTest::newRow("DDS") << "d.dds" << ddsFile(4, 4, true) << QSize(4, 4) << qRgb(0, 0, 255);
     QImage second(24, 16, QImage::Format_RGB32);
     second.fill(Qt::green);
-    QTest::newRow("MNG gives its first picture") << "e.mng" << mngFile({ quad, second })
-                                                 << QSize(24, 16) << qRgb(255, 0, 0);
+    QTest::newRow("MNG gives its first picture")
+        << "e.mng" << mngFile({ quad, second }) << QSize(24, 16) << qRgb(255, 0, 0);
     QTest::newRow("HDR") << "f.hdr" << hdrFile() << QSize(16, 8) << QRgb(0);
-    QTest::newRow("unknown extension") << "g.unknown" << encoded(quad, "bmp") << QSize(24, 16)
-                                       << qRgb(255, 0, 0);
+    QTest::newRow("unknown extension")
+        << "g.unknown" << encoded(quad, "bmp") << QSize(24, 16) << qRgb(255, 0, 0);
 }
 
 void tst_KImageFreeImageDecoder::formats()
@@ -237,7 +234,7 @@ void tst_KImageFreeImageDecoder::formats()
     QCOMPARE(frame.size(), size);
     if (topLeft)
         QVERIFY2(TestUtils::colourNear(frame.pixel(1, 1), topLeft, 3),
-                 qPrintable(QColor(frame.pixel(1, 1)).name()));
+            qPrintable(QColor(frame.pixel(1, 1)).name()));
     QVERIFY(wrapper.frameAt(1).isNull());
 }
 
@@ -259,7 +256,7 @@ void tst_KImageFreeImageDecoder::rawIsDevelopedAndBrightened()
     FreeImage_Unload(neutral32);
     FreeImage_Unload(neutral);
     QVERIFY2(meanLuma(frame) > meanLuma(reference) + 10,
-             qPrintable(QStringLiteral("%1 vs %2").arg(meanLuma(frame)).arg(meanLuma(reference))));
+        qPrintable(QStringLiteral("%1 vs %2").arg(meanLuma(frame)).arg(meanLuma(reference))));
     // The bright quarter stays top-left.
     QVERIFY(qGray(frame.pixel(8, 8)) > qGray(frame.pixel(56, 40)) + 30);
 }
@@ -305,8 +302,8 @@ void tst_KImageFreeImageDecoder::orientationApplied()
     QFETCH(int, format);
     const QImage upright = TestUtils::quadrantImage(64, 48);
     const QImage stored = upright.transformed(QTransform().rotate(270)); // orientation 6
-    const QByteArray bytes = format == 0 ? jpegWithExif(encoded(stored, "jpg", 95), 6)
-                                         : tiffFile({ stored }, 6);
+    const QByteArray bytes
+        = format == 0 ? jpegWithExif(encoded(stored, "jpg", 95), 6) : tiffFile({ stored }, 6);
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(write(fileName, bytes)));
     const QImage frame = wrapper.frameAt(0);
@@ -398,7 +395,8 @@ void tst_KImageFreeImageDecoder::tiffWarningsAreSilent()
     fflush(stderr);
     const QString capture = m_dir->filePath("stderr.txt");
     const int saved = dup(STDERR_FILENO);
-    const int fd = ::open(QFile::encodeName(capture).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int fd
+        = ::open(QFile::encodeName(capture).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     QVERIFY(saved >= 0 && fd >= 0);
     dup2(fd, STDERR_FILENO);
     bool loaded;

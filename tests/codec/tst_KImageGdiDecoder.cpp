@@ -1,11 +1,11 @@
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/EmfPlayer.h"
 #include "codec/KImageGdiDecoder.h"
 #include "codec/KImageWrapper.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
 
 using namespace CodecFixtures;
 
@@ -169,7 +169,7 @@ void tst_KImageGdiDecoder::wmfPlaceable()
     wmf.selectObject(1);
     wmf.rectangle(QRect(1440, 0, 1440, 720));
     wmf.deleteObject(0);
-    wmf.createBrush(kRed);   // takes the freed slot 0
+    wmf.createBrush(kRed); // takes the freed slot 0
     wmf.selectObject(0);
     wmf.polygon({ QPoint(0, 720), QPoint(1440, 720), QPoint(1440, 1440), QPoint(0, 1440) });
     KImageWrapper wrapper;

@@ -1,10 +1,10 @@
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/KImageGifDecoder.h"
 #include "codec/KImageWrapper.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
 
 using namespace CodecFixtures;
 
@@ -16,10 +16,7 @@ const QRgb kBlue = qRgb(0, 0, 255);
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kClear = qRgba(0, 0, 0, 0);
 
-QVector<QRgb> palette()
-{
-    return { kRed, kGreen, kBlue, kWhite };
-}
+QVector<QRgb> palette() { return { kRed, kGreen, kBlue, kWhite }; }
 
 } // namespace
 
@@ -54,7 +51,8 @@ void tst_KImageGifDecoder::init()
 KImageGifDecoder *tst_KImageGifDecoder::load(KImageWrapper *wrapper, const QByteArray &gif)
 {
     static int n = 0;
-    const QString path = TestUtils::writeFile(m_dir->path(), QStringLiteral("f%1.gif").arg(++n), gif);
+    const QString path
+        = TestUtils::writeFile(m_dir->path(), QStringLiteral("f%1.gif").arg(++n), gif);
     if (!wrapper->load(path))
         return nullptr;
     return dynamic_cast<KImageGifDecoder *>(wrapper->decoder());
@@ -70,31 +68,26 @@ void tst_KImageGifDecoder::composition_data()
     // Frame 0 paints the whole screen red, frame 1 the right half green.
     for (int disposal : { 0, 1, 2, 3 }) {
         const QByteArray gif = gifFile(QSize(20, 10), palette(),
-                                       { solidGifFrame(QRect(0, 0, 20, 10), 0, disposal),
-                                         solidGifFrame(QRect(10, 0, 10, 10), 1) });
+            { solidGifFrame(QRect(0, 0, 20, 10), 0, disposal),
+                solidGifFrame(QRect(10, 0, 10, 10), 1) });
         // Disposal 2 clears frame 0's area to transparent before frame 1;
         // 3 restores what was there before frame 0 (nothing).
         const QRgb left = disposal >= 2 ? kClear : kRed;
         QTest::addRow("disposal %d", disposal) << gif << 1 << left << kGreen;
     }
-    QTest::newRow("transparent index shows the frame below")
-        << gifFile(QSize(20, 10), palette(),
-                   { solidGifFrame(QRect(0, 0, 20, 10), 0, 1),
-                     solidGifFrame(QRect(0, 0, 20, 10), 3, 1, 0, 3) })
-        << 1 << kRed << kRed;
-    QTest::newRow("restore to previous keeps older frames")
-        << gifFile(QSize(20, 10), palette(),
-                   { solidGifFrame(QRect(0, 0, 20, 10), 0, 1),
-                     solidGifFrame(QRect(0, 0, 10, 10), 1, 3),
-                     solidGifFrame(QRect(10, 0, 10, 10), 2, 1) })
-        << 2 << kRed << kBlue;
-    QTest::newRow("local palette")
-        << [] {
-               GifFrame f = solidGifFrame(QRect(0, 0, 20, 10), 1);
-               f.localPalette = { kWhite, kBlue };
-               return gifFile(QSize(20, 10), palette(), { f });
-           }()
-        << 0 << kBlue << kBlue;
+    QTest::newRow("transparent index shows the frame below") << gifFile(QSize(20, 10), palette(),
+        { solidGifFrame(QRect(0, 0, 20, 10), 0, 1),
+            solidGifFrame(QRect(0, 0, 20, 10), 3, 1, 0, 3) }) << 1
+                                                             << kRed << kRed;
+    QTest::newRow("restore to previous keeps older frames") << gifFile(QSize(20, 10), palette(),
+        { solidGifFrame(QRect(0, 0, 20, 10), 0, 1), solidGifFrame(QRect(0, 0, 10, 10), 1, 3),
+            solidGifFrame(QRect(10, 0, 10, 10), 2, 1) }) << 2
+                                                            << kRed << kBlue;
+    QTest::newRow("local palette") << [] {
+        GifFrame f = solidGifFrame(QRect(0, 0, 20, 10), 1);
+        f.localPalette = { kWhite, kBlue };
+        return gifFile(QSize(20, 10), palette(), { f });
+    }() << 0 << kBlue << kBlue;
 }
 
 void tst_KImageGifDecoder::composition()
@@ -126,16 +119,17 @@ void tst_KImageGifDecoder::restoreToPreviousAcrossTheCache()
     QCOMPARE(wrapper.frameAt(8).pixel(4, 5), kBlue);
     QVERIFY(decoder->isFrameCached(8));
     const QImage frame9 = wrapper.frameAt(9).convertToFormat(QImage::Format_ARGB32);
-    QCOMPARE(frame9.pixel(4, 5), kRed);     // frame 7 was red
+    QCOMPARE(frame9.pixel(4, 5), kRed); // frame 7 was red
     QCOMPARE(frame9.pixel(15, 5), kWhite);
 }
 
 void tst_KImageGifDecoder::frameFacts()
 {
     KImageWrapper wrapper;
-    KImageGifDecoder *decoder = load(&wrapper, gifFile(QSize(30, 20), palette(),
-                                                       { solidGifFrame(QRect(0, 0, 30, 20), 0, 1, 7),
-                                                         solidGifFrame(QRect(3, 4, 5, 6), 1, 2, 25) }));
+    KImageGifDecoder *decoder = load(&wrapper,
+        gifFile(QSize(30, 20), palette(),
+            { solidGifFrame(QRect(0, 0, 30, 20), 0, 1, 7),
+                solidGifFrame(QRect(3, 4, 5, 6), 1, 2, 25) }));
     QVERIFY(decoder);
     QCOMPARE(decoder->frameCount(), 2);
     QCOMPARE(decoder->frameRect(1), QRect(3, 4, 5, 6));
@@ -176,7 +170,8 @@ void tst_KImageGifDecoder::canvasIsTheLogicalScreen()
     // Frame 0 smaller than the screen and placed inside it: the canvas has
     // the screen's size and frame 0 sits at its position.
     KImageWrapper wrapper;
-    QVERIFY(load(&wrapper, gifFile(QSize(20, 20), palette(), { solidGifFrame(QRect(5, 5, 10, 10), 2) })));
+    QVERIFY(load(
+        &wrapper, gifFile(QSize(20, 20), palette(), { solidGifFrame(QRect(5, 5, 10, 10), 2) })));
     const QImage frame = wrapper.frameAt(0).convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(frame.size(), QSize(20, 20));
     QCOMPARE(frame.pixel(2, 2), kClear);
@@ -228,9 +223,9 @@ void tst_KImageGifDecoder::damagedFiles_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("frames"); // 0: the load fails
     const QByteArray two = gifFile(QSize(16, 16), palette(),
-                                   { solidGifFrame(QRect(0, 0, 16, 16), 0),
-                                     solidGifFrame(QRect(0, 0, 16, 16), 1) });
-    const QByteArray one = gifFile(QSize(16, 16), palette(), { solidGifFrame(QRect(0, 0, 16, 16), 0) });
+        { solidGifFrame(QRect(0, 0, 16, 16), 0), solidGifFrame(QRect(0, 0, 16, 16), 1) });
+    const QByteArray one
+        = gifFile(QSize(16, 16), palette(), { solidGifFrame(QRect(0, 0, 16, 16), 0) });
     QTest::newRow("whole") << two << 2;
     QTest::newRow("cut inside the first frame") << two.left(one.size() - 8) << 0;
     QTest::newRow("cut inside the second frame") << two.left(two.size() - 6) << 0;
@@ -241,18 +236,16 @@ void tst_KImageGifDecoder::damagedFiles_data()
     QTest::newRow("empty") << QByteArray() << 0;
     QTest::newRow("screen over the pixel cap")
         << gifFile(QSize(16385, 12800), palette(), { solidGifFrame(QRect(0, 0, 2, 2), 0) }) << 0;
-    QTest::newRow("frame over the pixel cap")
-        << [] {
-               QByteArray g = gifFile(QSize(4, 4), palette(), { solidGifFrame(QRect(0, 0, 4, 4), 0) });
-               // Image descriptor after header (13), palette (12) and GCE (8): width/height at +5.
-               const int desc = g.indexOf(char(0x2C), 13 + 12 + 8);
-               g[desc + 5] = char(0xFF);
-               g[desc + 6] = char(0xFF);
-               g[desc + 7] = char(0xFF);
-               g[desc + 8] = char(0xFF);
-               return g;
-           }()
-        << 0;
+    QTest::newRow("frame over the pixel cap") << [] {
+        QByteArray g = gifFile(QSize(4, 4), palette(), { solidGifFrame(QRect(0, 0, 4, 4), 0) });
+        // Image descriptor after header (13), palette (12) and GCE (8): width/height at +5.
+        const int desc = g.indexOf(char(0x2C), 13 + 12 + 8);
+        g[desc + 5] = char(0xFF);
+        g[desc + 6] = char(0xFF);
+        g[desc + 7] = char(0xFF);
+        g[desc + 8] = char(0xFF);
+        return g;
+    }() << 0;
 }
 
 void tst_KImageGifDecoder::damagedFiles()

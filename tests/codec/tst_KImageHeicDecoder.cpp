@@ -1,13 +1,13 @@
-#include <QBuffer>
-#include <QColorSpace>
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/KImageHeicDecoder.h"
 #include "codec/KImageWrapper.h"
 #include "codec/PngEncoder.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QTemporaryDir>
+#include <QtTest>
 
 using namespace CodecFixtures;
 
@@ -22,7 +22,7 @@ public:
     {
     }
     QImage toImage(const heif_image_handle *handle, const heif_image *image,
-                   const QString &fileName) const override
+        const QString &fileName) const override
     {
         return m_failing.contains(m_calls++) ? QImage()
                                              : PngEncoder::toImage(handle, image, fileName);
@@ -93,7 +93,8 @@ void tst_KImageHeicDecoder::alphaIsKept()
     HeifOptions options;
     options.alpha = true;
     KImageWrapper wrapper;
-    QVERIFY(wrapper.load(write("alpha.heic", heifFile(TestUtils::halfTransparentImage(32, 16), options))));
+    QVERIFY(wrapper.load(
+        write("alpha.heic", heifFile(TestUtils::halfTransparentImage(32, 16), options))));
     const QImage frame = wrapper.frameAt(0);
     QVERIFY(frame.hasAlphaChannel());
     QCOMPARE(qAlpha(frame.pixel(4, 8)), 255);
@@ -152,7 +153,8 @@ void tst_KImageHeicDecoder::colourProfileKept()
     HeifOptions options;
     options.icc = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
     KImageWrapper wrapper;
-    QVERIFY(wrapper.load(write("profile.heic", heifFile(TestUtils::quadrantImage(16, 16), options))));
+    QVERIFY(
+        wrapper.load(write("profile.heic", heifFile(TestUtils::quadrantImage(16, 16), options))));
     QCOMPARE(wrapper.frameAt(0).colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
 }
 
@@ -178,8 +180,8 @@ void tst_KImageHeicDecoder::turnedOnceByItsOwnTransforms()
 {
     const QImage upright = TestUtils::quadrantImage(64, 48);
     HeifOptions options;
-    options.orientation = 6;        // irot: a quarter turn clockwise
-    options.exifOrientation = 6;    // the same fact again, in EXIF
+    options.orientation = 6; // irot: a quarter turn clockwise
+    options.exifOrientation = 6; // the same fact again, in EXIF
     const QByteArray heic = heifFile(upright.transformed(QTransform().rotate(270)), options);
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(write("turned.heic", heic)));

@@ -1,13 +1,12 @@
-#include <QBuffer>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <zlib.h>
-
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/KImageSvgDecoder.h"
 #include "codec/KImageWrapper.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <zlib.h>
 
 namespace {
 
@@ -41,14 +40,11 @@ QByteArray useBomb(int levels)
                     .arg(i)
                     .arg(i - 1)
                     .toLatin1();
-    return svg("viewBox='0 0 10 10'", "<defs>" + defs + "</defs><use xlink:href='#l"
-                                          + QByteArray::number(levels) + "'/>");
+    return svg("viewBox='0 0 10 10'",
+        "<defs>" + defs + "</defs><use xlink:href='#l" + QByteArray::number(levels) + "'/>");
 }
 
-QByteArray dataUri(const QByteArray &png)
-{
-    return "data:image/png;base64," + png.toBase64();
-}
+QByteArray dataUri(const QByteArray &png) { return "data:image/png;base64," + png.toBase64(); }
 
 } // namespace
 
@@ -86,10 +82,10 @@ void tst_KImageSvgDecoder::renderSizeIsTheViewBox_data()
                               "<rect x='12' y='0' width='12' height='24' fill='#0000ff'/>";
     QTest::newRow("24 x 24 view box, huge width and height")
         << svg("width='4000' height='3000' viewBox='0 0 24 24'", square) << QSize(24, 24);
-    QTest::newRow("view box without width and height") << svg("viewBox='0 0 24 24'", square)
-                                                       << QSize(24, 24);
-    QTest::newRow("width and height without view box") << svg("width='24' height='24'", square)
-                                                       << QSize(24, 24);
+    QTest::newRow("view box without width and height")
+        << svg("viewBox='0 0 24 24'", square) << QSize(24, 24);
+    QTest::newRow("width and height without view box")
+        << svg("width='24' height='24'", square) << QSize(24, 24);
 }
 
 void tst_KImageSvgDecoder::renderSizeIsTheViewBox()
@@ -109,8 +105,8 @@ void tst_KImageSvgDecoder::renderSizeIsTheViewBox()
 
 void tst_KImageSvgDecoder::compressedLikePlain()
 {
-    const QByteArray document = svg("viewBox='0 0 30 20'",
-                                    "<circle cx='15' cy='10' r='8' fill='#00aa00'/>");
+    const QByteArray document
+        = svg("viewBox='0 0 30 20'", "<circle cx='15' cy='10' r='8' fill='#00aa00'/>");
     KImageWrapper plain, compressed;
     QVERIFY(plain.load(write("p.svg", document)));
     QVERIFY(compressed.load(write("c.svgz", gzipped(document))));
@@ -130,9 +126,9 @@ void tst_KImageSvgDecoder::embeddedPicture()
     green.fill(Qt::green);
     green.save(&buffer, "png");
     KImageWrapper wrapper;
-    QVERIFY(wrapper.load(write("img.svg", svg("viewBox='0 0 4 4'",
-                                              "<image width='4' height='4' xlink:href='"
-                                                  + dataUri(png) + "'/>"))));
+    QVERIFY(wrapper.load(write("img.svg",
+        svg("viewBox='0 0 4 4'",
+            "<image width='4' height='4' xlink:href='" + dataUri(png) + "'/>"))));
     QCOMPARE(wrapper.frameAt(0).pixel(2, 2), qRgb(0, 255, 0));
 }
 
@@ -147,9 +143,9 @@ void tst_KImageSvgDecoder::refused_data()
     QTest::newRow("truncated") << svg("viewBox='0 0 10 10'", rect).left(60);
     QTest::newRow("truncated svgz") << gzipped(svg("viewBox='0 0 10 10'", rect)).left(40);
     QTest::newRow("use references multiplying to millions") << useBomb(24);
-    QTest::newRow("use referencing its own parent")
-        << svg("viewBox='0 0 10 10'", "<g id='loop'><rect width='1' height='1'/>"
-                                      "<use xlink:href='#loop'/></g>");
+    QTest::newRow("use referencing its own parent") << svg("viewBox='0 0 10 10'",
+        "<g id='loop'><rect width='1' height='1'/>"
+        "<use xlink:href='#loop'/></g>");
     QByteArray deep;
     for (int i = 0; i < 400; ++i)
         deep += "<g>";
@@ -159,16 +155,15 @@ void tst_KImageSvgDecoder::refused_data()
     QTest::newRow("nesting deeper than the renderer recurses") << svg("viewBox='0 0 10 10'", deep);
     QTest::newRow("picture read from another file")
         << svg("viewBox='0 0 10 10'", "<image width='10' height='10' xlink:href='/etc/hostname'/>");
-    QTest::newRow("embedded picture over the pixel cap")
-        << svg("viewBox='0 0 10 10'", "<image width='10' height='10' xlink:href='"
-                                          + dataUri(CodecFixtures::pngClaimingSize(16385, 12800))
-                                          + "'/>");
-    QTest::newRow("billion laughs")
-        << QByteArray("<?xml version='1.0'?><!DOCTYPE svg [<!ENTITY a 'aaaaaaaaaa'>"
-                      "<!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'><!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;'>"
-                      "<!ENTITY d '&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;'><!ENTITY e '&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;'>"
-                      "<!ENTITY f '&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;'><!ENTITY g '&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;'>"
-                      "]><svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 10'><text>&g;</text></svg>");
+    QTest::newRow("embedded picture over the pixel cap") << svg("viewBox='0 0 10 10'",
+        "<image width='10' height='10' xlink:href='"
+            + dataUri(CodecFixtures::pngClaimingSize(16385, 12800)) + "'/>");
+    QTest::newRow("billion laughs") << QByteArray(
+        "<?xml version='1.0'?><!DOCTYPE svg [<!ENTITY a 'aaaaaaaaaa'>"
+        "<!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'><!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;'>"
+        "<!ENTITY d '&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;'><!ENTITY e '&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;'>"
+        "<!ENTITY f '&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;'><!ENTITY g '&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;'>"
+        "]><svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 10'><text>&g;</text></svg>");
 }
 
 void tst_KImageSvgDecoder::refused()

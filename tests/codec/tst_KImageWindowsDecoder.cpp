@@ -1,13 +1,13 @@
-#include <QBuffer>
-#include <QColorSpace>
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/ImageLimits.h"
 #include "codec/KImageWindowsDecoder.h"
 #include "codec/KImageWrapper.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QTemporaryDir>
+#include <QtTest>
 
 using namespace CodecFixtures;
 
@@ -23,10 +23,7 @@ QByteArray encoded(const QImage &image, const char *format, int quality = -1)
 }
 
 // Page i is a flat colour that names it.
-QColor pageColour(int page)
-{
-    return QColor(page * 4, 255 - page * 4, 100);
-}
+QColor pageColour(int page) { return QColor(page * 4, 255 - page * 4, 100); }
 
 QVector<QImage> numberedPages(int count)
 {
@@ -55,7 +52,9 @@ QImage storedFor(const QImage &upright, int orientation)
     case 6:
         return upright.transformed(QTransform().rotate(270));
     case 7:
-        return upright.transformed(QTransform().rotate(270)).mirrored(false, true).mirrored(true, true);
+        return upright.transformed(QTransform().rotate(270))
+            .mirrored(false, true)
+            .mirrored(true, true);
     case 8:
         return upright.transformed(QTransform().rotate(90));
     default:
@@ -164,13 +163,14 @@ void tst_KImageWindowsDecoder::oversizedPageIsSkipped()
     QVector<QByteArray> pixels;
     QImage rgba = small.convertToFormat(QImage::Format_RGBA8888);
     QByteArray bytes(reinterpret_cast<const char *>(rgba.constBits()), rgba.sizeInBytes());
-    entries.append({ longEntry(256, { 16 }), longEntry(257, { 12 }), shortEntry(258, { 8, 8, 8, 8 }),
-                     shortEntry(259, { 1 }), shortEntry(262, { 2 }), shortEntry(277, { 4 }),
-                     longEntry(278, { 12 }), shortEntry(284, { 1 }), shortEntry(338, { 2 }) });
+    entries.append(
+        { longEntry(256, { 16 }), longEntry(257, { 12 }), shortEntry(258, { 8, 8, 8, 8 }),
+            shortEntry(259, { 1 }), shortEntry(262, { 2 }), shortEntry(277, { 4 }),
+            longEntry(278, { 12 }), shortEntry(284, { 1 }), shortEntry(338, { 2 }) });
     pixels.append(bytes);
     entries.append({ longEntry(256, { 16385 }), longEntry(257, { 12800 }),
-                     shortEntry(258, { 8, 8, 8 }), shortEntry(259, { 1 }), shortEntry(262, { 2 }),
-                     shortEntry(277, { 3 }), longEntry(278, { 12800 }), shortEntry(284, { 1 }) });
+        shortEntry(258, { 8, 8, 8 }), shortEntry(259, { 1 }), shortEntry(262, { 2 }),
+        shortEntry(277, { 3 }), longEntry(278, { 12800 }), shortEntry(284, { 1 }) });
     pixels.append(QByteArray(64, '\x10'));
     Q_UNUSED(first)
     Q_UNUSED(big)
@@ -189,7 +189,8 @@ void tst_KImageWindowsDecoder::readerFormats_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("frames");
     const QImage quad = TestUtils::quadrantImage(24, 16);
-    QTest::newRow("XBM") << "a.xbm" << encoded(quad.convertToFormat(QImage::Format_Mono), "xbm") << 1;
+    QTest::newRow("XBM") << "a.xbm" << encoded(quad.convertToFormat(QImage::Format_Mono), "xbm")
+                         << 1;
     QTest::newRow("XPM") << "a.xpm" << encoded(quad, "xpm") << 1;
     QTest::newRow("ICO") << "a.ico" << encoded(quad, "ico") << 1;
     QTest::newRow("BMP") << "a.bmp" << encoded(quad, "bmp") << 1;
@@ -261,7 +262,7 @@ void tst_KImageWindowsDecoder::orientation()
     const QVector<QRgb> want = quadrantSamples(upright);
     for (int i = 0; i < 4; ++i)
         QVERIFY2(TestUtils::colourNear(got[i], want[i], tolerance),
-                 qPrintable(QStringLiteral("quadrant %1: %2").arg(i).arg(QColor(got[i]).name())));
+            qPrintable(QStringLiteral("quadrant %1: %2").arg(i).arg(QColor(got[i]).name())));
 }
 
 void tst_KImageWindowsDecoder::colourProfileKept_data()
@@ -285,7 +286,7 @@ void tst_KImageWindowsDecoder::colourProfileKept()
 
 void tst_KImageWindowsDecoder::pixelCap()
 {
-    QVERIFY(ImageLimits::sizeAllowed(16384, 12800));     // exactly 209,715,200
+    QVERIFY(ImageLimits::sizeAllowed(16384, 12800)); // exactly 209,715,200
     QVERIFY(!ImageLimits::sizeAllowed(16385, 12800));
     QVERIFY(!ImageLimits::sizeAllowed(209715201, 1));
     QVERIFY(ImageLimits::sizeAllowed(209715200, 1));

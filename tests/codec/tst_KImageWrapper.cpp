@@ -1,14 +1,3 @@
-#include <QBuffer>
-#include <QColorSpace>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QtConcurrent>
-#include <QtTest>
-
-#include <zlib.h>
-
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/ImageFormats.h"
@@ -19,6 +8,16 @@
 #include "codec/KImageSvgDecoder.h"
 #include "codec/KImageWindowsDecoder.h"
 #include "codec/KImageWrapper.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtConcurrent>
+#include <QtTest>
+#include <zlib.h>
 
 using namespace CodecFixtures;
 
@@ -61,8 +60,8 @@ QByteArray gzipped(const QByteArray &data)
     const QByteArray zlib = qCompress(data, 9).mid(4);
     QByteArray out = QByteArray::fromHex("1f8b0800000000000003");
     out += zlib.mid(2, zlib.size() - 6); // raw deflate without zlib header and adler32
-    const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()),
-                                      uInt(data.size())));
+    const quint32 crc
+        = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
     for (int i = 0; i < 4; ++i)
         out.append(char((crc >> (8 * i)) & 0xFF));
     for (int i = 0; i < 4; ++i)
@@ -130,18 +129,21 @@ void tst_KImageWrapper::decoderChoice_data()
     const QImage quad = TestUtils::quadrantImage(40, 30);
     const QByteArray png = encoded(quad, "png");
     QTest::newRow("png") << "a.png" << png << "system" << QSize(40, 30);
-    QTest::newRow("photo.JPG like photo.jpg") << "photo.JPG" << encoded(quad, "jpg", 95) << "system"
-                                              << QSize(40, 30);
-    QTest::newRow("PNG named .tga (content first)") << "a.tga" << png << "freeimage" << QSize(40, 30);
-    QTest::newRow("PNG named .jpg (reader detects content)") << "b.jpg" << png << "system"
-                                                             << QSize(40, 30);
-    QTest::newRow("unknown extension holding PNG") << "c.xyz" << png << "freeimage" << QSize(40, 30);
+    QTest::newRow("photo.JPG like photo.jpg")
+        << "photo.JPG" << encoded(quad, "jpg", 95) << "system" << QSize(40, 30);
+    QTest::newRow("PNG named .tga (content first)")
+        << "a.tga" << png << "freeimage" << QSize(40, 30);
+    QTest::newRow("PNG named .jpg (reader detects content)")
+        << "b.jpg" << png << "system" << QSize(40, 30);
+    QTest::newRow("unknown extension holding PNG")
+        << "c.xyz" << png << "freeimage" << QSize(40, 30);
     QTest::newRow("no extension") << "noext" << png << "freeimage" << QSize(40, 30);
     QTest::newRow("tif") << "d.TIF" << tiffFile({ quad }) << "system" << QSize(40, 30);
     QTest::newRow("webp") << "e.webp" << encoded(quad, "webp", 100) << "system" << QSize(40, 30);
     QTest::newRow("bmp") << "f.bmp" << encoded(quad, "bmp") << "system" << QSize(40, 30);
     QTest::newRow("gif") << "g.gif"
-                         << gifFile(QSize(8, 6), gifPalette(), { solidGifFrame(QRect(0, 0, 8, 6), 1) })
+                         << gifFile(
+                                QSize(8, 6), gifPalette(), { solidGifFrame(QRect(0, 0, 8, 6), 1) })
                          << "gif" << QSize(8, 6);
     QTest::newRow("dng") << "h.dng" << dngFile(32, 24) << "freeimage" << QSize(32, 24);
     QTest::newRow("svg") << "i.svg" << kSvg << "svg" << QSize(32, 16);
@@ -205,8 +207,8 @@ void tst_KImageWrapper::frameAtOutOfRange_data()
     QTest::newRow("freeimage") << "a.tga" << encoded(quad, "png");
     QTest::newRow("gif") << "a.gif"
                          << gifFile(QSize(4, 4), gifPalette(),
-                                    { solidGifFrame(QRect(0, 0, 4, 4), 0),
-                                      solidGifFrame(QRect(0, 0, 4, 4), 1) });
+                                { solidGifFrame(QRect(0, 0, 4, 4), 0),
+                                    solidGifFrame(QRect(0, 0, 4, 4), 1) });
     QTest::newRow("svg") << "a.svg" << kSvg;
     EmfBuilder emf(QSize(10, 10));
     QTest::newRow("metafile") << "a.emf" << emf.finish();
@@ -233,7 +235,7 @@ void tst_KImageWrapper::saveRules_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("viaSystemEncoder");
-    QTest::addColumn<QRgb>("expectedLeft");  // opaque half, or the first frame
+    QTest::addColumn<QRgb>("expectedLeft"); // opaque half, or the first frame
     QTest::addColumn<QRgb>("expectedRight"); // transparent half
     QTest::addColumn<int>("tolerance");
 
@@ -253,9 +255,11 @@ void tst_KImageWrapper::saveRules_data()
         QTest::addRow("transparent PNG as TIF keeps alpha (%s)", how)
             << "alpha.png" << int(ImageFormatTiff) << system << red << clear << 0;
         QTest::addRow("animated GIF writes its first frame only (%s)", how)
-            << "anim.gif" << int(ImageFormatPng) << system << qRgb(255, 0, 0) << qRgb(255, 0, 0) << 0;
+            << "anim.gif" << int(ImageFormatPng) << system << qRgb(255, 0, 0) << qRgb(255, 0, 0)
+            << 0;
         QTest::addRow("multi-page TIFF writes its first page only (%s)", how)
-            << "pages.tif" << int(ImageFormatJpeg) << system << qRgb(0, 0, 255) << qRgb(0, 0, 255) << 12;
+            << "pages.tif" << int(ImageFormatJpeg) << system << qRgb(0, 0, 255) << qRgb(0, 0, 255)
+            << 12;
     }
 }
 
@@ -272,10 +276,11 @@ void tst_KImageWrapper::saveRules()
     if (source == QLatin1String("alpha.png")) {
         path = write(source, encoded(TestUtils::halfTransparentImage(40, 20), "png"));
     } else if (source == QLatin1String("anim.gif")) {
-        path = write(source, gifFile(QSize(40, 20), gifPalette(),
-                                     { solidGifFrame(QRect(0, 0, 40, 20), 0, 0, 10),
-                                       solidGifFrame(QRect(0, 0, 40, 20), 1, 0, 10),
-                                       solidGifFrame(QRect(0, 0, 40, 20), 2, 0, 10) }));
+        path = write(source,
+            gifFile(QSize(40, 20), gifPalette(),
+                { solidGifFrame(QRect(0, 0, 40, 20), 0, 0, 10),
+                    solidGifFrame(QRect(0, 0, 40, 20), 1, 0, 10),
+                    solidGifFrame(QRect(0, 0, 40, 20), 2, 0, 10) }));
     } else {
         QImage blue(40, 20, QImage::Format_RGB32), green(40, 20, QImage::Format_RGB32);
         blue.fill(Qt::blue);
@@ -305,9 +310,9 @@ void tst_KImageWrapper::saveRules()
     QCOMPARE(back.size(), QSize(40, 20));
     back = back.convertToFormat(QImage::Format_ARGB32);
     QVERIFY2(TestUtils::colourNear(back.pixel(5, 10), expectedLeft, tolerance),
-             qPrintable(QColor::fromRgba(back.pixel(5, 10)).name(QColor::HexArgb)));
+        qPrintable(QColor::fromRgba(back.pixel(5, 10)).name(QColor::HexArgb)));
     QVERIFY2(TestUtils::colourNear(back.pixel(35, 10), expectedRight, tolerance),
-             qPrintable(QColor::fromRgba(back.pixel(35, 10)).name(QColor::HexArgb)));
+        qPrintable(QColor::fromRgba(back.pixel(35, 10)).name(QColor::HexArgb)));
 }
 
 void tst_KImageWrapper::saveNeverOverwrites()
@@ -316,11 +321,11 @@ void tst_KImageWrapper::saveNeverOverwrites()
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(path));
     const QString existing = write("photo.jpg", QByteArray("precious"));
-    QCOMPARE(wrapper.saveFirstFrameAs(ImageFormats::global().record(ImageFormatJpeg), m_dir->path(),
-                                      "photo"),
-             m_dir->filePath("photo(1).jpg"));
-    QVERIFY(wrapper.saveFirstFrame(ImageFormats::global().record(ImageFormatJpeg), m_dir->path(),
-                                   "photo"));
+    QCOMPARE(wrapper.saveFirstFrameAs(
+                 ImageFormats::global().record(ImageFormatJpeg), m_dir->path(), "photo"),
+        m_dir->filePath("photo(1).jpg"));
+    QVERIFY(wrapper.saveFirstFrame(
+        ImageFormats::global().record(ImageFormatJpeg), m_dir->path(), "photo"));
     QVERIFY(QFileInfo::exists(m_dir->filePath("photo(2).jpg")));
     QFile file(existing);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -331,11 +336,11 @@ void tst_KImageWrapper::saveKeepsBaseNameWhole()
 {
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(write("my.photo.png", encoded(TestUtils::quadrantImage(8, 8), "png"))));
-    QCOMPARE(wrapper.saveFirstFrameAs(ImageFormats::global().record(ImageFormatPng), m_dir->path(),
-                                      "my.photo"),
-             m_dir->filePath("my.photo(1).png"));
-    QVERIFY(wrapper.saveFirstFrame(ImageFormats::global().record(ImageFormatWebp), m_dir->path(),
-                                   "my.photo"));
+    QCOMPARE(wrapper.saveFirstFrameAs(
+                 ImageFormats::global().record(ImageFormatPng), m_dir->path(), "my.photo"),
+        m_dir->filePath("my.photo(1).png"));
+    QVERIFY(wrapper.saveFirstFrame(
+        ImageFormats::global().record(ImageFormatWebp), m_dir->path(), "my.photo"));
     QVERIFY(QFileInfo::exists(m_dir->filePath("my.photo.webp")));
 }
 
@@ -391,8 +396,8 @@ void tst_KImageWrapper::saveIntoReadOnlyFolderLeavesNothing()
         QSKIP("running as a user whom folder permissions do not restrict");
     QVERIFY(good.saveFirstFrameAs(jpeg, locked, "x").isEmpty());
     QVERIFY(QDir(locked).entryList(QDir::Files | QDir::Hidden).isEmpty());
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                      | QFileDevice::ExeOwner);
+    QFile::setPermissions(
+        locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 void tst_KImageWrapper::saveKeepsColourProfile_data()
@@ -412,8 +417,8 @@ void tst_KImageWrapper::saveKeepsColourProfile()
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(write("profiled.png", encoded(image, "png"))));
     QCOMPARE(wrapper.frameAt(0).colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
-    const QString written = wrapper.saveFirstFrameAs(ImageFormats::global().record(type),
-                                                     m_dir->path(), "out");
+    const QString written
+        = wrapper.saveFirstFrameAs(ImageFormats::global().record(type), m_dir->path(), "out");
     QVERIFY(!written.isEmpty());
     QCOMPARE(QImage(written).colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
 }
@@ -425,19 +430,19 @@ void tst_KImageWrapper::pngIsWrittenCompressed()
     flat.fill(QColor(10, 120, 200));
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(write("flat.bmp", encoded(flat, "bmp"))));
-    const QString written = wrapper.saveFirstFrameAs(ImageFormats::global().record(ImageFormatPng),
-                                                     m_dir->path(), "flat");
+    const QString written = wrapper.saveFirstFrameAs(
+        ImageFormats::global().record(ImageFormatPng), m_dir->path(), "flat");
     QVERIFY(!written.isEmpty());
     QVERIFY2(QFileInfo(written).size() < 400 * 300 / 10,
-             qPrintable(QString::number(QFileInfo(written).size())));
+        qPrintable(QString::number(QFileInfo(written).size())));
     QCOMPARE(QImage(written).pixel(200, 150), qRgb(10, 120, 200));
 }
 
 void tst_KImageWrapper::gifColorCount()
 {
     QVector<QRgb> padded { qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(9, 9, 9) };
-    const QString gif = write("count.gif", gifFile(QSize(4, 4), padded,
-                                                   { solidGifFrame(QRect(0, 0, 4, 4), 0) }));
+    const QString gif
+        = write("count.gif", gifFile(QSize(4, 4), padded, { solidGifFrame(QRect(0, 0, 4, 4), 0) }));
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(gif));
     QCOMPARE(wrapper.gifColorCount(), 3);
@@ -458,11 +463,10 @@ void tst_KImageWrapper::loadFromData_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("frames");
     QTest::newRow("PNG") << encoded(TestUtils::quadrantImage(8, 8), "png") << 1;
-    QTest::newRow("animated GIF")
-        << gifFile(QSize(4, 4), gifPalette(),
-                   { solidGifFrame(QRect(0, 0, 4, 4), 0, 0, 5), solidGifFrame(QRect(0, 0, 4, 4), 1, 0, 5),
-                     solidGifFrame(QRect(0, 0, 4, 4), 2, 0, 5) })
-        << 3;
+    QTest::newRow("animated GIF") << gifFile(QSize(4, 4), gifPalette(),
+        { solidGifFrame(QRect(0, 0, 4, 4), 0, 0, 5), solidGifFrame(QRect(0, 0, 4, 4), 1, 0, 5),
+            solidGifFrame(QRect(0, 0, 4, 4), 2, 0, 5) })
+                                  << 3;
     const QImage page = TestUtils::quadrantImage(16, 16);
     const QByteArray pages = tiffFile({ page, page });
     QTest::newRow("two-page TIFF") << pages << 2;
@@ -489,10 +493,10 @@ void tst_KImageWrapper::wrappersRunInParallel()
     // wrapper; all must load and write the same pixels as a lone run.
     const QImage quad = TestUtils::quadrantImage(64, 48);
     QStringList files { write("p.png", encoded(quad, "png")), write("p.tga", encoded(quad, "png")),
-                        write("p.tif", tiffFile({ quad, quad })), write("p.dng", dngFile(32, 24)),
-                        write("p.svg", kSvg),
-                        write("p.gif", gifFile(QSize(8, 8), gifPalette(),
-                                               { solidGifFrame(QRect(0, 0, 8, 8), 1) })) };
+        write("p.tif", tiffFile({ quad, quad })), write("p.dng", dngFile(32, 24)),
+        write("p.svg", kSvg),
+        write(
+            "p.gif", gifFile(QSize(8, 8), gifPalette(), { solidGifFrame(QRect(0, 0, 8, 8), 1) })) };
     EmfBuilder emf(QSize(30, 30));
     emf.createBrush(1, qRgb(0, 0, 255));
     emf.selectObject(1);
@@ -516,8 +520,8 @@ void tst_KImageWrapper::wrappersRunInParallel()
             KImageWrapper wrapper;
             if (!wrapper.load(file))
                 return QString();
-            return wrapper.saveFirstFrameAs(ImageFormats::global().record(ImageFormatPng), out,
-                                            QFileInfo(file).fileName());
+            return wrapper.saveFirstFrameAs(
+                ImageFormats::global().record(ImageFormatPng), out, QFileInfo(file).fileName());
         }));
     }
     QStringList results;
