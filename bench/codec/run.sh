@@ -8,4 +8,4 @@ cd "$(dirname "$0")/../.."
 BUILD="${1:-build-codec}"
 REPS="${2:-3}"
 cmake --build "$BUILD" --target codecbench >/dev/null
-"$BUILD/bench/codec/codecbench" "$BUILD/bench-codec-fixtures" "$REPS"
+"$BUILD/codecbench" "$BUILD/bench-codec-fixtures" "$REPS"
