@@ -77,6 +77,11 @@ bool writePng(const PngWriteJob &job)
     png_set_write_fn(png, &target, appendToBuffer, flushNothing);
     png_set_IHDR(png, info, job.width, job.height, job.bitDepth, job.colorType, PNG_INTERLACE_NONE,
         PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // The PNG lives only until the toolkit has read it back: stored rather
+    // than compressed, it costs memory for a moment instead of seconds of
+    // zlib work per photo.
+    png_set_compression_level(png, 0);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     if (job.icc && job.iccSize > 0)
         png_set_iCCP(png, info, "unknown", PNG_COMPRESSION_TYPE_BASE, job.icc, job.iccSize);
     png_write_info(png, info);

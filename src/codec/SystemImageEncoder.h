@@ -9,7 +9,7 @@
 // Writes image to path as BMP (0), JPEG (1), PNG (3), TIFF (5) or WEBP (7),
 // type ids of the format registry; any other id fails. JPEG is written at
 // quality 100 onto white (it has no alpha), TIFF as 32-bit premultiplied
-// ARGB, WEBP losslessly, PNG with its usual compression; the image's colour
+// ARGB, WEBP losslessly, PNG with fast zlib compression (level 1); the colour
 // profile is embedded where the format supports it.
 //
 // The data goes to a hidden sibling first and is renamed over path, so path
