@@ -8,6 +8,7 @@
 #include "codec/KImageSvgDecoder.h"
 #include "codec/KImageWindowsDecoder.h"
 #include "codec/KImageWrapper.h"
+#include "codec/SystemImageEncoder.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -97,6 +98,7 @@ private slots:
     void saveKeepsColourProfile_data();
     void saveKeepsColourProfile();
     void pngIsWrittenCompressed();
+    void systemEncoderNeverReplacesContent();
     void gifColorCount();
     void loadFromData_data();
     void loadFromData();
@@ -436,6 +438,31 @@ void tst_KImageWrapper::pngIsWrittenCompressed()
     QVERIFY2(QFileInfo(written).size() < 400 * 300 / 10,
         qPrintable(QString::number(QFileInfo(written).size())));
     QCOMPARE(QImage(written).pixel(200, 150), qRgb(10, 120, 200));
+}
+
+void tst_KImageWrapper::systemEncoderNeverReplacesContent()
+{
+    const QImage image = TestUtils::halfTransparentImage(8, 8);
+    const QString taken = write("taken.png", QByteArray("precious"));
+    QVERIFY(!saveWithSystemEncoder(image, ImageFormatPng, taken));
+    QFile file(taken);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("precious"));
+
+    // An empty placeholder (a reservation) is replaced; a free name is used.
+    const QString placeholder = write("reserved.tif", QByteArray());
+    QVERIFY(saveWithSystemEncoder(image, ImageFormatTiff, placeholder));
+    QCOMPARE(QImage(placeholder).size(), QSize(8, 8));
+    const QString free = m_dir->filePath("free.jpg");
+    QVERIFY(saveWithSystemEncoder(image, ImageFormatJpeg, free));
+    QVERIFY(TestUtils::colourNear(QImage(free).pixel(6, 4), qRgb(255, 255, 255), 8));
+
+    QVERIFY(!saveWithSystemEncoder(image, ImageFormatGif, m_dir->filePath("no.gif")));
+    QVERIFY(!saveWithSystemEncoder(QImage(), ImageFormatPng, m_dir->filePath("null.png")));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("no.gif")));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("null.png")));
+    // Nothing else was left in the folder: no temporary siblings.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
 void tst_KImageWrapper::gifColorCount()
