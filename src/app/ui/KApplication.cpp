@@ -8,6 +8,7 @@
 #include "app/AppPaths.h"
 #include "app/PSettings.h"
 #include "app/ui/KMainwindow.h"
+#include "codec/CodecLibraries.h"
 #include "codec/ImageFormats.h"
 
 KApplication::KApplication(int &argc, char **argv)
@@ -39,6 +40,8 @@ void KApplication::init()
 
     // Built after the translator so that its descriptions are translated.
     m_imageFormats = &ImageFormats::global();
+    // Library-wide settings of the decoders, made once here before any worker runs.
+    initialiseCodecLibraries();
 
     createMainWindow(QString());
 }
