@@ -1,6 +1,8 @@
 #include "KImageConvertView.h"
 
 #include "convert/ui/KImageConvertTaskPane.h"
+#include "convert/ui/KImageRawConvertView.h"
+#include "convert/ui/KPicNormalConvertView.h"
 #include "widgets/KPlaceholderView.h"
 
 KImageConvertView::KImageConvertView(QWidget *parent)
@@ -8,9 +10,9 @@ KImageConvertView::KImageConvertView(QWidget *parent)
 {
     auto *pane = new KImageConvertTaskPane(this);
     setTaskPane(pane);
-    addToolView(new KPlaceholderView(tr("Image Convert"), this));
+    addToolView(new KPicNormalConvertView(this));
     addToolView(new KPlaceholderView(tr("Enhance Convert"), this));
-    addToolView(new KPlaceholderView(tr("Raw Convert"), this));
+    addToolView(new KImageRawConvertView(this));
     finishPage();
 }
 

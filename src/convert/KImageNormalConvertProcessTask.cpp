@@ -1,0 +1,48 @@
+#include "KImageNormalConvertProcessTask.h"
+
+#include <QFileInfo>
+
+#include "codec/ImageFormats.h"
+#include "codec/KImageWrapper.h"
+
+KImageNormalConvertProcessTask::KImageNormalConvertProcessTask(const QString &outputDir, int row,
+                                                               const QString &sourcePath,
+                                                               int outputFormat)
+    : m_outputDir(outputDir)
+    , m_row(row)
+    , m_sourcePath(sourcePath)
+    , m_outputFormat(outputFormat)
+{
+    registerWorkerMetaTypes();
+}
+
+QString KImageNormalConvertProcessTask::baseNameOf(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+void KImageNormalConvertProcessTask::run()
+{
+    emit processStatusChanged({ m_row, BatchResult::Processing, QString() });
+
+    BatchResult result { m_row, BatchResult::Failed, QString() };
+    const QString ext = outputExtension(m_outputFormat);
+    if (!ext.isEmpty()) {
+        // One wrapper per task: wrappers are never shared between threads.
+        KImageWrapper wrapper;
+        if (wrapper.load(m_sourcePath) && wrapper.loadState() == KImageWrapper::Loaded) {
+            const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);
+            // The wrapper reserves a free name and writes through a temporary
+            // file, so concurrent tasks never share or half-write an output.
+            const QString written
+                = wrapper.saveFirstFrameAs(format, m_outputDir, baseNameOf(m_sourcePath));
+            if (!written.isEmpty()) {
+                result.status = BatchResult::Succeeded;
+                result.path = written;
+            }
+        }
+    }
+    emit processStatusChanged(result);
+}

@@ -1,0 +1,161 @@
+#include "KPicNormalConvertView.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+#include "app/FileUtils.h"
+#include "codec/ImageFormats.h"
+#include "convert/KImageNormalConvertProcessTask.h"
+#include "widgets/KTableListView.h"
+#include "widgets/StyleSheets.h"
+
+KPicNormalConvertView::KPicNormalConvertView(QWidget *parent)
+    : QWidget(parent)
+{
+    setFixedSize(886, 600);
+    m_pool = new QThreadPool(this);
+    m_pool->setMaxThreadCount(4);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_list = new KTableListView(this);
+    m_list->setFileFilter(ImageFormats::global().openFilter());
+    m_list->setAddFileText(
+        tr("*please add convert file, support heic,raw,jpg,gif,png,bmp,tiff,webp etc format"));
+    layout->addWidget(m_list);
+
+    auto *formatRow = new QHBoxLayout();
+    formatRow->setContentsMargins(30, 10, 30, 0);
+    formatRow->setSpacing(20);
+    auto *label = new QLabel(tr("output format:"), this);
+    label->setFixedSize(80, 30);
+    QFont font(QStringLiteral("Microsoft YaHei"));
+    font.setPixelSize(13);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("color:#3E3E3E;"));
+    formatRow->addWidget(label);
+    m_formats = new QButtonGroup(this);
+    m_formats->setExclusive(true);
+    const QStringList texts { tr("JPG File"), tr("PNG File"), tr("BMP File"), tr("WEBP File"),
+                              tr("TIF File") };
+    font.setPixelSize(12);
+    for (int id = 0; id < texts.size(); ++id) {
+        auto *radio = new QRadioButton(texts[id], this);
+        radio->setFixedSize(id == 3 ? 90 : 80, 30);
+        radio->setFont(font);
+        radio->setStyleSheet(radioStyleSheet());
+        m_formats->addButton(radio, id);
+        formatRow->addWidget(radio);
+    }
+    m_formats->button(0)->setChecked(true);
+    formatRow->addStretch();
+    layout->addLayout(formatRow);
+
+    auto *hintRow = new QHBoxLayout();
+    hintRow->setContentsMargins(30, 4, 30, 0);
+    auto *hint = new QLabel(
+        tr("Loading high resolution images in RAW format can cause slow conversion times"), this);
+    hint->setMinimumSize(260, 14);
+    hint->setFont(font);
+    hint->setStyleSheet(QStringLiteral("color:#999999;"));
+    hintRow->addWidget(hint);
+    hintRow->addStretch();
+    layout->addLayout(hintRow);
+
+    auto *buttonRow = new QHBoxLayout();
+    buttonRow->setContentsMargins(30, 0, 30, 0);
+    buttonRow->addSpacing(705);
+    m_start = new QPushButton(tr("start convert"), this);
+    m_start->setFixedSize(108, 40);
+    QFont buttonFont(QStringLiteral("Microsoft YaHei"));
+    buttonFont.setPixelSize(16);
+    m_start->setFont(buttonFont);
+    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start->setEnabled(false);
+    buttonRow->addWidget(m_start, 0, Qt::AlignRight | Qt::AlignVCenter);
+    layout->addLayout(buttonRow);
+    layout->addStretch();
+
+    connect(m_start, &QPushButton::clicked, this, &KPicNormalConvertView::onStartConvert);
+    connect(m_formats, &QButtonGroup::idClicked, this, &KPicNormalConvertView::onFormatOutputBtn);
+    connect(m_list, &KTableListView::addImages, this, &KPicNormalConvertView::onAddFiles);
+    connect(m_list, &KTableListView::clearImage, this, &KPicNormalConvertView::onClearFiles);
+}
+
+KPicNormalConvertView::~KPicNormalConvertView()
+{
+    // Tasks report to this view: let the running ones finish before it goes.
+    m_pool->clear();
+    m_pool->waitForDone();
+}
+
+void KPicNormalConvertView::onFormatOutputBtn(int id)
+{
+    m_format = id;
+}
+
+void KPicNormalConvertView::onAddFiles(const QStringList &)
+{
+    if (!m_running && !m_list->files().isEmpty())
+        m_start->setEnabled(true);
+}
+
+void KPicNormalConvertView::onClearFiles()
+{
+    m_start->setEnabled(false);
+    m_list->setButtonsEnabled(true);
+}
+
+void KPicNormalConvertView::onStartConvert()
+{
+    m_snapshot = m_list->files();
+    if (m_snapshot.isEmpty() || m_running)
+        return;
+    if (m_outputDir.isEmpty())
+        m_outputDir = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    m_running = true;
+    m_start->setEnabled(false);
+    for (int i = 0; i < m_snapshot.size(); ++i)
+        m_list->updateStatus({ i, BatchResult::Processing, QString() });
+    m_completed = 0;
+    m_pool->setMaxThreadCount(2);
+    m_runFolder = uniqueDirPath(m_outputDir, tr("format convert"));
+    for (int i = 0; i < m_snapshot.size(); ++i) {
+        auto *task = new KImageNormalConvertProcessTask(m_runFolder, i, m_snapshot[i], m_format);
+        connect(task, &KImageNormalConvertProcessTask::processStatusChanged, this,
+                &KPicNormalConvertView::onProcessStatusChanged, Qt::QueuedConnection);
+        m_pool->start(task);
+    }
+    m_list->setButtonsEnabled(false);
+    m_start->setEnabled(false);
+}
+
+void KPicNormalConvertView::onProcessStatusChanged(const BatchResult &result)
+{
+    m_list->updateStatus(result);
+    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
+        return;
+    ++m_completed;
+    if (m_running && m_completed >= m_snapshot.size()) {
+        m_running = false;
+        m_list->setDeleteButtonsVisible(true);
+        m_start->setEnabled(!m_list->files().isEmpty());
+        m_list->setButtonsEnabled(true);
+        emit runFinished();
+    }
+}
+
+void KPicNormalConvertView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    QWidget::paintEvent(event);
+}

@@ -1,0 +1,109 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "TestFixtures.h"
+#include "TestUtils.h"
+#include "app/ui/KApplication.h"
+#include "convert/KImageRawLoadThread.h"
+#include "convert/ui/KImageRawConvertView.h"
+#include "widgets/KImageCompareWidget.h"
+#include "widgets/KImageContentView.h"
+#include "widgets/KImageShowLabel.h"
+#include "widgets/KPicResizeSlider.h"
+
+class tst_KImageRawConvertView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void developAdjustAndSave();
+    void undecodableFileIsExplained();
+    void replacingAWorkerWhileItLoads();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_raw;
+};
+
+void tst_KImageRawConvertView::initTestCase()
+{
+    KApplication::installFontSubstitutions();
+    m_raw = m_dir.filePath("camera.dng");
+    QVERIFY(TestFixtures::writeDng(m_raw, 64, 48));
+}
+
+void tst_KImageRawConvertView::developAdjustAndSave()
+{
+    KImageRawConvertView view;
+    QSignalSpy developed(&view, &KImageRawConvertView::developed);
+    view.loadFile(m_raw);
+    QVERIFY(!view.actionButton()->isEnabled());
+    QVERIFY(developed.wait(30000));
+    QCOMPARE(view.brightnessEdit()->text(), QString("50"));
+    QCOMPARE(view.contrastEdit()->text(), QString("50"));
+    QCOMPARE(view.actionButton()->text(), QString("save result"));
+    QVERIFY(!view.isApplyMode());
+    const QImage first = view.currentResult();
+    QCOMPARE(first.size(), QSize(64, 48));
+    auto *compare = view.contentView()->comparePage();
+    QCOMPARE(compare->originalLabel()->infoLine(), QString("resolution:64*48"));
+    QCOMPARE(compare->convertedLabel()->image(), first);
+
+    // Contrast 80: apply mode, then the adjusted picture on the right only.
+    view.contrastEdit()->setText("80");
+    QCOMPARE(view.contrastSlider()->value(), 80);
+    QVERIFY(view.isApplyMode());
+    QCOMPARE(view.actionButton()->text(), QString("start convert"));
+    QSignalSpy adjusted(&view, &KImageRawConvertView::adjusted);
+    view.actionButton()->click();
+    QVERIFY(adjusted.wait(30000));
+    QCOMPARE(view.actionButton()->text(), QString("save result"));
+    QVERIFY(view.currentResult() != first);
+    QCOMPARE(compare->originalLabel()->image(), first);
+    QCOMPARE(compare->convertedLabel()->image(), view.currentResult());
+    // More contrast moves the darker half further from mid-grey.
+    const int before = qAbs(qGray(first.pixel(58, 20)) - 128);
+    const int after = qAbs(qGray(view.currentResult().pixel(58, 20)) - 128);
+    QVERIFY2(after > before, qPrintable(QString("%1 %2").arg(before).arg(after)));
+
+    // Saving proposes the source name as .jpg beside it, then (1).
+    QCOMPARE(view.proposedSavePath(), m_dir.filePath("camera.jpg"));
+    QVERIFY(view.saveTo(view.proposedSavePath()));
+    QCOMPARE(view.proposedSavePath(), m_dir.filePath("camera(1).jpg"));
+    QVERIFY(view.saveTo(m_dir.filePath("camera.png")));
+    QImage png(m_dir.filePath("camera.png"));
+    QCOMPARE(png.size(), QSize(64, 48));
+    QCOMPARE(png.pixel(5, 20), view.currentResult().pixel(5, 20)); // lossless
+}
+
+void tst_KImageRawConvertView::undecodableFileIsExplained()
+{
+    KImageRawConvertView view;
+    const QString fake = TestUtils::writeFile(m_dir.path(), "fake.nef", QByteArray(4096, 'x'));
+    QSignalSpy developed(&view, &KImageRawConvertView::developed);
+    view.loadFile(fake);
+    QVERIFY(developed.wait(30000));
+    QVERIFY(view.currentResult().isNull());
+    QCOMPARE(view.contentView()->currentPage(), 0);
+    QVERIFY(!view.actionButton()->isEnabled());
+    QVERIFY(!view.saveTo(m_dir.filePath("nothing.jpg")));
+    QVERIFY(!QFile::exists(m_dir.filePath("nothing.jpg")));
+}
+
+void tst_KImageRawConvertView::replacingAWorkerWhileItLoads()
+{
+    KImageRawConvertView view;
+    QSignalSpy developed(&view, &KImageRawConvertView::developed);
+    view.loadFile(m_raw);
+    view.loadFile(m_raw); // the first worker finishes its job and is joined
+    QVERIFY(developed.wait(30000));
+    QTest::qWait(200);
+    QCOMPARE(developed.count(), 1); // the replaced worker's report is not taken
+    QCOMPARE(view.currentResult().size(), QSize(64, 48));
+}
+
+QTEST_MAIN(tst_KImageRawConvertView)
+#include "tst_KImageRawConvertView.moc"
