@@ -1,0 +1,70 @@
+#include "KBatchProcessCompressTask.h"
+
+#include <QFile>
+#include <QColorSpace>
+#include <QFileInfo>
+#include <QPainter>
+
+#include "app/FileUtils.h"
+#include "codec/ImageFormats.h"
+#include "codec/KImageWrapper.h"
+#include "compress/JpegSizeSearch.h"
+
+KBatchProcessCompressTask::KBatchProcessCompressTask(const BatchCompressParams &params)
+    : m_params(params)
+{
+    registerWorkerMetaTypes();
+}
+
+void KBatchProcessCompressTask::run()
+{
+    for (const auto &file : m_params.files) {
+        QString written;
+        const bool ok = compressOne(file.first, &written);
+        emit processStatusChanged(
+            { file.second, ok ? BatchResult::Succeeded : BatchResult::Failed, ok ? written : QString() });
+    }
+}
+
+bool KBatchProcessCompressTask::compressOne(const QString &source, QString *written)
+{
+    KImageWrapper wrapper;
+    if (!wrapper.load(source) || wrapper.loadState() != KImageWrapper::Loaded)
+        return false;
+    QImage frame = wrapper.frameAt(0);
+    if (frame.isNull())
+        return false;
+    if (frame.hasAlphaChannel()) {
+        // JPEG keeps no alpha; what was transparent becomes white, as in every
+        // other JPEG the program writes, rather than whatever colour hid under it.
+        QImage flat(frame.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        flat.setColorSpace(frame.colorSpace());
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, frame);
+        painter.end();
+        frame = flat;
+    }
+
+    // The whole search runs in memory; only the final bytes reach the disk.
+    QByteArray bytes;
+    const bool encoded = m_params.quality > 0
+        ? JpegSizeSearch::encode(frame, m_params.quality, &bytes)
+        : JpegSizeSearch::run(frame, m_params.byteLimit(), &bytes, {});
+    if (!encoded)
+        return false;
+
+    const QString name = QFileInfo(source).fileName();
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot < 0 ? name : name.left(dot);
+    const QString path
+        = reserveUniqueFilePath(m_params.outputDir, base, outputExtension(m_params.outputFormat));
+    if (path.isEmpty())
+        return false;
+    if (!writeFileAtomically(path, bytes)) {
+        QFile::remove(path);
+        return false;
+    }
+    *written = path;
+    return true;
+}

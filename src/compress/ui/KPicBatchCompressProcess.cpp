@@ -1,0 +1,205 @@
+#include "KPicBatchCompressProcess.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMultiMap>
+#include <QPainter>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+#include "app/FileUtils.h"
+#include "compress/KBatchProcessCompressTask.h"
+#include "compress/ui/KHighQualitySetting.h"
+#include "compress/ui/KNormalCompressSettig.h"
+#include "widgets/KTableListView.h"
+#include "widgets/StyleSheets.h"
+
+namespace {
+
+QString baseNameOf(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+} // namespace
+
+int KPicBatchCompressProcess::batchQualityOf(int presetId)
+{
+    switch (presetId) {
+    case 2:
+        return 80;
+    case 3:
+        return 40;
+    default:
+        return 60;
+    }
+}
+
+KPicBatchCompressProcess::KPicBatchCompressProcess(QWidget *parent)
+    : QWidget(parent)
+{
+    setFixedSize(886, 600);
+    m_pool = new QThreadPool(this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_list = new KTableListView(this);
+    m_list->setAddFileText(
+        tr("*please add convert file, support heic,raw,jpg,gif,png,bmp,tiff,webp etc format"));
+    layout->addWidget(m_list);
+
+    auto *row = new QHBoxLayout();
+    row->setContentsMargins(30, 0, 30, 0);
+    row->setSpacing(0);
+    row->setAlignment(Qt::AlignLeft);
+    m_normal = new KNormalCompressSettig(this);
+    m_custom = new KHighQualitySetting(this);
+    row->addWidget(m_normal);
+    row->addWidget(m_custom);
+    auto *column = new QVBoxLayout();
+    column->setContentsMargins(0, 40, 0, 0);
+    m_start = new QPushButton(tr("start compress"), this);
+    m_start->setFixedSize(108, 40);
+    QFont font(QStringLiteral("Microsoft YaHei"));
+    font.setPixelSize(16);
+    m_start->setFont(font);
+    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start->setEnabled(false);
+    column->addWidget(m_start);
+    column->addStretch();
+    row->addLayout(column);
+    row->addStretch();
+    layout->addLayout(row);
+    layout->addStretch();
+
+    connect(m_start, &QPushButton::clicked, this, &KPicBatchCompressProcess::onStartCompress);
+    connect(m_list, &KTableListView::addImages, this, &KPicBatchCompressProcess::onAddFiles);
+    connect(m_list, &KTableListView::clearImage, this, &KPicBatchCompressProcess::onClearImage);
+    connect(m_normal, &KNormalCompressSettig::statusChanged, this,
+            &KPicBatchCompressProcess::onCompressModeChanged);
+    connect(m_custom, &KHighQualitySetting::statusChanged, this,
+            &KPicBatchCompressProcess::onCompressModeChanged);
+    connect(m_normal, &KNormalCompressSettig::selectFormatChanged, this,
+            &KPicBatchCompressProcess::onSelectFormatChanged);
+    connect(m_normal, &KNormalCompressSettig::statusChanged, m_custom,
+            &KHighQualitySetting::onNormalModeSelected);
+    connect(m_custom, &KHighQualitySetting::statusChanged, m_normal,
+            &KNormalCompressSettig::onHighCompressModeChanged);
+}
+
+KPicBatchCompressProcess::~KPicBatchCompressProcess()
+{
+    m_pool->clear();
+    m_pool->waitForDone();
+}
+
+void KPicBatchCompressProcess::onStartCompress()
+{
+    if (m_running)
+        return;
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, tr("Select Save Path"), QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+        QFileDialog::ShowDirsOnly);
+    if (!dir.isEmpty())
+        startInto(dir);
+}
+
+bool KPicBatchCompressProcess::startInto(const QString &parentDir)
+{
+    // A second start while tasks of the first still report would mix the two
+    // runs' counts: starting is refused until every row of a run has reported.
+    if (m_running || m_list->files().isEmpty())
+        return false;
+    m_params = BatchCompressParams();
+    m_params.outputDir = uniqueDirPath(parentDir, tr("AI toolbox batch compress"));
+    m_params.outputFormat = m_format;
+    if (m_normalMode) {
+        m_params.quality = batchQualityOf(m_normal->presetId());
+    } else {
+        const KHighQualitySetting::Settings s = m_custom->settings();
+        m_params.quality = s.quality;
+        m_params.sizeValue = s.sizeValue;
+        m_params.sizeUnit = s.sizeUnit;
+    }
+    m_completed = 0;
+    m_tasksStarted = 0;
+    m_runFiles = m_list->files();
+    for (int i = 0; i < m_runFiles.size(); ++i)
+        m_list->updateStatus({ i, BatchResult::Processing, QString() });
+    m_running = true;
+    m_start->setEnabled(false);
+
+    // Files that share a base name go to one task, in list order.
+    QMultiMap<QString, int> groups;
+    for (int i = 0; i < m_runFiles.size(); ++i)
+        groups.insert(baseNameOf(m_runFiles[i]), i);
+    m_pool->setMaxThreadCount(2);
+    for (int k = 0; k < m_runFiles.size(); ++k) {
+        onProcessStatusChanged({ k, BatchResult::Processing, QString() });
+        const QString key = baseNameOf(m_runFiles[k]);
+        if (!groups.contains(key))
+            continue;
+        QList<int> rows = groups.values(key);
+        std::sort(rows.begin(), rows.end());
+        groups.remove(key);
+        BatchCompressParams params = m_params;
+        for (int row : qAsConst(rows))
+            params.files.append({ m_runFiles[row], row });
+        auto *task = new KBatchProcessCompressTask(params);
+        connect(task, &KBatchProcessCompressTask::processStatusChanged, this,
+                &KPicBatchCompressProcess::onProcessStatusChanged, Qt::QueuedConnection);
+        ++m_tasksStarted;
+        m_pool->start(task);
+    }
+    return true;
+}
+
+void KPicBatchCompressProcess::onAddFiles(const QStringList &)
+{
+    if (!m_running && !m_list->files().isEmpty())
+        m_start->setEnabled(true);
+}
+
+void KPicBatchCompressProcess::onClearImage()
+{
+    m_start->setEnabled(false);
+}
+
+void KPicBatchCompressProcess::onCompressModeChanged()
+{
+    if (sender() == m_normal)
+        m_normalMode = true;
+    else if (sender() == m_custom)
+        m_normalMode = false;
+}
+
+void KPicBatchCompressProcess::onSelectFormatChanged(int index)
+{
+    m_format = index;
+}
+
+void KPicBatchCompressProcess::onProcessStatusChanged(const BatchResult &result)
+{
+    m_list->updateStatus(result);
+    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
+        return;
+    ++m_completed;
+    if (m_running && m_completed >= m_runFiles.size()) {
+        m_running = false;
+        m_list->setDeleteButtonsVisible(true);
+        m_start->setEnabled(!m_list->files().isEmpty());
+        emit runFinished();
+    }
+}
+
+void KPicBatchCompressProcess::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    QWidget::paintEvent(event);
+}
