@@ -29,10 +29,10 @@ void KModePage::addToolView(QWidget *view)
     m_stack->addWidget(view);
 }
 
-void KModePage::finishPage()
+void KModePage::finishPage(bool connectPane)
 {
     m_stack->setCurrentIndex(0);
-    if (m_pane)
+    if (m_pane && connectPane)
         connect(m_pane, &KTaskPane::switchMode, this, &KModePage::onSwitchMode);
 }
 

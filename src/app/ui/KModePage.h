@@ -24,8 +24,9 @@ public slots:
 protected:
     void setTaskPane(KTaskPane *pane);
     void addToolView(QWidget *view);
-    // Shows tool 0 and wires the pane to the stack.
-    void finishPage();
+    // Shows tool 0 and, unless the page wires it to a slot of its own, connects
+    // the pane's switchMode to onSwitchMode.
+    void finishPage(bool connectPane = true);
 
 private:
     QHBoxLayout *m_layout = nullptr;

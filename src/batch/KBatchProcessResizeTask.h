@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QPair>
+#include <QRunnable>
+#include <QVector>
+
+#include "app/BatchResult.h"
+#include "batch/ResizeParams.h"
+
+// Resizes one group of files (same base name) one after the other into the
+// run folder. Created on the interface thread, run once on the page's pool and
+// deleted by it; reports per file through processStatusChanged (queued).
+class KBatchProcessResizeTask : public QObject, public QRunnable
+{
+    Q_OBJECT
+public:
+    KBatchProcessResizeTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
+                            const ResizeParams &params, int outputFormat);
+
+    void run() override;
+
+signals:
+    void processStatusChanged(const BatchResult &result);
+
+private:
+    QString resizeOne(const QString &path) const;
+
+    const QString m_runFolder;
+    const QVector<QPair<QString, int>> m_files;
+    const ResizeParams m_params;
+    const int m_outputFormat;
+};

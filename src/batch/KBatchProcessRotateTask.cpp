@@ -1,0 +1,157 @@
+#include "KBatchProcessRotateTask.h"
+
+#include <FreeImage.h>
+
+#include <QColorSpace>
+#include <QFile>
+
+#include "app/FileUtils.h"
+#include "batch/BatchNaming.h"
+#include "codec/ImageFormats.h"
+#include "codec/KImageWrapper.h"
+#include "codec/SystemImageEncoder.h"
+
+namespace {
+
+// QImage's ARGB32 is laid out as FreeImage's 32-bit BGRA on little-endian
+// machines, so the pixels move over row by row without conversion.
+FIBITMAP *toBitmap(const QImage &source)
+{
+    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    FIBITMAP *bitmap = FreeImage_Allocate(image.width(), image.height(), 32, FI_RGBA_RED_MASK,
+                                          FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+    if (!bitmap)
+        return nullptr;
+    for (int y = 0; y < image.height(); ++y) {
+        BYTE *dst = FreeImage_GetScanLine(bitmap, image.height() - 1 - y); // bottom-up
+        const auto *src = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x, dst += 4) {
+            dst[FI_RGBA_RED] = BYTE(qRed(src[x]));
+            dst[FI_RGBA_GREEN] = BYTE(qGreen(src[x]));
+            dst[FI_RGBA_BLUE] = BYTE(qBlue(src[x]));
+            dst[FI_RGBA_ALPHA] = BYTE(qAlpha(src[x]));
+        }
+    }
+    return bitmap;
+}
+
+QImage toImage(FIBITMAP *bitmap)
+{
+    const int w = int(FreeImage_GetWidth(bitmap));
+    const int h = int(FreeImage_GetHeight(bitmap));
+    QImage image(w, h, QImage::Format_ARGB32);
+    if (image.isNull())
+        return QImage();
+    for (int y = 0; y < h; ++y) {
+        const BYTE *src = FreeImage_GetScanLine(bitmap, h - 1 - y);
+        auto *dst = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < w; ++x, src += 4)
+            dst[x] = qRgba(src[FI_RGBA_RED], src[FI_RGBA_GREEN], src[FI_RGBA_BLUE], src[FI_RGBA_ALPHA]);
+    }
+    return image;
+}
+
+} // namespace
+
+KBatchProcessRotateTask::KBatchProcessRotateTask(const QString &runFolder,
+                                                 const QVector<QPair<QString, int>> &files, int type,
+                                                 int angle, int outputFormat)
+    : m_runFolder(runFolder)
+    , m_files(files)
+    , m_type(type)
+    , m_angle(angle)
+    , m_outputFormat(outputFormat)
+{
+    registerWorkerMetaTypes();
+}
+
+void KBatchProcessRotateTask::run()
+{
+    for (const auto &file : m_files) {
+        emit processStatusChanged({ file.second, BatchResult::Processing, QString() });
+        const QString written = rotateOne(file.first);
+        emit processStatusChanged({ file.second,
+                                    written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded,
+                                    written });
+    }
+}
+
+QImage KBatchProcessRotateTask::transform(const QImage &image, int type, int angle)
+{
+    if (image.isNull())
+        return QImage();
+    FIBITMAP *bitmap = toBitmap(image);
+    if (!bitmap)
+        return QImage();
+    FIBITMAP *result = nullptr;
+    switch (type) {
+    case RotateLeft:
+        result = FreeImage_Rotate(bitmap, 90.0);
+        break;
+    case RotateRight:
+        result = FreeImage_Rotate(bitmap, 270.0);
+        break;
+    case FlipLeftRight:
+        if (FreeImage_FlipHorizontal(bitmap))
+            result = FreeImage_Clone(bitmap);
+        break;
+    case FlipUpDown:
+        if (FreeImage_FlipVertical(bitmap))
+            result = FreeImage_Clone(bitmap);
+        break;
+    case FreeAngle: {
+        const int a = angle < 0 ? angle + 360 : angle;
+        // White corners, with alpha 0: transparent where the image keeps
+        // alpha, white once flattened for formats without it.
+        RGBQUAD background;
+        background.rgbBlue = 255;
+        background.rgbGreen = 255;
+        background.rgbRed = 255;
+        background.rgbReserved = 0;
+        result = FreeImage_Rotate(bitmap, double(a), &background);
+        break;
+    }
+    default:
+        break;
+    }
+    FreeImage_Unload(bitmap);
+    if (!result)
+        return QImage();
+    QImage out = toImage(result);
+    FreeImage_Unload(result);
+    out.setColorSpace(image.colorSpace());
+    return out;
+}
+
+QString KBatchProcessRotateTask::rotateOne(const QString &path) const
+{
+    const QString ext = outputExtension(m_outputFormat);
+    const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);
+    if (ext.isEmpty() || format->type < 0)
+        return QString();
+    KImageWrapper wrapper;
+    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded)
+        return QString();
+    QImage frame = wrapper.frameAt(0);
+    if (frame.isNull())
+        return QString();
+    // Formats without alpha are flattened before the turn, so their corners are white.
+    if (format->type == ImageFormatBmp || format->type == ImageFormatJpeg)
+        frame = flattenedOntoWhite(frame);
+    QImage turned = transform(frame, m_type, m_angle);
+    if (turned.isNull())
+        return QString();
+    if (format->type == ImageFormatBmp || format->type == ImageFormatJpeg)
+        turned = flattenedOntoWhite(turned);
+
+    // One encode from the decoded pixels, through a reserved name and a
+    // temporary file: a failed file leaves nothing in the run folder.
+    const QString output = reserveUniqueFilePath(m_runFolder, BatchNaming::baseName(path), ext);
+    if (output.isEmpty())
+        return QString();
+    if (!saveWithSystemEncoder(turned, format->type, output)) {
+        QFile::remove(output);
+        return QString();
+    }
+    return output;
+}

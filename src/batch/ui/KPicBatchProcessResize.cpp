@@ -1,0 +1,119 @@
+#include "KPicBatchProcessResize.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+#include "app/FileUtils.h"
+#include "batch/BatchNaming.h"
+#include "batch/HeaderSizeProbe.h"
+#include "batch/KBatchProcessResizeTask.h"
+#include "batch/ui/BatchRun_p.h"
+#include "batch/ui/KPicResizeOutput.h"
+#include "batch/ui/KPicResizeParams.h"
+#include "widgets/KTableListView.h"
+
+KPicBatchProcessResize::KPicBatchProcessResize(QWidget *parent)
+    : QWidget(parent)
+{
+    setFixedSize(886, 600);
+    m_pool = new QThreadPool(this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_list = new KTableListView(this);
+    m_list->setAddFileText(
+        tr("*please add convert file, support heic,raw,jpg,gif,png,bmp,tiff,webp etc format"));
+    layout->addWidget(m_list);
+    auto *row = new QHBoxLayout();
+    row->setContentsMargins(30, 4, 30, 0);
+    m_params = new KPicResizeParams(this);
+    m_output = new KPicResizeOutput(this);
+    row->addWidget(m_params);
+    row->addStretch();
+    row->addWidget(m_output);
+    layout->addLayout(row);
+    layout->addStretch();
+
+    connect(m_list, &KTableListView::addImages, this, &KPicBatchProcessResize::onAddFiles);
+    connect(m_list, &KTableListView::clearImage, this, &KPicBatchProcessResize::onClearImage);
+    connect(m_output, &KPicResizeOutput::startResize, this, &KPicBatchProcessResize::onStartResize);
+}
+
+KPicBatchProcessResize::~KPicBatchProcessResize()
+{
+    m_pool->clear();
+    m_pool->waitForDone();
+}
+
+void KPicBatchProcessResize::onAddFiles(const QStringList &files)
+{
+    // The first image listed gives the reference size the pixel boxes show.
+    if (!m_params->imageSize().isValid() && !files.isEmpty()) {
+        for (const QString &file : files) {
+            const QSize size = probeImageSize(file);
+            if (size.isValid()) {
+                m_params->setImageSize(size);
+                break;
+            }
+        }
+    }
+    if (!m_running)
+        m_output->setStartEnabled(!m_list->files().isEmpty());
+}
+
+void KPicBatchProcessResize::onClearImage()
+{
+    m_output->setStartEnabled(false);
+    m_params->setImageSize(QSize(-1, -1));
+}
+
+void KPicBatchProcessResize::onStartResize()
+{
+    if (m_running || m_list->files().isEmpty())
+        return;
+    m_pool->setMaxThreadCount(1);
+    m_completed = 0;
+    m_runFiles = m_list->files();
+    for (int i = 0; i < m_runFiles.size(); ++i)
+        m_list->updateStatus({ i, BatchResult::Processing, QString() });
+    m_list->setButtonsEnabled(false);
+    m_output->setStartEnabled(false);
+    m_running = true;
+    const ResizeParams params = m_params->params();
+    const int format = m_output->formatIndex();
+    if (m_outputFolder.isEmpty())
+        m_outputFolder = batchOutputRoot();
+    m_runFolder = uniqueDirPath(m_outputFolder, tr("quorvel"));
+    const auto groups = BatchNaming::groupByBaseName(m_runFiles);
+    for (const auto &group : groups) {
+        auto *task = new KBatchProcessResizeTask(m_runFolder, group, params, format);
+        connect(task, &KBatchProcessResizeTask::processStatusChanged, this,
+                &KPicBatchProcessResize::onProcessStatusChanged, Qt::QueuedConnection);
+        m_pool->start(task);
+    }
+}
+
+void KPicBatchProcessResize::onProcessStatusChanged(const BatchResult &result)
+{
+    m_list->updateStatus(result);
+    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
+        return;
+    ++m_completed;
+    if (m_running && m_completed >= m_runFiles.size()) {
+        m_running = false;
+        m_list->setDeleteButtonsVisible(true);
+        m_list->setButtonsEnabled(true);
+        m_output->setStartEnabled(!m_list->files().isEmpty());
+        emit runFinished();
+    }
+}
+
+void KPicBatchProcessResize::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    QWidget::paintEvent(event);
+}

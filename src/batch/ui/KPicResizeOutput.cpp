@@ -1,0 +1,67 @@
+#include "KPicResizeOutput.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "widgets/ComboBoxStyle.h"
+#include "widgets/StyleSheets.h"
+
+KPicResizeOutput::KPicResizeOutput(QWidget *parent)
+    : QWidget(parent)
+{
+    setFixedSize(340, 134);
+    QFont font(QStringLiteral("Microsoft YaHei"));
+    font.setPixelSize(13);
+    setFont(font);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    auto *row = new QHBoxLayout();
+    auto *label = new QLabel(tr("output format:"), this);
+    label->setFixedSize(80, 28);
+    label->setStyleSheet(QStringLiteral("QLabel{color:#333333;}"));
+    row->addWidget(label);
+    m_combo = new QComboBox(this);
+    m_combo->setFixedSize(250, 28);
+    m_combo->addItems({ tr("JPG File"), tr("PNG File"), tr("BMP File"), tr("WEBP File"), tr("TIF File") });
+    styleComboBox(m_combo);
+    m_combo->setCurrentIndex(0);
+    row->addWidget(m_combo);
+    row->addStretch();
+    layout->addLayout(row);
+    auto *hint = new QLabel(
+        tr("Loading high resolution images in RAW format can cause slow conversion times"), this);
+    QFont small(QStringLiteral("Microsoft YaHei"));
+    small.setPixelSize(12);
+    hint->setFont(small);
+    hint->setWordWrap(true);
+    hint->setFixedWidth(330);
+    hint->setStyleSheet(QStringLiteral("color:#999999;"));
+    layout->addWidget(hint);
+    m_start = new QPushButton(tr("start resize"), this);
+    m_start->setFixedSize(108, 40);
+    QFont buttonFont(QStringLiteral("Microsoft YaHei"));
+    buttonFont.setPixelSize(16);
+    m_start->setFont(buttonFont);
+    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start->setEnabled(false);
+    layout->addWidget(m_start, 0, Qt::AlignRight);
+    layout->addStretch();
+    connect(m_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &KPicResizeOutput::onCurrentIndexChanged);
+    connect(m_start, &QPushButton::clicked, this, &KPicResizeOutput::startResize);
+}
+
+void KPicResizeOutput::onCurrentIndexChanged(int index)
+{
+    m_format = index;
+}
+
+void KPicResizeOutput::setStartEnabled(bool enabled)
+{
+    m_start->setEnabled(enabled);
+    update();
+}

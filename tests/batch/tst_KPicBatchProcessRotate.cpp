@@ -1,0 +1,181 @@
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "TestFixtures.h"
+#include "TestUtils.h"
+#include "app/ui/KApplication.h"
+#include "batch/KBatchProcessRotateTask.h"
+#include "batch/ui/KPicBatchProcessRotate.h"
+#include "codec/KImageWrapper.h"
+#include "widgets/KPicResizeSlider.h"
+#include "widgets/KTableListItem.h"
+#include "widgets/KTableListView.h"
+
+class tst_KPicBatchProcessRotate : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void fixedOperationsMovePixels_data();
+    void fixedOperationsMovePixels();
+    void minusNinetyEqualsRightNinety();
+    void controlsFollowEachOther();
+    void freeAngleCorners_data();
+    void freeAngleCorners();
+    void zeroRewritesUnchanged();
+    void animatedGifGivesOneFile();
+
+private:
+    QString runPage(const QStringList &files, int type, int angle, int format, QTemporaryDir &out,
+                    int *failed = nullptr);
+};
+
+void tst_KPicBatchProcessRotate::initTestCase()
+{
+    KApplication::installFontSubstitutions();
+}
+
+void tst_KPicBatchProcessRotate::fixedOperationsMovePixels_data()
+{
+    // quadrantImage: red top-left, green top-right, blue bottom-right, white bottom-left.
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRgb>("topLeft");
+    QTest::addColumn<QRgb>("bottomLeft");
+    QTest::newRow("left 90: the top edge on the left") << 0 << QSize(300, 400) << qRgb(0, 255, 0)
+                                                       << qRgb(255, 0, 0);
+    QTest::newRow("right 90") << 1 << QSize(300, 400) << qRgb(255, 255, 255) << qRgb(0, 0, 255);
+    QTest::newRow("mirror left-right") << 2 << QSize(400, 300) << qRgb(0, 255, 0) << qRgb(0, 0, 255);
+    QTest::newRow("mirror top-bottom") << 3 << QSize(400, 300) << qRgb(255, 255, 255) << qRgb(255, 0, 0);
+}
+
+void tst_KPicBatchProcessRotate::fixedOperationsMovePixels()
+{
+    QFETCH(int, type);
+    QFETCH(QSize, size);
+    QFETCH(QRgb, topLeft);
+    QFETCH(QRgb, bottomLeft);
+    const QImage out = KBatchProcessRotateTask::transform(TestUtils::quadrantImage(400, 300), type, 0);
+    QCOMPARE(out.size(), size);
+    QVERIFY(TestUtils::colourNear(out.pixel(10, 10), topLeft, 0));
+    QVERIFY(TestUtils::colourNear(out.pixel(10, out.height() - 10), bottomLeft, 0));
+}
+
+void tst_KPicBatchProcessRotate::minusNinetyEqualsRightNinety()
+{
+    const QImage source = TestUtils::quadrantImage(40, 30);
+    QCOMPARE(KBatchProcessRotateTask::transform(source, 4, -90),
+             KBatchProcessRotateTask::transform(source, 1, 0));
+}
+
+void tst_KPicBatchProcessRotate::controlsFollowEachOther()
+{
+    KPicBatchProcessRotate page;
+    QCOMPARE(page.rotationType(), 0);
+    page.slider()->setValue(150);
+    QCOMPARE(page.angleEdit()->text(), QString("150"));
+    QCOMPARE(page.rotationType(), 4);
+    QCOMPARE(page.typeGroup()->checkedId(), 4); // no visible radio stays checked
+    page.typeGroup()->button(2)->click();
+    QCOMPARE(page.rotationType(), 2);
+    QCOMPARE(page.slider()->value(), 0);
+    QCOMPARE(page.angleEdit()->text(), QString("0"));
+    page.angleEdit()->setText("45");
+    QCOMPARE(page.slider()->value(), 45);
+    QCOMPARE(page.rotationType(), 4);
+    QCOMPARE(page.angle(), 45);
+}
+
+QString tst_KPicBatchProcessRotate::runPage(const QStringList &files, int type, int angle, int format,
+                                            QTemporaryDir &out, int *failed)
+{
+    KPicBatchProcessRotate page;
+    page.setOutputFolder(out.path());
+    page.fileList()->appendFiles(files);
+    if (type == 4) {
+        page.slider()->setValue(angle == 0 ? 1 : 0); // make sure the slider moves
+        page.slider()->setValue(angle);
+    }
+    else
+        page.typeGroup()->button(type)->click();
+    page.formatCombo()->setCurrentIndex(format);
+    QSignalSpy finished(&page, &KPicBatchProcessRotate::runFinished);
+    page.startButton()->click();
+    if (!finished.wait(60000))
+        return QString();
+    int failures = 0;
+    for (int i = 0; i < files.size(); ++i)
+        failures += page.fileList()->row(i)->state() == BatchResult::Failed;
+    if (failed)
+        *failed = failures;
+    return page.fileList()->result(0).path;
+}
+
+void tst_KPicBatchProcessRotate::freeAngleCorners_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("transparentCorners");
+    QTest::newRow("PNG keeps alpha-0 corners") << 1 << true;
+    QTest::newRow("JPG is flattened first: white corners") << 0 << false;
+}
+
+void tst_KPicBatchProcessRotate::freeAngleCorners()
+{
+    QFETCH(int, format);
+    QFETCH(bool, transparentCorners);
+    QTemporaryDir in, out;
+    QImage source(120, 80, QImage::Format_ARGB32);
+    source.fill(QColor(20, 120, 200));
+    QVERIFY(source.save(in.filePath("tilted.png")));
+    int failed = -1;
+    const QString written = runPage({ in.filePath("tilted.png"), in.filePath("missing.png") }, 4, 30,
+                                    format, out, &failed);
+    QVERIFY(!written.isEmpty());
+    QCOMPARE(failed, 1);
+    // The failed file leaves nothing behind.
+    QCOMPARE(QDir(QFileInfo(written).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(written));
+    const QImage image = wrapper.frameAt(0).convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(image.width() > 120 && image.height() > 80);
+    const QRgb corner = image.pixel(1, 1);
+    if (transparentCorners)
+        QCOMPARE(qAlpha(corner), 0);
+    else
+        QVERIFY(TestUtils::colourNear(corner, qRgb(255, 255, 255), 6));
+    QVERIFY(TestUtils::colourNear(image.pixel(image.width() / 2, image.height() / 2),
+                                  qRgb(20, 120, 200), 10));
+}
+
+void tst_KPicBatchProcessRotate::zeroRewritesUnchanged()
+{
+    QTemporaryDir in, out;
+    const QImage source = TestUtils::quadrantImage(50, 40);
+    QVERIFY(source.save(in.filePath("same.bmp")));
+    const QString written = runPage({ in.filePath("same.bmp") }, 4, 0, 1, out);
+    QVERIFY(written.endsWith("/same.png"));
+    QImage png(written);
+    QCOMPARE(png.convertToFormat(QImage::Format_RGB32), source.convertToFormat(QImage::Format_RGB32));
+}
+
+void tst_KPicBatchProcessRotate::animatedGifGivesOneFile()
+{
+    QTemporaryDir in, out;
+    QVERIFY(TestFixtures::writeAnimatedGif(in.filePath("anim.gif"), 40, 20,
+                                           { Qt::red, Qt::green, Qt::blue }));
+    const QString written = runPage({ in.filePath("anim.gif") }, 0, 0, 1, out);
+    QVERIFY(!written.isEmpty());
+    QCOMPARE(QDir(QFileInfo(written).absolutePath()).entryList(QDir::Files).size(), 1);
+    const QImage image(written);
+    QCOMPARE(image.size(), QSize(20, 40));
+    QVERIFY(TestUtils::colourNear(image.pixel(10, 20), qRgb(255, 0, 0), 6));
+}
+
+QTEST_MAIN(tst_KPicBatchProcessRotate)
+#include "tst_KPicBatchProcessRotate.moc"
