@@ -1,8 +1,8 @@
 #include "KPicCompressView.h"
 
 #include "compress/ui/KPicCompressTaskPane.h"
+#include "compress/ui/KImageGifCompressView.h"
 #include "compress/ui/KImageJPGCompressView.h"
-#include "widgets/KPlaceholderView.h"
 
 KPicCompressView::KPicCompressView(QWidget *parent)
     : KModePage(QSize(1050, 600), parent)
@@ -10,7 +10,7 @@ KPicCompressView::KPicCompressView(QWidget *parent)
     auto *pane = new KPicCompressTaskPane(this);
     setTaskPane(pane);
     addToolView(new KImageJPGCompressView(this));
-    addToolView(new KPlaceholderView(tr("GIF compress"), this));
+    addToolView(new KImageGifCompressView(this));
     finishPage();
 }
 
