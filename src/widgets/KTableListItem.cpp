@@ -1,5 +1,7 @@
 #include "KTableListItem.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -16,6 +18,8 @@
 
 #include "app/BatchResult.h"
 #include "app/ui/KApplication.h"
+#include "pdf/PageSelection.h"
+#include "pdf/ui/KSelectPageView.h"
 #include "widgets/KTableListFileInfo.h"
 #include "widgets/KTableListView.h"
 #include "widgets/StyleSheets.h"
@@ -88,11 +92,17 @@ QString KTableListItem::dateTextFor(const QString &path)
 }
 
 KTableListItem::KTableListItem(QWidget *parent, const QString &path, bool pdfMode)
+    : KTableListItem(parent, path, pdfMode, pdfMode ? KTableListView::pageCountOf(path) : 0)
+{
+}
+
+KTableListItem::KTableListItem(QWidget *parent, const QString &path, bool pdfMode, int pageCount)
     : QWidget(parent)
     , m_path(path)
     , m_pdfMode(pdfMode)
 {
     registerWorkerMetaTypes();
+    registerSelectPageItemMetaType();
     setFixedSize(886, 50);
     setFont(rowFont());
     auto *layout = new QHBoxLayout(this);
@@ -111,12 +121,18 @@ KTableListItem::KTableListItem(QWidget *parent, const QString &path, bool pdfMod
     left->addWidget(info);
     left->addSpacing(20);
     if (m_pdfMode) {
-        m_pageCount = KTableListView::pageCountOf(path);
+        m_pageCount = pageCount;
         m_loaded = m_pageCount >= 1;
+        m_selection.count = std::max(m_pageCount, 0);
         m_pages = new QLabel(this);
-        m_pages->setFixedSize(50, 50);
         setGrey(m_pages);
         m_pages->setText(m_loaded ? QString::number(m_pageCount) + tr("page") : tr("load failed"));
+        // "load failed" is wider than 50 px at 12 px; every row gets the same
+        // width so that the columns stay aligned.
+        const QFontMetrics metrics(rowFont());
+        const int pagesWidth = std::max({ 50, metrics.horizontalAdvance(tr("load failed")) + 2,
+            metrics.horizontalAdvance(m_pages->text()) + 2 });
+        m_pages->setFixedSize(pagesWidth, 50);
         left->addWidget(m_pages);
         left->addSpacing(10);
         m_selectPage = new QPushButton(tr("all page"), this);
@@ -295,7 +311,29 @@ void KTableListItem::onOperateBtnClicked()
 
 void KTableListItem::onSelectPageClicked()
 {
-    KTableListView::requestPageSelection(this);
+    if (!m_pdfMode)
+        return;
+    if (!m_selectView) {
+        m_selectView = new KSelectPageView(tr("select page"), this, m_pageCount);
+        connect(m_selectView, &KSelectPageView::selectPageChanged, this,
+                &KTableListItem::onSelectPageChanged);
+    }
+    m_selectView->setModal(true);
+    m_selectView->show();
+}
+
+void KTableListItem::onSelectPageChanged(SelectPageItem item)
+{
+    // Ranges are kept sorted and merged so that a page two ranges share is
+    // converted and counted once.
+    m_selection = PageSelection::normalized(item, m_pageCount);
+    if (m_selectPage) {
+        if (m_selection.mode == SelectPageItem::AllPages)
+            m_selectPage->setText(tr("all page"));
+        else
+            m_selectPage->setText(tr("total") + QString::number(m_selection.count) + tr("page"));
+    }
+    emit selectPageChanged(m_selection);
 }
 
 void KTableListItem::enterEvent(QEvent *event)

@@ -2,12 +2,17 @@
 
 #include <QWidget>
 
+#include "pdf/SelectPageItem.h"
+
+class KSelectPageView;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
 // One row of the batch file list: icon, path and size, date (or page count
 // for PDFs), status and the row buttons. Interface thread; owned by the list.
+// A PDF row also keeps its document's page choice and the dialog that edits
+// it, created on first use and reused while the row lives.
 class KTableListItem : public QWidget
 {
     Q_OBJECT
@@ -15,7 +20,10 @@ public:
     // Codes carried by operateBtnClicked.
     enum Operation { OpenFile = 0, OpenFolder = 1, DeleteFile = 3 };
 
+    // A PDF row counts its document's pages through the list's page counter.
     KTableListItem(QWidget *parent, const QString &path, bool pdfMode);
+    // A PDF row whose page count the caller already has (negative or 0: not loaded).
+    KTableListItem(QWidget *parent, const QString &path, bool pdfMode, int pageCount);
 
     QString filePath() const { return m_path; }
     int state() const { return m_state; }
@@ -25,6 +33,10 @@ public:
     // PDF rows.
     int pageCount() const { return m_pageCount; }
     bool isLoaded() const { return m_loaded; }
+    // The page choice as last accepted, count included.
+    SelectPageItem selection() const { return m_selection; }
+    // Null until the page-selection button was first pressed.
+    KSelectPageView *selectPageView() const { return m_selectView; }
 
     // For tests and the views: the row's parts.
     QPushButton *button(int i) const { return m_buttons[i]; }
@@ -42,10 +54,12 @@ public:
 
 signals:
     void operateBtnClicked(int code);
+    void selectPageChanged(SelectPageItem item);
 
 public slots:
     void onOperateBtnClicked();
     void onSelectPageClicked();
+    void onSelectPageChanged(SelectPageItem item);
 
 protected:
     void enterEvent(QEvent *event) override;
@@ -61,6 +75,8 @@ private:
     bool m_hovered = false;
     int m_pageCount = 0;
     bool m_loaded = false;
+    SelectPageItem m_selection;
+    KSelectPageView *m_selectView = nullptr;
     QLabel *m_date = nullptr;
     QLabel *m_pages = nullptr;
     QPushButton *m_selectPage = nullptr;

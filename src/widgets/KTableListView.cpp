@@ -1,5 +1,7 @@
 #include "KTableListView.h"
 
+#include <algorithm>
+
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -17,6 +19,7 @@
 
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
+#include "pdf/KPdf2ImageProxy.h"
 #include "widgets/KTableAddFileView.h"
 #include "widgets/KTableListItem.h"
 #include "widgets/StyleSheets.h"
@@ -27,12 +30,6 @@ KTableListView::PageCounter &pageCounter()
 {
     static KTableListView::PageCounter counter;
     return counter;
-}
-
-KTableListView::PageSelectionHandler &pageSelectionHandler()
-{
-    static KTableListView::PageSelectionHandler handler;
-    return handler;
 }
 
 QString desktopFolder()
@@ -60,20 +57,11 @@ void KTableListView::setPageCounter(PageCounter counter)
     pageCounter() = std::move(counter);
 }
 
-void KTableListView::setPageSelectionHandler(PageSelectionHandler handler)
-{
-    pageSelectionHandler() = std::move(handler);
-}
-
 int KTableListView::pageCountOf(const QString &path)
 {
-    return pageCounter() ? pageCounter()(path) : 0;
-}
-
-void KTableListView::requestPageSelection(KTableListItem *row)
-{
-    if (pageSelectionHandler())
-        pageSelectionHandler()(row);
+    if (pageCounter())
+        return pageCounter()(path);
+    return KPdf2ImageProxy::instance()->pageCount(path, QString());
 }
 
 KTableListView::KTableListView(QWidget *parent, bool pdfMode)
@@ -190,12 +178,17 @@ QStringList KTableListView::appendFiles(const QStringList &paths)
 {
     const QSet<QString> listed(m_files.begin(), m_files.end());
     QStringList fresh;
+    QHash<QString, int> pageCounts; // PDF rows: each document is opened once here
     QSet<QString> seen;
     for (const QString &path : paths) {
         if (listed.contains(path) || seen.contains(path))
             continue;
-        if (m_pdfMode && pageCountOf(path) < 0)
-            continue;
+        if (m_pdfMode) {
+            const int pages = pageCountOf(path);
+            if (pages < 0)
+                continue;
+            pageCounts.insert(path, pages);
+        }
         seen.insert(path);
         fresh << path;
     }
@@ -205,9 +198,16 @@ QStringList KTableListView::appendFiles(const QStringList &paths)
         auto *item = new QListWidgetItem();
         item->setSizeHint(QSize(826, 50));
         m_list->insertItem(rowIndex, item);
-        auto *rowWidget = new KTableListItem(m_list, path, m_pdfMode);
+        auto *rowWidget = new KTableListItem(m_list, path, m_pdfMode, pageCounts.value(path));
         connect(rowWidget, &KTableListItem::operateBtnClicked, this,
                 &KTableListView::onOperateBtnClicked);
+        if (m_pdfMode) {
+            connect(rowWidget, &KTableListItem::selectPageChanged, this,
+                    &KTableListView::onSelectPageChanged);
+            // Only rows actually added get an entry: re-adding a listed
+            // document must not reset the choice its row shows.
+            m_pageSelections.insert(path, SelectPageItem());
+        }
         m_list->setItemWidget(item, rowWidget);
         m_files << path;
         BatchResult initial;
@@ -288,8 +288,10 @@ void KTableListView::removeRow(int rowIndex)
         }
     }
     m_results = moved;
-    if (rowIndex < m_files.size())
+    if (rowIndex < m_files.size()) {
+        m_pageSelections.remove(m_files.at(rowIndex));
         m_files.removeAt(rowIndex);
+    }
     if (m_files.isEmpty()) {
         m_stack->setCurrentIndex(0);
         emit clearImage();
@@ -322,8 +324,27 @@ void KTableListView::onOperateBtnClicked(int code)
     }
 }
 
+void KTableListView::onSelectPageChanged(SelectPageItem item)
+{
+    auto *rowWidget = qobject_cast<KTableListItem *>(sender());
+    if (!rowWidget || rowWidget->filePath().isEmpty())
+        return;
+    m_pageSelections.insert(rowWidget->filePath(), item);
+}
+
+QMap<QString, SelectPageItem> KTableListView::pageSelections() const
+{
+    QMap<QString, SelectPageItem> selections = m_pageSelections;
+    for (auto it = selections.begin(); it != selections.end(); ++it) {
+        if (it->mode == SelectPageItem::AllPages && it->count == 0)
+            it->count = std::max(pageCountOf(it.key()), 0);
+    }
+    return selections;
+}
+
 void KTableListView::onClearFile()
 {
+    m_pageSelections.clear();
     m_results.clear();
     m_files.clear();
     m_list->clear();

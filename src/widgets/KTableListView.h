@@ -3,10 +3,12 @@
 #include <functional>
 
 #include <QHash>
+#include <QMap>
 #include <QStringList>
 #include <QWidget>
 
 #include "app/BatchResult.h"
+#include "pdf/SelectPageItem.h"
 
 class KTableAddFileView;
 class KTableListItem;
@@ -19,6 +21,8 @@ class QTimer;
 // target, then one row per file with its state and row buttons. Views add
 // files through it, hand files() to their workers and feed the workers'
 // BatchResult records back through updateStatus(). Interface thread only.
+// In PDF mode every row shows its document's page count and keeps a page
+// choice, which the list collects per path for the PDF-to-image converter.
 class KTableListView : public QWidget
 {
     Q_OBJECT
@@ -33,6 +37,10 @@ public:
     void setDeleteButtonsVisible(bool visible);
     void setProgress(int row, int value);
     void removeFile(const QString &path);
+    // PDF lists: the page choice of every listed document, keyed by path.
+    // Entries still at "all pages" without a count get the document's page
+    // count now (0 when it can no longer be opened).
+    QMap<QString, SelectPageItem> pageSelections() const;
 
     bool isPdfMode() const { return m_pdfMode; }
     int rowCount() const;
@@ -51,15 +59,13 @@ public:
     // Adds the paths (already admitted) as rows; returns the ones actually added.
     QStringList appendFiles(const QStringList &paths);
 
-    // Hooks of the PDF layer: how to count a document's pages (negative: the
-    // document cannot be opened) and what to do when a row's page-selection
-    // button is pressed.
+    // How PDF rows count a document's pages (negative: it cannot be opened).
+    // By default the page renderer (KPdf2ImageProxy) answers; tests put a
+    // counter of their own in its place, and an empty one restores the
+    // default. Interface thread.
     using PageCounter = std::function<int(const QString &path)>;
-    using PageSelectionHandler = std::function<void(KTableListItem *row)>;
     static void setPageCounter(PageCounter counter);
-    static void setPageSelectionHandler(PageSelectionHandler handler);
     static int pageCountOf(const QString &path);
-    static void requestPageSelection(KTableListItem *row);
 
 signals:
     void addImages(const QStringList &paths);
@@ -69,6 +75,7 @@ public slots:
     void onAddFile();
     void onClearFile();
     void onOperateBtnClicked(int code);
+    void onSelectPageChanged(SelectPageItem item);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -83,6 +90,7 @@ private:
     QString m_filter;
     QStringList m_files;
     QHash<int, BatchResult> m_results;
+    QMap<QString, SelectPageItem> m_pageSelections; // PDF lists, one per listed path
     QPushButton *m_addButton = nullptr;
     QPushButton *m_clearButton = nullptr;
     QListWidget *m_list = nullptr;

@@ -1,15 +1,15 @@
 #include "KPdfConvertView.h"
 
+#include "pdf/ui/KImageConvertPdfView.h"
+#include "pdf/ui/KPdfConvertImageView.h"
 #include "pdf/ui/KPdfConvertTaskPane.h"
-#include "widgets/KPlaceholderView.h"
 
 KPdfConvertView::KPdfConvertView(QWidget *parent)
     : KModePage(QSize(1050, 600), parent)
 {
     auto *pane = new KPdfConvertTaskPane(this);
     setTaskPane(pane);
-    addToolView(new KPlaceholderView(tr("PIC to PDF"), this));
-    addToolView(new KPlaceholderView(tr("PDF to PIC"), this));
+    addToolView(new KImageConvertPdfView(this));
+    addToolView(new KPdfConvertImageView(this));
     finishPage();
 }
-

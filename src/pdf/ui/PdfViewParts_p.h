@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// Pieces the two PDF tool views share. Interface thread only.
+namespace PdfViewParts {
+
+QFont viewFont(int pixelSize);
+
+// Fixed height, and the given width unless the text needs more (translations
+// and font substitutes run wider than the design's sizes).
+void fitSize(QWidget *widget, int width, int height);
+
+// The folder box: a 300 x 28 line edit showing the output folder, with the
+// 16 x 16 "selectFolder" button inside its right end.
+QLineEdit *makeFolderBox(QWidget *parent, QPushButton **button);
+
+// Shows path in the box; the tooltip carries it when the box cannot.
+void showFolder(QLineEdit *box, const QString &path);
+
+// Where the folder dialogs open and what the folder boxes show first.
+QString desktopFolder();
+
+// Run folders are only made below an absolute folder: an empty or relative
+// text would otherwise put them at the file system root or wherever the
+// program was started.
+bool isUsableParent(const QString &dir);
+
+// The row that shows run file runIndex now (rows can be deleted or added
+// while a run goes on), or -1 when it is no longer listed.
+int currentRow(const QStringList &listed, const QStringList &runFiles, int runIndex);
+
+} // namespace PdfViewParts
