@@ -295,9 +295,11 @@ void KImageGifCompressView::onSaveFile()
 {
     if (m_result.bytes.isEmpty())
         return;
-    // The dialog itself asks before an existing file is replaced, with the
-    // ".gif" it appends already in the name.
+    // The dialog itself asks before an existing file is replaced. Qt's own
+    // dialog appends the ".gif" before it checks; a native one may ask about
+    // the bare name and have the suffix added afterwards, unasked.
     QFileDialog dialog(this, tr("Save File"), proposedSavePath(), QStringLiteral("*.gif"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("gif"));
