@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+// Reading option values of quorvel-cli. Interface thread, before a run.
+namespace CliOptions {
+
+// Output-format index (0 jpg, 1 png, 2 bmp, 3 webp, 4 tif) for a --to value,
+// case-insensitive, "jpeg" and "tiff" included; -1 for anything else.
+int outputFormatIndex(const QString &text);
+
+// "jpg, png, bmp, webp or tif", for help and errors.
+QString outputFormatChoices();
+
+// A whole decimal number within [min, max].
+bool readInt(const QString &text, int min, int max, int *value);
+
+// Files that share a base name, in row order, as the batch tools group them:
+// one group goes to one worker, so that their outputs get distinct names in
+// list order.
+QVector<QVector<QPair<QString, int>>> groupByBaseName(const QVector<QPair<QString, int>> &files);
+
+} // namespace CliOptions

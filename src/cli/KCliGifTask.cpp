@@ -1,0 +1,82 @@
+#include "KCliGifTask.h"
+
+#include "app/FileUtils.h"
+#include "cli/GifConverterArguments.h"
+#include "codec/KImageWrapper.h"
+
+#include <QByteArrayList>
+#include <QFile>
+#include <QFileInfo>
+#include <vector>
+
+KCliGifTask::KCliGifTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
+    const Request &request, GifConverterFunction convert, GifReleaseFunction release)
+    : m_runFolder(runFolder)
+    , m_files(files)
+    , m_request(request)
+    , m_convert(convert)
+    , m_release(release)
+{
+    registerWorkerMetaTypes();
+}
+
+void KCliGifTask::run()
+{
+    for (const auto &file : m_files) {
+        emit processStatusChanged({ file.second, BatchResult::Processing, QString() });
+        const QString written = shrinkOne(file.first);
+        emit processStatusChanged({ file.second,
+            written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded, written });
+    }
+}
+
+QString KCliGifTask::shrinkOne(const QString &path) const
+{
+    if (!m_convert || !m_release)
+        return QString();
+    GifConverterArguments::Source source;
+    {
+        KImageWrapper wrapper;
+        if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded
+            || wrapper.frameCount() == 0)
+            return QString();
+        source.size = wrapper.frameAt(0).size();
+        source.frameCount = wrapper.frameCount();
+        source.paletteColors = wrapper.gifColorCount();
+    }
+
+    // The library takes 8-bit strings in the local character set; the byte
+    // arrays keep them alive for the call.
+    QByteArrayList storage;
+    for (const QString &argument : GifConverterArguments::build(path, source, m_request.width,
+             m_request.height, m_request.colorPercent, m_request.frameOption))
+        storage.append(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &argument : storage)
+        argv.push_back(argument.data());
+
+    QByteArray bytes;
+    const GifConverterResult *result = m_convert(int(argv.size()), argv.data());
+    if (result && result->count > 0 && result->bytes)
+        bytes = QByteArray(reinterpret_cast<const char *>(result->bytes), result->count);
+    m_release();
+    if (bytes.isEmpty())
+        return QString();
+
+    // What the library returned must be a picture before it is written.
+    {
+        KImageWrapper check;
+        if (!check.loadFromData(bytes) || check.loadState() != KImageWrapper::Loaded)
+            return QString();
+    }
+
+    const QString output
+        = reserveUniqueFilePath(m_runFolder, QFileInfo(path).fileName(), QStringLiteral("gif"));
+    if (output.isEmpty())
+        return QString();
+    if (!writeFileAtomically(output, bytes)) {
+        QFile::remove(output); // the reserved, still empty name
+        return QString();
+    }
+    return output;
+}

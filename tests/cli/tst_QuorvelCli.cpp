@@ -1,0 +1,710 @@
+// Runs the quorvel-cli executable on small fixtures made here and checks what
+// it wrote, printed and returned.
+
+#include "PdfFixtures.h"
+#include "TestFixtures.h"
+#include "TestUtils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <poppler-qt5.h>
+
+namespace {
+
+struct CliResult
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliResult runCli(const QStringList &arguments, const QString &workingDir)
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDir);
+    process.start(QStringLiteral(QUORVEL_CLI), arguments);
+    CliResult result;
+    if (!process.waitForFinished(180000)) {
+        process.kill();
+        process.waitForFinished();
+        result.err = "quorvel-cli did not finish";
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+// Every entry of a folder, hidden ones included, so that a leftover temporary
+// or placeholder file shows up.
+QStringList allEntries(const QString &dir)
+{
+    return QDir(dir).entryList(
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Checks one output against a spec such as "photo.png 64x48", "doc.pdf pages=2",
+// "anim.gif 30x20 frames=7" or "photo.jpg below=20480".
+void checkOutput(const QString &dir, const QString &spec)
+{
+    const QStringList parts = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString path = QDir(dir).filePath(parts.first());
+    QVERIFY2(QFileInfo(path).size() > 0, qPrintable(spec));
+    for (int i = 1; i < parts.size(); ++i) {
+        const QString &check = parts[i];
+        if (check.startsWith(QLatin1String("pages="))) {
+            const auto document = PdfFixtures::openPdf(path);
+            QVERIFY2(document, qPrintable(spec));
+            QCOMPARE(document->numPages(), check.mid(6).toInt());
+        } else if (check.startsWith(QLatin1String("frames="))) {
+            QImageReader reader(path);
+            QCOMPARE(reader.imageCount(), check.mid(7).toInt());
+        } else if (check.startsWith(QLatin1String("below="))) {
+            QVERIFY2(QFileInfo(path).size() < check.mid(6).toLongLong(), qPrintable(spec));
+        } else {
+            const QStringList wh = check.split(QLatin1Char('x'));
+            QImageReader reader(path);
+            QVERIFY2(
+                reader.canRead(), qPrintable(spec + QLatin1String(": ") + reader.errorString()));
+            QCOMPARE(reader.size(), QSize(wh.value(0).toInt(), wh.value(1).toInt()));
+        }
+    }
+}
+
+QStringList namesOf(const QStringList &specs)
+{
+    QStringList names;
+    for (const QString &spec : specs)
+        names.append(spec.section(QLatin1Char(' '), 0, 0));
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+class tst_QuorvelCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void happyPath_data();
+    void happyPath();
+    void corruptAmongGood_data();
+    void corruptAmongGood();
+    void usageErrors_data();
+    void usageErrors();
+    void neverOverwrites_data();
+    void neverOverwrites();
+    void defaultRunFolder_data();
+    void defaultRunFolder();
+    void jsonOutputParses();
+    void foldersWalked();
+    void helpForEveryCommand_data();
+    void helpForEveryCommand();
+    void convertFollowsTheFormatRules();
+    void rotateTurnsThePixels();
+    void passwordFile();
+    void namesKeepInnerDots_data();
+    void namesKeepInnerDots();
+
+private:
+    QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
+
+    QTemporaryDir m_fixtures;
+    QScopedPointer<QTemporaryDir> m_work;
+    bool m_haveHeic = false;
+};
+
+void tst_QuorvelCli::initTestCase()
+{
+    QVERIFY(m_fixtures.isValid());
+    QVERIFY(QFileInfo(QStringLiteral(QUORVEL_CLI)).isExecutable());
+    const QString dir = m_fixtures.path();
+
+    QVERIFY(TestUtils::quadrantImage(64, 48).save(fixture(QStringLiteral("photo.jpg")), "jpg", 95));
+    QVERIFY(TestUtils::halfTransparentImage(40, 30).save(fixture(QStringLiteral("alpha.png"))));
+    QVERIFY(TestUtils::quadrantImage(50, 40).save(fixture(QStringLiteral("scan.tif"))));
+    QVERIFY(TestFixtures::writeAnimatedGif(fixture(QStringLiteral("anim.gif")), 60, 40,
+        { Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta, Qt::gray, Qt::darkRed,
+            Qt::darkGreen, Qt::darkBlue, Qt::darkYellow, Qt::black }));
+    m_haveHeic = TestFixtures::writeHeic(
+        fixture(QStringLiteral("shot.heic")), TestUtils::quadrantImage(48, 32));
+    QVERIFY(PdfFixtures::writePdf(fixture(QStringLiteral("doc.pdf")), 3));
+
+    // Noise does not compress: its JPEG at quality 90 is far above 20 KB.
+    QImage noise(300, 300, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            line[x] = 0xff000000u | (random.generate() & 0xffffffu);
+    }
+    QVERIFY(noise.save(fixture(QStringLiteral("noise.png"))));
+
+    // Damaged files with the names of good ones.
+    QVERIFY(!TestUtils::writeFile(
+        dir, QStringLiteral("broken.jpg"), QByteArray("\xff\xd8\xff\xe0 not really a JPEG"))
+                 .isEmpty());
+    QVERIFY(!TestUtils::writeFile(dir, QStringLiteral("broken.gif"), "GIF89a\x10\x00").isEmpty());
+    QVERIFY(!TestUtils::writeFile(dir, QStringLiteral("broken.pdf"), PdfFixtures::brokenPdf())
+                 .isEmpty());
+}
+
+void tst_QuorvelCli::init()
+{
+    m_work.reset(new QTemporaryDir());
+    QVERIFY(m_work->isValid());
+}
+
+void tst_QuorvelCli::happyPath_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("convert to png")
+        << QStringList { "convert", "--to", "png" }
+        << QStringList { "photo.jpg", "alpha.png", "anim.gif", "scan.tif" }
+        << QStringList { "photo.png 64x48", "alpha.png 40x30", "anim.png 60x40", "scan.png 50x40" };
+    QTest::newRow("convert heic to jpg")
+        << QStringList { "convert", "--to", "JPEG" } << QStringList { "shot.heic" }
+        << QStringList { "shot.jpg 48x32" };
+    QTest::newRow("convert to webp, one job") << QStringList { "convert", "--to", "webp", "-j",
+        "1" } << QStringList { "alpha.png" } << QStringList { "alpha.webp 40x30" };
+    QTest::newRow("compress quality")
+        << QStringList { "compress", "--quality", "40" } << QStringList { "photo.jpg", "alpha.png" }
+        << QStringList { "photo.jpg 64x48", "alpha.jpg 40x30" };
+    QTest::newRow("compress below 20K")
+        << QStringList { "compress", "--max-size", "20K" } << QStringList { "noise.png" }
+        << QStringList { "noise.jpg below=20480" };
+    QTest::newRow("resize width keeps ratio") << QStringList { "resize", "--width",
+        "32" } << QStringList { "photo.jpg" } << QStringList { "photo.jpg 32x24" };
+    QTest::newRow("resize height keeps ratio") << QStringList { "resize", "--height", "24", "--to",
+        "bmp" } << QStringList { "photo.jpg" } << QStringList { "photo.bmp 32x24" };
+    QTest::newRow("resize stretched") << QStringList {
+        "resize", "--width", "10", "--height", "20", "--no-keep-ratio", "--to", "png"
+    } << QStringList { "photo.jpg" } << QStringList { "photo.png 10x20" };
+    QTest::newRow("resize percent") << QStringList { "resize", "--percent", "50", "--to", "tif" }
+                                    << QStringList { "photo.jpg", "alpha.png" }
+                                    << QStringList { "photo.tif 32x24", "alpha.tif 20x15" };
+    QTest::newRow("resize preset thumbnail") << QStringList { "resize", "--preset",
+        "7" } << QStringList { "photo.jpg" } << QStringList { "photo.jpg 100x139" };
+    QTest::newRow("rotate left") << QStringList { "rotate", "--left", "--to", "png" }
+                                 << QStringList { "photo.jpg", "anim.gif" }
+                                 << QStringList { "photo.png 48x64", "anim.png 40x60" };
+    QTest::newRow("rotate flip") << QStringList { "rotate", "--flip-v" }
+                                 << QStringList { "photo.jpg" }
+                                 << QStringList { "photo.jpg 64x48" };
+    QTest::newRow("rotate angle -90")
+        << QStringList { "rotate", "--angle", "-90", "--to", "webp" } << QStringList { "photo.jpg" }
+        << QStringList { "photo.webp 48x64" };
+    QTest::newRow("gif half width, drop half")
+        << QStringList { "gif", "--width", "30", "--drop", "5", "--colors-percent", "100" }
+        << QStringList { "anim.gif" } << QStringList { "anim.gif 30x20 frames=7" };
+    QTest::newRow("gif same size") << QStringList { "gif" } << QStringList { "anim.gif" }
+                                   << QStringList { "anim.gif 60x40 frames=12" };
+    QTest::newRow("topdf one each")
+        << QStringList { "topdf", "-j", "2" }
+        << QStringList { "photo.jpg", "alpha.png", "scan.tif" }
+        << QStringList { "photo.pdf pages=1", "alpha.pdf pages=1", "scan.pdf pages=1" };
+    QTest::newRow("topdf combined") << QStringList { "topdf", "--combined" }
+                                    << QStringList { "photo.jpg", "alpha.png", "anim.gif" }
+                                    << QStringList { "photo.pdf pages=3" };
+    QTest::newRow("frompdf odd pages png")
+        << QStringList { "frompdf", "--pages", "odd", "--to", "png" } << QStringList { "doc.pdf" }
+        << QStringList { "doc-1.png", "doc-3.png" };
+    QTest::newRow("frompdf all pages, split over two threads") << QStringList { "frompdf", "-j",
+        "2" } << QStringList { "doc.pdf" } << QStringList { "doc-1.jpg", "doc-2.jpg", "doc-3.jpg" };
+    QTest::newRow("frompdf list") << QStringList { "frompdf", "--pages", "3,1-2", "--to", "bmp" }
+                                  << QStringList { "doc.pdf" }
+                                  << QStringList { "doc-1.bmp", "doc-2.bmp", "doc-3.bmp" };
+}
+
+void tst_QuorvelCli::happyPath()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, inputs);
+    QFETCH(QStringList, expected);
+    if (inputs.contains(QStringLiteral("shot.heic")) && !m_haveHeic)
+        QSKIP("libheif here has no HEVC encoder to make the fixture");
+
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    QStringList args = arguments;
+    args << QStringLiteral("-o") << out;
+    for (const QString &input : inputs)
+        args << fixture(input);
+    const CliResult result = runCli(args, m_work->path());
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QCOMPARE(allEntries(out), namesOf(expected));
+    for (const QString &spec : expected) {
+        checkOutput(out, spec);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    // One line per input naming where it went, and no progress bar when
+    // standard error is not a terminal.
+    QCOMPARE(result.out.count('\n'), inputs.size());
+    QVERIFY(!result.err.contains('\r'));
+}
+
+void tst_QuorvelCli::corruptAmongGood_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("broken");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("convert") << QStringList { "convert", "--to", "png" }
+                             << QStringList { "photo.jpg", "broken.jpg", "alpha.png" }
+                             << "broken.jpg" << QStringList { "photo.png", "alpha.png" };
+    QTest::newRow("compress below a size")
+        << QStringList { "compress", "--max-size", "50K" }
+        << QStringList { "broken.jpg", "photo.jpg", "noise.png" } << "broken.jpg"
+        << QStringList { "photo.jpg", "noise.jpg" };
+    QTest::newRow("resize") << QStringList { "resize", "--percent", "50" }
+                            << QStringList { "photo.jpg", "broken.jpg" } << "broken.jpg"
+                            << QStringList { "photo.jpg" };
+    QTest::newRow("rotate") << QStringList { "rotate", "--right" }
+                            << QStringList { "broken.jpg", "photo.jpg" } << "broken.jpg"
+                            << QStringList { "photo.jpg" };
+    QTest::newRow("gif") << QStringList { "gif", "--width", "30" }
+                         << QStringList { "anim.gif", "broken.gif" } << "broken.gif"
+                         << QStringList { "anim.gif" };
+    QTest::newRow("topdf one each")
+        << QStringList { "topdf" } << QStringList { "photo.jpg", "broken.jpg", "alpha.png" }
+        << "broken.jpg" << QStringList { "photo.pdf", "alpha.pdf" };
+    QTest::newRow("topdf combined leaves it out")
+        << QStringList { "topdf", "--combined" }
+        << QStringList { "photo.jpg", "broken.jpg", "alpha.png" } << "broken.jpg"
+        << QStringList { "photo.pdf" };
+    QTest::newRow("frompdf") << QStringList { "frompdf", "--pages", "2" }
+                             << QStringList { "broken.pdf", "doc.pdf" } << "broken.pdf"
+                             << QStringList { "doc-2.jpg" };
+}
+
+void tst_QuorvelCli::corruptAmongGood()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, broken);
+    QFETCH(QStringList, expected);
+
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    QStringList args = arguments;
+    args << QStringLiteral("-o") << out;
+    for (const QString &input : inputs)
+        args << fixture(input);
+    const CliResult result = runCli(args, m_work->path());
+    QCOMPARE(result.exitCode, 1);
+    expected.sort();
+    // The others are written, and the broken one leaves nothing behind.
+    QCOMPARE(allEntries(out), expected);
+    // The error names the file and says why.
+    const QString err = QString::fromLocal8Bit(result.err);
+    const QString prefix = QStringLiteral("quorvel-cli: ") + fixture(broken) + QStringLiteral(": ");
+    QVERIFY2(err.contains(prefix), qPrintable(err));
+    const QString reason
+        = err.mid(err.indexOf(prefix) + prefix.size()).section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(reason.size() > 10, qPrintable(err));
+    QCOMPARE(result.out.count('\n'), inputs.size() - 1);
+}
+
+void tst_QuorvelCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unknown option") << QStringList { "convert", "--to", "png", "--bogus",
+        "photo.jpg" } << "Unknown option 'bogus'";
+    QTest::newRow("unknown command")
+        << QStringList { "shrink", "photo.jpg" } << "unknown command 'shrink'";
+    QTest::newRow("no command") << QStringList {} << "Usage: quorvel-cli";
+    QTest::newRow("convert without --to")
+        << QStringList { "convert", "photo.jpg" } << "--to is required";
+    QTest::newRow("convert to gif")
+        << QStringList { "convert", "--to", "gif", "photo.jpg" } << "unknown format 'gif'";
+    QTest::newRow("no paths") << QStringList { "convert", "--to", "png" } << "no files or folders";
+    QTest::newRow("compress both modes")
+        << QStringList { "compress", "--quality", "50", "--max-size", "200K", "photo.jpg" }
+        << "either --quality";
+    QTest::newRow("compress bad size")
+        << QStringList { "compress", "--max-size", "200X", "photo.jpg" } << "--max-size must be";
+    QTest::newRow("compress zero size")
+        << QStringList { "compress", "--max-size", "0K", "photo.jpg" } << "--max-size must be";
+    QTest::newRow("compress quality 0")
+        << QStringList { "compress", "--quality", "0", "photo.jpg" } << "--quality must be";
+    QTest::newRow("resize two modes") << QStringList { "resize", "--width", "10", "--percent", "50",
+        "photo.jpg" } << "give one of";
+    QTest::newRow("resize both sides with ratio")
+        << QStringList { "resize", "--width", "10", "--height", "10", "photo.jpg" } << "not both";
+    QTest::newRow("resize stretch one side") << QStringList { "resize", "--width", "10",
+        "--no-keep-ratio", "photo.jpg" } << "needs both";
+    QTest::newRow("resize preset 9")
+        << QStringList { "resize", "--preset", "9", "photo.jpg" } << "--preset must be";
+    QTest::newRow("rotate two ways")
+        << QStringList { "rotate", "--left", "--flip-h", "photo.jpg" } << "give one of";
+    QTest::newRow("rotate angle text")
+        << QStringList { "rotate", "--angle", "ten", "photo.jpg" } << "--angle must be";
+    QTest::newRow("gif drop 6") << QStringList { "gif", "--drop", "6", "anim.gif" }
+                                << "--drop must be";
+    QTest::newRow("frompdf bad list")
+        << QStringList { "frompdf", "--pages", "1;3", "doc.pdf" } << "is not all, odd, even";
+    QTest::newRow("frompdf backwards range")
+        << QStringList { "frompdf", "--pages", "5-3", "doc.pdf" } << "ends before it begins";
+    QTest::newRow("topdf missing password file") << QStringList { "topdf", "--password-file",
+        "no-such-file", "photo.jpg" } << "cannot read the password file";
+    QTest::newRow("bad -j") << QStringList { "resize", "--percent", "50", "-j", "0", "photo.jpg" }
+                            << "-j must be";
+    QTest::newRow("value missing") << QStringList { "resize", "--percent" } << "Missing value";
+}
+
+void tst_QuorvelCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    QStringList args;
+    for (const QString &argument : arguments)
+        args << (QFileInfo::exists(fixture(argument)) ? fixture(argument) : argument);
+    const CliResult result = runCli(args, m_work->path());
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(QString::fromLocal8Bit(result.err).contains(message), result.err.constData());
+    // Nothing is started: no run folder appears.
+    QCOMPARE(allEntries(m_work->path()), QStringList());
+}
+
+void tst_QuorvelCli::neverOverwrites_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("taken");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("convert") << QStringList { "convert", "--to", "png" } << "photo.jpg"
+                             << "photo.png"
+                             << "photo(1).png";
+    QTest::newRow("compress") << QStringList { "compress", "--quality", "70" } << "photo.jpg"
+                              << "photo.jpg"
+                              << "photo(1).jpg";
+    QTest::newRow("resize") << QStringList { "resize", "--percent", "50" } << "photo.jpg"
+                            << "photo.jpg"
+                            << "photo(1).jpg";
+    QTest::newRow("rotate") << QStringList { "rotate", "--left" } << "photo.jpg"
+                            << "photo.jpg"
+                            << "photo(1).jpg";
+    QTest::newRow("gif") << QStringList { "gif" } << "anim.gif"
+                         << "anim.gif"
+                         << "anim(1).gif";
+    QTest::newRow("topdf") << QStringList { "topdf" } << "photo.jpg"
+                           << "photo.pdf"
+                           << "photo(1).pdf";
+    QTest::newRow("frompdf") << QStringList { "frompdf", "--pages", "2" } << "doc.pdf"
+                             << "doc-2.jpg"
+                             << "doc-2(1).jpg";
+}
+
+void tst_QuorvelCli::neverOverwrites()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, input);
+    QFETCH(QString, taken);
+    QFETCH(QString, written);
+
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    const QByteArray mine("somebody's file, not to be touched");
+    QVERIFY(!TestUtils::writeFile(out, taken, mine).isEmpty());
+
+    const CliResult result = runCli(
+        arguments + QStringList { QStringLiteral("-o"), out, fixture(input) }, m_work->path());
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QCOMPARE(readBytes(QDir(out).filePath(taken)), mine);
+    QStringList both { taken, written };
+    both.sort();
+    QCOMPARE(allEntries(out), both);
+    QVERIFY(QFileInfo(QDir(out).filePath(written)).size() > 0);
+}
+
+void tst_QuorvelCli::defaultRunFolder_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("folder");
+
+    QTest::newRow("convert") << QStringList { "convert", "--to", "bmp" } << "photo.jpg"
+                             << "format convert";
+    QTest::newRow("compress") << QStringList { "compress", "--quality", "60" } << "photo.jpg"
+                              << "AI toolbox batch compress";
+    QTest::newRow("resize") << QStringList { "resize", "--preset", "0" } << "photo.jpg"
+                            << "quorvel";
+    QTest::newRow("rotate") << QStringList { "rotate", "--right" } << "photo.jpg"
+                            << "quorvel";
+    QTest::newRow("gif") << QStringList { "gif" } << "anim.gif"
+                         << "Gif compress";
+    QTest::newRow("topdf") << QStringList { "topdf" } << "photo.jpg"
+                           << "Pdf Convert";
+    QTest::newRow("frompdf") << QStringList { "frompdf" } << "doc.pdf"
+                             << "Pdf2Image";
+}
+
+void tst_QuorvelCli::defaultRunFolder()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, input);
+    QFETCH(QString, folder);
+
+    // Two runs in the same folder: the second gets a folder of its own.
+    for (int run = 0; run < 2; ++run) {
+        const CliResult result = runCli(arguments + QStringList { fixture(input) }, m_work->path());
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+    }
+    QCOMPARE(allEntries(m_work->path()), (QStringList { folder, folder + QStringLiteral("(1)") }));
+    QVERIFY(!allEntries(m_work->filePath(folder)).isEmpty());
+    QVERIFY(!allEntries(m_work->filePath(folder + QStringLiteral("(1)"))).isEmpty());
+}
+
+void tst_QuorvelCli::jsonOutputParses()
+{
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const QString missing = m_work->filePath(QStringLiteral("missing.png"));
+    const CliResult result
+        = runCli({ QStringLiteral("convert"), QStringLiteral("--to"), QStringLiteral("png"),
+                     QStringLiteral("--json"), QStringLiteral("-o"), out,
+                     fixture(QStringLiteral("photo.jpg")), fixture(QStringLiteral("broken.jpg")),
+                     missing, fixture(QStringLiteral("alpha.png")) },
+            m_work->path());
+    QCOMPARE(result.exitCode, 1);
+
+    QMap<QString, QJsonObject> byInput;
+    const QList<QByteArray> lines = result.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 4);
+    for (const QByteArray &line : lines) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
+        QVERIFY(document.isObject());
+        const QJsonObject object = document.object();
+        for (const char *key : { "input", "status", "output", "bytes", "error" })
+            QVERIFY2(object.contains(QLatin1String(key)), line.constData());
+        byInput.insert(object.value(QStringLiteral("input")).toString(), object);
+    }
+
+    for (const QString &good : { QStringLiteral("photo.jpg"), QStringLiteral("alpha.png") }) {
+        const QJsonObject object = byInput.value(fixture(good));
+        QCOMPARE(object.value(QStringLiteral("status")).toString(), QStringLiteral("ok"));
+        const QString output = object.value(QStringLiteral("output")).toString();
+        QCOMPARE(QFileInfo(output).absolutePath(), out);
+        QCOMPARE(
+            qint64(object.value(QStringLiteral("bytes")).toDouble()), QFileInfo(output).size());
+        QVERIFY(object.value(QStringLiteral("error")).isNull());
+    }
+    for (const QString &bad : { fixture(QStringLiteral("broken.jpg")), missing }) {
+        const QJsonObject object = byInput.value(bad);
+        QCOMPARE(object.value(QStringLiteral("status")).toString(), QStringLiteral("failed"));
+        QVERIFY(object.value(QStringLiteral("output")).isNull());
+        QCOMPARE(object.value(QStringLiteral("bytes")).toDouble(), 0.0);
+        QVERIFY(!object.value(QStringLiteral("error")).toString().isEmpty());
+    }
+    QCOMPARE(byInput.value(missing).value(QStringLiteral("error")).toString(),
+        QStringLiteral("no such file or folder"));
+}
+
+void tst_QuorvelCli::foldersWalked()
+{
+    // album/ holds two images, a text file and a nested folder with one more.
+    const QString album = m_work->filePath(QStringLiteral("album"));
+    QVERIFY(QDir().mkpath(album + QStringLiteral("/nested")));
+    QVERIFY(QFile::copy(fixture(QStringLiteral("photo.jpg")), album + QStringLiteral("/a.jpg")));
+    QVERIFY(QFile::copy(fixture(QStringLiteral("alpha.png")), album + QStringLiteral("/b.png")));
+    QVERIFY(
+        QFile::copy(fixture(QStringLiteral("photo.jpg")), album + QStringLiteral("/nested/c.jpg")));
+    QVERIFY(!TestUtils::writeFile(album, QStringLiteral("notes.txt"), "not an image").isEmpty());
+
+    const QString flat = m_work->filePath(QStringLiteral("flat"));
+    CliResult result = runCli({ QStringLiteral("resize"), QStringLiteral("--percent"),
+                                  QStringLiteral("50"), QStringLiteral("-o"), flat, album },
+        m_work->path());
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QCOMPARE(allEntries(flat), (QStringList { QStringLiteral("a.jpg"), QStringLiteral("b.jpg") }));
+
+    // Recursively, with the output folder inside the walked folder: it is
+    // not walked into.
+    const QString deep = album + QStringLiteral("/out");
+    result = runCli({ QStringLiteral("resize"), QStringLiteral("--percent"), QStringLiteral("50"),
+                        QStringLiteral("-r"), QStringLiteral("-o"), deep, album },
+        m_work->path());
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QCOMPARE(allEntries(deep),
+        (QStringList {
+            QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("c.jpg") }));
+
+    // A folder with nothing the command takes is a failed input.
+    const QString empty = m_work->filePath(QStringLiteral("empty"));
+    QVERIFY(QDir().mkpath(empty));
+    result = runCli({ QStringLiteral("gif"), QStringLiteral("-o"), flat, empty }, m_work->path());
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains("holds no file"), result.err.constData());
+}
+
+void tst_QuorvelCli::helpForEveryCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("option");
+    QTest::newRow("convert") << "convert"
+                             << "--to <format>";
+    QTest::newRow("compress") << "compress"
+                              << "--max-size <SIZE>";
+    QTest::newRow("resize") << "resize"
+                            << "--preset <N>";
+    QTest::newRow("rotate") << "rotate"
+                            << "--angle <A>";
+    QTest::newRow("gif") << "gif"
+                         << "--colors-percent <P>";
+    QTest::newRow("topdf") << "topdf"
+                           << "--password-file <FILE>";
+    QTest::newRow("frompdf") << "frompdf"
+                             << "--pages <pages>";
+}
+
+void tst_QuorvelCli::helpForEveryCommand()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, option);
+    for (const QStringList &args : { QStringList { command, QStringLiteral("--help") },
+             QStringList { QStringLiteral("help"), command } }) {
+        const CliResult result = runCli(args, m_work->path());
+        QCOMPARE(result.exitCode, 0);
+        const QString text = QString::fromLocal8Bit(result.out);
+        QVERIFY2(
+            text.startsWith(QStringLiteral("Usage: quorvel-cli ") + command), qPrintable(text));
+        for (const QString &common :
+            { QStringLiteral("-o, --output <DIR>"), QStringLiteral("-j, --jobs <N>"),
+                QStringLiteral("--json"), QStringLiteral("-r, --recursive"), option })
+            QVERIFY2(text.contains(common), qPrintable(common));
+    }
+    const CliResult general = runCli({ QStringLiteral("--help") }, m_work->path());
+    QCOMPARE(general.exitCode, 0);
+    QVERIFY(QString::fromLocal8Bit(general.out).contains(QStringLiteral("  ") + command));
+}
+
+void tst_QuorvelCli::convertFollowsTheFormatRules()
+{
+    // The conversion task's rules: white under JPG and BMP, alpha kept in PNG.
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    for (const char *format : { "jpg", "bmp", "png" }) {
+        const CliResult result
+            = runCli({ QStringLiteral("convert"), QStringLiteral("--to"), QLatin1String(format),
+                         QStringLiteral("-o"), out, fixture(QStringLiteral("alpha.png")) },
+                m_work->path());
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+    }
+    const QImage jpg(QDir(out).filePath(QStringLiteral("alpha.jpg")));
+    const QImage bmp(QDir(out).filePath(QStringLiteral("alpha.bmp")));
+    const QImage png(QDir(out).filePath(QStringLiteral("alpha.png")));
+    QVERIFY(TestUtils::colourNear(jpg.pixel(35, 15), qRgb(255, 255, 255), 8));
+    QVERIFY(TestUtils::colourNear(bmp.pixel(35, 15), qRgb(255, 255, 255), 0));
+    QCOMPARE(qAlpha(png.pixel(35, 15)), 0);
+    QVERIFY(TestUtils::colourNear(png.pixel(5, 15), qRgb(200, 30, 30), 0));
+}
+
+void tst_QuorvelCli::rotateTurnsThePixels()
+{
+    // Quadrants red, green, blue, white from the top left clockwise; turned
+    // left, green comes to the top left and red to the bottom left.
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result
+        = runCli({ QStringLiteral("rotate"), QStringLiteral("--left"), QStringLiteral("--to"),
+                     QStringLiteral("png"), QStringLiteral("-o"), out,
+                     fixture(QStringLiteral("photo.jpg")) },
+            m_work->path());
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    const QImage turned(QDir(out).filePath(QStringLiteral("photo.png")));
+    QCOMPARE(turned.size(), QSize(48, 64));
+    QVERIFY(TestUtils::colourNear(turned.pixel(10, 10), qRgb(0, 255, 0), 24));
+    QVERIFY(TestUtils::colourNear(turned.pixel(10, 54), qRgb(255, 0, 0), 24));
+    QVERIFY(TestUtils::colourNear(turned.pixel(38, 54), qRgb(255, 255, 255), 24));
+}
+
+void tst_QuorvelCli::passwordFile()
+{
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const QString secret
+        = TestUtils::writeFile(m_work->path(), QStringLiteral("pw.txt"), "open sesame\n");
+    CliResult result = runCli({ QStringLiteral("topdf"), QStringLiteral("--password-file"), secret,
+                                  QStringLiteral("-o"), out, fixture(QStringLiteral("photo.jpg")) },
+        m_work->path());
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    const QString pdf = QDir(out).filePath(QStringLiteral("photo.pdf"));
+    const auto locked = PdfFixtures::openPdf(pdf);
+    QVERIFY(!locked || locked->isLocked());
+    const auto opened = PdfFixtures::openPdf(pdf, QByteArrayLiteral("open sesame"));
+    QVERIFY(opened && !opened->isLocked());
+    QCOMPARE(opened->numPages(), 1);
+
+    // An empty password would silently write an open document: refused.
+    const QString blank = TestUtils::writeFile(m_work->path(), QStringLiteral("blank.txt"), "\n");
+    result = runCli(
+        { QStringLiteral("topdf"), QStringLiteral("--password-file"), blank, QStringLiteral("-o"),
+            m_work->filePath(QStringLiteral("other")), fixture(QStringLiteral("photo.jpg")) },
+        m_work->path());
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(!QFileInfo::exists(m_work->filePath(QStringLiteral("other"))));
+}
+
+void tst_QuorvelCli::namesKeepInnerDots_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("knownFault");
+
+    // The output is named after the whole source name without its last
+    // extension. The batch tasks and the image-to-PDF converter hand the
+    // already shortened name to reserveUniqueFilePath, which shortens it once
+    // more ("holiday.v2" -> "holiday"); kept here as expected failures until
+    // those engines are mended.
+    QTest::newRow("convert") << QStringList { "convert", "--to", "png" } << "holiday.v2.png"
+                             << false;
+    QTest::newRow("compress") << QStringList { "compress", "--quality", "70" } << "holiday.v2.jpg"
+                              << true;
+    QTest::newRow("resize") << QStringList { "resize", "--percent", "50" } << "holiday.v2.jpg"
+                            << true;
+    QTest::newRow("rotate") << QStringList { "rotate", "--left" } << "holiday.v2.jpg" << true;
+    QTest::newRow("topdf") << QStringList { "topdf" } << "holiday.v2.pdf" << true;
+}
+
+void tst_QuorvelCli::namesKeepInnerDots()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, written);
+    QFETCH(bool, knownFault);
+
+    const QString source = m_work->filePath(QStringLiteral("holiday.v2.jpg"));
+    QVERIFY(QFile::copy(fixture(QStringLiteral("photo.jpg")), source));
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result
+        = runCli(arguments + QStringList { QStringLiteral("-o"), out, source }, m_work->path());
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    if (knownFault)
+        QEXPECT_FAIL("", "the engine drops the part after the inner dot", Continue);
+    QCOMPARE(allEntries(out), QStringList { written });
+}
+
+QTEST_GUILESS_MAIN(tst_QuorvelCli)
+#include "tst_QuorvelCli.moc"
