@@ -128,6 +128,12 @@ KSelectPageView::KSelectPageView(const QString &title, QWidget *parent, int page
     buttons->addSpacing(14);
     layout->addLayout(buttons);
 
+    // Return in the range box means Ok, never the close button that a
+    // dialog would otherwise pick as its default.
+    m_close->setAutoDefault(false);
+    m_cancel->setAutoDefault(false);
+    m_ok->setDefault(true);
+
     // Only typed ranges use the box.
     m_rangeLabel->setEnabled(false);
     m_rangeBox->setEnabled(false);
