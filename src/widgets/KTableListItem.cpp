@@ -136,7 +136,10 @@ KTableListItem::KTableListItem(QWidget *parent, const QString &path, bool pdfMod
         left->addWidget(m_pages);
         left->addSpacing(10);
         m_selectPage = new QPushButton(tr("all page"), this);
-        m_selectPage->setFixedSize(74, 30);
+        // Wide enough for the longest text it can show, "total<pages>page",
+        // which outgrows 74 px from three-digit page counts on.
+        const QString widest = tr("total") + QString::number(std::max(m_pageCount, 0)) + tr("page");
+        m_selectPage->setFixedSize(std::max(74, metrics.horizontalAdvance(widest) + 8), 30);
         m_selectPage->setStyleSheet(whiteButtonStyleSheet());
         m_selectPage->setEnabled(m_loaded);
         connect(m_selectPage, &QPushButton::clicked, this, &KTableListItem::onSelectPageClicked);

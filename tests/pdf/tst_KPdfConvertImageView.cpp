@@ -274,6 +274,13 @@ void tst_KPdfConvertImageView::screenshot()
         odd.mode = SelectPageItem::OddPages;
         return odd;
     }());
+    view.fileList()->row(3)->onSelectPageChanged([] {
+        SelectPageItem specific; // the widest button text a row shows
+        specific.mode = SelectPageItem::SpecificPages;
+        specific.ranges = { { 1, 12 } };
+        return specific;
+    }());
+    QCOMPARE(view.fileList()->row(3)->selectPageButton()->text(), QString("total12page"));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     view.fileList()->updateStatus({ 0, BatchResult::Succeeded, m_five });

@@ -209,6 +209,7 @@ void tst_KSelectPageView::rowCounts_data()
     QTest::newRow("even of 5") << 5 << 2 << Ranges {} << Ranges {} << 2 << "total2page";
     QTest::newRow("odd of 6") << 6 << 1 << Ranges {} << Ranges {} << 3 << "total3page";
     QTest::newRow("even of 1") << 1 << 2 << Ranges {} << Ranges {} << 0 << "total0page";
+    QTest::newRow("odd of 999") << 999 << 1 << Ranges {} << Ranges {} << 500 << "total500page";
     QTest::newRow("1-3 and 2-5 merge") << 5 << 3 << Ranges { { 1, 3 }, { 2, 5 } }
                                        << Ranges { { 1, 5 } } << 5 << "total5page";
     QTest::newRow("1-2 and 3-4 stay apart") << 5 << 3 << Ranges { { 1, 2 }, { 3, 4 } }
@@ -244,6 +245,8 @@ void tst_KSelectPageView::rowCounts()
         QCOMPARE(sent.ranges, kept);
     QCOMPARE(row.selection().count, count);
     QCOMPARE(row.selectPageButton()->text(), buttonText);
+    QVERIFY(row.selectPageButton()->width()
+            > row.selectPageButton()->fontMetrics().horizontalAdvance(buttonText));
 }
 
 void tst_KSelectPageView::rowOpensOneDialogAndKeepsItsChoice()
