@@ -13,9 +13,8 @@ void walk(const QString &folder, bool recursive,
     QSet<QString> *seen, QStringList *files)
 {
     const QDir dir(folder);
-    const QFileInfoList entries
-        = dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable,
-            QDir::Name | QDir::DirsLast);
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::DirsLast);
     for (const QFileInfo &entry : entries) {
         const QString canonical = entry.canonicalFilePath();
         if (entry.isDir()) {

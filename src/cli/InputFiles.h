@@ -17,7 +17,8 @@ struct Collected
 
 // Walks the arguments. Files named directly are taken whatever their type
 // (the engine then decides); files inside folders only when takes() accepts
-// them. Hidden entries are skipped, and so is the folder skipDir (the run's
+// them (unreadable ones too, so that they are reported). Hidden entries are
+// skipped, and so is the folder skipDir (the run's
 // output, when it lies inside an input folder). A file reached twice is
 // taken once.
 Collected collect(const QStringList &arguments, bool recursive,

@@ -292,6 +292,9 @@ int main(int argc, char *argv[])
 
     QObject::connect(
         &run, &KCliRun::finished, &app, [](int status) { QCoreApplication::exit(status); });
+    // A reader that goes away (| head) must not kill the run between a
+    // worker's temporary file and its rename; writes to it just fail.
+    std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGINT, onInterruptSignal);
     std::signal(SIGTERM, onInterruptSignal);
     // The signal handler only sets a flag; the interface thread acts on it.

@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <poppler-qt5.h>
 
 namespace {
@@ -123,6 +124,7 @@ private slots:
     void passwordFile();
     void namesKeepInnerDots_data();
     void namesKeepInnerDots();
+    void interruptLeavesCompleteFiles();
 
 private:
     QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
@@ -704,6 +706,64 @@ void tst_QuorvelCli::namesKeepInnerDots()
     if (knownFault)
         QEXPECT_FAIL("", "the engine drops the part after the inner dot", Continue);
     QCOMPARE(allEntries(out), QStringList { written });
+}
+
+void tst_QuorvelCli::interruptLeavesCompleteFiles()
+{
+    // Thirty slow conversions (lossless WebP of noise) one at a time; Ctrl-C
+    // once the first is written. The file in progress is finished, the
+    // queued ones are dropped and reported, and nothing half-written stays.
+    const QString in = m_work->filePath(QStringLiteral("in"));
+    QVERIFY(QDir().mkpath(in));
+    QImage noise(700, 700, QImage::Format_RGB32);
+    QRandomGenerator random(3);
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            line[x] = 0xff000000u | (random.generate() & 0xffffffu);
+    }
+    QVERIFY(noise.save(QDir(in).filePath(QStringLiteral("n00.png"))));
+    for (int i = 1; i < 30; ++i)
+        QVERIFY(QFile::copy(QDir(in).filePath(QStringLiteral("n00.png")),
+            QDir(in).filePath(QStringLiteral("n%1.png").arg(i, 2, 10, QLatin1Char('0')))));
+
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    QProcess process;
+    process.setWorkingDirectory(m_work->path());
+    process.start(QStringLiteral(QUORVEL_CLI),
+        { QStringLiteral("convert"), QStringLiteral("--to"), QStringLiteral("webp"),
+            QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("--json"),
+            QStringLiteral("-o"), out, in });
+    QVERIFY(process.waitForStarted());
+    QVERIFY(TestUtils::waitUntil(
+        [out]() {
+            return !QDir(out).entryList({ QStringLiteral("*.webp") }, QDir::Files).isEmpty();
+        },
+        120000));
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 130);
+
+    const QStringList written = allEntries(out);
+    QVERIFY2(written.size() < 30, qPrintable(written.join(QLatin1Char(' '))));
+    for (const QString &name : written) {
+        QVERIFY2(name.endsWith(QLatin1String(".webp")) && !name.startsWith(QLatin1Char('.')),
+            qPrintable(name));
+        QCOMPARE(QImageReader(QDir(out).filePath(name)).size(), QSize(700, 700));
+    }
+    // Every input has its line: the written ones ok, the rest interrupted.
+    const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(lines.size(), 30);
+    int ok = 0;
+    for (const QByteArray &line : lines) {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        if (object.value(QStringLiteral("status")).toString() == QLatin1String("ok"))
+            ++ok;
+        else
+            QCOMPARE(object.value(QStringLiteral("error")).toString(),
+                QStringLiteral("not processed: interrupted"));
+    }
+    QCOMPARE(ok, written.size());
 }
 
 QTEST_GUILESS_MAIN(tst_QuorvelCli)
