@@ -1,12 +1,12 @@
 #include "KBatchProcessLabel.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QPainter>
 
 KBatchProcessLabel::KBatchProcessLabel(const QString &text, QWidget *parent)
     : QLabel(parent)
 {
-    setFixedSize(90, 30);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 0, 0, 0);
     m_caption = new QLabel(text, this);
@@ -15,6 +15,8 @@ KBatchProcessLabel::KBatchProcessLabel(const QString &text, QWidget *parent)
     m_caption->setFont(font);
     m_caption->setStyleSheet(QStringLiteral("color:#3E3E3E;"));
     layout->addWidget(m_caption);
+    // At least 90 px, and wide enough for the caption in the interface font.
+    setFixedSize(qMax(90, QFontMetrics(font).horizontalAdvance(text) + 24), 30);
 }
 
 QString KBatchProcessLabel::caption() const

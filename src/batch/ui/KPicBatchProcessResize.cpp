@@ -32,7 +32,7 @@ KPicBatchProcessResize::KPicBatchProcessResize(QWidget *parent)
     m_params = new KPicResizeParams(this);
     m_output = new KPicResizeOutput(this);
     row->addWidget(m_params);
-    row->addStretch();
+    row->addSpacing(6);
     row->addWidget(m_output);
     layout->addLayout(row);
     layout->addStretch();

@@ -27,7 +27,8 @@ namespace {
 QLabel *rowLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    label->setFixedSize(80, 30);
+    label->setFixedHeight(30);
+    label->setMinimumWidth(80);
     label->setStyleSheet(QStringLiteral("color:#3E3E3E;"));
     return label;
 }
@@ -50,19 +51,13 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
         tr("*please add convert file, support heic,raw,jpg,gif,png,bmp,tiff,webp etc format"));
     layout->addWidget(m_list);
 
-    auto *headings = new QHBoxLayout();
-    headings->setContentsMargins(30, 0, 30, 0);
-    headings->addWidget(new KBatchProcessLabel(tr("normal rotation"), this));
-    headings->addSpacing(350);
-    headings->addWidget(new KBatchProcessLabel(tr("advanced rotation"), this));
-    headings->addStretch();
-    layout->addLayout(headings);
-
-    auto *controls = new QHBoxLayout();
-    controls->setContentsMargins(30, 0, 30, 0);
-    controls->setSpacing(0);
+    // Three rows under the list: the fixed operations, the free angle, the
+    // output. The English texts need the full width, so the two rotation
+    // groups sit one above the other rather than side by side.
     auto *normal = new QHBoxLayout();
-    normal->setSpacing(4);
+    normal->setContentsMargins(30, 0, 30, 0);
+    normal->setSpacing(6);
+    normal->addWidget(new KBatchProcessLabel(tr("normal rotation"), this));
     normal->addWidget(rowLabel(tr("normal rotation:"), this));
     m_types = new QButtonGroup(this);
     m_types->setExclusive(true);
@@ -70,8 +65,8 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
                               tr("flip left and right"), tr("flip up and down") };
     for (int i = 0; i < texts.size(); ++i) {
         auto *radio = new QRadioButton(texts[i], this);
-        radio->setToolTip(texts[i]);
-        radio->setFixedSize(72, 30);
+        radio->setFixedHeight(30);
+        radio->setMinimumWidth(72);
         radio->setStyleSheet(radioStyleSheet());
         m_types->addButton(radio, i);
         normal->addWidget(radio);
@@ -81,11 +76,13 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
     hidden->hide();
     m_types->addButton(hidden, 4);
     m_types->button(0)->setChecked(true);
-    controls->addLayout(normal);
-    controls->addSpacing(14);
+    normal->addStretch();
+    layout->addLayout(normal);
 
     auto *advanced = new QHBoxLayout();
-    advanced->setSpacing(4);
+    advanced->setContentsMargins(30, 0, 30, 0);
+    advanced->setSpacing(6);
+    advanced->addWidget(new KBatchProcessLabel(tr("advanced rotation"), this));
     advanced->addWidget(rowLabel(tr("rotation degree:"), this));
     m_slider = new KPicResizeSlider(this);
     m_slider->setFixedSize(180, 30);
@@ -103,12 +100,11 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
     auto *unit = new QLabel(QStringLiteral("%"), this);
     unit->setFixedSize(11, 30);
     advanced->addWidget(unit);
-    controls->addLayout(advanced);
-    controls->addStretch();
-    layout->addLayout(controls);
+    advanced->addStretch();
+    layout->addLayout(advanced);
 
     auto *output = new QHBoxLayout();
-    output->setContentsMargins(30, 4, 30, 0);
+    output->setContentsMargins(30, 0, 30, 0);
     output->addWidget(rowLabel(tr("output format:"), this));
     m_formatCombo = new QComboBox(this);
     m_formatCombo->setFixedSize(250, 28);
@@ -116,7 +112,7 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
         { tr("JPG File"), tr("PNG File"), tr("BMP File"), tr("WEBP File"), tr("TIF File") });
     styleComboBox(m_formatCombo);
     output->addWidget(m_formatCombo);
-    output->addSpacing(20);
+    output->addSpacing(12);
     auto *hint = new QLabel(
         tr("Loading high resolution images in RAW format can cause slow conversion times"), this);
     hint->setFixedSize(260, 40);

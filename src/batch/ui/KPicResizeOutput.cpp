@@ -12,20 +12,21 @@
 KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     : QWidget(parent)
 {
-    setFixedSize(340, 134);
+    setFixedSize(330, 134);
     QFont font(QStringLiteral("Microsoft YaHei"));
-    font.setPixelSize(13);
+    font.setPixelSize(12);
     setFont(font);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
     auto *row = new QHBoxLayout();
     auto *label = new QLabel(tr("output format:"), this);
-    label->setFixedSize(80, 28);
+    label->setFixedHeight(28);
+    label->setMinimumWidth(80);
     label->setStyleSheet(QStringLiteral("QLabel{color:#333333;}"));
     row->addWidget(label);
     m_combo = new QComboBox(this);
-    m_combo->setFixedSize(250, 28);
+    m_combo->setFixedSize(220, 28);
     m_combo->addItems({ tr("JPG File"), tr("PNG File"), tr("BMP File"), tr("WEBP File"), tr("TIF File") });
     styleComboBox(m_combo);
     m_combo->setCurrentIndex(0);
@@ -38,7 +39,7 @@ KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     small.setPixelSize(12);
     hint->setFont(small);
     hint->setWordWrap(true);
-    hint->setFixedWidth(330);
+    hint->setFixedWidth(320);
     hint->setStyleSheet(QStringLiteral("color:#999999;"));
     layout->addWidget(hint);
     m_start = new QPushButton(tr("start resize"), this);

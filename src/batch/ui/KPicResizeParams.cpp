@@ -48,9 +48,10 @@ QSize KPicResizeParams::presetSize(int index)
 KPicResizeParams::KPicResizeParams(QWidget *parent)
     : QWidget(parent)
 {
-    setFixedSize(450, 134);
+    // Wide enough for the English texts at 12 px.
+    setFixedSize(490, 134);
     QFont font(QStringLiteral("Microsoft YaHei"));
-    font.setPixelSize(13);
+    font.setPixelSize(12);
     setFont(font);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -60,7 +61,8 @@ KPicResizeParams::KPicResizeParams(QWidget *parent)
     auto *row1 = new QHBoxLayout();
     row1->setSpacing(6);
     auto *title = label(tr("modify image size:"), QStringLiteral("QLabel{color:#333333;}"), this);
-    title->setFixedSize(80, 28);
+    title->setFixedHeight(28);
+    title->setMinimumWidth(80);
     row1->addWidget(title);
     auto *pixel = radio(tr("adjust pixel"), this);
     m_modes->addButton(pixel, 0);
@@ -85,7 +87,7 @@ KPicResizeParams::KPicResizeParams(QWidget *parent)
     layout->addLayout(row1);
 
     auto *row2 = new QHBoxLayout();
-    row2->setContentsMargins(86, 10, 0, 0);
+    row2->setContentsMargins(title->sizeHint().width() + 6, 10, 0, 0);
     row2->setSpacing(6);
     auto *scale = radio(tr("scale pixel"), this);
     scale->setMinimumWidth(85);
@@ -108,7 +110,7 @@ KPicResizeParams::KPicResizeParams(QWidget *parent)
     layout->addLayout(row2);
 
     auto *row3 = new QHBoxLayout();
-    row3->setContentsMargins(86, 10, 34, 0);
+    row3->setContentsMargins(title->sizeHint().width() + 6, 10, 34, 0);
     auto *preset = radio(tr("custom size"), this);
     m_modes->addButton(preset, 2);
     row3->addWidget(preset);

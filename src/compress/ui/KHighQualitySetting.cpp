@@ -27,10 +27,8 @@ QLabel *plainLabel(const QString &text, QSize size, QWidget *parent)
 QRadioButton *radio(const QString &text, QWidget *parent)
 {
     auto *button = new QRadioButton(text, parent);
-    button->setFixedSize(100, 30);
-    QFont font(QStringLiteral("Microsoft YaHei"));
-    font.setPixelSize(12);
-    button->setFont(font);
+    button->setFixedHeight(30);
+    button->setMinimumWidth(100);
     button->setStyleSheet(radioStyleSheet() + QStringLiteral("QRadioButton{color:#3E3E3E;}"));
     return button;
 }
@@ -40,7 +38,10 @@ QRadioButton *radio(const QString &text, QWidget *parent)
 KHighQualitySetting::KHighQualitySetting(QWidget *parent)
     : QWidget(parent)
 {
-    setFixedSize(380, 110);
+    setFixedSize(296, 110);
+    QFont panelFont(QStringLiteral("Microsoft YaHei"));
+    panelFont.setPixelSize(12);
+    setFont(panelFont);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -60,7 +61,7 @@ KHighQualitySetting::KHighQualitySetting(QWidget *parent)
     m_group->addButton(m_clarity, 1);
     qualityRow->addWidget(m_clarity);
     m_slider = new KPicResizeSlider(this);
-    m_slider->setFixedSize(160, 30);
+    m_slider->setFixedSize(128, 30);
     m_slider->setRange(1, 99);
     m_slider->setValue(50);
     m_slider->setStyleSheet(sliderStyleSheet());

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImageReader>
+#include <QPainter>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -54,12 +55,13 @@ KImageJPGCompressView::KImageJPGCompressView(QWidget *parent)
     layout->addWidget(m_content);
 
     auto *row = new QHBoxLayout();
-    row->setContentsMargins(30, 0, 30, 0);
+    row->setContentsMargins(16, 0, 16, 0);
     row->setSpacing(0);
     m_normal = new KNormalCompressSettig(this);
     m_custom = new KHighQualitySetting(this);
     row->addWidget(m_normal);
     row->addWidget(m_custom);
+    row->addSpacing(16);
     auto *buttons = new QVBoxLayout();
     buttons->setContentsMargins(0, 10, 0, 0);
     buttons->setSpacing(0);
@@ -248,6 +250,13 @@ QString KImageJPGCompressView::saveResultTo(const QString &dir)
         return QString();
     }
     return path;
+}
+
+void KImageJPGCompressView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    QWidget::paintEvent(event);
 }
 
 void KImageJPGCompressView::onSaveFile()

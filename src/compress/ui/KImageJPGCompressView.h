@@ -51,6 +51,9 @@ public slots:
     void onSelectFormatChanged(int index);
     void onProcessStatusChanged(int status, int progress, const QString &path);
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     void releaseEngine();
 

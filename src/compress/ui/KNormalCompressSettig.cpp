@@ -16,10 +16,8 @@ namespace {
 QLabel *rowLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    label->setFixedSize(80, 30);
-    QFont font(QStringLiteral("Microsoft YaHei"));
-    font.setPixelSize(13);
-    label->setFont(font);
+    label->setFixedHeight(30);
+    label->setMinimumWidth(80);
     label->setStyleSheet(QStringLiteral("color:#3E3E3E;"));
     return label;
 }
@@ -41,7 +39,11 @@ int KNormalCompressSettig::qualityOf(int presetId)
 KNormalCompressSettig::KNormalCompressSettig(QWidget *parent)
     : QWidget(parent)
 {
-    setFixedSize(360, 110);
+    // Sized for the English texts at 12 px; the radios take the width their texts need.
+    setFixedSize(446, 110);
+    QFont panelFont(QStringLiteral("Microsoft YaHei"));
+    panelFont.setPixelSize(12);
+    setFont(panelFont);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -54,12 +56,10 @@ KNormalCompressSettig::KNormalCompressSettig(QWidget *parent)
     m_group = new QButtonGroup(this);
     m_group->setExclusive(true);
     const QStringList texts { tr("standard compress"), tr("quality priority"), tr("size priority") };
-    QFont font(QStringLiteral("Microsoft YaHei"));
-    font.setPixelSize(12);
+    presets->setSpacing(4);
     for (int i = 0; i < texts.size(); ++i) {
         auto *radio = new QRadioButton(texts[i], this);
-        radio->setFixedSize(80, 30);
-        radio->setFont(font);
+        radio->setFixedHeight(30);
         radio->setStyleSheet(radioStyleSheet());
         m_group->addButton(radio, i + 1);
         presets->addWidget(radio);

@@ -54,13 +54,14 @@ KPicBatchCompressProcess::KPicBatchCompressProcess(QWidget *parent)
     layout->addWidget(m_list);
 
     auto *row = new QHBoxLayout();
-    row->setContentsMargins(30, 0, 30, 0);
+    row->setContentsMargins(16, 0, 16, 0);
     row->setSpacing(0);
     row->setAlignment(Qt::AlignLeft);
     m_normal = new KNormalCompressSettig(this);
     m_custom = new KHighQualitySetting(this);
     row->addWidget(m_normal);
     row->addWidget(m_custom);
+    row->addSpacing(16);
     auto *column = new QVBoxLayout();
     column->setContentsMargins(0, 40, 0, 0);
     m_start = new QPushButton(tr("start compress"), this);

@@ -37,6 +37,9 @@ KImageRawConvertView::KImageRawConvertView(QWidget *parent)
     : QWidget(parent)
 {
     setFixedSize(886, 600);
+    QFont viewFont(QStringLiteral("Microsoft YaHei"));
+    viewFont.setPixelSize(12);
+    setFont(viewFont);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -36,7 +36,8 @@ KPicNormalConvertView::KPicNormalConvertView(QWidget *parent)
     formatRow->setContentsMargins(30, 10, 30, 0);
     formatRow->setSpacing(20);
     auto *label = new QLabel(tr("output format:"), this);
-    label->setFixedSize(80, 30);
+    label->setFixedHeight(30);
+    label->setMinimumWidth(80);
     QFont font(QStringLiteral("Microsoft YaHei"));
     font.setPixelSize(13);
     label->setFont(font);
@@ -49,7 +50,8 @@ KPicNormalConvertView::KPicNormalConvertView(QWidget *parent)
     font.setPixelSize(12);
     for (int id = 0; id < texts.size(); ++id) {
         auto *radio = new QRadioButton(texts[id], this);
-        radio->setFixedSize(id == 3 ? 90 : 80, 30);
+        radio->setFixedHeight(30);
+        radio->setMinimumWidth(id == 3 ? 90 : 80);
         radio->setFont(font);
         radio->setStyleSheet(radioStyleSheet());
         m_formats->addButton(radio, id);
