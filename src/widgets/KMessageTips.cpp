@@ -43,7 +43,10 @@ KMessageTips::KMessageTips(const QString &title, const QString &message, QWidget
     auto *messageRow = new QHBoxLayout();
     messageRow->setContentsMargins(16, 18, 0, 0);
     m_message = new QLabel(message, this);
-    m_message->setFixedSize(300, 16);
+    // Long messages wrap onto a second line instead of being cut off.
+    m_message->setFixedWidth(340);
+    m_message->setMinimumHeight(16);
+    m_message->setWordWrap(true);
     m_message->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     font.setPixelSize(12);
     m_message->setFont(font);
@@ -55,7 +58,7 @@ KMessageTips::KMessageTips(const QString &title, const QString &message, QWidget
     layout->addLayout(messageRow);
 
     auto *buttons = new QHBoxLayout();
-    buttons->setContentsMargins(180, 30, 0, 0);
+    buttons->setContentsMargins(180, 20, 0, 0);
     buttons->setSpacing(0);
     m_left = new QPushButton(this);
     m_left->setFixedSize(80, 32);
