@@ -46,7 +46,7 @@ void KCliGifCommand::addOptions(QCommandLineParser *parser) const
 
 bool KCliGifCommand::configure(const QCommandLineParser &parser, QString *error)
 {
-    m_request = KCliGifTask::Request();
+    m_request = GifCompressRequest();
     if (parser.isSet(QStringLiteral("width"))
         && !CliOptions::readInt(
             parser.value(QStringLiteral("width")), 1, 65535, &m_request.width)) {

@@ -24,7 +24,7 @@ public:
     QString explainFailure(const QString &input, const QString &outputDir) const override;
 
 private:
-    KCliGifTask::Request m_request;
+    GifCompressRequest m_request;
     QLibrary m_library;
     GifConverterFunction m_convert = nullptr;
     GifReleaseFunction m_release = nullptr;

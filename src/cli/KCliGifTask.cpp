@@ -1,8 +1,9 @@
 #include "KCliGifTask.h"
 
 #include "app/FileUtils.h"
-#include "cli/GifConverterArguments.h"
 #include "codec/KImageWrapper.h"
+#include "compress/GifCompressArguments.h"
+#include "compress/GifSourceFacts.h"
 
 #include <QByteArrayList>
 #include <QFile>
@@ -10,7 +11,7 @@
 #include <vector>
 
 KCliGifTask::KCliGifTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
-    const Request &request, GifConverterFunction convert, GifReleaseFunction release)
+    const GifCompressRequest &request, GifConverterFunction convert, GifReleaseFunction release)
     : m_runFolder(runFolder)
     , m_files(files)
     , m_request(request)
@@ -34,22 +35,16 @@ QString KCliGifTask::shrinkOne(const QString &path) const
 {
     if (!m_convert || !m_release)
         return QString();
-    GifConverterArguments::Source source;
-    {
-        KImageWrapper wrapper;
-        if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded
-            || wrapper.frameCount() == 0)
-            return QString();
-        source.size = wrapper.frameAt(0).size();
-        source.frameCount = wrapper.frameCount();
-        source.paletteColors = wrapper.gifColorCount();
-    }
+    const GifSourceFacts facts = readGifSourceFacts(path);
+    if (!facts.valid)
+        return QString();
+    GifCompressRequest request = m_request;
+    request.sourcePath = path;
 
     // The library takes 8-bit strings in the local character set; the byte
     // arrays keep them alive for the call.
     QByteArrayList storage;
-    for (const QString &argument : GifConverterArguments::build(path, source, m_request.width,
-             m_request.height, m_request.colorPercent, m_request.frameOption))
+    for (const QString &argument : GifCompressArguments::build(request, facts))
         storage.append(argument.toLocal8Bit());
     std::vector<char *> argv;
     for (QByteArray &argument : storage)

@@ -2,6 +2,7 @@
 
 #include "GifConverterApi.h"
 #include "app/BatchResult.h"
+#include "compress/GifCompressRequest.h"
 
 #include <QObject>
 #include <QPair>
@@ -10,9 +11,10 @@
 #include <QVector>
 
 // Shrinks one group of GIFs (same base name) one after the other through the
-// GIF converter library: reads the facts of each source with an image
-// wrapper, builds the tool's argument vector, calls GifConverter, checks that
-// the bytes decode and writes them under a reserved name.
+// GIF converter library: reads the facts of each source and builds the
+// argument vector as the GIF compression tool does (readGifSourceFacts,
+// GifCompressArguments), calls GifConverter, checks that the bytes decode
+// and writes them under a reserved name.
 //
 // Created on the interface thread, run once on the run's pool, which deletes
 // it; reports per file through processStatusChanged (queued). The library
@@ -21,16 +23,10 @@ class KCliGifTask : public QObject, public QRunnable
 {
     Q_OBJECT
 public:
-    struct Request
-    {
-        int width = 0; // 0: follow the ratio (both 0: keep the size)
-        int height = 0;
-        int colorPercent = 50;
-        int frameOption = 0; // 0..5: drop none .. about 50 %
-    };
-
+    // request: the settings; its source path is set per file.
     KCliGifTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
-        const Request &request, GifConverterFunction convert, GifReleaseFunction release);
+        const GifCompressRequest &request, GifConverterFunction convert,
+        GifReleaseFunction release);
 
     void run() override;
 
@@ -42,7 +38,7 @@ private:
 
     const QString m_runFolder;
     const QVector<QPair<QString, int>> m_files;
-    const Request m_request;
+    const GifCompressRequest m_request;
     const GifConverterFunction m_convert;
     const GifReleaseFunction m_release;
 };
