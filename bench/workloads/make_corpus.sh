@@ -8,7 +8,7 @@
 #            be had;
 #   heic/    the first photos as HEIC (heif-enc, quality 60);
 #   mixed/   a PNG with alpha, a TIFF, a lossy WebP and an animated GIF;
-#   pdf/     an 8-page PDF of photo pages (img2pdf).
+#   pdf/     an 8-page PDF of 12 x 9 inch photo pages (img2pdf).
 # Usage: make_corpus.sh <folder> <photos> <heics>
 set -euo pipefail
 out="${1:?folder}"
@@ -79,7 +79,9 @@ if [ ! -f "$out/pdf/photos.pdf" ]; then
         src="$out/photos/$(printf 'p%02d' $(( (i - 1) % photos + 1 ))).jpg"
         flip=()
         [ "$i" -gt "$photos" ] && flip=(-flop)
-        "$IM" "$src" "${flip[@]}" -resize 2400x1800 -quality 90 "$tmp/page$i.jpg"
+        # 200 dpi: every page 12 x 9 inches, whatever density the source had.
+        "$IM" "$src" "${flip[@]}" -resize 2400x1800 -units PixelsPerInch -density 200 -quality 90 \
+            "$tmp/page$i.jpg"
     done
     img2pdf -o "$out/pdf/photos.pdf" "$tmp"/page*.jpg
 fi
