@@ -18,11 +18,6 @@
 #include <csignal>
 #include <poppler-qt5.h>
 
-// libx265, which writes the HEIC fixture in this process, keeps a few
-// allocations for the process's lifetime; the program under test is another
-// process.
-extern "C" const char *__lsan_default_suppressions() { return "leak:libx265.so\n"; }
-
 namespace {
 
 struct CliResult
