@@ -12,6 +12,11 @@ QString baseName(const QString &path)
     return dot < 0 ? name : name.left(dot);
 }
 
+QString outputName(const QString &path, const QString &ext)
+{
+    return baseName(path) + QLatin1Char('.') + ext;
+}
+
 QVector<QVector<QPair<QString, int>>> groupByBaseName(const QStringList &files)
 {
     QVector<QVector<QPair<QString, int>>> groups;

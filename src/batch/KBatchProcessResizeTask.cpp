@@ -51,7 +51,7 @@ QString KBatchProcessResizeTask::resizeOne(const QString &path) const
 
     // A reserved name is never handed to another task; the encoder writes
     // through a temporary sibling, so a failure leaves nothing behind.
-    const QString output = reserveUniqueFilePath(m_runFolder, BatchNaming::baseName(path), ext);
+    const QString output = reserveUniqueFilePath(m_runFolder, BatchNaming::outputName(path, ext), ext);
     if (output.isEmpty())
         return QString();
     if (!saveWithSystemEncoder(scaled, format->type, output)) {

@@ -132,12 +132,11 @@ QString KBatchProcessRotateTask::rotateOne(const QString &path) const
     KImageWrapper wrapper;
     if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded)
         return QString();
-    QImage frame = wrapper.frameAt(0);
+    const QImage frame = wrapper.frameAt(0);
     if (frame.isNull())
         return QString();
-    // Formats without alpha are flattened before the turn, so their corners are white.
-    if (format->type == ImageFormatBmp || format->type == ImageFormatJpeg)
-        frame = flattenedOntoWhite(frame);
+    // Formats without alpha are flattened once, after the turn: what was
+    // transparent and the uncovered corners both come out white.
     QImage turned = transform(frame, m_type, m_angle);
     if (turned.isNull())
         return QString();
@@ -146,7 +145,7 @@ QString KBatchProcessRotateTask::rotateOne(const QString &path) const
 
     // One encode from the decoded pixels, through a reserved name and a
     // temporary file: a failed file leaves nothing in the run folder.
-    const QString output = reserveUniqueFilePath(m_runFolder, BatchNaming::baseName(path), ext);
+    const QString output = reserveUniqueFilePath(m_runFolder, BatchNaming::outputName(path, ext), ext);
     if (output.isEmpty())
         return QString();
     if (!saveWithSystemEncoder(turned, format->type, output)) {

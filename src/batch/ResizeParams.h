@@ -13,4 +13,8 @@ struct ResizeParams
 
     // The size an image of the given size is scaled to (may be empty, which fails).
     QSize targetFor(const QSize &source) const;
+
+    // Preset photo and web sizes, by index 0..presetCount()-1 (invalid otherwise).
+    static QSize presetSize(int index);
+    static int presetCount();
 };

@@ -11,42 +11,24 @@
 
 namespace {
 
-struct Preset
-{
-    const char *name;
-    int width;
-    int height;
-};
-
-// The same table as the resize tool's preset box (its sizes live in a widget
-// class, which this program does not link).
-const Preset presets[] = {
-    { "One inch", 295, 413 },
-    { "Two inches", 413, 626 },
-    { "Little One inches", 259, 377 },
-    { "Little Two inches", 413, 531 },
-    { "Big One inches", 389, 566 },
-    { "Three inches", 650, 992 },
-    { "Five inches", 1050, 1500 },
-    { "Thumbnail", 100, 139 },
-    { "Weibo", 460, 650 },
-};
-const int presetCount = int(sizeof(presets) / sizeof(presets[0]));
+// Names for the help text; the sizes are the resize tool's own (ResizeParams).
+const char *const presetNames[] = { "One inch",    "Two inches",  "Little One inches",
+                                    "Little Two inches", "Big One inches", "Three inches",
+                                    "Five inches", "Thumbnail",   "Weibo" };
+const int presetCount = int(sizeof(presetNames) / sizeof(presetNames[0]));
 
 } // namespace
 
 QSize KCliResizeCommand::presetSize(int index)
 {
-    if (index < 0 || index >= presetCount)
-        return QSize();
-    return QSize(presets[index].width, presets[index].height);
+    return ResizeParams::presetSize(index);
 }
 
 QString KCliResizeCommand::presetName(int index)
 {
     if (index < 0 || index >= presetCount)
         return QString();
-    return QLatin1String(presets[index].name);
+    return QLatin1String(presetNames[index]);
 }
 
 QString KCliResizeCommand::name() const { return QStringLiteral("resize"); }
@@ -69,8 +51,8 @@ QString KCliResizeCommand::details() const
         text += QStringLiteral("  %1  %2 (%3*%4)\n")
                     .arg(i)
                     .arg(presetName(i))
-                    .arg(presets[i].width)
-                    .arg(presets[i].height);
+                    .arg(presetSize(i).width())
+                    .arg(presetSize(i).height());
     return text;
 }
 
@@ -139,8 +121,8 @@ bool KCliResizeCommand::configure(const QCommandLineParser &parser, QString *err
         }
         m_params.mode = 2;
         m_params.lockRatio = false;
-        m_params.width = presets[index].width;
-        m_params.height = presets[index].height;
+        m_params.width = presetSize(index).width();
+        m_params.height = presetSize(index).height();
         return true;
     }
     if (width && height && !stretch) {

@@ -63,6 +63,10 @@ QImage flattenedOntoWhite(const QImage &image)
 {
     if (image.isNull())
         return QImage();
+    // Nothing to flatten in an opaque picture: skip the paint pass.
+    if (!image.hasAlphaChannel())
+        return image.format() == QImage::Format_RGB32 ? image
+                                                      : image.convertToFormat(QImage::Format_RGB32);
     QImage flat(image.size(), QImage::Format_RGB32);
     if (flat.isNull())
         return QImage();
@@ -88,7 +92,7 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
     QImage pixels = image;
     if (typeId == ImageFormatJpeg)
         pixels = flattenedOntoWhite(image);
-    else if (typeId == ImageFormatTiff && premultiplyTiff
+    else if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()
         && pixels.format() != QImage::Format_ARGB32_Premultiplied)
         pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (pixels.isNull())
@@ -103,6 +107,9 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             QImageWriter writer(&file, choice.format);
             writer.setQuality(choice.quality);
+            // Optimised Huffman tables: the same JPEG pixels in fewer bytes.
+            if (typeId == ImageFormatJpeg)
+                writer.setOptimizedWrite(true);
             written = writer.write(pixels) && file.flush() && file.error() == QFileDevice::NoError;
             file.close();
             written = written && file.error() == QFileDevice::NoError;

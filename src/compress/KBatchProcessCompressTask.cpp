@@ -57,8 +57,9 @@ bool KBatchProcessCompressTask::compressOne(const QString &source, QString *writ
     const QString name = QFileInfo(source).fileName();
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     const QString base = dot < 0 ? name : name.left(dot);
-    const QString path
-        = reserveUniqueFilePath(m_params.outputDir, base, outputExtension(m_params.outputFormat));
+    const QString ext = outputExtension(m_params.outputFormat);
+    // base + ".ext": the naming rule strips one suffix, which keeps inner dots of the base.
+    const QString path = reserveUniqueFilePath(m_params.outputDir, base + QLatin1Char('.') + ext, ext);
     if (path.isEmpty())
         return false;
     if (!writeFileAtomically(path, bytes)) {

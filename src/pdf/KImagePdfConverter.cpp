@@ -81,7 +81,8 @@ void KImagePdfConverter::runSingle()
             return;
         const QString &file = m_params.files.at(i);
         const QString target = folderOk
-            ? reserveUniqueFilePath(m_params.outputFolder, baseNameOf(file), QStringLiteral("pdf"))
+            ? reserveUniqueFilePath(m_params.outputFolder, baseNameOf(file) + QStringLiteral(".pdf"),
+                                    QStringLiteral("pdf"))
             : QString();
         if (target.isEmpty()) {
             logFailure(
@@ -118,7 +119,8 @@ void KImagePdfConverter::runCombined()
     const bool folderOk
         = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
     const QString target = folderOk ? reserveUniqueFilePath(m_params.outputFolder,
-                               baseNameOf(m_params.files.first()), QStringLiteral("pdf"))
+                               baseNameOf(m_params.files.first()) + QStringLiteral(".pdf"),
+                               QStringLiteral("pdf"))
                                     : QString();
     if (target.isEmpty()) {
         logFailure(m_params.files.first(),

@@ -674,28 +674,19 @@ void tst_QuorvelCli::namesKeepInnerDots_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("written");
-    QTest::addColumn<bool>("knownFault");
 
-    // The output is named after the whole source name without its last
-    // extension. The batch tasks and the image-to-PDF converter hand the
-    // already shortened name to reserveUniqueFilePath, which shortens it once
-    // more ("holiday.v2" -> "holiday"); kept here as expected failures until
-    // those engines are mended.
-    QTest::newRow("convert") << QStringList { "convert", "--to", "png" } << "holiday.v2.png"
-                             << false;
-    QTest::newRow("compress") << QStringList { "compress", "--quality", "70" } << "holiday.v2.jpg"
-                              << true;
-    QTest::newRow("resize") << QStringList { "resize", "--percent", "50" } << "holiday.v2.jpg"
-                            << true;
-    QTest::newRow("rotate") << QStringList { "rotate", "--left" } << "holiday.v2.jpg" << true;
-    QTest::newRow("topdf") << QStringList { "topdf" } << "holiday.v2.pdf" << true;
+    // The output is named after the whole source name without its last extension.
+    QTest::newRow("convert") << QStringList { "convert", "--to", "png" } << "holiday.v2.png";
+    QTest::newRow("compress") << QStringList { "compress", "--quality", "70" } << "holiday.v2.jpg";
+    QTest::newRow("resize") << QStringList { "resize", "--percent", "50" } << "holiday.v2.jpg";
+    QTest::newRow("rotate") << QStringList { "rotate", "--left" } << "holiday.v2.jpg";
+    QTest::newRow("topdf") << QStringList { "topdf" } << "holiday.v2.pdf";
 }
 
 void tst_QuorvelCli::namesKeepInnerDots()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, written);
-    QFETCH(bool, knownFault);
 
     const QString source = m_work->filePath(QStringLiteral("holiday.v2.jpg"));
     QVERIFY(QFile::copy(fixture(QStringLiteral("photo.jpg")), source));
@@ -703,8 +694,6 @@ void tst_QuorvelCli::namesKeepInnerDots()
     const CliResult result
         = runCli(arguments + QStringList { QStringLiteral("-o"), out, source }, m_work->path());
     QVERIFY2(result.exitCode == 0, result.err.constData());
-    if (knownFault)
-        QEXPECT_FAIL("", "the engine drops the part after the inner dot", Continue);
     QCOMPARE(allEntries(out), QStringList { written });
 }
 

@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -37,12 +36,7 @@ QRadioButton *radio(const QString &text, QWidget *parent)
 
 QSize KPicResizeParams::presetSize(int index)
 {
-    static const QMap<int, QSize> sizes { { 0, QSize(295, 413) },  { 1, QSize(413, 626) },
-                                          { 2, QSize(259, 377) },  { 3, QSize(413, 531) },
-                                          { 4, QSize(389, 566) },  { 5, QSize(650, 992) },
-                                          { 6, QSize(1050, 1500) }, { 7, QSize(100, 139) },
-                                          { 8, QSize(460, 650) } };
-    return sizes.value(index);
+    return ResizeParams::presetSize(index);
 }
 
 KPicResizeParams::KPicResizeParams(QWidget *parent)

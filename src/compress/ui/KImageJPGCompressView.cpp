@@ -242,7 +242,8 @@ QString KImageJPGCompressView::saveResultTo(const QString &dir)
 {
     if (m_result.isEmpty())
         return QString();
-    const QString path = reserveUniqueFilePath(dir, m_baseName, outputExtension(m_format));
+    const QString ext = outputExtension(m_format);
+    const QString path = reserveUniqueFilePath(dir, m_baseName + QLatin1Char('.') + ext, ext);
     if (path.isEmpty())
         return QString();
     if (!writeFileAtomically(path, m_result)) {
