@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestFixtures.h"
 #include "TestUtils.h"
 #include "app/ui/KApplication.h"
 #include "compress/ProcessCompressThread.h"
@@ -28,6 +29,7 @@ private slots:
     void sliderAndField();
     void sizeLimitInKilobytes();
     void savingTwiceKeepsBoth();
+    void heicSourceIsCompressed();
     void unreadableSourceIsExplained();
 
 private:
@@ -142,6 +144,18 @@ void tst_KImageJPGCompressView::savingTwiceKeepsBoth()
     QFile saved(out.filePath("holiday(1).jpg"));
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), view.resultBytes());
+}
+
+void tst_KImageJPGCompressView::heicSourceIsCompressed()
+{
+    const QString heic = m_dir.filePath("phone.heic");
+    QVERIFY(TestFixtures::writeHeic(heic, TestUtils::quadrantImage(120, 80)));
+    KImageJPGCompressView view;
+    QVERIFY(view.loadFile(heic));
+    QVERIFY(compressWith(view));
+    QImage result;
+    QVERIFY(result.loadFromData(view.resultBytes(), "JPG"));
+    QCOMPARE(result.size(), QSize(120, 80));
 }
 
 void tst_KImageJPGCompressView::unreadableSourceIsExplained()
