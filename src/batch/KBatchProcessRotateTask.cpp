@@ -3,13 +3,8 @@
 #include <FreeImage.h>
 
 #include <QColorSpace>
-#include <QFile>
 
-#include "app/FileUtils.h"
-#include "batch/BatchNaming.h"
-#include "codec/ImageFormats.h"
-#include "codec/KImageWrapper.h"
-#include "codec/SystemImageEncoder.h"
+#include "batch/BatchOutput.h"
 
 namespace {
 
@@ -125,32 +120,10 @@ QImage KBatchProcessRotateTask::transform(const QImage &image, int type, int ang
 
 QString KBatchProcessRotateTask::rotateOne(const QString &path) const
 {
-    const QString ext = outputExtension(m_outputFormat);
-    const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);
-    if (ext.isEmpty() || format->type < 0)
-        return QString();
-    KImageWrapper wrapper;
-    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded)
-        return QString();
-    const QImage frame = wrapper.frameAt(0);
+    const QImage frame = BatchOutput::firstFrame(path);
     if (frame.isNull())
         return QString();
-    // Formats without alpha are flattened once, after the turn: what was
-    // transparent and the uncovered corners both come out white.
-    QImage turned = transform(frame, m_type, m_angle);
-    if (turned.isNull())
-        return QString();
-    if (format->type == ImageFormatBmp || format->type == ImageFormatJpeg)
-        turned = flattenedOntoWhite(turned);
-
-    // One encode from the decoded pixels, through a reserved name and a
-    // temporary file: a failed file leaves nothing in the run folder.
-    const QString output = reserveUniqueFilePath(m_runFolder, BatchNaming::outputName(path, ext), ext);
-    if (output.isEmpty())
-        return QString();
-    if (!saveWithSystemEncoder(turned, format->type, output)) {
-        QFile::remove(output);
-        return QString();
-    }
-    return output;
+    // One encode from the decoded pixels. Formats without alpha are flattened
+    // after the turn, so what was transparent and the uncovered corners are white.
+    return BatchOutput::write(transform(frame, m_type, m_angle), m_runFolder, path, m_outputFormat);
 }
