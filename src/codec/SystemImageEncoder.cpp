@@ -81,6 +81,26 @@ QImage flattenedOntoWhite(const QImage &image)
     return flat;
 }
 
+namespace {
+
+bool isOpaque(const QImage &image)
+{
+    const QImage argb = image.format() == QImage::Format_ARGB32
+            || image.format() == QImage::Format_ARGB32_Premultiplied
+        ? image
+        : image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (qAlpha(line[x]) != 255)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool writeImageForType(const QImage &image, int typeId, const QString &path, bool premultiplyTiff)
 {
     WriterChoice choice;
@@ -92,9 +112,14 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
     QImage pixels = image;
     if (typeId == ImageFormatJpeg)
         pixels = flattenedOntoWhite(image);
-    else if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()
-        && pixels.format() != QImage::Format_ARGB32_Premultiplied)
-        pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    else if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()) {
+        // Decoders hand out 32-bit pictures; an opaque one is written with three
+        // channels (a quarter smaller), only real transparency keeps the fourth.
+        if (isOpaque(pixels))
+            pixels = pixels.convertToFormat(QImage::Format_RGB32);
+        else if (pixels.format() != QImage::Format_ARGB32_Premultiplied)
+            pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
     if (pixels.isNull())
         return false;
 
