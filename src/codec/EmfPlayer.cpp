@@ -164,9 +164,9 @@ void blit(MetafileCanvas &canvas, const QRectF &dest, quint32 rop, const QImage 
         canvas.drawImage(dest, image, source, opacity);
 }
 
-MetafileCanvas::PenSpec penOf(quint32 style, qreal width, const QColor &color)
+MetafileCanvas::LogicalPen penOf(quint32 style, qreal width, const QColor &color)
 {
-    MetafileCanvas::PenSpec pen;
+    MetafileCanvas::LogicalPen pen;
     pen.style = int(style);
     pen.width = width;
     pen.color = color;

@@ -264,26 +264,26 @@ void MetafileCanvas::selectStockObject(int stock)
         m_state.brush = QBrush(Qt::NoBrush);
         break;
     case 6:
-        m_state.pen = PenSpec { 0, 0, Qt::white, {} };
+        m_state.pen = LogicalPen { 0, 0, Qt::white, {} };
         break;
     case 7:
     case 19:
-        m_state.pen = PenSpec { 0, 0, Qt::black, {} };
+        m_state.pen = LogicalPen { 0, 0, Qt::black, {} };
         break;
     case 8:
-        m_state.pen = PenSpec { 5, 0, Qt::black, {} };
+        m_state.pen = LogicalPen { 5, 0, Qt::black, {} };
         break;
     case 10:
     case 11:
     case 16:
-        m_state.font = FontSpec();
+        m_state.font = LogicalFont();
         m_state.font.family = QStringLiteral("monospace");
         break;
     case 12:
     case 13:
     case 14:
     case 17:
-        m_state.font = FontSpec();
+        m_state.font = LogicalFont();
         break;
     default:
         break;

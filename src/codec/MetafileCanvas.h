@@ -29,14 +29,14 @@ class MetafileCanvas
 public:
     enum ArcKind { Arc, ArcTo, Chord, Pie };
 
-    struct PenSpec
+    struct LogicalPen
     {
         int style = 0; // PS_* style bits
         qreal width = 0; // logical units; 0 means one device pixel
         QColor color = Qt::black;
         QVector<qreal> dashes; // PS_USERSTYLE entries, in logical units
     };
-    struct FontSpec
+    struct LogicalFont
     {
         QString family;
         qreal height = 0; // logical units; < 0 character height, > 0 cell height
@@ -50,9 +50,9 @@ public:
     struct Object
     {
         enum Kind { Empty, Pen, Brush, Font, Other } kind = Empty;
-        PenSpec pen;
+        LogicalPen pen;
         QBrush brush;
-        FontSpec font;
+        LogicalFont font;
     };
 
     // Pixels painted (bounding areas clipped to the image) plus a fixed cost
@@ -124,7 +124,7 @@ public:
     // PatBlt with the selected brush (or plain black/white raster ops).
     void fillRect(const QRectF &rect, const QBrush &brush);
     QBrush currentBrush() const { return m_state.brush; }
-    const FontSpec &currentFont() const { return m_state.font; }
+    const LogicalFont &currentFont() const { return m_state.font; }
 
     // Paths.
     void beginPath();
@@ -147,9 +147,9 @@ private:
         QPointF viewportOrg;
         QSizeF viewportExt { 1, 1 };
         QTransform world;
-        PenSpec pen;
+        LogicalPen pen;
         QBrush brush { Qt::white };
-        FontSpec font;
+        LogicalFont font;
         QColor textColor = Qt::black;
         QColor bkColor = Qt::white;
         int bkMode = 2; // OPAQUE

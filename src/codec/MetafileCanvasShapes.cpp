@@ -24,13 +24,13 @@ bool MetafileCanvas::meter(const QRectF &imageBounds)
 
 QPen MetafileCanvas::qtPen() const
 {
-    const PenSpec &spec = m_state.pen;
-    const int style = spec.style & 0x0F;
+    const LogicalPen &logical = m_state.pen;
+    const int style = logical.style & 0x0F;
     if (style == 5)
         return QPen(Qt::NoPen);
-    QPen pen(spec.color);
-    pen.setWidthF(spec.width);
-    pen.setCosmetic(spec.width <= 0);
+    QPen pen(logical.color);
+    pen.setWidthF(logical.width);
+    pen.setCosmetic(logical.width <= 0);
     switch (style) {
     case 1:
         pen.setStyle(Qt::DashLine);
@@ -46,10 +46,10 @@ QPen MetafileCanvas::qtPen() const
         pen.setStyle(Qt::DashDotDotLine);
         break;
     case 7:
-        if (!spec.dashes.isEmpty()) {
+        if (!logical.dashes.isEmpty()) {
             QVector<qreal> pattern;
-            const qreal unit = spec.width > 0 ? spec.width : 1;
-            for (qreal d : spec.dashes)
+            const qreal unit = logical.width > 0 ? logical.width : 1;
+            for (qreal d : logical.dashes)
                 pattern.append(qMax<qreal>(0.01, d / unit));
             if (pattern.size() % 2)
                 pattern.append(pattern.last());
@@ -59,7 +59,7 @@ QPen MetafileCanvas::qtPen() const
     default:
         break;
     }
-    switch (spec.style & 0x0F00) {
+    switch (logical.style & 0x0F00) {
     case 0x0100:
         pen.setCapStyle(Qt::SquareCap);
         break;
@@ -70,7 +70,7 @@ QPen MetafileCanvas::qtPen() const
         pen.setCapStyle(Qt::RoundCap);
         break;
     }
-    switch (spec.style & 0xF000) {
+    switch (logical.style & 0xF000) {
     case 0x1000:
         pen.setJoinStyle(Qt::BevelJoin);
         break;

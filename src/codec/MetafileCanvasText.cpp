@@ -53,18 +53,18 @@ void MetafileCanvas::text(const QPointF &reference, const QString &string, int o
 
     const qreal xScale = std::hypot(t.m11(), t.m12());
     const qreal yScale = std::hypot(t.m21(), t.m22());
-    const FontSpec &spec = m_state.font;
-    qreal pixelSize = spec.height == 0 ? 16.0 : std::fabs(spec.height) * yScale;
+    const LogicalFont &logical = m_state.font;
+    qreal pixelSize = logical.height == 0 ? 16.0 : std::fabs(logical.height) * yScale;
     if (!isSane(pixelSize) || pixelSize < 0.5)
         return;
     pixelSize = qMin<qreal>(pixelSize, 4.0 * qMax(m_target->width(), m_target->height()));
 
-    QFont font(spec.family.isEmpty() ? QStringLiteral("sans-serif") : spec.family);
+    QFont font(logical.family.isEmpty() ? QStringLiteral("sans-serif") : logical.family);
     font.setPixelSize(qMax(1, qRound(pixelSize)));
-    font.setWeight(qtWeight(spec.weight));
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeOut);
+    font.setWeight(qtWeight(logical.weight));
+    font.setItalic(logical.italic);
+    font.setUnderline(logical.underline);
+    font.setStrikeOut(logical.strikeOut);
     const QFontMetricsF metrics(font);
 
     QVector<qreal> offsets;
@@ -101,7 +101,7 @@ void MetafileCanvas::text(const QPointF &reference, const QString &string, int o
         break;
     }
 
-    const qreal angle = std::atan2(t.m12(), t.m11()) * 180.0 / M_PI - spec.escapement / 10.0;
+    const qreal angle = std::atan2(t.m12(), t.m11()) * 180.0 / M_PI - logical.escapement / 10.0;
     QTransform placement;
     placement.translate(t.map(anchor).x(), t.map(anchor).y());
     placement.rotate(angle);

@@ -13,7 +13,6 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QStackedLayout>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -23,6 +22,7 @@
 #include "widgets/KTableAddFileView.h"
 #include "widgets/KTableListItem.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
 
 namespace {
 
@@ -30,12 +30,6 @@ KTableListView::PageCounter &pageCounter()
 {
     static KTableListView::PageCounter counter;
     return counter;
-}
-
-QString desktopFolder()
-{
-    static const QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return folder;
 }
 
 QPushButton *toolbarButton(const QString &text, QWidget *parent)

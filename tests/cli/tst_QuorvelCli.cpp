@@ -59,39 +59,39 @@ QByteArray readBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Checks one output against a spec such as "photo.png 64x48", "doc.pdf pages=2",
+// Checks one output against an expectation such as "photo.png 64x48", "doc.pdf pages=2",
 // "anim.gif 30x20 frames=7" or "photo.jpg below=20480".
-void checkOutput(const QString &dir, const QString &spec)
+void checkOutput(const QString &dir, const QString &expected)
 {
-    const QStringList parts = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList parts = expected.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const QString path = QDir(dir).filePath(parts.first());
-    QVERIFY2(QFileInfo(path).size() > 0, qPrintable(spec));
+    QVERIFY2(QFileInfo(path).size() > 0, qPrintable(expected));
     for (int i = 1; i < parts.size(); ++i) {
         const QString &check = parts[i];
         if (check.startsWith(QLatin1String("pages="))) {
             const auto document = PdfFixtures::openPdf(path);
-            QVERIFY2(document, qPrintable(spec));
+            QVERIFY2(document, qPrintable(expected));
             QCOMPARE(document->numPages(), check.mid(6).toInt());
         } else if (check.startsWith(QLatin1String("frames="))) {
             QImageReader reader(path);
             QCOMPARE(reader.imageCount(), check.mid(7).toInt());
         } else if (check.startsWith(QLatin1String("below="))) {
-            QVERIFY2(QFileInfo(path).size() < check.mid(6).toLongLong(), qPrintable(spec));
+            QVERIFY2(QFileInfo(path).size() < check.mid(6).toLongLong(), qPrintable(expected));
         } else {
             const QStringList wh = check.split(QLatin1Char('x'));
             QImageReader reader(path);
             QVERIFY2(
-                reader.canRead(), qPrintable(spec + QLatin1String(": ") + reader.errorString()));
+                reader.canRead(), qPrintable(expected + QLatin1String(": ") + reader.errorString()));
             QCOMPARE(reader.size(), QSize(wh.value(0).toInt(), wh.value(1).toInt()));
         }
     }
 }
 
-QStringList namesOf(const QStringList &specs)
+QStringList namesOf(const QStringList &expectations)
 {
     QStringList names;
-    for (const QString &spec : specs)
-        names.append(spec.section(QLatin1Char(' '), 0, 0));
+    for (const QString &expected : expectations)
+        names.append(expected.section(QLatin1Char(' '), 0, 0));
     names.sort();
     return names;
 }
@@ -255,8 +255,8 @@ void tst_QuorvelCli::happyPath()
     const CliResult result = runCli(args, m_work->path());
     QVERIFY2(result.exitCode == 0, result.err.constData());
     QCOMPARE(allEntries(out), namesOf(expected));
-    for (const QString &spec : expected) {
-        checkOutput(out, spec);
+    for (const QString &output : expected) {
+        checkOutput(out, output);
         if (QTest::currentTestFailed())
             return;
     }

@@ -21,6 +21,7 @@
 #include "widgets/KPicResizeSlider.h"
 #include "widgets/KTableListView.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
 
 namespace {
 
@@ -120,12 +121,7 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
     hint->setStyleSheet(QStringLiteral("color:#999999;"));
     output->addWidget(hint);
     output->addStretch();
-    m_start = new QPushButton(tr("start convert"), this);
-    m_start->setFixedSize(108, 40);
-    QFont buttonFont(QStringLiteral("Microsoft YaHei"));
-    buttonFont.setPixelSize(16);
-    m_start->setFont(buttonFont);
-    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start = createActionButton(tr("start convert"), this);
     m_start->setEnabled(false);
     output->addWidget(m_start);
     layout->addLayout(output);

@@ -8,6 +8,7 @@
 
 #include "widgets/ComboBoxStyle.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
 
 KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     : QWidget(parent)
@@ -42,12 +43,7 @@ KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     hint->setFixedWidth(320);
     hint->setStyleSheet(QStringLiteral("color:#999999;"));
     layout->addWidget(hint);
-    m_start = new QPushButton(tr("start resize"), this);
-    m_start->setFixedSize(108, 40);
-    QFont buttonFont(QStringLiteral("Microsoft YaHei"));
-    buttonFont.setPixelSize(16);
-    m_start->setFont(buttonFont);
-    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start = createActionButton(tr("start resize"), this);
     m_start->setEnabled(false);
     layout->addWidget(m_start, 0, Qt::AlignRight);
     layout->addStretch();

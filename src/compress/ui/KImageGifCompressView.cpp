@@ -8,6 +8,7 @@
 #include "widgets/KImageLoadView.h"
 #include "widgets/KMessageTips.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,23 +22,7 @@
 
 namespace {
 
-QString desktopFolder()
-{
-    static const QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return folder;
-}
 
-QPushButton *actionButton(const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setFixedSize(108, 40);
-    QFont font(QStringLiteral("Microsoft YaHei"));
-    // 18 px clips "start compress" in 108 px.
-    font.setPixelSize(16);
-    button->setFont(font);
-    button->setStyleSheet(blueButtonStyleSheet());
-    return button;
-}
 
 quint32 byteCount(qint64 size) { return quint32(qBound<qint64>(0, size, 0xFFFFFFFFll)); }
 
@@ -66,8 +51,8 @@ KImageGifCompressView::KImageGifCompressView(QWidget *parent)
     // 20 rather than 40 to the left: the panels are wider for the English texts.
     buttons->setContentsMargins(20, 10, 0, 0);
     buttons->setSpacing(0);
-    m_start = actionButton(tr("start compress"), this);
-    m_save = actionButton(tr("save result"), this);
+    m_start = createActionButton(tr("start compress"), this);
+    m_save = createActionButton(tr("save result"), this);
     buttons->addWidget(m_start);
     buttons->addSpacing(10);
     buttons->addWidget(m_save);

@@ -7,7 +7,6 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "app/FileUtils.h"
@@ -20,27 +19,7 @@
 #include "widgets/KImageContentView.h"
 #include "widgets/KImageLoadView.h"
 #include "widgets/StyleSheets.h"
-
-namespace {
-
-QString desktopFolder()
-{
-    static const QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return folder;
-}
-
-QPushButton *actionButton(const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setFixedSize(108, 40);
-    QFont font(QStringLiteral("Microsoft YaHei"));
-    font.setPixelSize(16);
-    button->setFont(font);
-    button->setStyleSheet(blueButtonStyleSheet());
-    return button;
-}
-
-} // namespace
+#include "widgets/ViewParts.h"
 
 KImageJPGCompressView::KImageJPGCompressView(QWidget *parent)
     : QWidget(parent)
@@ -65,8 +44,8 @@ KImageJPGCompressView::KImageJPGCompressView(QWidget *parent)
     auto *buttons = new QVBoxLayout();
     buttons->setContentsMargins(0, 10, 0, 0);
     buttons->setSpacing(0);
-    m_start = actionButton(tr("start compress"), this);
-    m_save = actionButton(tr("save result"), this);
+    m_start = createActionButton(tr("start compress"), this);
+    m_save = createActionButton(tr("save result"), this);
     buttons->addWidget(m_start);
     buttons->addSpacing(10);
     buttons->addWidget(m_save);

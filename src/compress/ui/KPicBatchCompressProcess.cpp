@@ -6,7 +6,6 @@
 #include <QMultiMap>
 #include <QPainter>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -16,6 +15,7 @@
 #include "compress/ui/KNormalCompressSettig.h"
 #include "widgets/KTableListView.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
 
 namespace {
 
@@ -64,12 +64,7 @@ KPicBatchCompressProcess::KPicBatchCompressProcess(QWidget *parent)
     row->addSpacing(16);
     auto *column = new QVBoxLayout();
     column->setContentsMargins(0, 40, 0, 0);
-    m_start = new QPushButton(tr("start compress"), this);
-    m_start->setFixedSize(108, 40);
-    QFont font(QStringLiteral("Microsoft YaHei"));
-    font.setPixelSize(16);
-    m_start->setFont(font);
-    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start = createActionButton(tr("start compress"), this);
     m_start->setEnabled(false);
     column->addWidget(m_start);
     column->addStretch();
@@ -104,7 +99,7 @@ void KPicBatchCompressProcess::onStartCompress()
     if (m_running)
         return;
     const QString dir = QFileDialog::getExistingDirectory(
-        this, tr("Select Save Path"), QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+        this, tr("Select Save Path"), desktopFolder(),
         QFileDialog::ShowDirsOnly);
     if (!dir.isEmpty())
         startInto(dir);

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -22,16 +21,7 @@
 #include "widgets/KImageLoadView.h"
 #include "widgets/KPicResizeSlider.h"
 #include "widgets/StyleSheets.h"
-
-namespace {
-
-QString desktopFolder()
-{
-    static const QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return folder;
-}
-
-} // namespace
+#include "widgets/ViewParts.h"
 
 KImageRawConvertView::KImageRawConvertView(QWidget *parent)
     : QWidget(parent)
@@ -84,12 +74,7 @@ KImageRawConvertView::KImageRawConvertView(QWidget *parent)
 
     auto *column = new QVBoxLayout();
     column->setContentsMargins(107, 32, 0, 0);
-    m_action = new QPushButton(tr("start convert"), this);
-    m_action->setFixedSize(108, 40);
-    QFont buttonFont(QStringLiteral("Microsoft YaHei"));
-    buttonFont.setPixelSize(16);
-    m_action->setFont(buttonFont);
-    m_action->setStyleSheet(blueButtonStyleSheet());
+    m_action = createActionButton(tr("start convert"), this);
     column->addWidget(m_action);
     auto *hint = new QLabel(
         tr("Loading high resolution images in RAW format can cause slow conversion times"), this);

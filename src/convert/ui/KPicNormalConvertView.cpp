@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStandardPaths>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -15,6 +14,7 @@
 #include "convert/KImageNormalConvertProcessTask.h"
 #include "widgets/KTableListView.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
 
 KPicNormalConvertView::KPicNormalConvertView(QWidget *parent)
     : QWidget(parent)
@@ -75,12 +75,7 @@ KPicNormalConvertView::KPicNormalConvertView(QWidget *parent)
     auto *buttonRow = new QHBoxLayout();
     buttonRow->setContentsMargins(30, 0, 30, 0);
     buttonRow->addSpacing(705);
-    m_start = new QPushButton(tr("start convert"), this);
-    m_start->setFixedSize(108, 40);
-    QFont buttonFont(QStringLiteral("Microsoft YaHei"));
-    buttonFont.setPixelSize(16);
-    m_start->setFont(buttonFont);
-    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start = createActionButton(tr("start convert"), this);
     m_start->setEnabled(false);
     buttonRow->addWidget(m_start, 0, Qt::AlignRight | Qt::AlignVCenter);
     layout->addLayout(buttonRow);
@@ -122,7 +117,7 @@ void KPicNormalConvertView::onStartConvert()
     if (m_snapshot.isEmpty() || m_running)
         return;
     if (m_outputDir.isEmpty())
-        m_outputDir = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+        m_outputDir = desktopFolder();
     m_running = true;
     m_start->setEnabled(false);
     for (int i = 0; i < m_snapshot.size(); ++i)

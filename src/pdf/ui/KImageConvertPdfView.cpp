@@ -16,6 +16,7 @@
 #include "pdf/ui/PdfViewParts_p.h"
 #include "widgets/KTableListView.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
 
 using namespace PdfViewParts;
 
@@ -91,10 +92,7 @@ KImageConvertPdfView::KImageConvertPdfView(QWidget *parent)
     m_folder = makeFolderBox(this, &m_folderButton);
     outputRow->addWidget(m_folder);
     outputRow->addStretch();
-    m_start = new QPushButton(tr("start convert"), this);
-    m_start->setFixedSize(108, 40);
-    m_start->setFont(viewFont(16));
-    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start = createActionButton(tr("start convert"), this);
     m_start->setEnabled(false);
     outputRow->addWidget(m_start, 0, Qt::AlignRight | Qt::AlignVCenter);
     options->addLayout(outputRow);

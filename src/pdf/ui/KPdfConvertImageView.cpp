@@ -16,6 +16,7 @@
 #include "pdf/ui/PdfViewParts_p.h"
 #include "widgets/KTableListView.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
 
 using namespace PdfViewParts;
 
@@ -72,10 +73,7 @@ KPdfConvertImageView::KPdfConvertImageView(QWidget *parent)
     m_folder->setContextMenuPolicy(Qt::NoContextMenu);
     outputRow->addWidget(m_folder);
     outputRow->addStretch();
-    m_start = new QPushButton(tr("start convert"), this);
-    m_start->setFixedSize(108, 40);
-    m_start->setFont(viewFont(16));
-    m_start->setStyleSheet(blueButtonStyleSheet());
+    m_start = createActionButton(tr("start convert"), this);
     m_start->setEnabled(false);
     outputRow->addWidget(m_start, 0, Qt::AlignRight | Qt::AlignVCenter);
     options->addLayout(outputRow);

@@ -57,11 +57,6 @@ void showFolder(QLineEdit *box, const QString &path)
     box->setToolTip(clipped ? path : QString());
 }
 
-QString desktopFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-}
-
 bool isUsableParent(const QString &dir)
 {
     return !dir.isEmpty() && QDir::isAbsolutePath(dir);

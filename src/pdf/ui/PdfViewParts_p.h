@@ -24,9 +24,6 @@ QLineEdit *makeFolderBox(QWidget *parent, QPushButton **button);
 // Shows path in the box; the tooltip carries it when the box cannot.
 void showFolder(QLineEdit *box, const QString &path);
 
-// Where the folder dialogs open and what the folder boxes show first.
-QString desktopFolder();
-
 // Run folders are only made below an absolute folder: an empty or relative
 // text would otherwise put them at the file system root or wherever the
 // program was started.

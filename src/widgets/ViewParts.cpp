@@ -1,0 +1,24 @@
+#include "ViewParts.h"
+
+#include <QPushButton>
+#include <QStandardPaths>
+
+#include "widgets/StyleSheets.h"
+
+QString desktopFolder()
+{
+    static const QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return folder;
+}
+
+QPushButton *createActionButton(const QString &text, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setFixedSize(108, 40);
+    QFont font(QStringLiteral("Microsoft YaHei"));
+    // 16 px: "start compress" does not fit 108 px at 18.
+    font.setPixelSize(16);
+    button->setFont(font);
+    button->setStyleSheet(blueButtonStyleSheet());
+    return button;
+}

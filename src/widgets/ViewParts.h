@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class QPushButton;
+class QWidget;
+
+// Small pieces every tool view builds the same way. Interface thread only.
+
+// The user's desktop folder, where file dialogs open; determined once per run.
+QString desktopFolder();
+
+// A main action button of a tool ("start convert", "save result" ...):
+// 108 x 40, 16 px, the blue button style.
+QPushButton *createActionButton(const QString &text, QWidget *parent);
