@@ -4,6 +4,7 @@
 #include "codec/ImageFormats.h"
 
 #include <QStringList>
+#include <QFileInfo>
 
 namespace CliOptions {
 
@@ -24,6 +25,20 @@ int outputFormatIndex(const QString &text)
 }
 
 QString outputFormatChoices() { return QStringLiteral("jpg, png, bmp, webp or tif"); }
+
+bool readOutputFormat(const QString &value, int *format, QString *error)
+{
+    *format = outputFormatIndex(value);
+    if (*format >= 0)
+        return true;
+    *error = QStringLiteral("--to: unknown format '%1' (%2)").arg(value, outputFormatChoices());
+    return false;
+}
+
+bool isImageFile(const QString &path)
+{
+    return ImageFormats::global().isKnownExtension(ImageFormats::extensionOf(QFileInfo(path).fileName()));
+}
 
 bool readInt(const QString &text, int min, int max, int *value)
 {

@@ -14,6 +14,12 @@ int outputFormatIndex(const QString &text);
 // "jpg, png, bmp, webp or tif", for help and errors.
 QString outputFormatChoices();
 
+// Reads --to into *format; false with the reason in *error when it is unknown.
+bool readOutputFormat(const QString &value, int *format, QString *error);
+
+// Whether a file found in a folder is an image the program can read.
+bool isImageFile(const QString &path);
+
 // A whole decimal number within [min, max].
 bool readInt(const QString &text, int min, int max, int *value);
 

@@ -70,8 +70,7 @@ bool KCliCompressCommand::configure(const QCommandLineParser &parser, QString *e
 
 bool KCliCompressCommand::takesFromFolder(const QString &path) const
 {
-    return ImageFormats::global().isKnownExtension(
-        ImageFormats::extensionOf(QFileInfo(path).fileName()));
+    return CliOptions::isImageFile(path);
 }
 
 void KCliCompressCommand::start(KCliRun *run)

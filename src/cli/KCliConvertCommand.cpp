@@ -39,19 +39,14 @@ bool KCliConvertCommand::configure(const QCommandLineParser &parser, QString *er
         *error = QStringLiteral("--to is required (%1)").arg(CliOptions::outputFormatChoices());
         return false;
     }
-    m_format = CliOptions::outputFormatIndex(parser.value(QStringLiteral("to")));
-    if (m_format < 0) {
-        *error = QStringLiteral("--to: unknown format '%1' (%2)")
-                     .arg(parser.value(QStringLiteral("to")), CliOptions::outputFormatChoices());
+    if (!CliOptions::readOutputFormat(parser.value(QStringLiteral("to")), &m_format, error))
         return false;
-    }
     return true;
 }
 
 bool KCliConvertCommand::takesFromFolder(const QString &path) const
 {
-    return ImageFormats::global().isKnownExtension(
-        ImageFormats::extensionOf(QFileInfo(path).fileName()));
+    return CliOptions::isImageFile(path);
 }
 
 void KCliConvertCommand::start(KCliRun *run)

@@ -76,12 +76,8 @@ void KCliFromPdfCommand::addOptions(QCommandLineParser *parser) const
 
 bool KCliFromPdfCommand::configure(const QCommandLineParser &parser, QString *error)
 {
-    m_format = CliOptions::outputFormatIndex(parser.value(QStringLiteral("to")));
-    if (m_format < 0) {
-        *error = QStringLiteral("--to: unknown format '%1' (%2)")
-                     .arg(parser.value(QStringLiteral("to")), CliOptions::outputFormatChoices());
+    if (!CliOptions::readOutputFormat(parser.value(QStringLiteral("to")), &m_format, error))
         return false;
-    }
     const QString pages = parser.value(QStringLiteral("pages")).trimmed();
     m_pages.clear();
     if (pages.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {

@@ -90,12 +90,8 @@ bool KCliResizeCommand::configure(const QCommandLineParser &parser, QString *err
         *error = QStringLiteral("give one of --width/--height, --percent or --preset");
         return false;
     }
-    m_format = CliOptions::outputFormatIndex(parser.value(QStringLiteral("to")));
-    if (m_format < 0) {
-        *error = QStringLiteral("--to: unknown format '%1' (%2)")
-                     .arg(parser.value(QStringLiteral("to")), CliOptions::outputFormatChoices());
+    if (!CliOptions::readOutputFormat(parser.value(QStringLiteral("to")), &m_format, error))
         return false;
-    }
     if (stretch && !(width && height)) {
         *error = QStringLiteral("--no-keep-ratio needs both --width and --height");
         return false;
@@ -148,8 +144,7 @@ bool KCliResizeCommand::configure(const QCommandLineParser &parser, QString *err
 
 bool KCliResizeCommand::takesFromFolder(const QString &path) const
 {
-    return ImageFormats::global().isKnownExtension(
-        ImageFormats::extensionOf(QFileInfo(path).fileName()));
+    return CliOptions::isImageFile(path);
 }
 
 void KCliResizeCommand::start(KCliRun *run)

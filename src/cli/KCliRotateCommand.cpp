@@ -60,19 +60,14 @@ bool KCliRotateCommand::configure(const QCommandLineParser &parser, QString *err
         *error = QStringLiteral("give one of --left, --right, --flip-h, --flip-v or --angle A");
         return false;
     }
-    m_format = CliOptions::outputFormatIndex(parser.value(QStringLiteral("to")));
-    if (m_format < 0) {
-        *error = QStringLiteral("--to: unknown format '%1' (%2)")
-                     .arg(parser.value(QStringLiteral("to")), CliOptions::outputFormatChoices());
+    if (!CliOptions::readOutputFormat(parser.value(QStringLiteral("to")), &m_format, error))
         return false;
-    }
     return true;
 }
 
 bool KCliRotateCommand::takesFromFolder(const QString &path) const
 {
-    return ImageFormats::global().isKnownExtension(
-        ImageFormats::extensionOf(QFileInfo(path).fileName()));
+    return CliOptions::isImageFile(path);
 }
 
 void KCliRotateCommand::start(KCliRun *run)
