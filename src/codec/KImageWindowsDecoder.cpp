@@ -47,9 +47,13 @@ qint64 frameBytes(const QSize &size)
 
 QImage toFrame(const QImage &image)
 {
-    if (image.isNull() || image.format() == QImage::Format_ARGB32_Premultiplied)
+    // 32 bits per pixel either way; pictures without alpha stay opaque RGB32 so
+    // that writers need not find out again that every pixel is opaque.
+    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                          : QImage::Format_RGB32;
+    if (image.isNull() || image.format() == format)
         return image;
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return image.convertToFormat(format);
 }
 
 } // namespace
