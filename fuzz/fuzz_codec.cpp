@@ -4,16 +4,18 @@
 // CMakeLists.txt); QUORVEL_FUZZ_EXTENSION names the extension, or "data"
 // for KImageWrapper::loadFromData.
 
-#include "codec/KImageWrapper.h"
+#include <cstdint>
+#include <cstdlib>
+
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <cstdint>
-#include <cstdlib>
-#include <unistd.h>
+
+#include "codec/KImageWrapper.h"
 
 namespace {
 

@@ -1,14 +1,15 @@
 // Writes a small seed corpus per fuzzed decoder, made with the test
 // fixture makers: make_seeds <output folder>.
 
-#include "CodecFixtures.h"
-#include "TestUtils.h"
-
 #include <FreeImage.h>
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+
+#include "CodecFixtures.h"
+#include "TestUtils.h"
 
 using namespace CodecFixtures;
 

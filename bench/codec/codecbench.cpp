@@ -7,11 +7,11 @@
 //
 // The fixtures are made on first use in the given folder.
 
-#include "CodecFixtures.h"
-#include "codec/ImageFormats.h"
-#include "codec/KImageWrapper.h"
+#include <algorithm>
+#include <cmath>
 
 #include <FreeImage.h>
+
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,8 +20,10 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <algorithm>
-#include <cmath>
+
+#include "CodecFixtures.h"
+#include "codec/ImageFormats.h"
+#include "codec/KImageWrapper.h"
 
 using namespace CodecFixtures;
 

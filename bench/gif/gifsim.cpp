@@ -9,11 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <gif_lib.h>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gif_lib.h>
 
 namespace {
 

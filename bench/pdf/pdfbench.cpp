@@ -4,9 +4,10 @@
 //   pdfbench pngcost <pdf>                  page 1: render only, our PNG, our BMP, Qt's PNG writer
 // Prints "key value" lines.
 
-#include "pdf/KImagePdfConverter.h"
-#include "pdf/KPdf2ImageConverterThread.h"
-#include "pdf/KPdf2ImageProxy.h"
+#include <cstdio>
+#include <memory>
+
+#include <poppler-qt5.h>
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -16,9 +17,10 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QTemporaryDir>
-#include <cstdio>
-#include <memory>
-#include <poppler-qt5.h>
+
+#include "pdf/KImagePdfConverter.h"
+#include "pdf/KPdf2ImageConverterThread.h"
+#include "pdf/KPdf2ImageProxy.h"
 
 namespace {
 

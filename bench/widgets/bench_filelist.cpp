@@ -40,6 +40,6 @@ int main(int argc, char **argv)
     app.processEvents();
     const qint64 statusMs = timer.elapsed();
     std::printf("files=%d add_ms=%lld status_updates_ms=%lld (%d records)\n", count,
-                static_cast<long long>(addMs), static_cast<long long>(statusMs), 2 * count);
+        static_cast<long long>(addMs), static_cast<long long>(statusMs), 2 * count);
     return 0;
 }

@@ -90,7 +90,8 @@ double ssim(const QImage &a, const QImage &b)
             const double n = window * window;
             const double ma = sa / n, mb = sb / n;
             const double va = saa / n - ma * ma, vb = sbb / n - mb * mb, cov = sab / n - ma * mb;
-            total += ((2 * ma * mb + c1) * (2 * cov + c2)) / ((ma * ma + mb * mb + c1) * (va + vb + c2));
+            total += ((2 * ma * mb + c1) * (2 * cov + c2))
+                / ((ma * ma + mb * mb + c1) * (va + vb + c2));
             ++count;
         }
     }
@@ -116,9 +117,10 @@ int main(int argc, char *argv[])
     }
     const QSize original = candidate.size();
     if (candidate.size() != reference.size())
-        candidate = candidate.scaled(reference.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                        .convertToFormat(QImage::Format_RGB32);
-    std::printf("psnr=%.2f ssim=%.4f size=%dx%d\n", psnr(reference, candidate), ssim(reference, candidate),
-                original.width(), original.height());
+        candidate
+            = candidate.scaled(reference.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(QImage::Format_RGB32);
+    std::printf("psnr=%.2f ssim=%.4f size=%dx%d\n", psnr(reference, candidate),
+        ssim(reference, candidate), original.width(), original.height());
     return 0;
 }

@@ -1,13 +1,15 @@
 #include "PageImageWriter.h"
 
-#include "app/FileUtils.h"
+#include <csetjmp>
+#include <cstdio>
+
+#include <png.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <csetjmp>
-#include <cstdio>
-#include <png.h>
+
+#include "app/FileUtils.h"
 
 namespace PageImageWriter {
 

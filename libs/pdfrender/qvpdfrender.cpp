@@ -1,14 +1,16 @@
 #include "qvpdfrender.h"
 
-#include "PageImageWriter.h"
+#include <cmath>
+#include <memory>
+
+#include <poppler-qt5.h>
 
 #include <QByteArray>
 #include <QImage>
 #include <QSizeF>
 #include <QString>
-#include <cmath>
-#include <memory>
-#include <poppler-qt5.h>
+
+#include "PageImageWriter.h"
 
 // Each call opens its own Poppler::Document and renders with its own output
 // device; poppler guards its process-wide state itself, so calls from the

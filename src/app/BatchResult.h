@@ -9,9 +9,9 @@ struct BatchResult
 {
     enum Status { NotStarted = 1, Processing = 2, Succeeded = 4, Failed = 8 };
 
-    int index = -1;     // row of the file in the view's list when the run started
+    int index = -1; // row of the file in the view's list when the run started
     int status = NotStarted;
-    QString path;       // the written output (empty until there is one)
+    QString path; // the written output (empty until there is one)
 };
 
 Q_DECLARE_METATYPE(BatchResult)
@@ -19,8 +19,8 @@ Q_DECLARE_METATYPE(BatchResult)
 // Per-file progress of a multi-page job (PDF pages to images).
 struct ProcessProgress
 {
-    int index = -1;     // row of the file
-    int value = 0;      // percent of the file's selected pages handled, 0..100
+    int index = -1; // row of the file
+    int value = 0; // percent of the file's selected pages handled, 0..100
 };
 
 Q_DECLARE_METATYPE(ProcessProgress)

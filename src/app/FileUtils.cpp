@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -154,9 +155,10 @@ void revealInFolder(const QString &path)
     if (path.isEmpty())
         return;
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList { QUrl::fromLocalFile(absolute).toString() } << QString();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
@@ -190,8 +192,8 @@ QPixmap roundedIcon(const QIcon &icon, int radius)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(0, 0, mask);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOut);
-    painter.drawPixmap(0, 0, icon.pixmap(size).scaled(size, Qt::IgnoreAspectRatio,
-                                                       Qt::SmoothTransformation));
+    painter.drawPixmap(
+        0, 0, icon.pixmap(size).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     painter.end();
     return QPixmap::fromImage(image);
 }

@@ -22,10 +22,7 @@ PSettings::PSettings(QObject *parent)
 
 PSettings::~PSettings() = default;
 
-void PSettings::setUserId(const QString &id)
-{
-    m_store->setValue(kUserKey, id);
-}
+void PSettings::setUserId(const QString &id) { m_store->setValue(kUserKey, id); }
 
 QString PSettings::userId() const
 {
@@ -37,7 +34,4 @@ void PSettings::setClarityTipEnabled(int on)
     m_store->setValue(kClarityTipKey, static_cast<unsigned>(on));
 }
 
-bool PSettings::clarityTipEnabled() const
-{
-    return m_store->value(kClarityTipKey, 1u).toBool();
-}
+bool PSettings::clarityTipEnabled() const { return m_store->value(kClarityTipKey, 1u).toBool(); }

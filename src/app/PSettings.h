@@ -1,9 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include <QObject>
 #include <QRect>
-
-#include <memory>
 
 class SettingsStore;
 

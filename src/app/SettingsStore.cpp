@@ -4,7 +4,7 @@
 
 SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             QStringLiteral("quorvel"), QStringLiteral("quorvel")))
+        QStringLiteral("quorvel"), QStringLiteral("quorvel")))
 {
 }
 
@@ -15,8 +15,8 @@ QVariant SettingsStore::value(const QString &key, const QVariant &defaultValue) 
     return m_settings->value(key, defaultValue);
 }
 
-QVariant SettingsStore::value(const QString &group, const QString &key,
-                              const QVariant &defaultValue) const
+QVariant SettingsStore::value(
+    const QString &group, const QString &key, const QVariant &defaultValue) const
 {
     m_settings->beginGroup(group);
     const QVariant result = m_settings->value(key, defaultValue);
@@ -36,10 +36,7 @@ void SettingsStore::setValue(const QString &group, const QString &key, const QVa
     m_settings->endGroup();
 }
 
-void SettingsStore::remove(const QString &key)
-{
-    m_settings->remove(key);
-}
+void SettingsStore::remove(const QString &key) { m_settings->remove(key); }
 
 void SettingsStore::remove(const QString &group, const QString &key)
 {
@@ -48,10 +45,7 @@ void SettingsStore::remove(const QString &group, const QString &key)
     m_settings->endGroup();
 }
 
-bool SettingsStore::contains(const QString &key) const
-{
-    return m_settings->contains(key);
-}
+bool SettingsStore::contains(const QString &key) const { return m_settings->contains(key); }
 
 bool SettingsStore::contains(const QString &group, const QString &key) const
 {
@@ -61,7 +55,4 @@ bool SettingsStore::contains(const QString &group, const QString &key) const
     return result;
 }
 
-void SettingsStore::sync()
-{
-    m_settings->sync();
-}
+void SettingsStore::sync() { m_settings->sync(); }

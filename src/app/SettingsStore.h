@@ -1,9 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include <QString>
 #include <QVariant>
-
-#include <memory>
 
 class QSettings;
 
@@ -18,8 +18,8 @@ public:
     SettingsStore &operator=(const SettingsStore &) = delete;
 
     QVariant value(const QString &key, const QVariant &defaultValue = QVariant()) const;
-    QVariant value(const QString &group, const QString &key,
-                   const QVariant &defaultValue = QVariant()) const;
+    QVariant value(
+        const QString &group, const QString &key, const QVariant &defaultValue = QVariant()) const;
     void setValue(const QString &key, const QVariant &value);
     void setValue(const QString &group, const QString &key, const QVariant &value);
     void remove(const QString &key);

@@ -29,7 +29,8 @@ QString write(const QImage &image, const QString &runFolder, const QString &path
         pixels = flattenedOntoWhite(pixels);
     // A reserved name is never handed to another task; the encoder writes
     // through a temporary sibling, so a failure leaves nothing behind.
-    const QString output = reserveUniqueFilePath(runFolder, BatchNaming::outputName(path, ext), ext);
+    const QString output
+        = reserveUniqueFilePath(runFolder, BatchNaming::outputName(path, ext), ext);
     if (output.isEmpty())
         return QString();
     if (!saveWithSystemEncoder(pixels, format->type, output)) {

@@ -3,8 +3,7 @@
 #include "batch/BatchOutput.h"
 
 KBatchProcessResizeTask::KBatchProcessResizeTask(const QString &runFolder,
-                                                 const QVector<QPair<QString, int>> &files,
-                                                 const ResizeParams &params, int outputFormat)
+    const QVector<QPair<QString, int>> &files, const ResizeParams &params, int outputFormat)
     : m_runFolder(runFolder)
     , m_files(files)
     , m_params(params)
@@ -19,8 +18,7 @@ void KBatchProcessResizeTask::run()
         emit processStatusChanged({ file.second, BatchResult::Processing, QString() });
         const QString written = resizeOne(file.first);
         emit processStatusChanged({ file.second,
-                                    written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded,
-                                    written });
+            written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded, written });
     }
 }
 

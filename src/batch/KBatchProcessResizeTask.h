@@ -16,7 +16,7 @@ class KBatchProcessResizeTask : public QObject, public QRunnable
     Q_OBJECT
 public:
     KBatchProcessResizeTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
-                            const ResizeParams &params, int outputFormat);
+        const ResizeParams &params, int outputFormat);
 
     void run() override;
 

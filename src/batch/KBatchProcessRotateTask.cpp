@@ -13,8 +13,8 @@ namespace {
 FIBITMAP *toBitmap(const QImage &source)
 {
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
-    FIBITMAP *bitmap = FreeImage_Allocate(image.width(), image.height(), 32, FI_RGBA_RED_MASK,
-                                          FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+    FIBITMAP *bitmap = FreeImage_Allocate(
+        image.width(), image.height(), 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
     if (!bitmap)
         return nullptr;
     for (int y = 0; y < image.height(); ++y) {
@@ -41,7 +41,8 @@ QImage toImage(FIBITMAP *bitmap)
         const BYTE *src = FreeImage_GetScanLine(bitmap, h - 1 - y);
         auto *dst = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < w; ++x, src += 4)
-            dst[x] = qRgba(src[FI_RGBA_RED], src[FI_RGBA_GREEN], src[FI_RGBA_BLUE], src[FI_RGBA_ALPHA]);
+            dst[x] = qRgba(
+                src[FI_RGBA_RED], src[FI_RGBA_GREEN], src[FI_RGBA_BLUE], src[FI_RGBA_ALPHA]);
     }
     return image;
 }
@@ -49,8 +50,7 @@ QImage toImage(FIBITMAP *bitmap)
 } // namespace
 
 KBatchProcessRotateTask::KBatchProcessRotateTask(const QString &runFolder,
-                                                 const QVector<QPair<QString, int>> &files, int type,
-                                                 int angle, int outputFormat)
+    const QVector<QPair<QString, int>> &files, int type, int angle, int outputFormat)
     : m_runFolder(runFolder)
     , m_files(files)
     , m_type(type)
@@ -66,8 +66,7 @@ void KBatchProcessRotateTask::run()
         emit processStatusChanged({ file.second, BatchResult::Processing, QString() });
         const QString written = rotateOne(file.first);
         emit processStatusChanged({ file.second,
-                                    written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded,
-                                    written });
+            written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded, written });
     }
 }
 

@@ -19,7 +19,7 @@ public:
     enum Type { RotateLeft = 0, RotateRight = 1, FlipLeftRight = 2, FlipUpDown = 3, FreeAngle = 4 };
 
     KBatchProcessRotateTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
-                            int type, int angle, int outputFormat);
+        int type, int angle, int outputFormat);
 
     void run() override;
 

@@ -1,14 +1,11 @@
 #include "ResizeParams.h"
 
 namespace {
-const QSize kPresets[] = { { 295, 413 }, { 413, 626 }, { 259, 377 },  { 413, 531 }, { 389, 566 },
-                           { 650, 992 }, { 1050, 1500 }, { 100, 139 }, { 460, 650 } };
+const QSize kPresets[] = { { 295, 413 }, { 413, 626 }, { 259, 377 }, { 413, 531 }, { 389, 566 },
+    { 650, 992 }, { 1050, 1500 }, { 100, 139 }, { 460, 650 } };
 } // namespace
 
-int ResizeParams::presetCount()
-{
-    return int(sizeof(kPresets) / sizeof(kPresets[0]));
-}
+int ResizeParams::presetCount() { return int(sizeof(kPresets) / sizeof(kPresets[0])); }
 
 QSize ResizeParams::presetSize(int index)
 {

@@ -1,10 +1,10 @@
 #include "CliOptions.h"
 
+#include <QFileInfo>
+#include <QStringList>
+
 #include "batch/BatchNaming.h"
 #include "codec/ImageFormats.h"
-
-#include <QStringList>
-#include <QFileInfo>
 
 namespace CliOptions {
 
@@ -37,7 +37,8 @@ bool readOutputFormat(const QString &value, int *format, QString *error)
 
 bool isImageFile(const QString &path)
 {
-    return ImageFormats::global().isKnownExtension(ImageFormats::extensionOf(QFileInfo(path).fileName()));
+    return ImageFormats::global().isKnownExtension(
+        ImageFormats::extensionOf(QFileInfo(path).fileName()));
 }
 
 bool readInt(const QString &text, int min, int max, int *value)

@@ -1,10 +1,10 @@
 #include "FailureReasons.h"
 
-#include "codec/ImageFormats.h"
-#include "codec/KImageWrapper.h"
-
 #include <QFile>
 #include <QFileInfo>
+
+#include "codec/ImageFormats.h"
+#include "codec/KImageWrapper.h"
 
 namespace FailureReasons {
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 // The inputs of a command-line run: files named on the command line as they
 // are, folders walked for the files a command takes. Interface thread only.

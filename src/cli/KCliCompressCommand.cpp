@@ -1,15 +1,15 @@
 #include "KCliCompressCommand.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
 #include "codec/ImageFormats.h"
 #include "compress/BatchCompressParams.h"
 #include "compress/KBatchProcessCompressTask.h"
-
-#include <QCommandLineParser>
-#include <QFileInfo>
-#include <QRegularExpression>
 
 QString KCliCompressCommand::name() const { return QStringLiteral("compress"); }
 

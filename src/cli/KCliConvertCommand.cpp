@@ -1,13 +1,13 @@
 #include "KCliConvertCommand.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
+
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
 #include "codec/ImageFormats.h"
 #include "convert/KImageNormalConvertProcessTask.h"
-
-#include <QCommandLineParser>
-#include <QFileInfo>
 
 QString KCliConvertCommand::name() const { return QStringLiteral("convert"); }
 

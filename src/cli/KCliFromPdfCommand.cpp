@@ -1,5 +1,11 @@
 #include "KCliFromPdfCommand.h"
 
+#include <climits>
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QMap>
+
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
@@ -7,11 +13,6 @@
 #include "pdf/KPdf2ImageConverterThread.h"
 #include "pdf/KPdf2ImageProxy.h"
 #include "pdf/PageSelection.h"
-
-#include <QCommandLineParser>
-#include <QFileInfo>
-#include <QMap>
-#include <climits>
 
 namespace {
 

@@ -1,12 +1,12 @@
 #include "KCliGifCommand.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
+
 #include "app/AppPaths.h"
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
-
-#include <QCommandLineParser>
-#include <QFileInfo>
 
 QString KCliGifCommand::name() const { return QStringLiteral("gif"); }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QLibrary>
+
 #include "GifConverterApi.h"
 #include "cli/KCliCommand.h"
 #include "cli/KCliGifTask.h"
-
-#include <QLibrary>
 
 // "gif": animated GIFs made smaller by resizing, dropping frames and
 // reducing colours, through the GIF converter library beside the program.

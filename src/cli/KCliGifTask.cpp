@@ -1,14 +1,15 @@
 #include "KCliGifTask.h"
 
-#include "app/FileUtils.h"
-#include "codec/KImageWrapper.h"
-#include "compress/GifCompressArguments.h"
-#include "compress/GifSourceFacts.h"
+#include <vector>
 
 #include <QByteArrayList>
 #include <QFile>
 #include <QFileInfo>
-#include <vector>
+
+#include "app/FileUtils.h"
+#include "codec/KImageWrapper.h"
+#include "compress/GifCompressArguments.h"
+#include "compress/GifSourceFacts.h"
 
 KCliGifTask::KCliGifTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
     const GifCompressRequest &request, GifConverterFunction convert, GifReleaseFunction release)

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "GifConverterApi.h"
-#include "app/BatchResult.h"
-#include "compress/GifCompressRequest.h"
-
 #include <QObject>
 #include <QPair>
 #include <QRunnable>
 #include <QString>
 #include <QVector>
+
+#include "GifConverterApi.h"
+#include "app/BatchResult.h"
+#include "compress/GifCompressRequest.h"
 
 // Shrinks one group of GIFs (same base name) one after the other through the
 // GIF converter library: reads the facts of each source and builds the

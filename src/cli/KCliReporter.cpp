@@ -1,9 +1,10 @@
 #include "KCliReporter.h"
 
+#include <cstdio>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <cstdio>
 
 namespace {
 

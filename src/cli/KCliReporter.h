@@ -1,9 +1,10 @@
 #pragma once
 
-#include "cli/CliRowResult.h"
+#include <cstdio>
 
 #include <QString>
-#include <cstdio>
+
+#include "cli/CliRowResult.h"
 
 // Everything a run prints. Results go to standard output (one line per input,
 // or one JSON object per line with --json), errors and the summary to

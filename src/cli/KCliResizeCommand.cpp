@@ -1,28 +1,24 @@
 #include "KCliResizeCommand.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
+
 #include "batch/KBatchProcessResizeTask.h"
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
 #include "codec/ImageFormats.h"
 
-#include <QCommandLineParser>
-#include <QFileInfo>
-
 namespace {
 
 // Names for the help text; the sizes are the resize tool's own (ResizeParams).
-const char *const presetNames[] = { "One inch",    "Two inches",  "Little One inches",
-                                    "Little Two inches", "Big One inches", "Three inches",
-                                    "Five inches", "Thumbnail",   "Weibo" };
+const char *const presetNames[] = { "One inch", "Two inches", "Little One inches",
+    "Little Two inches", "Big One inches", "Three inches", "Five inches", "Thumbnail", "Weibo" };
 const int presetCount = int(sizeof(presetNames) / sizeof(presetNames[0]));
 
 } // namespace
 
-QSize KCliResizeCommand::presetSize(int index)
-{
-    return ResizeParams::presetSize(index);
-}
+QSize KCliResizeCommand::presetSize(int index) { return ResizeParams::presetSize(index); }
 
 QString KCliResizeCommand::presetName(int index)
 {

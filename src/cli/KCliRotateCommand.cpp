@@ -1,13 +1,13 @@
 #include "KCliRotateCommand.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
+
 #include "batch/KBatchProcessRotateTask.h"
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
 #include "codec/ImageFormats.h"
-
-#include <QCommandLineParser>
-#include <QFileInfo>
 
 QString KCliRotateCommand::name() const { return QStringLiteral("rotate"); }
 

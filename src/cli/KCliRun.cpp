@@ -1,11 +1,11 @@
 #include "KCliRun.h"
 
-#include "cli/KCliCommand.h"
-#include "cli/KCliReporter.h"
-
 #include <QFileInfo>
 #include <QThread>
 #include <QTimer>
+
+#include "cli/KCliCommand.h"
+#include "cli/KCliReporter.h"
 
 KCliRun::KCliRun(KCliCommand *command, const QString &outputDir, int jobs, KCliReporter *reporter,
     QObject *parent)

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/BatchResult.h"
-
 #include <QObject>
 #include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QThreadPool>
 #include <QVector>
+
+#include "app/BatchResult.h"
 
 class KCliCommand;
 class KCliReporter;

@@ -1,13 +1,13 @@
 #include "KCliToPdfCommand.h"
 
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
 #include "pdf/KImagePdfConverter.h"
 #include "pdf/PdfImageDocument.h"
-
-#include <QCommandLineParser>
-#include <QFile>
-#include <QFileInfo>
 
 QString KCliToPdfCommand::name() const { return QStringLiteral("topdf"); }
 

@@ -5,6 +5,22 @@
 // Exit status: 0 every input succeeded, 1 some failed, 2 usage error,
 // 130 interrupted.
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QThread>
+#include <QTimer>
+
 #include "app/BatchResult.h"
 #include "app/FileUtils.h"
 #include "cli/InputFiles.h"
@@ -19,20 +35,6 @@
 #include "cli/KCliToPdfCommand.h"
 #include "codec/CodecLibraries.h"
 #include "codec/ImageFormats.h"
-
-#include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QThread>
-#include <QTimer>
-#include <atomic>
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
-#include <memory>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "CodecLibraries.h"
 
 #include <mutex>
+
 #include <tiffio.h>
 
 void initialiseCodecLibraries()

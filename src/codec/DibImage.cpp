@@ -1,9 +1,9 @@
 #include "DibImage.h"
 
-#include "codec/ImageLimits.h"
-
 #include <QBuffer>
 #include <QImageReader>
+
+#include "codec/ImageLimits.h"
 
 namespace DibImage {
 

@@ -1,14 +1,15 @@
 #include "EmfPlayer.h"
 
-#include "codec/DibImage.h"
-#include "codec/ImageLimits.h"
-#include "codec/MetafileCanvas.h"
-
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+
 #include <uemf.h>
 #include <uemf_safe.h>
+
+#include "codec/DibImage.h"
+#include "codec/ImageLimits.h"
+#include "codec/MetafileCanvas.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "codec/MetafileCanvas.h"
-
 #include <QByteArray>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+
+#include "codec/MetafileCanvas.h"
 
 // Plays an Enhanced Metafile onto an image. parse() checks the header and
 // that the record chain is whole (every record inside the file, ending with

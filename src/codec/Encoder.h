@@ -1,8 +1,9 @@
 #pragma once
 
+#include <libheif/heif.h>
+
 #include <QImage>
 #include <QString>
-#include <libheif/heif.h>
 
 // How the HEIF routine turns a decoded libheif picture into a toolkit image:
 // which colour space and chroma to ask libheif for, and the conversion

@@ -1,10 +1,11 @@
 #include "ExifOrientation.h"
 
-#include "codec/PngChunks.h"
+#include <cstring>
 
 #include <QColorSpace>
 #include <QTransform>
-#include <cstring>
+
+#include "codec/PngChunks.h"
 
 namespace ExifOrientation {
 

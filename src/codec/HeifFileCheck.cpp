@@ -1,10 +1,11 @@
 #include "HeifFileCheck.h"
 
-#include "codec/ImageLimits.h"
+#include <cstring>
 
 #include <QHash>
 #include <QVector>
-#include <cstring>
+
+#include "codec/ImageLimits.h"
 
 namespace HeifFileCheck {
 

@@ -1,8 +1,9 @@
 #include "ImageCompleteness.h"
 
+#include <cstring>
+
 #include <QIODevice>
 #include <QSet>
-#include <cstring>
 
 namespace ImageCompleteness {
 

@@ -7,7 +7,8 @@ ImageFormats::ImageFormats()
     : m_records(ImageFormatCount, nullptr)
 {
     add(ImageFormatBmp, false, tr("Bitmap"), { "bmp", "dib" });
-    add(ImageFormatJpeg, false, tr("JPEG File Interchange Format"), { "jpg", "jpeg", "jpe", "jfif" });
+    add(ImageFormatJpeg, false, tr("JPEG File Interchange Format"),
+        { "jpg", "jpeg", "jpe", "jfif" });
     add(ImageFormatGif, true, tr("Graphics Interchange Format"), { "gif" });
     add(ImageFormatPng, false, tr("Portable Network Graphics"), { "png" });
     add(ImageFormatIco, false, tr("ICO"), { "ico" });
@@ -18,7 +19,7 @@ ImageFormats::ImageFormats()
     add(ImageFormatEmf, false, tr("Enhanced Metafile"), { "emf" });
     add(ImageFormatRaw, false, tr("RAW"),
         { "nef", "crw", "cr2", "mrw", "raf", "3fr", "dcr", "raw", "dng", "pef", "arw", "sr2", "mef",
-          "orf", "x3f", "rw2" });
+            "orf", "x3f", "rw2" });
     add(ImageFormatPsd, false, tr("PhotoShop Document"), { "psd" });
     add(ImageFormatPsb, false, tr("PhotoShop Big file"), { "psb" });
     add(ImageFormatSvg, false, tr("Scalable Vector Graphics"), { "svg", "svgz" });
@@ -32,10 +33,7 @@ ImageFormats::ImageFormats()
     add(ImageFormatDds, false, tr("DDS File Format"), { "dds" });
 }
 
-ImageFormats::~ImageFormats()
-{
-    qDeleteAll(m_records);
-}
+ImageFormats::~ImageFormats() { qDeleteAll(m_records); }
 
 const ImageFormats &ImageFormats::global()
 {
@@ -43,8 +41,8 @@ const ImageFormats &ImageFormats::global()
     return registry;
 }
 
-void ImageFormats::add(int type, bool animated, const QString &description,
-                       const QStringList &extensions)
+void ImageFormats::add(
+    int type, bool animated, const QString &description, const QStringList &extensions)
 {
     auto *record = new ImageFormatRecord;
     record->type = type;
@@ -108,10 +106,7 @@ QString ImageFormats::openFilter() const
     return filter;
 }
 
-QString ImageFormats::rawOpenFilter() const
-{
-    return entry(*m_records[ImageFormatRaw]);
-}
+QString ImageFormats::rawOpenFilter() const { return entry(*m_records[ImageFormatRaw]); }
 
 QString ImageFormats::jpegPngFilter() const
 {
@@ -128,8 +123,7 @@ QString ImageFormats::extensionOf(const QString &fileName)
 QString outputExtension(int index)
 {
     static const QStringList extensions { QStringLiteral("jpg"), QStringLiteral("png"),
-                                          QStringLiteral("bmp"), QStringLiteral("webp"),
-                                          QStringLiteral("tif") };
+        QStringLiteral("bmp"), QStringLiteral("webp"), QStringLiteral("tif") };
     if (index < 0 || index >= extensions.size())
         return QString();
     return extensions[index];

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include <QHash>
 #include <QObject>
 #include <QVector>
-
-#include <memory>
 
 #include "codec/ImageFormatRecord.h"
 

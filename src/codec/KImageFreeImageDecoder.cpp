@@ -1,18 +1,20 @@
 #include "KImageFreeImageDecoder.h"
 
+#include <limits>
+#include <memory>
+
+#include <FreeImage.h>
+
+#include <QColorSpace>
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+
 #include "codec/ExifOrientation.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngChunks.h"
-
-#include <FreeImage.h>
-#include <QColorSpace>
-#include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
-#include <limits>
-#include <memory>
 
 namespace {
 

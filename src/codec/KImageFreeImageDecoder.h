@@ -1,8 +1,8 @@
 #pragma once
 
-#include "codec/KImageDecoderBase.h"
-
 #include <QVector>
+
+#include "codec/KImageDecoderBase.h"
 
 // The catch-all decoder: camera RAW, PSD/PSB, TGA, WDP, MNG/JNG, CUT, HDR,
 // DDS and files whose extension the registry does not know, through the

@@ -1,10 +1,10 @@
 #include "KImageGdiDecoder.h"
 
+#include <QFile>
+
 #include "codec/EmfPlayer.h"
 #include "codec/ImageLimits.h"
 #include "codec/WmfPlayer.h"
-
-#include <QFile>
 
 KImageGdiDecoder::KImageGdiDecoder(KImageWrapper *wrapper)
     : KImageDecoderBase(wrapper)

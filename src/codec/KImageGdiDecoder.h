@@ -1,8 +1,8 @@
 #pragma once
 
-#include "codec/KImageDecoderBase.h"
-
 #include <QImage>
+
+#include "codec/KImageDecoderBase.h"
 
 // Windows Metafiles (WMF, with or without the placeable header) and
 // Enhanced Metafiles (EMF), told apart by content, rendered by a player of

@@ -1,11 +1,13 @@
 #include "KImageGifDecoder.h"
 
-#include "codec/ImageLimits.h"
+#include <memory>
+
+#include <gif_lib.h>
 
 #include <QFile>
 #include <QPainter>
-#include <gif_lib.h>
-#include <memory>
+
+#include "codec/ImageLimits.h"
 
 namespace {
 

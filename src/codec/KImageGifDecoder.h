@@ -1,10 +1,10 @@
 #pragma once
 
-#include "codec/KImageDecoderBase.h"
-
 #include <QMap>
 #include <QRect>
 #include <QVector>
+
+#include "codec/KImageDecoderBase.h"
 
 // GIF files through giflib, frame by frame. Each raw frame is kept at its
 // own size (8-bit indexed with its palette, a quarter of the memory of

@@ -1,14 +1,16 @@
 #include "KImageHeicDecoder.h"
 
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <libheif/heif.h>
+
+#include <QFile>
+
 #include "codec/HeifFileCheck.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngEncoder.h"
-
-#include <QFile>
-#include <cstdio>
-#include <libheif/heif.h>
-#include <memory>
-#include <vector>
 
 namespace {
 

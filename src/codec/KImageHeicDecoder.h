@@ -1,9 +1,9 @@
 #pragma once
 
-#include "codec/KImageDecoderBase.h"
-
 #include <QList>
 #include <QVector>
+
+#include "codec/KImageDecoderBase.h"
 
 class Encoder;
 

@@ -1,13 +1,14 @@
 #include "KImageSvgDecoder.h"
 
-#include "codec/ImageLimits.h"
-#include "codec/SvgDocumentCheck.h"
+#include <cmath>
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <cmath>
+
+#include "codec/ImageLimits.h"
+#include "codec/SvgDocumentCheck.h"
 
 KImageSvgDecoder::KImageSvgDecoder(KImageWrapper *wrapper)
     : KImageDecoderBase(wrapper)

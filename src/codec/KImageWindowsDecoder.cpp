@@ -1,13 +1,13 @@
 #include "KImageWindowsDecoder.h"
 
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
 #include "codec/ExifOrientation.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
-
-#include <QBuffer>
-#include <QFile>
-#include <QImageReader>
 
 namespace {
 
@@ -49,8 +49,8 @@ QImage toFrame(const QImage &image)
 {
     // 32 bits per pixel either way; pictures without alpha stay opaque RGB32 so
     // that writers need not find out again that every pixel is opaque.
-    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                          : QImage::Format_RGB32;
+    const QImage::Format format
+        = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     if (image.isNull() || image.format() == format)
         return image;
     return image.convertToFormat(format);

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "codec/KImageDecoderBase.h"
+#include <memory>
 
 #include <QVector>
-#include <memory>
+
+#include "codec/KImageDecoderBase.h"
 
 class QBuffer;
 class QFile;

@@ -1,5 +1,7 @@
 #include "KImageWrapper.h"
 
+#include <QFile>
+
 #include "app/FileUtils.h"
 #include "codec/CodecLibraries.h"
 #include "codec/ImageFormats.h"
@@ -12,8 +14,6 @@
 #include "codec/KImageWindowsDecoder.h"
 #include "codec/SystemImageEncoder.h"
 #include "codec/SystemImageEncoder_p.h"
-
-#include <QFile>
 
 namespace {
 

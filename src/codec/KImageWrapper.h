@@ -1,9 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include <QImage>
 #include <QObject>
 #include <QString>
-#include <memory>
 
 class KImageDecoderBase;
 struct ImageFormatRecord;

@@ -1,8 +1,8 @@
-#include "MetafileCanvas.h"
-#include "codec/MetafileCanvas_p.h"
-
 #include <QFontMetricsF>
 #include <QGuiApplication>
+
+#include "MetafileCanvas.h"
+#include "codec/MetafileCanvas_p.h"
 
 // Text and bitmaps of the metafile canvas; the device context, objects
 // and clipping are in MetafileCanvas.cpp, shapes in MetafileCanvasShapes.cpp.

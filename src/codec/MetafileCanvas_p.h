@@ -1,8 +1,9 @@
 #pragma once
 
+#include <cmath>
+
 #include <QRectF>
 #include <QTransform>
-#include <cmath>
 
 // Helpers shared by the files of MetafileCanvas.
 namespace MetafileCanvasLimits {

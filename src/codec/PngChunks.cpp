@@ -1,8 +1,8 @@
 #include "PngChunks.h"
 
-#include "codec/ZlibStream.h"
-
 #include <cstring>
+
+#include "codec/ZlibStream.h"
 
 namespace PngChunks {
 

@@ -1,12 +1,14 @@
 #include "PngEncoder.h"
 
-#include <QByteArray>
 #include <csetjmp>
 #include <cstdio>
 #include <limits>
 #include <new>
-#include <png.h>
 #include <vector>
+
+#include <png.h>
+
+#include <QByteArray>
 
 namespace {
 

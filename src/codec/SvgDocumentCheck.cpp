@@ -1,8 +1,5 @@
 #include "SvgDocumentCheck.h"
 
-#include "codec/ImageLimits.h"
-#include "codec/ZlibStream.h"
-
 #include <QBuffer>
 #include <QHash>
 #include <QImageReader>
@@ -10,6 +7,9 @@
 #include <QStringList>
 #include <QVector>
 #include <QXmlStreamReader>
+
+#include "codec/ImageLimits.h"
+#include "codec/ZlibStream.h"
 
 namespace SvgDocumentCheck {
 

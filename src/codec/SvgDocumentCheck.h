@@ -1,8 +1,9 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QRectF>
-#include <optional>
 
 // Checks an SVG document before the toolkit's renderer sees it, for the
 // ways a small file can make rendering run away: nesting deeper than the

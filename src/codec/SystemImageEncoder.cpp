@@ -1,14 +1,14 @@
 #include "SystemImageEncoder.h"
 
-#include "app/FileUtils.h"
-#include "codec/ImageFormatRecord.h"
-#include "codec/SystemImageEncoder_p.h"
-
 #include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
+
+#include "app/FileUtils.h"
+#include "codec/ImageFormatRecord.h"
+#include "codec/SystemImageEncoder_p.h"
 
 namespace {
 

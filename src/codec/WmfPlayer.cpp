@@ -1,13 +1,15 @@
 #include "WmfPlayer.h"
 
+#include <cmath>
+#include <cstring>
+
+#include <uwmf.h>
+
+#include <QTextCodec>
+
 #include "codec/DibImage.h"
 #include "codec/ImageLimits.h"
 #include "codec/MetafileCanvas.h"
-
-#include <QTextCodec>
-#include <cmath>
-#include <cstring>
-#include <uwmf.h>
 
 namespace {
 

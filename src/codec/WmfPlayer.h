@@ -1,11 +1,11 @@
 #pragma once
 
-#include "codec/MetafileCanvas.h"
-
 #include <QByteArray>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+
+#include "codec/MetafileCanvas.h"
 
 // Plays a Windows Metafile (with or without the placeable header) onto an
 // image. parse() checks the headers and that the record chain is whole,

@@ -8,11 +8,11 @@
 // copy carries its group of files (source path, row).
 struct BatchCompressParams
 {
-    int quality = 0;        // JPEG quality; 0 selects the size limit
+    int quality = 0; // JPEG quality; 0 selects the size limit
     int sizeValue = 0;
-    int sizeUnit = 0;       // 1: kilobytes, anything else: megabytes
-    QString outputDir;      // the run folder
-    int outputFormat = 0;   // always 0 (JPG) from the view
+    int sizeUnit = 0; // 1: kilobytes, anything else: megabytes
+    QString outputDir; // the run folder
+    int outputFormat = 0; // always 0 (JPG) from the view
     QVector<QPair<QString, int>> files;
 
     qint64 byteLimit() const

@@ -5,12 +5,12 @@
 // Parameters of one JPEG compression, copied into the engine.
 struct CompressParams
 {
-    int quality = 0;        // 1..100 in quality mode; 0 selects the size limit
-    int sizeValue = 0;      // limit in the unit below
-    int sizeUnit = 0;       // 1: kilobytes, anything else: megabytes
-    QString outputDir;      // folder of the reported output path (may be empty)
-    QString sourcePath;     // gives the base name of the reported output path
-    int outputFormat = 0;   // output-format index; 0 (JPG) for compression
+    int quality = 0; // 1..100 in quality mode; 0 selects the size limit
+    int sizeValue = 0; // limit in the unit below
+    int sizeUnit = 0; // 1: kilobytes, anything else: megabytes
+    QString outputDir; // folder of the reported output path (may be empty)
+    QString sourcePath; // gives the base name of the reported output path
+    int outputFormat = 0; // output-format index; 0 (JPG) for compression
 
     // The limit in bytes (64 bits: 1024 MB must not overflow).
     qint64 byteLimit() const

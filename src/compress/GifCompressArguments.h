@@ -1,11 +1,11 @@
 #pragma once
 
-#include "compress/GifCompressRequest.h"
-#include "compress/GifSourceFacts.h"
-
 #include <QSize>
 #include <QStringList>
 #include <QVector>
+
+#include "compress/GifCompressRequest.h"
+#include "compress/GifSourceFacts.h"
 
 // The argument vector of the GIF converter library, built from a request and
 // the facts of its source. Pure functions, callable from any thread.

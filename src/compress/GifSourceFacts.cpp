@@ -1,8 +1,8 @@
 #include "GifSourceFacts.h"
 
-#include "codec/KImageWrapper.h"
-
 #include <QFile>
+
+#include "codec/KImageWrapper.h"
 
 int gifPaletteColorEstimate(int decoderEstimate, const QByteArray &head)
 {

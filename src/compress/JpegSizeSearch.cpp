@@ -21,18 +21,18 @@ bool JpegSizeSearch::encode(const QImage &image, int quality, QByteArray *bytes)
 }
 
 bool JpegSizeSearch::run(QImage image, qint64 limit, QByteArray *bytes, const Progress &progress,
-                         const std::atomic_bool *cancel, int *finalQuality, QSize *finalSize)
+    const std::atomic_bool *cancel, int *finalQuality, QSize *finalSize)
 {
     // A failed search leaves nothing behind that could pass for a result.
-    const bool ok = search(std::move(image), limit, bytes, progress, cancel, finalQuality, finalSize);
+    const bool ok
+        = search(std::move(image), limit, bytes, progress, cancel, finalQuality, finalSize);
     if (!ok)
         bytes->clear();
     return ok;
 }
 
-bool JpegSizeSearch::search(QImage image, qint64 limit, QByteArray *bytes,
-                            const Progress &progress, const std::atomic_bool *cancel,
-                            int *finalQuality, QSize *finalSize)
+bool JpegSizeSearch::search(QImage image, qint64 limit, QByteArray *bytes, const Progress &progress,
+    const std::atomic_bool *cancel, int *finalQuality, QSize *finalSize)
 {
     int counter = 0;
     auto report = [&](int step) {

@@ -23,10 +23,10 @@ public:
     // finalSize what was used. Fails on a writer failure, or when cancel is set
     // between two encodes.
     static bool run(QImage image, qint64 limit, QByteArray *bytes, const Progress &progress,
-                    const std::atomic_bool *cancel = nullptr, int *finalQuality = nullptr,
-                    QSize *finalSize = nullptr);
+        const std::atomic_bool *cancel = nullptr, int *finalQuality = nullptr,
+        QSize *finalSize = nullptr);
 
 private:
     static bool search(QImage image, qint64 limit, QByteArray *bytes, const Progress &progress,
-                       const std::atomic_bool *cancel, int *finalQuality, QSize *finalSize);
+        const std::atomic_bool *cancel, int *finalQuality, QSize *finalSize);
 };

@@ -1,7 +1,7 @@
 #include "KBatchProcessCompressTask.h"
 
-#include <QFile>
 #include <QColorSpace>
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 
@@ -21,8 +21,8 @@ void KBatchProcessCompressTask::run()
     for (const auto &file : m_params.files) {
         QString written;
         const bool ok = compressOne(file.first, &written);
-        emit processStatusChanged(
-            { file.second, ok ? BatchResult::Succeeded : BatchResult::Failed, ok ? written : QString() });
+        emit processStatusChanged({ file.second, ok ? BatchResult::Succeeded : BatchResult::Failed,
+            ok ? written : QString() });
     }
 }
 
@@ -59,7 +59,8 @@ bool KBatchProcessCompressTask::compressOne(const QString &source, QString *writ
     const QString base = dot < 0 ? name : name.left(dot);
     const QString ext = outputExtension(m_params.outputFormat);
     // base + ".ext": the naming rule strips one suffix, which keeps inner dots of the base.
-    const QString path = reserveUniqueFilePath(m_params.outputDir, base + QLatin1Char('.') + ext, ext);
+    const QString path
+        = reserveUniqueFilePath(m_params.outputDir, base + QLatin1Char('.') + ext, ext);
     if (path.isEmpty())
         return false;
     if (!writeFileAtomically(path, bytes)) {

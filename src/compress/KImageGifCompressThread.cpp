@@ -1,13 +1,13 @@
 #include "KImageGifCompressThread.h"
 
+#include <QFile>
+#include <QMutexLocker>
+#include <QVector>
+
 #include "app/AppPaths.h"
 #include "codec/KImageWrapper.h"
 #include "compress/GifCompressArguments.h"
 #include "compress/GifSourceFacts.h"
-
-#include <QFile>
-#include <QMutexLocker>
-#include <QVector>
 
 namespace {
 

@@ -1,14 +1,15 @@
 #pragma once
 
-#include "GifConverterApi.h"
-#include "compress/GifCompressRequest.h"
-#include "compress/GifCompressResult.h"
+#include <atomic>
 
 #include <QLibrary>
 #include <QMutex>
 #include <QSemaphore>
 #include <QThread>
-#include <atomic>
+
+#include "GifConverterApi.h"
+#include "compress/GifCompressRequest.h"
+#include "compress/GifCompressResult.h"
 
 // Shrinks an animated GIF through the converter library (libqvgifconv.so
 // beside the executable, loaded at run time): resize, frame dropping and

@@ -8,8 +8,8 @@
 #include "codec/ImageFormats.h"
 #include "compress/JpegSizeSearch.h"
 
-ProcessCompressThread::ProcessCompressThread(const QImage &source, const CompressParams &params,
-                                             QObject *parent)
+ProcessCompressThread::ProcessCompressThread(
+    const QImage &source, const CompressParams &params, QObject *parent)
     : QThread(parent)
     , m_source(source)
     , m_params(params)
@@ -51,8 +51,8 @@ void ProcessCompressThread::run()
     } else {
         ok = JpegSizeSearch::run(
             image, m_params.byteLimit(), &m_result,
-            [this](int counter) { emit processStatusChanged(1, counter); }, &m_stop,
-            &m_usedQuality, &m_usedSize);
+            [this](int counter) { emit processStatusChanged(1, counter); }, &m_stop, &m_usedQuality,
+            &m_usedSize);
     }
     if (!ok)
         m_result.clear();

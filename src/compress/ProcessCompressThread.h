@@ -17,8 +17,8 @@ class ProcessCompressThread : public QThread
 {
     Q_OBJECT
 public:
-    ProcessCompressThread(const QImage &source, const CompressParams &params,
-                          QObject *parent = nullptr);
+    ProcessCompressThread(
+        const QImage &source, const CompressParams &params, QObject *parent = nullptr);
     ~ProcessCompressThread() override;
 
     // The encoded bytes; read after status 3 was delivered.

@@ -5,9 +5,8 @@
 #include "codec/ImageFormats.h"
 #include "codec/KImageWrapper.h"
 
-KImageNormalConvertProcessTask::KImageNormalConvertProcessTask(const QString &outputDir, int row,
-                                                               const QString &sourcePath,
-                                                               int outputFormat)
+KImageNormalConvertProcessTask::KImageNormalConvertProcessTask(
+    const QString &outputDir, int row, const QString &sourcePath, int outputFormat)
     : m_outputDir(outputDir)
     , m_row(row)
     , m_sourcePath(sourcePath)

@@ -13,8 +13,8 @@ class KImageNormalConvertProcessTask : public QObject, public QRunnable
 {
     Q_OBJECT
 public:
-    KImageNormalConvertProcessTask(const QString &outputDir, int row, const QString &sourcePath,
-                                   int outputFormat);
+    KImageNormalConvertProcessTask(
+        const QString &outputDir, int row, const QString &sourcePath, int outputFormat);
 
     void run() override;
 

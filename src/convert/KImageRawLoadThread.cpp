@@ -90,7 +90,8 @@ void KImageRawLoadThread::develop()
     const QByteArray native = QFile::encodeName(m_path);
     FIBITMAP *raw = nullptr;
     // Refuse pictures whose header already promises more pixels than we allow.
-    if (FIBITMAP *header = FreeImage_Load(FIF_RAW, native.constData(), RAW_DISPLAY | FIF_LOAD_NOPIXELS)) {
+    if (FIBITMAP *header
+        = FreeImage_Load(FIF_RAW, native.constData(), RAW_DISPLAY | FIF_LOAD_NOPIXELS)) {
         const qint64 pixels = qint64(FreeImage_GetWidth(header)) * FreeImage_GetHeight(header);
         FreeImage_Unload(header);
         if (pixels <= ImageLimits::kMaxPixels)

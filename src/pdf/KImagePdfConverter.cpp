@@ -1,13 +1,14 @@
 #include "KImagePdfConverter.h"
 
-#include "app/FileUtils.h"
-#include "pdf/PdfImageDocument.h"
+#include <exception>
 
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QVector>
-#include <exception>
+
+#include "app/FileUtils.h"
+#include "pdf/PdfImageDocument.h"
 
 namespace {
 
@@ -80,10 +81,9 @@ void KImagePdfConverter::runSingle()
         if (isInterruptionRequested())
             return;
         const QString &file = m_params.files.at(i);
-        const QString target = folderOk
-            ? reserveUniqueFilePath(m_params.outputFolder, baseNameOf(file) + QStringLiteral(".pdf"),
-                                    QStringLiteral("pdf"))
-            : QString();
+        const QString target = folderOk ? reserveUniqueFilePath(m_params.outputFolder,
+                                   baseNameOf(file) + QStringLiteral(".pdf"), QStringLiteral("pdf"))
+                                        : QString();
         if (target.isEmpty()) {
             logFailure(
                 file, QStringLiteral("cannot create a document in ") + m_params.outputFolder);
@@ -118,10 +118,10 @@ void KImagePdfConverter::runCombined()
 
     const bool folderOk
         = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
-    const QString target = folderOk ? reserveUniqueFilePath(m_params.outputFolder,
-                               baseNameOf(m_params.files.first()) + QStringLiteral(".pdf"),
-                               QStringLiteral("pdf"))
-                                    : QString();
+    const QString target = folderOk
+        ? reserveUniqueFilePath(m_params.outputFolder,
+            baseNameOf(m_params.files.first()) + QStringLiteral(".pdf"), QStringLiteral("pdf"))
+        : QString();
     if (target.isEmpty()) {
         logFailure(m_params.files.first(),
             QStringLiteral("cannot create a document in ") + m_params.outputFolder);

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/BatchResult.h"
-
 #include <QString>
 #include <QStringList>
 #include <QThread>
+
+#include "app/BatchResult.h"
 
 // Turns a list of images into PDF documents: one PDF per image (mode 0) or
 // one combined PDF with a page per image (mode 1), optionally protected by a

@@ -1,12 +1,13 @@
 #include "KPdf2ImageConverterThread.h"
 
-#include "app/FileUtils.h"
-#include "pdf/KPdf2ImageProxy.h"
-#include "pdf/PageSelection.h"
+#include <algorithm>
 
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
+
+#include "app/FileUtils.h"
+#include "pdf/KPdf2ImageProxy.h"
+#include "pdf/PageSelection.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/BatchResult.h"
-#include "pdf/SelectPageItem.h"
-
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QThread>
+
+#include "app/BatchResult.h"
+#include "pdf/SelectPageItem.h"
 
 // Turns the selected pages of every listed PDF into image files in the run
 // folder, one file after the other in row order.

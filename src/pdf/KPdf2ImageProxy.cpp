@@ -1,10 +1,11 @@
 #include "KPdf2ImageProxy.h"
 
-#include "app/AppPaths.h"
-#include "qvpdfrender.h"
+#include <type_traits>
 
 #include <QByteArray>
-#include <type_traits>
+
+#include "app/AppPaths.h"
+#include "qvpdfrender.h"
 
 KPdf2ImageProxy *KPdf2ImageProxy::instance()
 {

@@ -1,9 +1,10 @@
 #include "PageSelection.h"
 
-#include <QRegularExpression>
-#include <QStringList>
 #include <algorithm>
 #include <climits>
+
+#include <QRegularExpression>
+#include <QStringList>
 
 namespace PageSelection {
 

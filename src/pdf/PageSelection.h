@@ -1,9 +1,9 @@
 #pragma once
 
-#include "pdf/SelectPageItem.h"
-
 #include <QList>
 #include <QString>
+
+#include "pdf/SelectPageItem.h"
 
 // Page-range text, page counting and range merging for the PDF-to-image tool.
 // Pure functions, used by the page dialog and the file list rows in the

@@ -1,26 +1,28 @@
 #include "PdfImageDocument.h"
 
-#include "app/FileUtils.h"
-#include "pdf/JpegInfo.h"
-#include "pdf/PdfImageDecoder.h"
-#include "pdf/PdfPageLayout.h"
-#include "pdf/PdfPixelEncoder.h"
-
-#include <QColorSpace>
-#include <QFile>
-#include <QImage>
-#include <QRandomGenerator>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
+#include <string>
+
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <stdexcept>
-#include <string>
 #include <zlib.h>
+
+#include <QColorSpace>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
+
+#include "app/FileUtils.h"
+#include "pdf/JpegInfo.h"
+#include "pdf/PdfImageDecoder.h"
+#include "pdf/PdfPageLayout.h"
+#include "pdf/PdfPixelEncoder.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QString>
-#include <memory>
 
 class QPDF;
 

@@ -1,12 +1,14 @@
 #include "PdfPixelEncoder.h"
 
-#include <QColorSpace>
-#include <QImage>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
+
 #include <zlib.h>
+
+#include <QColorSpace>
+#include <QImage>
 
 namespace PdfPixelEncoder {
 

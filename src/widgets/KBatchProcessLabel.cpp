@@ -19,10 +19,7 @@ KBatchProcessLabel::KBatchProcessLabel(const QString &text, QWidget *parent)
     setFixedSize(qMax(90, QFontMetrics(font).horizontalAdvance(text) + 24), 30);
 }
 
-QString KBatchProcessLabel::caption() const
-{
-    return m_caption->text();
-}
+QString KBatchProcessLabel::caption() const { return m_caption->text(); }
 
 void KBatchProcessLabel::paintEvent(QPaintEvent *event)
 {

@@ -7,8 +7,8 @@ KEffectDelegate::KEffectDelegate(QObject *parent)
 {
 }
 
-void KEffectDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                            const QModelIndex &index) const
+void KEffectDelegate::paint(
+    QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyleOptionViewItem opt = setOptions(index, option);
     const QColor text(0x45, 0x45, 0x45);

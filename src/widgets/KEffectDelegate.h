@@ -11,10 +11,10 @@ public:
     explicit KEffectDelegate(QObject *parent = nullptr);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override;
+        const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 protected:
     virtual void drawItemText(QPainter *painter, const QStyleOptionViewItem &option,
-                              const QRect &rect, const QString &text) const = 0;
+        const QRect &rect, const QString &text) const = 0;
 };

@@ -44,17 +44,8 @@ void KImageAddFileShowView::showImage(const QString &path, const QImage &image)
     m_stack->setCurrentIndex(1);
 }
 
-void KImageAddFileShowView::setHintText(const QString &text)
-{
-    m_dropArea->setText(text);
-}
+void KImageAddFileShowView::setHintText(const QString &text) { m_dropArea->setText(text); }
 
-void KImageAddFileShowView::showAddPrompt()
-{
-    m_stack->setCurrentIndex(0);
-}
+void KImageAddFileShowView::showAddPrompt() { m_stack->setCurrentIndex(0); }
 
-int KImageAddFileShowView::currentPage() const
-{
-    return m_stack->currentIndex();
-}
+int KImageAddFileShowView::currentPage() const { return m_stack->currentIndex(); }

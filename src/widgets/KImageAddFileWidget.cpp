@@ -30,10 +30,7 @@ KImageAddFileWidget::KImageAddFileWidget(QWidget *parent)
     connect(m_clear, &QPushButton::clicked, this, &KImageAddFileWidget::clearFile);
 }
 
-void KImageAddFileWidget::setHintText(const QString &text)
-{
-    m_dropArea->setText(text);
-}
+void KImageAddFileWidget::setHintText(const QString &text) { m_dropArea->setText(text); }
 
 void KImageAddFileWidget::paintEvent(QPaintEvent *event)
 {

@@ -16,11 +16,14 @@ KImageAddImageShowComView::KImageAddImageShowComView(QWidget *parent)
     m_stack->addWidget(m_comparePage);
     m_stack->setCurrentIndex(0);
     connect(m_addPage, &KImageAddFileShowView::addFile, this, &KImageAddImageShowComView::addFile);
-    connect(m_addPage, &KImageAddFileShowView::clearFile, this, &KImageAddImageShowComView::clearFile);
-    connect(m_addPage, &KImageAddFileShowView::addFiles, this, &KImageAddImageShowComView::addFiles);
-    connect(m_comparePage, &KImageCompareWidget::addFile, this, &KImageAddImageShowComView::addFile);
+    connect(
+        m_addPage, &KImageAddFileShowView::clearFile, this, &KImageAddImageShowComView::clearFile);
+    connect(
+        m_addPage, &KImageAddFileShowView::addFiles, this, &KImageAddImageShowComView::addFiles);
+    connect(
+        m_comparePage, &KImageCompareWidget::addFile, this, &KImageAddImageShowComView::addFile);
     connect(m_comparePage, &KImageCompareWidget::clearFile, this,
-            &KImageAddImageShowComView::clearFile);
+        &KImageAddImageShowComView::clearFile);
 }
 
 void KImageAddImageShowComView::setButtonsEnabled(bool enabled)
@@ -46,14 +49,11 @@ void KImageAddImageShowComView::showAddPrompt()
     m_addPage->showAddPrompt();
 }
 
-void KImageAddImageShowComView::showCompare(const QImage &original, const QImage &converted,
-                                            quint32 originalBytes, quint32 convertedBytes)
+void KImageAddImageShowComView::showCompare(
+    const QImage &original, const QImage &converted, quint32 originalBytes, quint32 convertedBytes)
 {
     m_stack->setCurrentIndex(1);
     m_comparePage->setImages(original, converted, originalBytes, convertedBytes);
 }
 
-int KImageAddImageShowComView::currentPage() const
-{
-    return m_stack->currentIndex();
-}
+int KImageAddImageShowComView::currentPage() const { return m_stack->currentIndex(); }

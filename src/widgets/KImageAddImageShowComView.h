@@ -19,7 +19,7 @@ public:
     void setHintText(const QString &text);
     void showAddPrompt();
     void showCompare(const QImage &original, const QImage &converted, quint32 originalBytes,
-                     quint32 convertedBytes);
+        quint32 convertedBytes);
     int currentPage() const;
     KImageAddFileShowView *addPage() const { return m_addPage; }
     KImageCompareWidget *comparePage() const { return m_comparePage; }

@@ -32,8 +32,8 @@ KImageCompareWidget::KImageCompareWidget(QWidget *parent)
     connect(m_clear, &QPushButton::clicked, this, &KImageCompareWidget::clearFile);
 }
 
-void KImageCompareWidget::setImages(const QImage &original, const QImage &converted,
-                                    quint32 originalBytes, quint32 convertedBytes)
+void KImageCompareWidget::setImages(
+    const QImage &original, const QImage &converted, quint32 originalBytes, quint32 convertedBytes)
 {
     if (!original.isNull())
         m_original->setImage(original, originalBytes);

@@ -14,7 +14,7 @@ public:
     explicit KImageCompareWidget(QWidget *parent = nullptr);
 
     void setImages(const QImage &original, const QImage &converted, quint32 originalBytes,
-                   quint32 convertedBytes);
+        quint32 convertedBytes);
     void setConvertedImage(const QImage &image, quint32 bytes);
     KImageShowLabel *originalLabel() const { return m_original; }
     KImageShowLabel *convertedLabel() const { return m_converted; }

@@ -38,13 +38,10 @@ void KImageContentView::onClearFile()
     emit clearFile();
 }
 
-void KImageContentView::showComparePage(bool compare)
-{
-    m_stack->setCurrentIndex(compare ? 1 : 0);
-}
+void KImageContentView::showComparePage(bool compare) { m_stack->setCurrentIndex(compare ? 1 : 0); }
 
-void KImageContentView::setImages(const QImage &original, const QImage &converted,
-                                  quint32 originalBytes, quint32 convertedBytes)
+void KImageContentView::setImages(
+    const QImage &original, const QImage &converted, quint32 originalBytes, quint32 convertedBytes)
 {
     m_comparePage->setImages(original, converted, originalBytes, convertedBytes);
 }
@@ -54,12 +51,6 @@ void KImageContentView::setConvertedImage(const QImage &image, quint32 bytes)
     m_comparePage->setConvertedImage(image, bytes);
 }
 
-void KImageContentView::setHintText(const QString &text)
-{
-    m_emptyPage->setHintText(text);
-}
+void KImageContentView::setHintText(const QString &text) { m_emptyPage->setHintText(text); }
 
-int KImageContentView::currentPage() const
-{
-    return m_stack->currentIndex();
-}
+int KImageContentView::currentPage() const { return m_stack->currentIndex(); }

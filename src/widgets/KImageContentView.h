@@ -17,7 +17,7 @@ public:
 
     void showComparePage(bool compare);
     void setImages(const QImage &original, const QImage &converted, quint32 originalBytes,
-                   quint32 convertedBytes);
+        quint32 convertedBytes);
     void setConvertedImage(const QImage &image, quint32 bytes);
     void setHintText(const QString &text);
     int currentPage() const;

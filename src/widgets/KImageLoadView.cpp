@@ -43,12 +43,12 @@ KImageLoadView::KImageLoadView(const QString &title, QWidget *parent)
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
-    m_progress->setStyleSheet(
-        QStringLiteral("QProgressBar { background-color: #E0E0E0; border-radius: %1px;}"
-                       "QProgressBar::chunk { background-color: #1C86EE; border-radius: 4px;}"
-                       "QProgressBar::chunk::disabled { background-color: #8F8F8F; border-radius: 4px;}"
-                       "QProgressBar { text-align: center; color: rgb(255, 85, 0); border-radius:4px}")
-            .arg(3));
+    m_progress->setStyleSheet(QStringLiteral(
+        "QProgressBar { background-color: #E0E0E0; border-radius: %1px;}"
+        "QProgressBar::chunk { background-color: #1C86EE; border-radius: 4px;}"
+        "QProgressBar::chunk::disabled { background-color: #8F8F8F; border-radius: 4px;}"
+        "QProgressBar { text-align: center; color: rgb(255, 85, 0); border-radius:4px}")
+                                  .arg(3));
     progressRow->addWidget(m_progress, 0, Qt::AlignCenter);
     layout->addLayout(progressRow);
 
@@ -72,10 +72,7 @@ void KImageLoadView::setText(const QString &text)
     update();
 }
 
-QString KImageLoadView::text() const
-{
-    return m_message->text();
-}
+QString KImageLoadView::text() const { return m_message->text(); }
 
 void KImageLoadView::setValue(int value)
 {
@@ -83,7 +80,4 @@ void KImageLoadView::setValue(int value)
     update();
 }
 
-int KImageLoadView::value() const
-{
-    return m_progress->value();
-}
+int KImageLoadView::value() const { return m_progress->value(); }

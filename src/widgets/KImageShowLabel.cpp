@@ -66,15 +66,9 @@ void KImageShowLabel::setImage(const QImage &image, quint32 bytes)
     update();
 }
 
-QString KImageShowLabel::infoLine() const
-{
-    return m_info->text();
-}
+QString KImageShowLabel::infoLine() const { return m_info->text(); }
 
-QSize KImageShowLabel::shownSize() const
-{
-    return m_picture->pixmap(Qt::ReturnByValue).size();
-}
+QSize KImageShowLabel::shownSize() const { return m_picture->pixmap(Qt::ReturnByValue).size(); }
 
 void KImageShowLabel::paintEvent(QPaintEvent *event)
 {

@@ -5,10 +5,7 @@ KIntValidator::KIntValidator(int bottom, int top, QObject *parent)
 {
 }
 
-QString KIntValidator::keyword()
-{
-    return tr("Proportional modification");
-}
+QString KIntValidator::keyword() { return tr("Proportional modification"); }
 
 QValidator::State KIntValidator::validate(QString &text, int &pos) const
 {
@@ -19,7 +16,4 @@ QValidator::State KIntValidator::validate(QString &text, int &pos) const
     return QIntValidator::validate(text, pos);
 }
 
-void KIntValidator::fixup(QString &text) const
-{
-    text = QString::number(bottom());
-}
+void KIntValidator::fixup(QString &text) const { text = QString::number(bottom()); }

@@ -7,8 +7,8 @@ KLeftEffectDelegate::KLeftEffectDelegate(QObject *parent)
 {
 }
 
-void KLeftEffectDelegate::drawItemText(QPainter *painter, const QStyleOptionViewItem &,
-                                       const QRect &rect, const QString &text) const
+void KLeftEffectDelegate::drawItemText(
+    QPainter *painter, const QStyleOptionViewItem &, const QRect &rect, const QString &text) const
 {
     painter->drawText(rect.adjusted(12, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
 }

@@ -11,5 +11,5 @@ public:
 
 protected:
     void drawItemText(QPainter *painter, const QStyleOptionViewItem &option, const QRect &rect,
-                      const QString &text) const override;
+        const QString &text) const override;
 };

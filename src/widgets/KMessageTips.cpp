@@ -80,15 +80,9 @@ KMessageTips::KMessageTips(const QString &title, const QString &message, QWidget
     connect(m_right, &QPushButton::clicked, this, &KMessageTips::onRightBtn);
 }
 
-QString KMessageTips::title() const
-{
-    return m_title->text();
-}
+QString KMessageTips::title() const { return m_title->text(); }
 
-QString KMessageTips::message() const
-{
-    return m_message->text();
-}
+QString KMessageTips::message() const { return m_message->text(); }
 
 void KMessageTips::setButtonTexts(const QString &left, const QString &right)
 {
@@ -97,37 +91,16 @@ void KMessageTips::setButtonTexts(const QString &left, const QString &right)
     update();
 }
 
-void KMessageTips::setOpenFileButtons()
-{
-    setButtonTexts(tr("open file"), tr("open folder"));
-}
+void KMessageTips::setOpenFileButtons() { setButtonTexts(tr("open file"), tr("open folder")); }
 
-void KMessageTips::setConfirmButtons()
-{
-    setButtonTexts(tr("I knwon"), tr("cancel"));
-}
+void KMessageTips::setConfirmButtons() { setButtonTexts(tr("I knwon"), tr("cancel")); }
 
-void KMessageTips::setRetryButtons()
-{
-    setButtonTexts(tr("retry"), tr("ok"));
-}
+void KMessageTips::setRetryButtons() { setButtonTexts(tr("retry"), tr("ok")); }
 
-void KMessageTips::setCompressButtons()
-{
-    setButtonTexts(tr("compress"), tr("cancel"));
-}
+void KMessageTips::setCompressButtons() { setButtonTexts(tr("compress"), tr("cancel")); }
 
-void KMessageTips::onClose()
-{
-    done(0);
-}
+void KMessageTips::onClose() { done(0); }
 
-void KMessageTips::onLeftBtn()
-{
-    done(1);
-}
+void KMessageTips::onLeftBtn() { done(1); }
 
-void KMessageTips::onRightBtn()
-{
-    done(2);
-}
+void KMessageTips::onRightBtn() { done(2); }

@@ -13,10 +13,10 @@ class KMessageTips : public KBaseDialog
 public:
     KMessageTips(const QString &title, const QString &message, QWidget *parent = nullptr);
 
-    void setOpenFileButtons();   // "open file" / "open folder"
-    void setConfirmButtons();    // "I knwon" / "cancel"
-    void setRetryButtons();      // "retry" / "ok"
-    void setCompressButtons();   // "compress" / "cancel"
+    void setOpenFileButtons(); // "open file" / "open folder"
+    void setConfirmButtons(); // "I knwon" / "cancel"
+    void setRetryButtons(); // "retry" / "ok"
+    void setCompressButtons(); // "compress" / "cancel"
 
     QPushButton *leftButton() const { return m_left; }
     QPushButton *rightButton() const { return m_right; }

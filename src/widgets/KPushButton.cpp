@@ -28,10 +28,7 @@ KPushButton::KPushButton(const QString &iconName, const QString &caption, QWidge
     layout->addWidget(m_caption, 0, Qt::AlignRight);
 }
 
-QString KPushButton::caption() const
-{
-    return m_caption->text();
-}
+QString KPushButton::caption() const { return m_caption->text(); }
 
 void KPushButton::setIconSize(const QSize &size)
 {

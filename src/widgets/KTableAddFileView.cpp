@@ -42,20 +42,11 @@ KTableAddFileView::KTableAddFileView(QWidget *parent)
     connect(m_target, &KAddPictureLabel::addPicClicked, this, &KTableAddFileView::clicked);
 }
 
-void KTableAddFileView::setText(const QString &text)
-{
-    m_hint->setText(text);
-}
+void KTableAddFileView::setText(const QString &text) { m_hint->setText(text); }
 
-QString KTableAddFileView::text() const
-{
-    return m_hint->text();
-}
+QString KTableAddFileView::text() const { return m_hint->text(); }
 
-void KTableAddFileView::setDropEnabled(bool enabled)
-{
-    setAcceptDrops(enabled);
-}
+void KTableAddFileView::setDropEnabled(bool enabled) { setAcceptDrops(enabled); }
 
 QStringList KTableAddFileView::localFiles(const QMimeData *mime)
 {

@@ -19,18 +19,16 @@ KTableImageView::KTableImageView(QWidget *parent)
     m_name->setAlignment(Qt::AlignCenter);
 }
 
-QString KTableImageView::nameText() const
-{
-    return m_name->text();
-}
+QString KTableImageView::nameText() const { return m_name->text(); }
 
 void KTableImageView::setImage(const QString &path, const QImage &image)
 {
     m_name->setGeometry(262, 346, 250, 16);
     m_name->setText(QFontMetrics(m_name->font()).elidedText(path, Qt::ElideMiddle, 300));
     m_name->setToolTip(path);
-    m_image = image.isNull() ? QImage()
-                             : image.scaled(776, 296, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    m_image = image.isNull()
+        ? QImage()
+        : image.scaled(776, 296, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     update();
 }
 

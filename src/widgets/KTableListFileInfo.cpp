@@ -44,12 +44,6 @@ QString KTableListFileInfo::sizeText(qint64 bytes)
     return QString::number(bytes) + QStringLiteral("B");
 }
 
-QString KTableListFileInfo::pathText() const
-{
-    return m_path->text();
-}
+QString KTableListFileInfo::pathText() const { return m_path->text(); }
 
-QString KTableListFileInfo::sizeLabelText() const
-{
-    return m_size->text();
-}
+QString KTableListFileInfo::sizeLabelText() const { return m_size->text(); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -14,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
-#include <QApplication>
 
 #include "app/BatchResult.h"
 #include "app/ui/KApplication.h"
@@ -276,20 +276,11 @@ QString KTableListItem::statusText() const
     return m_statusText ? m_statusText->text() : QString();
 }
 
-QString KTableListItem::dateText() const
-{
-    return m_date ? m_date->text() : QString();
-}
+QString KTableListItem::dateText() const { return m_date ? m_date->text() : QString(); }
 
-QString KTableListItem::pageText() const
-{
-    return m_pages ? m_pages->text() : QString();
-}
+QString KTableListItem::pageText() const { return m_pages ? m_pages->text() : QString(); }
 
-bool KTableListItem::isAnimating() const
-{
-    return m_statusIcon->movie() != nullptr;
-}
+bool KTableListItem::isAnimating() const { return m_statusIcon->movie() != nullptr; }
 
 void KTableListItem::onOperateBtnClicked()
 {
@@ -319,7 +310,7 @@ void KTableListItem::onSelectPageClicked()
     if (!m_selectView) {
         m_selectView = new KSelectPageView(tr("select page"), this, m_pageCount);
         connect(m_selectView, &KSelectPageView::selectPageChanged, this,
-                &KTableListItem::onSelectPageChanged);
+            &KTableListItem::onSelectPageChanged);
     }
     m_selectView->setModal(true);
     m_selectView->show();

@@ -46,10 +46,7 @@ QPushButton *toolbarButton(const QString &text, QWidget *parent)
 
 } // namespace
 
-void KTableListView::setPageCounter(PageCounter counter)
-{
-    pageCounter() = std::move(counter);
-}
+void KTableListView::setPageCounter(PageCounter counter) { pageCounter() = std::move(counter); }
 
 int KTableListView::pageCountOf(const QString &path)
 {
@@ -122,20 +119,11 @@ KTableListView::KTableListView(QWidget *parent, bool pdfMode)
     connect(m_emptyPage, &KTableAddFileView::clicked, this, &KTableListView::onAddFile);
 }
 
-void KTableListView::setFileFilter(const QString &filter)
-{
-    m_filter = filter;
-}
+void KTableListView::setFileFilter(const QString &filter) { m_filter = filter; }
 
-void KTableListView::setAddFileText(const QString &text)
-{
-    m_emptyPage->setText(text);
-}
+void KTableListView::setAddFileText(const QString &text) { m_emptyPage->setText(text); }
 
-int KTableListView::rowCount() const
-{
-    return m_list->count();
-}
+int KTableListView::rowCount() const { return m_list->count(); }
 
 KTableListItem *KTableListView::row(int index) const
 {
@@ -143,10 +131,7 @@ KTableListItem *KTableListView::row(int index) const
     return item ? qobject_cast<KTableListItem *>(m_list->itemWidget(item)) : nullptr;
 }
 
-bool KTableListView::isShowingList() const
-{
-    return m_stack->currentIndex() == 1;
-}
+bool KTableListView::isShowingList() const { return m_stack->currentIndex() == 1; }
 
 bool KTableListView::isAdmissible(const QString &path)
 {
@@ -194,10 +179,10 @@ QStringList KTableListView::appendFiles(const QStringList &paths)
         m_list->insertItem(rowIndex, item);
         auto *rowWidget = new KTableListItem(m_list, path, m_pdfMode, pageCounts.value(path));
         connect(rowWidget, &KTableListItem::operateBtnClicked, this,
-                &KTableListView::onOperateBtnClicked);
+            &KTableListView::onOperateBtnClicked);
         if (m_pdfMode) {
             connect(rowWidget, &KTableListItem::selectPageChanged, this,
-                    &KTableListView::onSelectPageChanged);
+                &KTableListView::onSelectPageChanged);
             // Only rows actually added get an entry: re-adding a listed
             // document must not reset the choice its row shows.
             m_pageSelections.insert(path, SelectPageItem());
@@ -353,8 +338,7 @@ bool KTableListView::dropIsAdmissible(const QStringList &paths) const
     const QString first = paths.first();
     if (!isAdmissible(first))
         return false;
-    if (!m_filter.isEmpty()
-        && !m_filter.contains(ImageFormats::extensionOf(first).toLower()))
+    if (!m_filter.isEmpty() && !m_filter.contains(ImageFormats::extensionOf(first).toLower()))
         return false;
     return true;
 }

@@ -10,8 +10,8 @@ const QString kBlue = QStringLiteral("color:#06A8FF;");
 const QString kNormal = QStringLiteral("color:#333333;");
 } // namespace
 
-KTaskPanelItem::KTaskPanelItem(const QString &identifier, const QString &text, int id,
-                               QWidget *parent)
+KTaskPanelItem::KTaskPanelItem(
+    const QString &identifier, const QString &text, int id, QWidget *parent)
     : QWidget(parent)
     , m_identifier(identifier)
     , m_id(id)
@@ -29,10 +29,7 @@ KTaskPanelItem::KTaskPanelItem(const QString &identifier, const QString &text, i
     layout->addStretch();
 }
 
-QString KTaskPanelItem::text() const
-{
-    return m_label->text();
-}
+QString KTaskPanelItem::text() const { return m_label->text(); }
 
 void KTaskPanelItem::setSelected(bool selected)
 {

@@ -9,7 +9,8 @@ class KTaskPanelItem : public QWidget
 {
     Q_OBJECT
 public:
-    KTaskPanelItem(const QString &identifier, const QString &text, int id, QWidget *parent = nullptr);
+    KTaskPanelItem(
+        const QString &identifier, const QString &text, int id, QWidget *parent = nullptr);
 
     int id() const { return m_id; }
     QString identifier() const { return m_identifier; }

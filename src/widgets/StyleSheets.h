@@ -18,7 +18,4 @@ QString flatPanelStyleSheet();
 QString browserStyleSheet();
 
 // The arrow image every combo box uses with comboStyleSheet.
-inline QString comboArrowImage()
-{
-    return QStringLiteral(":Resources/picTransDrop.png");
-}
+inline QString comboArrowImage() { return QStringLiteral(":Resources/picTransDrop.png"); }

@@ -36,23 +36,45 @@ void tst_FileUtils::uniqueFilePath_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("reserved"); // a folder cannot be replaced by a file
 
-    QTest::newRow("free name") << QStringList() << QStringList() << "photo" << "jpg" << "photo.jpg" << "photo.jpg";
+    QTest::newRow("free name") << QStringList() << QStringList() << "photo"
+                               << "jpg"
+                               << "photo.jpg"
+                               << "photo.jpg";
     QTest::newRow("two taken") << QStringList { "photo.jpg", "photo(1).jpg" } << QStringList()
-                               << "photo" << "jpg" << "photo(2).jpg" << "photo(2).jpg";
-    QTest::newRow("gap is reused") << QStringList { "photo.jpg", "photo(2).jpg" } << QStringList()
-                                   << "photo" << "jpg" << "photo(1).jpg" << "photo(1).jpg";
+                               << "photo"
+                               << "jpg"
+                               << "photo(2).jpg"
+                               << "photo(2).jpg";
+    QTest::newRow("gap is reused")
+        << QStringList { "photo.jpg", "photo(2).jpg" } << QStringList() << "photo"
+        << "jpg"
+        << "photo(1).jpg"
+        << "photo(1).jpg";
     QTest::newRow("name without dot used whole") << QStringList() << QStringList() << "archive"
-                                                 << "png" << "archive.png" << "archive.png";
-    QTest::newRow("x.y gives stem x") << QStringList() << QStringList() << "x.y" << "png" << "x.png" << "x.png";
-    QTest::newRow("a.b (from a.b.heic) gives a") << QStringList() << QStringList() << "a.b" << "jpg"
-                                                 << "a.jpg" << "a.jpg";
+                                                 << "png"
+                                                 << "archive.png"
+                                                 << "archive.png";
+    QTest::newRow("x.y gives stem x") << QStringList() << QStringList() << "x.y"
+                                      << "png"
+                                      << "x.png"
+                                      << "x.png";
+    QTest::newRow("a.b (from a.b.heic) gives a") << QStringList() << QStringList() << "a.b"
+                                                 << "jpg"
+                                                 << "a.jpg"
+                                                 << "a.jpg";
     QTest::newRow("folder of that name does not count")
-        << QStringList() << QStringList { "photo.jpg" } << "photo" << "jpg" << "photo.jpg"
+        << QStringList() << QStringList { "photo.jpg" } << "photo"
+        << "jpg"
+        << "photo.jpg"
         << "photo(1).jpg";
     QTest::newRow("case-sensitive") << QStringList { "Photo.jpg" } << QStringList() << "photo"
-                                    << "jpg" << "photo.jpg" << "photo.jpg";
+                                    << "jpg"
+                                    << "photo.jpg"
+                                    << "photo.jpg";
     QTest::newRow("other extension does not count")
-        << QStringList { "photo.png" } << QStringList() << "photo" << "jpg" << "photo.jpg"
+        << QStringList { "photo.png" } << QStringList() << "photo"
+        << "jpg"
+        << "photo.jpg"
         << "photo.jpg";
 }
 
@@ -78,10 +100,7 @@ void tst_FileUtils::uniqueFilePath()
     QCOMPARE(TestUtils::fileNames(tmp.path()).size(), existingFiles.size());
 }
 
-void tst_FileUtils::reserveFollowsTheSameRules_data()
-{
-    uniqueFilePath_data();
-}
+void tst_FileUtils::reserveFollowsTheSameRules_data() { uniqueFilePath_data(); }
 
 void tst_FileUtils::reserveFollowsTheSameRules()
 {
@@ -112,7 +131,8 @@ void tst_FileUtils::concurrentReservationsNeverCollide()
     auto reserveMany = [dir]() {
         QStringList paths;
         for (int i = 0; i < 200; ++i) {
-            const QString path = reserveUniqueFilePath(dir, QStringLiteral("photo"), QStringLiteral("jpg"));
+            const QString path
+                = reserveUniqueFilePath(dir, QStringLiteral("photo"), QStringLiteral("jpg"));
             QFile file(path);
             if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
                 file.write(QFile::encodeName(path));
@@ -154,9 +174,8 @@ void tst_FileUtils::uniqueDirPath_data()
     QTest::addColumn<bool>("created");
 
     QTest::newRow("free") << QStringList() << QStringList() << "format convert" << true;
-    QTest::newRow("name and name(1) taken")
-        << QStringList { "format convert", "format convert(1)" } << QStringList()
-        << "format convert(2)" << true;
+    QTest::newRow("name and name(1) taken") << QStringList { "format convert", "format convert(1)" }
+                                            << QStringList() << "format convert(2)" << true;
     QTest::newRow("regular file does not move the counter")
         << QStringList() << QStringList { "format convert" } << "format convert" << false;
 }

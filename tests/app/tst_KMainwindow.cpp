@@ -9,9 +9,9 @@
 #include "app/ui/KMainView.h"
 #include "app/ui/KMainwindow.h"
 #include "app/ui/KModePage.h"
+#include "app/ui/KMoreMenu.h"
 #include "app/ui/KTaskPane.h"
 #include "app/ui/KTitleBar.h"
-#include "app/ui/KMoreMenu.h"
 #include "widgets/KTaskPanelItem.h"
 
 class tst_KMainwindow : public QObject
@@ -45,9 +45,9 @@ void tst_KMainwindow::initTestCase()
 void tst_KMainwindow::compiledResourcesResolveWithoutSuffix_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name : { "title", "underline_hover", "menu", "menu-hover.png", "closeWindow",
-                              "btnRadio-selected", "picTransDrop", "upload-hover.png", "success",
-                              "error", "loading.gif", "photo.ico" })
+    for (const char *name :
+        { "title", "underline_hover", "menu", "menu-hover.png", "closeWindow", "btnRadio-selected",
+            "picTransDrop", "upload-hover.png", "success", "error", "loading.gif", "photo.ico" })
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 

@@ -36,10 +36,7 @@ private:
     bool runAndWait(KPicBatchProcessResize &page);
 };
 
-void tst_KPicBatchProcessResize::initTestCase()
-{
-    KApplication::installFontSubstitutions();
-}
+void tst_KPicBatchProcessResize::initTestCase() { KApplication::installFontSubstitutions(); }
 
 void tst_KPicBatchProcessResize::targetSize_data()
 {
@@ -50,20 +47,23 @@ void tst_KPicBatchProcessResize::targetSize_data()
     QTest::addColumn<double>("scale");
     QTest::addColumn<QSize>("source");
     QTest::addColumn<QSize>("target");
-    QTest::newRow("100% keeps the size") << 1 << 0 << 0 << true << 1.0 << QSize(333, 217) << QSize(333, 217);
-    QTest::newRow("10% of 15x15 is 2x2") << 1 << 0 << 0 << true << 0.1 << QSize(15, 15) << QSize(2, 2);
-    QTest::newRow("10% of 4x4 is empty") << 1 << 0 << 0 << true << 0.1 << QSize(4, 4) << QSize(0, 0);
+    QTest::newRow("100% keeps the size")
+        << 1 << 0 << 0 << true << 1.0 << QSize(333, 217) << QSize(333, 217);
+    QTest::newRow("10% of 15x15 is 2x2")
+        << 1 << 0 << 0 << true << 0.1 << QSize(15, 15) << QSize(2, 2);
+    QTest::newRow("10% of 4x4 is empty")
+        << 1 << 0 << 0 << true << 0.1 << QSize(4, 4) << QSize(0, 0);
     QTest::newRow("200%") << 1 << 0 << 0 << true << 2.0 << QSize(10, 7) << QSize(20, 14);
-    QTest::newRow("lock: width 800 of 1600x1200") << 0 << 800 << 0 << true << 1.0 << QSize(1600, 1200)
-                                                  << QSize(800, 600);
-    QTest::newRow("lock: height 600 of 1200x1600") << 0 << 0 << 600 << true << 1.0 << QSize(1200, 1600)
-                                                   << QSize(450, 600);
-    QTest::newRow("lock, nothing typed: own size") << 0 << 0 << 0 << true << 1.0 << QSize(640, 480)
-                                                   << QSize(640, 480);
-    QTest::newRow("unlocked: as typed") << 0 << 300 << 100 << false << 1.0 << QSize(640, 480)
-                                        << QSize(300, 100);
-    QTest::newRow("thumbnail preset stretches") << 2 << 100 << 139 << false << 1.0 << QSize(640, 480)
-                                                << QSize(100, 139);
+    QTest::newRow("lock: width 800 of 1600x1200")
+        << 0 << 800 << 0 << true << 1.0 << QSize(1600, 1200) << QSize(800, 600);
+    QTest::newRow("lock: height 600 of 1200x1600")
+        << 0 << 0 << 600 << true << 1.0 << QSize(1200, 1600) << QSize(450, 600);
+    QTest::newRow("lock, nothing typed: own size")
+        << 0 << 0 << 0 << true << 1.0 << QSize(640, 480) << QSize(640, 480);
+    QTest::newRow("unlocked: as typed")
+        << 0 << 300 << 100 << false << 1.0 << QSize(640, 480) << QSize(300, 100);
+    QTest::newRow("thumbnail preset stretches")
+        << 2 << 100 << 139 << false << 1.0 << QSize(640, 480) << QSize(100, 139);
 }
 
 void tst_KPicBatchProcessResize::targetSize()
@@ -164,7 +164,8 @@ void tst_KPicBatchProcessResize::runWritesEveryFormat()
     QVERIFY(!TestUtils::writeFile(in.path(), "broken.jpg", "nope").isEmpty());
     KPicBatchProcessResize page;
     page.setOutputFolder(out.path());
-    page.fileList()->appendFiles({ in.filePath("a.png"), in.filePath("a.jpg"), in.filePath("broken.jpg") });
+    page.fileList()->appendFiles(
+        { in.filePath("a.png"), in.filePath("a.jpg"), in.filePath("broken.jpg") });
     page.paramsPanel()->scaleEdit()->setText("50");
     page.outputPanel()->formatCombo()->setCurrentIndex(format);
     QVERIFY(runAndWait(page));

@@ -33,13 +33,10 @@ private slots:
 
 private:
     QString runPage(const QStringList &files, int type, int angle, int format, QTemporaryDir &out,
-                    int *failed = nullptr);
+        int *failed = nullptr);
 };
 
-void tst_KPicBatchProcessRotate::initTestCase()
-{
-    KApplication::installFontSubstitutions();
-}
+void tst_KPicBatchProcessRotate::initTestCase() { KApplication::installFontSubstitutions(); }
 
 void tst_KPicBatchProcessRotate::fixedOperationsMovePixels_data()
 {
@@ -48,11 +45,13 @@ void tst_KPicBatchProcessRotate::fixedOperationsMovePixels_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRgb>("topLeft");
     QTest::addColumn<QRgb>("bottomLeft");
-    QTest::newRow("left 90: the top edge on the left") << 0 << QSize(300, 400) << qRgb(0, 255, 0)
-                                                       << qRgb(255, 0, 0);
+    QTest::newRow("left 90: the top edge on the left")
+        << 0 << QSize(300, 400) << qRgb(0, 255, 0) << qRgb(255, 0, 0);
     QTest::newRow("right 90") << 1 << QSize(300, 400) << qRgb(255, 255, 255) << qRgb(0, 0, 255);
-    QTest::newRow("mirror left-right") << 2 << QSize(400, 300) << qRgb(0, 255, 0) << qRgb(0, 0, 255);
-    QTest::newRow("mirror top-bottom") << 3 << QSize(400, 300) << qRgb(255, 255, 255) << qRgb(255, 0, 0);
+    QTest::newRow("mirror left-right")
+        << 2 << QSize(400, 300) << qRgb(0, 255, 0) << qRgb(0, 0, 255);
+    QTest::newRow("mirror top-bottom")
+        << 3 << QSize(400, 300) << qRgb(255, 255, 255) << qRgb(255, 0, 0);
 }
 
 void tst_KPicBatchProcessRotate::fixedOperationsMovePixels()
@@ -61,7 +60,8 @@ void tst_KPicBatchProcessRotate::fixedOperationsMovePixels()
     QFETCH(QSize, size);
     QFETCH(QRgb, topLeft);
     QFETCH(QRgb, bottomLeft);
-    const QImage out = KBatchProcessRotateTask::transform(TestUtils::quadrantImage(400, 300), type, 0);
+    const QImage out
+        = KBatchProcessRotateTask::transform(TestUtils::quadrantImage(400, 300), type, 0);
     QCOMPARE(out.size(), size);
     QVERIFY(TestUtils::colourNear(out.pixel(10, 10), topLeft, 0));
     QVERIFY(TestUtils::colourNear(out.pixel(10, out.height() - 10), bottomLeft, 0));
@@ -71,7 +71,7 @@ void tst_KPicBatchProcessRotate::minusNinetyEqualsRightNinety()
 {
     const QImage source = TestUtils::quadrantImage(40, 30);
     QCOMPARE(KBatchProcessRotateTask::transform(source, 4, -90),
-             KBatchProcessRotateTask::transform(source, 1, 0));
+        KBatchProcessRotateTask::transform(source, 1, 0));
 }
 
 void tst_KPicBatchProcessRotate::controlsFollowEachOther()
@@ -92,8 +92,8 @@ void tst_KPicBatchProcessRotate::controlsFollowEachOther()
     QCOMPARE(page.angle(), 45);
 }
 
-QString tst_KPicBatchProcessRotate::runPage(const QStringList &files, int type, int angle, int format,
-                                            QTemporaryDir &out, int *failed)
+QString tst_KPicBatchProcessRotate::runPage(
+    const QStringList &files, int type, int angle, int format, QTemporaryDir &out, int *failed)
 {
     KPicBatchProcessRotate page;
     page.setOutputFolder(out.path());
@@ -101,8 +101,7 @@ QString tst_KPicBatchProcessRotate::runPage(const QStringList &files, int type, 
     if (type == 4) {
         page.slider()->setValue(angle == 0 ? 1 : 0); // make sure the slider moves
         page.slider()->setValue(angle);
-    }
-    else
+    } else
         page.typeGroup()->button(type)->click();
     page.formatCombo()->setCurrentIndex(format);
     QSignalSpy finished(&page, &KPicBatchProcessRotate::runFinished);
@@ -134,12 +133,13 @@ void tst_KPicBatchProcessRotate::freeAngleCorners()
     source.fill(QColor(20, 120, 200));
     QVERIFY(source.save(in.filePath("tilted.png")));
     int failed = -1;
-    const QString written = runPage({ in.filePath("tilted.png"), in.filePath("missing.png") }, 4, 30,
-                                    format, out, &failed);
+    const QString written = runPage(
+        { in.filePath("tilted.png"), in.filePath("missing.png") }, 4, 30, format, out, &failed);
     QVERIFY(!written.isEmpty());
     QCOMPARE(failed, 1);
     // The failed file leaves nothing behind.
-    QCOMPARE(QDir(QFileInfo(written).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    QCOMPARE(
+        QDir(QFileInfo(written).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(written));
     const QImage image = wrapper.frameAt(0).convertToFormat(QImage::Format_ARGB32);
@@ -149,8 +149,8 @@ void tst_KPicBatchProcessRotate::freeAngleCorners()
         QCOMPARE(qAlpha(corner), 0);
     else
         QVERIFY(TestUtils::colourNear(corner, qRgb(255, 255, 255), 6));
-    QVERIFY(TestUtils::colourNear(image.pixel(image.width() / 2, image.height() / 2),
-                                  qRgb(20, 120, 200), 10));
+    QVERIFY(TestUtils::colourNear(
+        image.pixel(image.width() / 2, image.height() / 2), qRgb(20, 120, 200), 10));
 }
 
 void tst_KPicBatchProcessRotate::zeroRewritesUnchanged()
@@ -161,14 +161,15 @@ void tst_KPicBatchProcessRotate::zeroRewritesUnchanged()
     const QString written = runPage({ in.filePath("same.bmp") }, 4, 0, 1, out);
     QVERIFY(written.endsWith("/same.png"));
     QImage png(written);
-    QCOMPARE(png.convertToFormat(QImage::Format_RGB32), source.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(
+        png.convertToFormat(QImage::Format_RGB32), source.convertToFormat(QImage::Format_RGB32));
 }
 
 void tst_KPicBatchProcessRotate::animatedGifGivesOneFile()
 {
     QTemporaryDir in, out;
-    QVERIFY(TestFixtures::writeAnimatedGif(in.filePath("anim.gif"), 40, 20,
-                                           { Qt::red, Qt::green, Qt::blue }));
+    QVERIFY(TestFixtures::writeAnimatedGif(
+        in.filePath("anim.gif"), 40, 20, { Qt::red, Qt::green, Qt::blue }));
     const QString written = runPage({ in.filePath("anim.gif") }, 0, 0, 1, out);
     QVERIFY(!written.isEmpty());
     QCOMPARE(QDir(QFileInfo(written).absolutePath()).entryList(QDir::Files).size(), 1);

@@ -1,9 +1,9 @@
 // Runs the quorvel-cli executable on small fixtures made here and checks what
 // it wrote, printed and returned.
 
-#include "PdfFixtures.h"
-#include "TestFixtures.h"
-#include "TestUtils.h"
+#include <csignal>
+
+#include <poppler-qt5.h>
 
 #include <QDir>
 #include <QFile>
@@ -15,8 +15,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
-#include <poppler-qt5.h>
+
+#include "PdfFixtures.h"
+#include "TestFixtures.h"
+#include "TestUtils.h"
 
 namespace {
 
@@ -80,8 +82,8 @@ void checkOutput(const QString &dir, const QString &expected)
         } else {
             const QStringList wh = check.split(QLatin1Char('x'));
             QImageReader reader(path);
-            QVERIFY2(
-                reader.canRead(), qPrintable(expected + QLatin1String(": ") + reader.errorString()));
+            QVERIFY2(reader.canRead(),
+                qPrintable(expected + QLatin1String(": ") + reader.errorString()));
             QCOMPARE(reader.size(), QSize(wh.value(0).toInt(), wh.value(1).toInt()));
         }
     }

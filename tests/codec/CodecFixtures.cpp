@@ -1,13 +1,15 @@
 #include "CodecFixtures.h"
 
-#include <QBuffer>
-#include <QImageReader>
-#include <QtEndian>
 #include <cmath>
 #include <cstring>
+
 #include <gif_lib.h>
 #include <libheif/heif.h>
 #include <zlib.h>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
 
 // libx265, which writes the HEIF fixtures, keeps a few allocations for the
 // process's lifetime; none of the program's code runs x265.

@@ -1,13 +1,14 @@
-#include "CodecFixtures.h"
-#include "TestUtils.h"
-#include "codec/KImageWrapper.h"
-
 #include <FreeImage.h>
+
 #include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtConcurrent>
 #include <QtTest>
+
+#include "CodecFixtures.h"
+#include "TestUtils.h"
+#include "codec/KImageWrapper.h"
 
 using namespace CodecFixtures;
 

@@ -59,11 +59,11 @@ void tst_ImageFormats::filters()
     QVERIFY(!open.contains(";;("));
     QVERIFY(open.contains(";;MNG File Format(*.mng;*.jng);;Dr. Halo CUT file format(*.cut);;"));
     QCOMPARE(formats.rawOpenFilter(),
-             QString("RAW(*.nef;*.crw;*.cr2;*.mrw;*.raf;*.3fr;*.dcr;*.raw;*.dng;*.pef;*.arw;*.sr2;"
-                     "*.mef;*.orf;*.x3f;*.rw2);;"));
+        QString("RAW(*.nef;*.crw;*.cr2;*.mrw;*.raf;*.3fr;*.dcr;*.raw;*.dng;*.pef;*.arw;*.sr2;"
+                "*.mef;*.orf;*.x3f;*.rw2);;"));
     QCOMPARE(formats.jpegPngFilter(),
-             QString("JPEG File Interchange Format(*.jpg;*.jpeg;*.jpe;*.jfif);;"
-                     "Portable Network Graphics(*.png);;"));
+        QString("JPEG File Interchange Format(*.jpg;*.jpeg;*.jpe;*.jfif);;"
+                "Portable Network Graphics(*.png);;"));
     QVERIFY(formats.record(2)->animated);
     QVERIFY(formats.record(7)->animated);
     QCOMPARE(formats.record(19)->type, -1);

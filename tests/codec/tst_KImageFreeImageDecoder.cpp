@@ -1,18 +1,20 @@
-#include "CodecFixtures.h"
-#include "TestUtils.h"
-#include "codec/KImageFreeImageDecoder.h"
-#include "codec/KImageWrapper.h"
+#include <cstdio>
 
 #include <FreeImage.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
 #include <QBuffer>
 #include <QColorSpace>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-#include <zlib.h>
+
+#include "CodecFixtures.h"
+#include "TestUtils.h"
+#include "codec/KImageFreeImageDecoder.h"
+#include "codec/KImageWrapper.h"
 
 using namespace CodecFixtures;
 

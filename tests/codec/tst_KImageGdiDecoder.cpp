@@ -1,11 +1,11 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/EmfPlayer.h"
 #include "codec/KImageGdiDecoder.h"
 #include "codec/KImageWrapper.h"
-
-#include <QTemporaryDir>
-#include <QtTest>
 
 using namespace CodecFixtures;
 

@@ -1,10 +1,10 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/KImageGifDecoder.h"
 #include "codec/KImageWrapper.h"
-
-#include <QTemporaryDir>
-#include <QtTest>
 
 using namespace CodecFixtures;
 

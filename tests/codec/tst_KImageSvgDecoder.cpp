@@ -1,12 +1,13 @@
-#include "CodecFixtures.h"
-#include "TestUtils.h"
-#include "codec/KImageSvgDecoder.h"
-#include "codec/KImageWrapper.h"
+#include <zlib.h>
 
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <zlib.h>
+
+#include "CodecFixtures.h"
+#include "TestUtils.h"
+#include "codec/KImageSvgDecoder.h"
+#include "codec/KImageWrapper.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
+#include <QBuffer>
+#include <QColorSpace>
+#include <QTemporaryDir>
+#include <QtTest>
+
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/ImageLimits.h"
 #include "codec/KImageWindowsDecoder.h"
 #include "codec/KImageWrapper.h"
-
-#include <QBuffer>
-#include <QColorSpace>
-#include <QTemporaryDir>
-#include <QtTest>
 
 using namespace CodecFixtures;
 

@@ -1,3 +1,14 @@
+#include <zlib.h>
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtConcurrent>
+#include <QtTest>
+
 #include "CodecFixtures.h"
 #include "TestUtils.h"
 #include "codec/ImageFormats.h"
@@ -9,16 +20,6 @@
 #include "codec/KImageWindowsDecoder.h"
 #include "codec/KImageWrapper.h"
 #include "codec/SystemImageEncoder.h"
-
-#include <QBuffer>
-#include <QColorSpace>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QtConcurrent>
-#include <QtTest>
-#include <zlib.h>
 
 using namespace CodecFixtures;
 

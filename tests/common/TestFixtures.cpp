@@ -8,8 +8,8 @@
 
 namespace TestFixtures {
 
-bool writeAnimatedGif(const QString &path, int width, int height, const QVector<QColor> &frames,
-                      int delay)
+bool writeAnimatedGif(
+    const QString &path, int width, int height, const QVector<QColor> &frames, int delay)
 {
     int error = 0;
     GifFileType *gif = EGifOpenFileName(QFile::encodeName(path).constData(), false, &error);
@@ -20,7 +20,7 @@ bool writeAnimatedGif(const QString &path, int width, int height, const QVector<
     map->Colors[0] = { 255, 255, 255 };
     for (int i = 0; i < frames.size() && i + 1 < colours; ++i)
         map->Colors[i + 1] = { GifByteType(frames[i].red()), GifByteType(frames[i].green()),
-                               GifByteType(frames[i].blue()) };
+            GifByteType(frames[i].blue()) };
     EGifSetGifVersion(gif, true);
     bool ok = EGifPutScreenDesc(gif, width, height, 4, 0, map) == GIF_OK;
     unsigned char loop[3] = { 1, 0, 0 };
@@ -65,10 +65,12 @@ bool writeHeic(const QString &path, const QImage &source)
     heif_encoder_set_lossy_quality(encoder, 90);
     heif_image *img = nullptr;
     bool ok = heif_image_create(image.width(), image.height(), heif_colorspace_RGB,
-                                heif_chroma_interleaved_RGBA, &img)
+                  heif_chroma_interleaved_RGBA, &img)
                   .code
         == heif_error_Ok;
-    ok = ok && heif_image_add_plane(img, heif_channel_interleaved, image.width(), image.height(), 8).code
+    ok = ok
+        && heif_image_add_plane(img, heif_channel_interleaved, image.width(), image.height(), 8)
+                .code
             == heif_error_Ok;
     if (ok) {
         int stride = 0;

@@ -11,8 +11,8 @@ namespace TestFixtures {
 
 // An animated GIF of the given frames (each filled with one colour, the first
 // carrying a 2 px white border), frame delay in 1/100 s. True on success.
-bool writeAnimatedGif(const QString &path, int width, int height, const QVector<QColor> &frames,
-                      int delay = 10);
+bool writeAnimatedGif(
+    const QString &path, int width, int height, const QVector<QColor> &frames, int delay = 10);
 
 // A HEIC file of the image (alpha kept when it has any). False when the
 // machine's libheif has no HEVC encoder.

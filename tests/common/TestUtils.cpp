@@ -9,10 +9,7 @@
 
 namespace TestUtils {
 
-QString dataDir()
-{
-    return QString::fromLocal8Bit(qgetenv("QUORVEL_TEST_DATA"));
-}
+QString dataDir() { return QString::fromLocal8Bit(qgetenv("QUORVEL_TEST_DATA")); }
 
 QString writeFile(const QString &dir, const QString &name, const QByteArray &bytes)
 {
@@ -65,9 +62,6 @@ bool waitUntil(const std::function<bool()> &predicate, int timeoutMs)
     return true;
 }
 
-QStringList fileNames(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::Files, QDir::Name);
-}
+QStringList fileNames(const QString &dir) { return QDir(dir).entryList(QDir::Files, QDir::Name); }
 
 } // namespace TestUtils

@@ -1,10 +1,10 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
 #include "TestFixtures.h"
 #include "codec/KImageWrapper.h"
 #include "compress/GifCompressArguments.h"
 #include "compress/GifSourceFacts.h"
-
-#include <QTemporaryDir>
-#include <QtTest>
 
 using IntList = QVector<int>;
 

@@ -1,12 +1,12 @@
-#include "TestFixtures.h"
-#include "TestUtils.h"
-#include "app/AppPaths.h"
-#include "compress/KImageGifCompressThread.h"
-
 #include <QImageReader>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "TestFixtures.h"
+#include "TestUtils.h"
+#include "app/AppPaths.h"
+#include "compress/KImageGifCompressThread.h"
 
 // The worker against the real converter library of the build tree.
 class tst_KImageGifCompressThread : public QObject

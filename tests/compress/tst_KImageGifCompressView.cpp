@@ -1,3 +1,12 @@
+#include <QComboBox>
+#include <QDir>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
 #include "TestFixtures.h"
 #include "TestUtils.h"
 #include "app/ui/KApplication.h"
@@ -10,15 +19,6 @@
 #include "widgets/KImageShowLabel.h"
 #include "widgets/KMessageTips.h"
 #include "widgets/KPicResizeSlider.h"
-
-#include <QComboBox>
-#include <QDir>
-#include <QImageReader>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QtTest>
 
 class tst_KImageGifCompressView : public QObject
 {

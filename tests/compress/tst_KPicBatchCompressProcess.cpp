@@ -50,10 +50,7 @@ private:
     QTemporaryDir m_in;
 };
 
-void tst_KPicBatchCompressProcess::initTestCase()
-{
-    KApplication::installFontSubstitutions();
-}
+void tst_KPicBatchCompressProcess::initTestCase() { KApplication::installFontSubstitutions(); }
 
 bool tst_KPicBatchCompressProcess::runAndWait(KPicBatchCompressProcess &view, const QString &into)
 {
@@ -101,7 +98,7 @@ void tst_KPicBatchCompressProcess::sameBaseNameSharesOneTask()
     QVERIFY(TestUtils::quadrantImage(16, 16).save(in.filePath("other.png")));
     KPicBatchCompressProcess view;
     view.fileList()->appendFiles({ in.filePath("photo.gif"), in.filePath("photo.png"),
-                                   in.filePath("photo.heic"), in.filePath("other.png") });
+        in.filePath("photo.heic"), in.filePath("other.png") });
     QVERIFY(runAndWait(view, out.path()));
     QCOMPARE(view.tasksStarted(), 2);
     // The corrupt first file of the group fails only its own row.
@@ -133,7 +130,8 @@ void tst_KPicBatchCompressProcess::sizeLimitIsMetByEveryOutput()
     for (int i = 0; i < files.size(); ++i) {
         QCOMPARE(view.fileList()->row(i)->state(), int(BatchResult::Succeeded));
         const QFileInfo written(view.fileList()->result(i).path);
-        QVERIFY2(written.size() > 0 && written.size() < 204800, qPrintable(QString::number(written.size())));
+        QVERIFY2(written.size() > 0 && written.size() < 204800,
+            qPrintable(QString::number(written.size())));
     }
 }
 

@@ -18,7 +18,7 @@ QImage photo(int w, int h)
         for (int x = 0; x < w; ++x) {
             const int n = int(rng.bounded(40)) - 20;
             line[x] = qRgb(qBound(0, x * 255 / w + n, 255), qBound(0, y * 255 / h + n, 255),
-                           qBound(0, (x + y) * 128 / (w + h) + 60 + n, 255));
+                qBound(0, (x + y) * 128 / (w + h) + 60 + n, 255));
         }
     }
     return image;

@@ -40,13 +40,14 @@ void tst_KPicNormalConvertView::initTestCase()
     QImage photo = TestUtils::quadrantImage(64, 48);
     QVERIFY(photo.save(d + "/photo.jpg", "JPG", 95));
     QVERIFY(TestUtils::halfTransparentImage(40, 30).save(d + "/alpha.png"));
-    QVERIFY(TestFixtures::writeAnimatedGif(d + "/anim.gif", 20, 10, { Qt::red, Qt::green, Qt::blue }));
+    QVERIFY(
+        TestFixtures::writeAnimatedGif(d + "/anim.gif", 20, 10, { Qt::red, Qt::green, Qt::blue }));
     QVERIFY(TestFixtures::writeHeic(d + "/phone.heic", TestUtils::quadrantImage(64, 48)));
     QVERIFY(photo.save(d + "/scan.tif", "TIF"));
     QVERIFY(photo.save(d + "/web.webp", "WEBP", 90));
     QVERIFY(!TestUtils::writeFile(d, "broken.png", "this is not a PNG").isEmpty());
-    m_sources = QStringList { d + "/photo.jpg", d + "/alpha.png", d + "/anim.gif", d + "/phone.heic",
-                              d + "/scan.tif", d + "/web.webp", d + "/broken.png" };
+    m_sources = QStringList { d + "/photo.jpg", d + "/alpha.png", d + "/anim.gif",
+        d + "/phone.heic", d + "/scan.tif", d + "/web.webp", d + "/broken.png" };
 }
 
 bool tst_KPicNormalConvertView::runAndWait(KPicNormalConvertView &view, int *maxActive)
@@ -54,10 +55,12 @@ bool tst_KPicNormalConvertView::runAndWait(KPicNormalConvertView &view, int *max
     QSignalSpy finished(&view, &KPicNormalConvertView::runFinished);
     view.startButton()->click();
     int most = 0;
-    const bool done = TestUtils::waitUntil([&]() {
-        most = qMax(most, view.pool()->activeThreadCount());
-        return finished.count() > 0;
-    }, 60000);
+    const bool done = TestUtils::waitUntil(
+        [&]() {
+            most = qMax(most, view.pool()->activeThreadCount());
+            return finished.count() > 0;
+        },
+        60000);
     if (maxActive)
         *maxActive = most;
     return done;
@@ -159,7 +162,8 @@ void tst_KPicNormalConvertView::sameBaseNameGetsDistinctOutputs()
     QVERIFY(runAndWait(view));
     QStringList written { view.fileList()->result(0).path, view.fileList()->result(1).path };
     written.sort();
-    QCOMPARE(written, (QStringList { view.lastRunFolder() + "/a(1).jpg", view.lastRunFolder() + "/a.jpg" }));
+    QCOMPARE(written,
+        (QStringList { view.lastRunFolder() + "/a(1).jpg", view.lastRunFolder() + "/a.jpg" }));
 }
 
 QTEST_MAIN(tst_KPicNormalConvertView)

@@ -1,10 +1,9 @@
 #include "PdfFixtures.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageWriter>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
+
 #include <jpeglib.h>
 #include <poppler-qt5.h>
 #include <qpdf/QPDF.hh>
@@ -12,7 +11,10 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <vector>
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
 
 namespace PdfFixtures {
 

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QSizeF>
 #include <QString>
-#include <memory>
 
 namespace Poppler {
 class Document;

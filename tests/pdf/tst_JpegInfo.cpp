@@ -1,8 +1,8 @@
-#include "PdfFixtures.h"
-#include "pdf/JpegInfo.h"
-
 #include <QColorSpace>
 #include <QtTest>
+
+#include "PdfFixtures.h"
+#include "pdf/JpegInfo.h"
 
 namespace {
 

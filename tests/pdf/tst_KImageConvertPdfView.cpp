@@ -1,3 +1,5 @@
+#include <poppler-qt5.h>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
@@ -7,7 +9,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <poppler-qt5.h>
 
 #include "PdfFixtures.h"
 #include "TestUtils.h"
@@ -132,8 +133,8 @@ void tst_KImageConvertPdfView::combinedOutputCarriedByEveryRow()
     // Back to one PDF per image for the next start.
     view.modeGroup()->button(0)->click();
     QVERIFY(runInto(view, out.path()));
-    QCOMPARE(TestUtils::fileNames(out.filePath("Pdf Convert(1)")),
-             (QStringList { "x.pdf", "y.pdf" }));
+    QCOMPARE(
+        TestUtils::fileNames(out.filePath("Pdf Convert(1)")), (QStringList { "x.pdf", "y.pdf" }));
 }
 
 void tst_KImageConvertPdfView::password_data()
@@ -193,8 +194,8 @@ void tst_KImageConvertPdfView::lastFileFailingEndsTheRun()
 
     QTemporaryDir out;
     KImageConvertPdfView view;
-    view.fileList()->appendFiles(firstGood ? QStringList { m_png, m_broken }
-                                           : QStringList { m_broken });
+    view.fileList()->appendFiles(
+        firstGood ? QStringList { m_png, m_broken } : QStringList { m_broken });
     view.modeGroup()->button(mode)->click();
     QVERIFY(runInto(view, out.path()));
     const KTableListView *list = view.fileList();
@@ -301,8 +302,8 @@ void tst_KImageConvertPdfView::controls()
     QVERIFY(!view.passwordBox()->isEnabled());
 
     // The folder box starts at the desktop; long paths get a tooltip.
-    QCOMPARE(view.outputFolder(),
-             QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    QCOMPARE(
+        view.outputFolder(), QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     view.setOutputFolder("/tmp");
     QCOMPARE(view.folderBox()->toolTip(), QString());
     const QString longPath = "/tmp/" + QString(80, 'n') + "/deeper";
@@ -328,8 +329,8 @@ void tst_KImageConvertPdfView::screenshot()
     KImageConvertPdfView view;
     QStringList files { m_jpg, m_png };
     for (int i = 0; i < 3; ++i)
-        files << writeImage(m_inputs.path(), QStringLiteral("holiday scan %1.png").arg(i + 1),
-                            "PNG");
+        files << writeImage(
+            m_inputs.path(), QStringLiteral("holiday scan %1.png").arg(i + 1), "PNG");
     view.fileList()->appendFiles(files);
     view.encryptBox()->setChecked(true);
     view.passwordBox()->setText("secret");

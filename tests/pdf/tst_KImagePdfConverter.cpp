@@ -1,7 +1,8 @@
-#include "PdfFixtures.h"
-#include "TestUtils.h"
-#include "pdf/KImagePdfConverter.h"
-#include "pdf/PdfImageDocument.h"
+#include <poppler-qt5.h>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <QColorSpace>
 #include <QImageReader>
@@ -10,11 +11,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <poppler-qt5.h>
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include "PdfFixtures.h"
+#include "TestUtils.h"
+#include "pdf/KImagePdfConverter.h"
+#include "pdf/PdfImageDocument.h"
 
 namespace {
 

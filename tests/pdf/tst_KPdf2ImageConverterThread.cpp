@@ -1,13 +1,13 @@
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
 #include "PdfFixtures.h"
 #include "TestUtils.h"
 #include "pdf/KPdf2ImageConverterThread.h"
 #include "pdf/KPdf2ImageProxy.h"
 #include "pdf/SelectPageItem.h"
-
-#include <QImageReader>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QtTest>
 
 using Ranges = QList<SelectPageItem::Range>;
 

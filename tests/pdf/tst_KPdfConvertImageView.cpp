@@ -121,13 +121,14 @@ void tst_KPdfConvertImageView::pagesThroughTheView_data()
         << 1 << QString() << 0 << QStringList { "report-1.jpg", "report-3.jpg", "report-5.jpg" };
     QTest::newRow("even pages, PNG, no temporary file")
         << 2 << QString() << 1 << QStringList { "report-2.png", "report-4.png" };
-    QTest::newRow("never opened: all pages, BMP") << -1 << QString() << 2
+    QTest::newRow("never opened: all pages, BMP")
+        << -1 << QString() << 2
         << QStringList { "report-1.bmp", "report-2.bmp", "report-3.bmp", "report-4.bmp",
-                         "report-5.bmp" };
+               "report-5.bmp" };
     QTest::newRow("2-3 and 3-4 write page 3 once, WEBP")
         << 3 << "2-3,3-4" << 3 << QStringList { "report-2.webp", "report-3.webp", "report-4.webp" };
-    QTest::newRow("typed with blanks, TIF") << 3 << "5, 1" << 4
-                                            << QStringList { "report-1.tif", "report-5.tif" };
+    QTest::newRow("typed with blanks, TIF")
+        << 3 << "5, 1" << 4 << QStringList { "report-1.tif", "report-5.tif" };
 }
 
 void tst_KPdfConvertImageView::pagesThroughTheView()
@@ -194,8 +195,8 @@ void tst_KPdfConvertImageView::documentsWithoutImagesEndTheRun()
     QCOMPARE(view.fileList()->rowCount(), 2);
     choosePages(view.fileList()->row(0), SelectPageItem::SpecificPages, "2");
     if (last == "broken")
-        QVERIFY(!TestUtils::writeFile(scratch.path(), "later.pdf", PdfFixtures::brokenPdf())
-                     .isEmpty());
+        QVERIFY(
+            !TestUtils::writeFile(scratch.path(), "later.pdf", PdfFixtures::brokenPdf()).isEmpty());
     else if (last == "none")
         choosePages(view.fileList()->row(1), SelectPageItem::SpecificPages, "");
 
@@ -229,8 +230,8 @@ void tst_KPdfConvertImageView::controls()
     QVERIFY(!view.startButton()->isEnabled());
     QCOMPARE(view.formatIndex(), 0);
     QVERIFY(view.formatGroup()->button(0)->isChecked());
-    QCOMPARE(view.outputFolder(),
-             QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    QCOMPARE(
+        view.outputFolder(), QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     QCOMPARE(view.folderBox()->contextMenuPolicy(), Qt::NoContextMenu);
 
     // Two runs into one folder; a document dropped during a run waits.
@@ -248,7 +249,7 @@ void tst_KPdfConvertImageView::controls()
     QVERIFY(runInto(view, out.path()));
     QCOMPARE(view.lastRunFolder(), out.filePath("Pdf2Image(1)"));
     QCOMPARE(TestUtils::fileNames(out.filePath("Pdf2Image(1)")),
-             (QStringList { "other-1.jpg", "report-1.jpg" }));
+        (QStringList { "other-1.jpg", "report-1.jpg" }));
 
     // Clearing: start disabled, the list's buttons usable.
     view.fileList()->clearButton()->click();

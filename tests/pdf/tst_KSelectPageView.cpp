@@ -210,16 +210,16 @@ void tst_KSelectPageView::rowCounts_data()
     QTest::newRow("odd of 6") << 6 << 1 << Ranges {} << Ranges {} << 3 << "total3page";
     QTest::newRow("even of 1") << 1 << 2 << Ranges {} << Ranges {} << 0 << "total0page";
     QTest::newRow("odd of 999") << 999 << 1 << Ranges {} << Ranges {} << 500 << "total500page";
-    QTest::newRow("1-3 and 2-5 merge") << 5 << 3 << Ranges { { 1, 3 }, { 2, 5 } }
-                                       << Ranges { { 1, 5 } } << 5 << "total5page";
+    QTest::newRow("1-3 and 2-5 merge")
+        << 5 << 3 << Ranges { { 1, 3 }, { 2, 5 } } << Ranges { { 1, 5 } } << 5 << "total5page";
     QTest::newRow("1-2 and 3-4 stay apart") << 5 << 3 << Ranges { { 1, 2 }, { 3, 4 } }
                                             << Ranges { { 1, 2 }, { 3, 4 } } << 4 << "total4page";
     QTest::newRow("3-5,1 sorted") << 5 << 3 << Ranges { { 3, 5 }, { 1, 1 } }
                                   << Ranges { { 1, 1 }, { 3, 5 } } << 4 << "total4page";
-    QTest::newRow("2-3 and 3-4 share page 3") << 5 << 3 << Ranges { { 2, 3 }, { 3, 4 } }
-                                              << Ranges { { 2, 4 } } << 3 << "total3page";
-    QTest::newRow("inner range swallowed") << 9 << 3 << Ranges { { 1, 9 }, { 3, 4 } }
-                                           << Ranges { { 1, 9 } } << 9 << "total9page";
+    QTest::newRow("2-3 and 3-4 share page 3")
+        << 5 << 3 << Ranges { { 2, 3 }, { 3, 4 } } << Ranges { { 2, 4 } } << 3 << "total3page";
+    QTest::newRow("inner range swallowed")
+        << 9 << 3 << Ranges { { 1, 9 }, { 3, 4 } } << Ranges { { 1, 9 } } << 9 << "total9page";
     QTest::newRow("no ranges") << 5 << 3 << Ranges {} << Ranges {} << 0 << "total0page";
 }
 
@@ -246,7 +246,7 @@ void tst_KSelectPageView::rowCounts()
     QCOMPARE(row.selection().count, count);
     QCOMPARE(row.selectPageButton()->text(), buttonText);
     QVERIFY(row.selectPageButton()->width()
-            > row.selectPageButton()->fontMetrics().horizontalAdvance(buttonText));
+        > row.selectPageButton()->fontMetrics().horizontalAdvance(buttonText));
 }
 
 void tst_KSelectPageView::rowOpensOneDialogAndKeepsItsChoice()

@@ -1,7 +1,7 @@
+#include <QtTest>
+
 #include "pdf/PageSelection.h"
 #include "pdf/SelectPageItem.h"
-
-#include <QtTest>
 
 using PageSelection::RangeError;
 using Ranges = QList<SelectPageItem::Range>;

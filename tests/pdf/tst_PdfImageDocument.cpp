@@ -1,10 +1,11 @@
-#include "PdfFixtures.h"
-#include "TestUtils.h"
-#include "pdf/PdfImageDocument.h"
+#include <poppler-qt5.h>
 
 #include <QTemporaryDir>
 #include <QtTest>
-#include <poppler-qt5.h>
+
+#include "PdfFixtures.h"
+#include "TestUtils.h"
+#include "pdf/PdfImageDocument.h"
 
 namespace {
 

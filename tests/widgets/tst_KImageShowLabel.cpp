@@ -4,8 +4,8 @@
 
 #include "app/ui/KApplication.h"
 #include "widgets/KImageAddFileShowView.h"
-#include "widgets/KImageAddImageShowComView.h"
 #include "widgets/KImageAddFileWidget.h"
+#include "widgets/KImageAddImageShowComView.h"
 #include "widgets/KImageCompareWidget.h"
 #include "widgets/KImageContentView.h"
 #include "widgets/KImageShowLabel.h"
@@ -31,11 +31,12 @@ void tst_KImageShowLabel::infoLine_data()
     QTest::addColumn<QString>("line");
     QTest::newRow("337.5KB") << QSize(1920, 1080) << quint32(345600)
                              << "resolution:1920*1080  image size: 337.5KB";
-    QTest::newRow("exactly 1 MiB") << QSize(10, 10) << quint32(1048576)
-                                   << "resolution:10*10  image size: 1024.0KB";
+    QTest::newRow("exactly 1 MiB")
+        << QSize(10, 10) << quint32(1048576) << "resolution:10*10  image size: 1024.0KB";
     QTest::newRow("1 MiB + 1") << QSize(10, 10) << quint32(1048577)
                                << "resolution:10*10  image size: 1.00MB";
-    QTest::newRow("0 bytes: resolution only") << QSize(640, 480) << quint32(0) << "resolution:640*480";
+    QTest::newRow("0 bytes: resolution only")
+        << QSize(640, 480) << quint32(0) << "resolution:640*480";
 }
 
 void tst_KImageShowLabel::infoLine()
@@ -79,7 +80,8 @@ void tst_KImageShowLabel::clearFromComparisonReturnsToEmptyPageFirst()
     view.showComparePage(true);
     QCOMPARE(view.currentPage(), 1);
     int pageWhenHeard = -1;
-    connect(&view, &KImageContentView::clearFile, this, [&]() { pageWhenHeard = view.currentPage(); });
+    connect(
+        &view, &KImageContentView::clearFile, this, [&]() { pageWhenHeard = view.currentPage(); });
     view.comparePage()->clearButton()->click();
     QCOMPARE(pageWhenHeard, 0);
     QCOMPARE(view.currentPage(), 0);

@@ -18,12 +18,17 @@ void tst_KIntValidator::validate_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("state");
-    QTest::newRow("leading zeros vanish") << "007" << "7" << int(QValidator::Acceptable);
-    QTest::newRow("keyword accepted unchanged") << "Proportional modification"
-                                                << "Proportional modification" << int(QValidator::Acceptable);
-    QTest::newRow("letters become 0, below range") << "abc" << "0" << int(QValidator::Intermediate);
-    QTest::newRow("above range") << "12000" << "12000" << int(QValidator::Invalid);
-    QTest::newRow("in range") << "800" << "800" << int(QValidator::Acceptable);
+    QTest::newRow("leading zeros vanish") << "007"
+                                          << "7" << int(QValidator::Acceptable);
+    QTest::newRow("keyword accepted unchanged")
+        << "Proportional modification"
+        << "Proportional modification" << int(QValidator::Acceptable);
+    QTest::newRow("letters become 0, below range") << "abc"
+                                                   << "0" << int(QValidator::Intermediate);
+    QTest::newRow("above range") << "12000"
+                                 << "12000" << int(QValidator::Invalid);
+    QTest::newRow("in range") << "800"
+                              << "800" << int(QValidator::Acceptable);
 }
 
 void tst_KIntValidator::validate()

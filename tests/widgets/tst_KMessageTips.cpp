@@ -43,10 +43,14 @@ void tst_KMessageTips::buttonPairs_data()
     QTest::addColumn<int>("pair");
     QTest::addColumn<QString>("left");
     QTest::addColumn<QString>("right");
-    QTest::newRow("open file") << 0 << "open file" << "open folder";
-    QTest::newRow("confirm") << 1 << "I knwon" << "cancel";
-    QTest::newRow("retry: right is ok") << 2 << "retry" << "ok";
-    QTest::newRow("compress") << 3 << "compress" << "cancel";
+    QTest::newRow("open file") << 0 << "open file"
+                               << "open folder";
+    QTest::newRow("confirm") << 1 << "I knwon"
+                             << "cancel";
+    QTest::newRow("retry: right is ok") << 2 << "retry"
+                                        << "ok";
+    QTest::newRow("compress") << 3 << "compress"
+                              << "cancel";
 }
 
 void tst_KMessageTips::buttonPairs()
@@ -56,10 +60,18 @@ void tst_KMessageTips::buttonPairs()
     QFETCH(QString, right);
     KMessageTips tips("title", "message");
     switch (pair) {
-    case 0: tips.setOpenFileButtons(); break;
-    case 1: tips.setConfirmButtons(); break;
-    case 2: tips.setRetryButtons(); break;
-    default: tips.setCompressButtons(); break;
+    case 0:
+        tips.setOpenFileButtons();
+        break;
+    case 1:
+        tips.setConfirmButtons();
+        break;
+    case 2:
+        tips.setRetryButtons();
+        break;
+    default:
+        tips.setCompressButtons();
+        break;
     }
     QCOMPARE(tips.leftButton()->text(), left);
     QCOMPARE(tips.rightButton()->text(), right);

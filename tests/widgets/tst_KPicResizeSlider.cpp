@@ -52,7 +52,8 @@ void tst_KPicResizeSlider::dragPastTheEndStopsAtMaximum()
     QSignalSpy finished(&slider, &KPicResizeSlider::valueChangedFinished);
     QTest::mousePress(&slider, Qt::LeftButton, {}, QPoint(20, 15));
     QCOMPARE(slider.value(), 10);
-    QMouseEvent move(QEvent::MouseMove, QPointF(500, 15), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(
+        QEvent::MouseMove, QPointF(500, 15), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&slider, &move);
     QCOMPARE(slider.value(), 100);
     QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(500, 15));

@@ -148,7 +148,8 @@ void tst_KTableListView::drop_data()
         << QStringList { "a.jpg", "notes.txt", "b.png" } << QString() << 3;
     QTest::newRow("first unsupported adds nothing")
         << QStringList { "notes.txt", "a.jpg" } << QString() << 0;
-    QTest::newRow("filter lacks the suffix") << QStringList { "a.gif", "b.jpg" } << "*.jpg *.png" << 0;
+    QTest::newRow("filter lacks the suffix")
+        << QStringList { "a.gif", "b.jpg" } << "*.jpg *.png" << 0;
     QTest::newRow("filter matches in lower case") << QStringList { "A.JPG" } << "*.jpg *.png" << 1;
     QTest::newRow("pdf onto a pdf list") << QStringList { "doc.pdf" } << "*.pdf" << 1;
 }

@@ -27,10 +27,7 @@ QLabel *makeLabel(const QString &text, QSize size, int pixelSize, QWidget *paren
 
 } // namespace
 
-QString KAboutView::websiteUrl()
-{
-    return QStringLiteral("https://quorvel.org");
-}
+QString KAboutView::websiteUrl() { return QStringLiteral("https://quorvel.org"); }
 
 KAboutView::KAboutView(QWidget *parent)
     : KBaseDialog(parent)
@@ -91,10 +88,7 @@ KAboutView::KAboutView(QWidget *parent)
     layout->addStretch();
 }
 
-void KAboutView::openUrl(const QString &url)
-{
-    QDesktopServices::openUrl(QUrl(url));
-}
+void KAboutView::openUrl(const QString &url) { QDesktopServices::openUrl(QUrl(url)); }
 
 void KAboutView::paintEvent(QPaintEvent *event)
 {

@@ -78,6 +78,6 @@ QPixmap KApplication::resourcePixmap(const QString &name)
 void KApplication::installFontSubstitutions()
 {
     QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei"),
-                               { QStringLiteral("WenQuanYi Micro Hei"),
-                                 QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans") });
+        { QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+            QStringLiteral("DejaVu Sans") });
 }

@@ -13,7 +13,7 @@ KCommonHeader::KCommonHeader(QWidget *parent)
     layout->setContentsMargins(0, 14, 0, 0);
     layout->setSpacing(20);
     const QStringList texts { tr("OCR"), tr("PicConvert"), tr("PicComress"), tr("BatchProcess"),
-                              tr("PdfConvert") };
+        tr("PdfConvert") };
     for (int id = 0; id < texts.size(); ++id) {
         auto *item = new KCommonHeaderItem(this, texts[id], id);
         connect(item, &KCommonHeaderItem::clicked, this, &KCommonHeader::onHeadItemClicked);

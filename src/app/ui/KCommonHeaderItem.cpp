@@ -39,10 +39,7 @@ KCommonHeaderItem::KCommonHeaderItem(QWidget *parent, const QString &text, int i
     }
 }
 
-bool KCommonHeaderItem::isSelected() const
-{
-    return !m_underline[0]->isHidden();
-}
+bool KCommonHeaderItem::isSelected() const { return !m_underline[0]->isHidden(); }
 
 void KCommonHeaderItem::setSelected(bool selected)
 {

@@ -34,17 +34,11 @@ KMainView::KMainView(QWidget *parent)
     m_stack->setCurrentIndex(0);
 }
 
-int KMainView::currentMode() const
-{
-    return m_stack->currentIndex();
-}
+int KMainView::currentMode() const { return m_stack->currentIndex(); }
 
 KModePage *KMainView::page(int mode) const
 {
     return qobject_cast<KModePage *>(m_stack->widget(mode));
 }
 
-void KMainView::onSelectFuncMode(int id)
-{
-    m_stack->setCurrentIndex(id);
-}
+void KMainView::onSelectFuncMode(int id) { m_stack->setCurrentIndex(id); }

@@ -41,8 +41,8 @@ QPoint KMainwindow::placement(const QRect &available, const QSize &size)
 {
     QSize scaled = size;
     if (available.width() < size.width() || available.height() < size.height()) {
-        const double f = std::min(double(available.width()) / size.width(),
-                                  double(available.height()) / size.height());
+        const double f = std::min(
+            double(available.width()) / size.width(), double(available.height()) / size.height());
         scaled = QSize(int(size.width() * f), int(size.height() * f));
     }
     const int x = std::abs(available.left() + (available.width() - scaled.width()) / 2);
@@ -50,20 +50,11 @@ QPoint KMainwindow::placement(const QRect &available, const QSize &size)
     return QPoint(x, y);
 }
 
-void KMainwindow::onMinimize()
-{
-    showMinimized();
-}
+void KMainwindow::onMinimize() { showMinimized(); }
 
-void KMainwindow::onMaximize()
-{
-    showNormal();
-}
+void KMainwindow::onMaximize() { showNormal(); }
 
-void KMainwindow::onCloseWindow()
-{
-    QCoreApplication::quit();
-}
+void KMainwindow::onCloseWindow() { QCoreApplication::quit(); }
 
 void KMainwindow::mousePressEvent(QMouseEvent *event)
 {

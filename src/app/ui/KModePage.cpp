@@ -24,10 +24,7 @@ void KModePage::setTaskPane(KTaskPane *pane)
     m_layout->addLayout(m_stack);
 }
 
-void KModePage::addToolView(QWidget *view)
-{
-    m_stack->addWidget(view);
-}
+void KModePage::addToolView(QWidget *view) { m_stack->addWidget(view); }
 
 void KModePage::finishPage(bool connectPane)
 {
@@ -36,17 +33,8 @@ void KModePage::finishPage(bool connectPane)
         connect(m_pane, &KTaskPane::switchMode, this, &KModePage::onSwitchMode);
 }
 
-int KModePage::currentTool() const
-{
-    return m_stack->currentIndex();
-}
+int KModePage::currentTool() const { return m_stack->currentIndex(); }
 
-QWidget *KModePage::toolView(int id) const
-{
-    return m_stack->widget(id);
-}
+QWidget *KModePage::toolView(int id) const { return m_stack->widget(id); }
 
-void KModePage::onSwitchMode(int id)
-{
-    m_stack->setCurrentIndex(id);
-}
+void KModePage::onSwitchMode(int id) { m_stack->setCurrentIndex(id); }

@@ -38,8 +38,8 @@ const QVector<Stop> kTopRightCorner { { 0, 0x1F }, { 0.6, 0x05 }, { 1, 0 } };
 const QVector<Stop> kBottomLeftCorner { { 0, 0x1F }, { 0.6, 0x0A }, { 1, 0 } };
 const QVector<Stop> kBottomRightCorner { { 0, 0x2F }, { 0.7, 0x0A }, { 1, 0 } };
 
-QRadialGradient cornerGradient(const QPointF &centre, qreal radius, const QVector<Stop> &ramp,
-                               qreal opacity)
+QRadialGradient cornerGradient(
+    const QPointF &centre, qreal radius, const QVector<Stop> &ramp, qreal opacity)
 {
     QRadialGradient gradient(centre, radius);
     for (const Stop &s : ramp)
@@ -50,8 +50,9 @@ QRadialGradient cornerGradient(const QPointF &centre, qreal radius, const QVecto
 } // namespace
 
 KShadowBorder::KShadowBorder(QWidget *target, QWidget *parent, int width)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowTransparentForInput
-                  | Qt::WindowDoesNotAcceptFocus)
+    : QWidget(parent,
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowTransparentForInput
+            | Qt::WindowDoesNotAcceptFocus)
     , m_target(target)
     , m_width(qMax(0, width))
 {
@@ -73,14 +74,9 @@ KShadowBorder::KShadowBorder(QWidget *target, QWidget *parent, int width)
         m_target->installEventFilter(this);
 }
 
-void KShadowBorder::initShadowOption()
-{
-    m_opacity = 1.0;
-}
+void KShadowBorder::initShadowOption() { m_opacity = 1.0; }
 
-void KShadowBorder::afterPlacement()
-{
-}
+void KShadowBorder::afterPlacement() { }
 
 bool KShadowBorder::compositingAvailable()
 {
@@ -104,10 +100,7 @@ bool KShadowBorder::shouldHideShadow() const
     return m_target->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized);
 }
 
-void KShadowBorder::onDelayedShowTimer()
-{
-    updateShadowGeometry();
-}
+void KShadowBorder::onDelayedShowTimer() { updateShadowGeometry(); }
 
 void KShadowBorder::updateShadowGeometry()
 {
@@ -178,7 +171,7 @@ void KShadowBorder::paintEvent(QPaintEvent *)
             const int alpha = int(rampAlpha(ramp, t) * m_opacity);
             const int pos = fixedStart + direction * step;
             QLinearGradient gradient(horizontal ? QPointF(from, 0) : QPointF(0, from),
-                                     horizontal ? QPointF(to, 0) : QPointF(0, to));
+                horizontal ? QPointF(to, 0) : QPointF(0, to));
             const qreal len = qMax(1, to - from);
             const qreal f = qMin(0.5, fade / len);
             gradient.setColorAt(0, QColor(0, 0, 0, alpha / 2));
@@ -197,13 +190,13 @@ void KShadowBorder::paintEvent(QPaintEvent *)
     drawSide(kRightBottom, 30, false, width() - 1, -1, inner.top(), inner.bottom() + 1); // right
 
     painter.setPen(Qt::NoPen);
-    painter.fillRect(QRect(0, 0, w, w),
-                     cornerGradient(QPointF(w, w), w, kTopLeftCorner, m_opacity));
+    painter.fillRect(
+        QRect(0, 0, w, w), cornerGradient(QPointF(w, w), w, kTopLeftCorner, m_opacity));
     painter.fillRect(QRect(inner.right() + 1, 0, w, w),
-                     cornerGradient(QPointF(inner.right() + 1, w), w, kTopRightCorner, m_opacity));
+        cornerGradient(QPointF(inner.right() + 1, w), w, kTopRightCorner, m_opacity));
     painter.fillRect(QRect(0, inner.bottom() + 1, w, w),
-                     cornerGradient(QPointF(w, inner.bottom() + 1), w, kBottomLeftCorner, m_opacity));
+        cornerGradient(QPointF(w, inner.bottom() + 1), w, kBottomLeftCorner, m_opacity));
     painter.fillRect(QRect(inner.right() + 1, inner.bottom() + 1, w, w),
-                     cornerGradient(QPointF(inner.right() + 1, inner.bottom() + 1), w,
-                                    kBottomRightCorner, m_opacity));
+        cornerGradient(
+            QPointF(inner.right() + 1, inner.bottom() + 1), w, kBottomRightCorner, m_opacity));
 }

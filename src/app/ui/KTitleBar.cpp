@@ -85,9 +85,7 @@ KTitleBar::KTitleBar(QWidget *parent)
     connect(m_closeButton, &QPushButton::clicked, this, &KTitleBar::closeWindow);
 }
 
-void KTitleBar::onClose()
-{
-}
+void KTitleBar::onClose() { }
 
 void KTitleBar::paintEvent(QPaintEvent *event)
 {

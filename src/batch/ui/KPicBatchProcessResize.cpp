@@ -91,7 +91,7 @@ void KPicBatchProcessResize::onStartResize()
     for (const auto &group : groups) {
         auto *task = new KBatchProcessResizeTask(m_runFolder, group, params, format);
         connect(task, &KBatchProcessResizeTask::processStatusChanged, this,
-                &KPicBatchProcessResize::onProcessStatusChanged, Qt::QueuedConnection);
+            &KPicBatchProcessResize::onProcessStatusChanged, Qt::QueuedConnection);
         m_pool->start(task);
     }
 }

@@ -63,7 +63,7 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
     m_types = new QButtonGroup(this);
     m_types->setExclusive(true);
     const QStringList texts { tr("left rotate 90 degree"), tr("right rotate 90 degree"),
-                              tr("flip left and right"), tr("flip up and down") };
+        tr("flip left and right"), tr("flip up and down") };
     for (int i = 0; i < texts.size(); ++i) {
         auto *radio = new QRadioButton(texts[i], this);
         radio->setFixedHeight(30);
@@ -129,11 +129,13 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
 
     connect(m_list, &KTableListView::addImages, this, &KPicBatchProcessRotate::onAddImages);
     connect(m_list, &KTableListView::clearImage, this, &KPicBatchProcessRotate::onClearImage);
-    connect(m_types, &QButtonGroup::idClicked, this, &KPicBatchProcessRotate::onNormalRotateSelectBtn);
+    connect(
+        m_types, &QButtonGroup::idClicked, this, &KPicBatchProcessRotate::onNormalRotateSelectBtn);
     connect(m_slider, &QSlider::valueChanged, this, &KPicBatchProcessRotate::onSliderValueChanged);
-    connect(m_angleEdit, &QLineEdit::textChanged, this, &KPicBatchProcessRotate::onRotatDegreeChanged);
+    connect(
+        m_angleEdit, &QLineEdit::textChanged, this, &KPicBatchProcessRotate::onRotatDegreeChanged);
     connect(m_formatCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &KPicBatchProcessRotate::onCurrentIndexChanged);
+        &KPicBatchProcessRotate::onCurrentIndexChanged);
     connect(m_start, &QPushButton::clicked, this, &KPicBatchProcessRotate::onStartRotte);
 }
 
@@ -155,10 +157,7 @@ void KPicBatchProcessRotate::onAddImages(const QStringList &)
         m_start->setEnabled(!m_list->files().isEmpty());
 }
 
-void KPicBatchProcessRotate::onClearImage()
-{
-    m_start->setEnabled(false);
-}
+void KPicBatchProcessRotate::onClearImage() { m_start->setEnabled(false); }
 
 void KPicBatchProcessRotate::onNormalRotateSelectBtn(int index)
 {
@@ -196,10 +195,7 @@ void KPicBatchProcessRotate::onRotatDegreeChanged(const QString &text)
     m_guard = true;
 }
 
-void KPicBatchProcessRotate::onCurrentIndexChanged(int index)
-{
-    m_format = index;
-}
+void KPicBatchProcessRotate::onCurrentIndexChanged(int index) { m_format = index; }
 
 void KPicBatchProcessRotate::onStartRotte()
 {
@@ -219,7 +215,7 @@ void KPicBatchProcessRotate::onStartRotte()
     for (const auto &group : groups) {
         auto *task = new KBatchProcessRotateTask(m_runFolder, group, m_type, m_angle, m_format);
         connect(task, &KBatchProcessRotateTask::processStatusChanged, this,
-                &KPicBatchProcessRotate::onProcessStatusChanged, Qt::QueuedConnection);
+            &KPicBatchProcessRotate::onProcessStatusChanged, Qt::QueuedConnection);
         m_pool->start(task);
     }
 }

@@ -17,7 +17,4 @@ KPicBatchProcessView::KPicBatchProcessView(QWidget *parent)
     connect(pane, &KTaskPane::switchMode, this, &KPicBatchProcessView::onSwitchBatchMode);
 }
 
-void KPicBatchProcessView::onSwitchBatchMode(int id)
-{
-    onSwitchMode(id);
-}
+void KPicBatchProcessView::onSwitchBatchMode(int id) { onSwitchMode(id); }

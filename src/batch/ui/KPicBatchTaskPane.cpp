@@ -8,4 +8,3 @@ KPicBatchTaskPane::KPicBatchTaskPane(QWidget *parent)
     addTool(QStringLiteral("batchResize"), tr("imageBatchResize"), 2);
     finishTools();
 }
-

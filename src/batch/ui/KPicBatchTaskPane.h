@@ -8,5 +8,4 @@ class KPicBatchTaskPane : public KTaskPane
     Q_OBJECT
 public:
     explicit KPicBatchTaskPane(QWidget *parent = nullptr);
-
 };

@@ -28,7 +28,8 @@ KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     row->addWidget(label);
     m_combo = new QComboBox(this);
     m_combo->setFixedSize(220, 28);
-    m_combo->addItems({ tr("JPG File"), tr("PNG File"), tr("BMP File"), tr("WEBP File"), tr("TIF File") });
+    m_combo->addItems(
+        { tr("JPG File"), tr("PNG File"), tr("BMP File"), tr("WEBP File"), tr("TIF File") });
     styleComboBox(m_combo);
     m_combo->setCurrentIndex(0);
     row->addWidget(m_combo);
@@ -48,14 +49,11 @@ KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     layout->addWidget(m_start, 0, Qt::AlignRight);
     layout->addStretch();
     connect(m_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &KPicResizeOutput::onCurrentIndexChanged);
+        &KPicResizeOutput::onCurrentIndexChanged);
     connect(m_start, &QPushButton::clicked, this, &KPicResizeOutput::startResize);
 }
 
-void KPicResizeOutput::onCurrentIndexChanged(int index)
-{
-    m_format = index;
-}
+void KPicResizeOutput::onCurrentIndexChanged(int index) { m_format = index; }
 
 void KPicResizeOutput::setStartEnabled(bool enabled)
 {

@@ -34,10 +34,7 @@ QRadioButton *radio(const QString &text, QWidget *parent)
 
 } // namespace
 
-QSize KPicResizeParams::presetSize(int index)
-{
-    return ResizeParams::presetSize(index);
-}
+QSize KPicResizeParams::presetSize(int index) { return ResizeParams::presetSize(index); }
 
 KPicResizeParams::KPicResizeParams(QWidget *parent)
     : QWidget(parent)
@@ -112,10 +109,9 @@ KPicResizeParams::KPicResizeParams(QWidget *parent)
     m_presets = new QComboBox(this);
     m_presets->setFixedSize(246, 28);
     m_presets->addItems({ tr("One inch (295*413)"), tr("Two inches (413*626)"),
-                          tr("Little One inches (259*377)"), tr("Little Two inches (413*531)"),
-                          tr("Big One inches (389*566)"), tr("Three inches (650*992)"),
-                          tr("Five inches (1050*1500)"), tr("Thumbnail (100*139)"),
-                          tr("Weibo (460*650)") });
+        tr("Little One inches (259*377)"), tr("Little Two inches (413*531)"),
+        tr("Big One inches (389*566)"), tr("Three inches (650*992)"), tr("Five inches (1050*1500)"),
+        tr("Thumbnail (100*139)"), tr("Weibo (460*650)") });
     styleComboBox(m_presets);
     row3->addWidget(m_presets);
     row3->addStretch();
@@ -131,7 +127,7 @@ KPicResizeParams::KPicResizeParams(QWidget *parent)
     connect(m_slider, &QSlider::valueChanged, this, &KPicResizeParams::onSliderValueChanged);
     connect(m_scale, &QLineEdit::textChanged, this, &KPicResizeParams::onScaleEditValueChanged);
     connect(m_presets, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &KPicResizeParams::onCustomSizeIndexChanged);
+        &KPicResizeParams::onCustomSizeIndexChanged);
     connect(m_lock, &QCheckBox::clicked, this, &KPicResizeParams::onLockRatioBtnClicked);
 }
 
@@ -184,10 +180,7 @@ void KPicResizeParams::onScaleEditValueChanged(const QString &text)
     m_guard = true;
 }
 
-void KPicResizeParams::onCustomSizeIndexChanged(int index)
-{
-    m_preset = index;
-}
+void KPicResizeParams::onCustomSizeIndexChanged(int index) { m_preset = index; }
 
 void KPicResizeParams::onLockRatioBtnClicked(bool checked)
 {

@@ -108,10 +108,12 @@ KHighQualitySetting::KHighQualitySetting(QWidget *parent)
     m_unit->setEnabled(false);
 
     connect(m_slider, &QSlider::valueChanged, this, &KHighQualitySetting::onSliderValueChanged);
-    connect(m_quality, &QLineEdit::textChanged, this, &KHighQualitySetting::onCompressQualityChanged);
-    connect(m_size, &QLineEdit::textChanged, this, &KHighQualitySetting::onCompressSizeLimitChanged);
+    connect(
+        m_quality, &QLineEdit::textChanged, this, &KHighQualitySetting::onCompressQualityChanged);
+    connect(
+        m_size, &QLineEdit::textChanged, this, &KHighQualitySetting::onCompressSizeLimitChanged);
     connect(m_unit, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &KHighQualitySetting::onCompressSizeUintChanged);
+        &KHighQualitySetting::onCompressSizeUintChanged);
     connect(m_clarity, &QRadioButton::clicked, this, &KHighQualitySetting::onRadioBtnClicked);
     connect(m_sizeButton, &QRadioButton::clicked, this, &KHighQualitySetting::onRadioBtnClicked);
 }
@@ -147,10 +149,7 @@ void KHighQualitySetting::onCompressQualityChanged(const QString &text)
     m_reentrancy = true;
 }
 
-void KHighQualitySetting::onCompressSizeLimitChanged(const QString &)
-{
-    emit statusChanged();
-}
+void KHighQualitySetting::onCompressSizeLimitChanged(const QString &) { emit statusChanged(); }
 
 void KHighQualitySetting::onCompressSizeUintChanged(int index)
 {

@@ -1,15 +1,5 @@
 #include "KImageGifCompressView.h"
 
-#include "app/FileUtils.h"
-#include "compress/KImageGifCompressThread.h"
-#include "compress/ui/KQualityGifCompressSettig.h"
-#include "compress/ui/KResizeGifCompressSettig.h"
-#include "widgets/KImageContentView.h"
-#include "widgets/KImageLoadView.h"
-#include "widgets/KMessageTips.h"
-#include "widgets/StyleSheets.h"
-#include "widgets/ViewParts.h"
-
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -20,9 +10,17 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/FileUtils.h"
+#include "compress/KImageGifCompressThread.h"
+#include "compress/ui/KQualityGifCompressSettig.h"
+#include "compress/ui/KResizeGifCompressSettig.h"
+#include "widgets/KImageContentView.h"
+#include "widgets/KImageLoadView.h"
+#include "widgets/KMessageTips.h"
+#include "widgets/StyleSheets.h"
+#include "widgets/ViewParts.h"
+
 namespace {
-
-
 
 quint32 byteCount(qint64 size) { return quint32(qBound<qint64>(0, size, 0xFFFFFFFFll)); }
 

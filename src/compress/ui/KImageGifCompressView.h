@@ -1,11 +1,11 @@
 #pragma once
 
-#include "compress/GifCompressResult.h"
-
 #include <QImage>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+
+#include "compress/GifCompressResult.h"
 
 class KImageContentView;
 class KImageGifCompressThread;

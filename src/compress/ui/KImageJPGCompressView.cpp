@@ -60,15 +60,15 @@ KImageJPGCompressView::KImageJPGCompressView(QWidget *parent)
     connect(m_content, &KImageContentView::addFile, this, &KImageJPGCompressView::onAddFile);
     connect(m_content, &KImageContentView::clearFile, this, &KImageJPGCompressView::onClearFile);
     connect(m_normal, &KNormalCompressSettig::statusChanged, this,
-            &KImageJPGCompressView::onCompressSettingStatusChanged);
+        &KImageJPGCompressView::onCompressSettingStatusChanged);
     connect(m_custom, &KHighQualitySetting::statusChanged, this,
-            &KImageJPGCompressView::onCompressSettingStatusChanged);
+        &KImageJPGCompressView::onCompressSettingStatusChanged);
     connect(m_normal, &KNormalCompressSettig::statusChanged, m_custom,
-            &KHighQualitySetting::onNormalModeSelected);
+        &KHighQualitySetting::onNormalModeSelected);
     connect(m_custom, &KHighQualitySetting::statusChanged, m_normal,
-            &KNormalCompressSettig::onHighCompressModeChanged);
+        &KNormalCompressSettig::onHighCompressModeChanged);
     connect(m_normal, &KNormalCompressSettig::selectFormatChanged, this,
-            &KImageJPGCompressView::onSelectFormatChanged);
+        &KImageJPGCompressView::onSelectFormatChanged);
     connect(m_start, &QPushButton::clicked, this, &KImageJPGCompressView::onStartCompress);
     connect(m_save, &QPushButton::clicked, this, &KImageJPGCompressView::onSaveFile);
 }
@@ -95,8 +95,8 @@ void KImageJPGCompressView::releaseEngine()
 
 void KImageJPGCompressView::onAddFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), desktopFolder(),
-                                                      ImageFormats::global().openFilter());
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open File"), desktopFolder(), ImageFormats::global().openFilter());
     if (!path.isEmpty())
         loadFile(path);
 }
@@ -141,10 +141,7 @@ void KImageJPGCompressView::onCompressSettingStatusChanged()
         m_mode = CustomMode;
 }
 
-void KImageJPGCompressView::onSelectFormatChanged(int index)
-{
-    m_format = index;
-}
+void KImageJPGCompressView::onSelectFormatChanged(int index) { m_format = index; }
 
 void KImageJPGCompressView::onStartCompress()
 {
@@ -173,10 +170,10 @@ void KImageJPGCompressView::onStartCompress()
     // only the current run's reach the slot.
     const int run = ++m_runId;
     connect(m_engine, &ProcessCompressThread::processStatusChanged, this,
-            [this, run](int status, int progress, const QString &path) {
-                if (run == m_runId)
-                    onProcessStatusChanged(status, progress, path);
-            });
+        [this, run](int status, int progress, const QString &path) {
+            if (run == m_runId)
+                onProcessStatusChanged(status, progress, path);
+        });
     m_start->setEnabled(false);
     m_engine->start();
 }
@@ -241,15 +238,15 @@ void KImageJPGCompressView::paintEvent(QPaintEvent *event)
 
 void KImageJPGCompressView::onSaveFile()
 {
-    const QString dir = QFileDialog::getExistingDirectory(this, tr("Select Save Path"),
-                                                          desktopFolder(), QFileDialog::ShowDirsOnly);
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, tr("Select Save Path"), desktopFolder(), QFileDialog::ShowDirsOnly);
     if (dir.isEmpty())
         return;
     const QString path = saveResultTo(dir);
     if (path.isEmpty())
         return;
-    auto *tips = new KFileOpenTips(tr("image compress"),
-                                   tr("save succeed, open directly or open folder"), this);
+    auto *tips = new KFileOpenTips(
+        tr("image compress"), tr("save succeed, open directly or open folder"), this);
     const int answer = tips->exec();
     if (answer == 1)
         openFile(path);

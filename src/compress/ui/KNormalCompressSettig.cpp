@@ -55,7 +55,8 @@ KNormalCompressSettig::KNormalCompressSettig(QWidget *parent)
     presets->addWidget(rowLabel(tr("compress settting:"), this));
     m_group = new QButtonGroup(this);
     m_group->setExclusive(true);
-    const QStringList texts { tr("standard compress"), tr("quality priority"), tr("size priority") };
+    const QStringList texts { tr("standard compress"), tr("quality priority"),
+        tr("size priority") };
     presets->setSpacing(4);
     for (int i = 0; i < texts.size(); ++i) {
         auto *radio = new QRadioButton(texts[i], this);
@@ -88,10 +89,10 @@ KNormalCompressSettig::KNormalCompressSettig(QWidget *parent)
     layout->addLayout(formatRow);
     layout->addStretch();
 
-    connect(m_group, &QButtonGroup::idClicked, this,
-            &KNormalCompressSettig::onNormalCompressSelectBtn);
+    connect(
+        m_group, &QButtonGroup::idClicked, this, &KNormalCompressSettig::onNormalCompressSelectBtn);
     connect(m_format_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &KNormalCompressSettig::onCurrentIndexChanged);
+        &KNormalCompressSettig::onCurrentIndexChanged);
 }
 
 QRadioButton *KNormalCompressSettig::presetButton(int id) const
@@ -99,10 +100,7 @@ QRadioButton *KNormalCompressSettig::presetButton(int id) const
     return qobject_cast<QRadioButton *>(m_group->button(id));
 }
 
-int KNormalCompressSettig::checkedButtonId() const
-{
-    return m_group->checkedId();
-}
+int KNormalCompressSettig::checkedButtonId() const { return m_group->checkedId(); }
 
 void KNormalCompressSettig::onNormalCompressSelectBtn(int id)
 {
@@ -116,7 +114,4 @@ void KNormalCompressSettig::onCurrentIndexChanged(int index)
     emit selectFormatChanged(index);
 }
 
-void KNormalCompressSettig::onHighCompressModeChanged()
-{
-    m_group->button(0)->setChecked(true);
-}
+void KNormalCompressSettig::onHighCompressModeChanged() { m_group->button(0)->setChecked(true); }

@@ -77,15 +77,15 @@ KPicBatchCompressProcess::KPicBatchCompressProcess(QWidget *parent)
     connect(m_list, &KTableListView::addImages, this, &KPicBatchCompressProcess::onAddFiles);
     connect(m_list, &KTableListView::clearImage, this, &KPicBatchCompressProcess::onClearImage);
     connect(m_normal, &KNormalCompressSettig::statusChanged, this,
-            &KPicBatchCompressProcess::onCompressModeChanged);
+        &KPicBatchCompressProcess::onCompressModeChanged);
     connect(m_custom, &KHighQualitySetting::statusChanged, this,
-            &KPicBatchCompressProcess::onCompressModeChanged);
+        &KPicBatchCompressProcess::onCompressModeChanged);
     connect(m_normal, &KNormalCompressSettig::selectFormatChanged, this,
-            &KPicBatchCompressProcess::onSelectFormatChanged);
+        &KPicBatchCompressProcess::onSelectFormatChanged);
     connect(m_normal, &KNormalCompressSettig::statusChanged, m_custom,
-            &KHighQualitySetting::onNormalModeSelected);
+        &KHighQualitySetting::onNormalModeSelected);
     connect(m_custom, &KHighQualitySetting::statusChanged, m_normal,
-            &KNormalCompressSettig::onHighCompressModeChanged);
+        &KNormalCompressSettig::onHighCompressModeChanged);
 }
 
 KPicBatchCompressProcess::~KPicBatchCompressProcess()
@@ -99,8 +99,7 @@ void KPicBatchCompressProcess::onStartCompress()
     if (m_running)
         return;
     const QString dir = QFileDialog::getExistingDirectory(
-        this, tr("Select Save Path"), desktopFolder(),
-        QFileDialog::ShowDirsOnly);
+        this, tr("Select Save Path"), desktopFolder(), QFileDialog::ShowDirsOnly);
     if (!dir.isEmpty())
         startInto(dir);
 }
@@ -148,7 +147,7 @@ bool KPicBatchCompressProcess::startInto(const QString &parentDir)
             params.files.append({ m_runFiles[row], row });
         auto *task = new KBatchProcessCompressTask(params);
         connect(task, &KBatchProcessCompressTask::processStatusChanged, this,
-                &KPicBatchCompressProcess::onProcessStatusChanged, Qt::QueuedConnection);
+            &KPicBatchCompressProcess::onProcessStatusChanged, Qt::QueuedConnection);
         ++m_tasksStarted;
         m_pool->start(task);
     }
@@ -161,10 +160,7 @@ void KPicBatchCompressProcess::onAddFiles(const QStringList &)
         m_start->setEnabled(true);
 }
 
-void KPicBatchCompressProcess::onClearImage()
-{
-    m_start->setEnabled(false);
-}
+void KPicBatchCompressProcess::onClearImage() { m_start->setEnabled(false); }
 
 void KPicBatchCompressProcess::onCompressModeChanged()
 {
@@ -174,10 +170,7 @@ void KPicBatchCompressProcess::onCompressModeChanged()
         m_normalMode = false;
 }
 
-void KPicBatchCompressProcess::onSelectFormatChanged(int index)
-{
-    m_format = index;
-}
+void KPicBatchCompressProcess::onSelectFormatChanged(int index) { m_format = index; }
 
 void KPicBatchCompressProcess::onProcessStatusChanged(const BatchResult &result)
 {

@@ -8,7 +8,4 @@ KPicCompressTaskPane::KPicCompressTaskPane(QWidget *parent)
     finishTools();
 }
 
-void KPicCompressTaskPane::onTriggerSwitchCompressMode(int id)
-{
-    onTriggerSwitchBatchMode(id);
-}
+void KPicCompressTaskPane::onTriggerSwitchCompressMode(int id) { onTriggerSwitchBatchMode(id); }

@@ -1,8 +1,8 @@
 #include "KPicCompressView.h"
 
-#include "compress/ui/KPicCompressTaskPane.h"
 #include "compress/ui/KImageGifCompressView.h"
 #include "compress/ui/KImageJPGCompressView.h"
+#include "compress/ui/KPicCompressTaskPane.h"
 
 KPicCompressView::KPicCompressView(QWidget *parent)
     : KModePage(QSize(1050, 600), parent)
@@ -13,4 +13,3 @@ KPicCompressView::KPicCompressView(QWidget *parent)
     addToolView(new KImageGifCompressView(this));
     finishPage();
 }
-

@@ -8,5 +8,4 @@ class KPicCompressView : public KModePage
     Q_OBJECT
 public:
     explicit KPicCompressView(QWidget *parent = nullptr);
-
 };

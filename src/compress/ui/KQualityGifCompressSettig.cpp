@@ -1,16 +1,16 @@
 #include "KQualityGifCompressSettig.h"
 
-#include "widgets/ComboBoxStyle.h"
-#include "widgets/KBatchProcessLabel.h"
-#include "widgets/KPicResizeSlider.h"
-#include "widgets/StyleSheets.h"
-
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+
+#include "widgets/ComboBoxStyle.h"
+#include "widgets/KBatchProcessLabel.h"
+#include "widgets/KPicResizeSlider.h"
+#include "widgets/StyleSheets.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
 #include "KResizeGifCompressSettig.h"
 
-#include "widgets/ComboBoxStyle.h"
-#include "widgets/KBatchProcessLabel.h"
-#include "widgets/StyleSheets.h"
-
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+
+#include "widgets/ComboBoxStyle.h"
+#include "widgets/KBatchProcessLabel.h"
+#include "widgets/StyleSheets.h"
 
 namespace {
 

@@ -8,4 +8,3 @@ KImageConvertTaskPane::KImageConvertTaskPane(QWidget *parent)
     addTool(QStringLiteral("rawConvert"), tr("Raw Convert"), 2);
     finishTools();
 }
-

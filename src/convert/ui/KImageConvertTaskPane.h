@@ -8,5 +8,4 @@ class KImageConvertTaskPane : public KTaskPane
     Q_OBJECT
 public:
     explicit KImageConvertTaskPane(QWidget *parent = nullptr);
-
 };

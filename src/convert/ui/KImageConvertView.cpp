@@ -15,4 +15,3 @@ KImageConvertView::KImageConvertView(QWidget *parent)
     addToolView(new KImageRawConvertView(this));
     finishPage();
 }
-

@@ -8,5 +8,4 @@ class KImageConvertView : public KModePage
     Q_OBJECT
 public:
     explicit KImageConvertView(QWidget *parent = nullptr);
-
 };

@@ -96,19 +96,18 @@ KImageRawConvertView::KImageRawConvertView(QWidget *parent)
     connect(m_content, &KImageContentView::addFile, this, &KImageRawConvertView::onAddFile);
     connect(m_content, &KImageContentView::clearFile, this, &KImageRawConvertView::onClearFile);
     connect(m_brightness, &KPicResizeSlider::valueChangedFinished, this,
-            &KImageRawConvertView::onSliderValueChanged);
+        &KImageRawConvertView::onSliderValueChanged);
     connect(m_contrast, &KPicResizeSlider::valueChangedFinished, this,
-            &KImageRawConvertView::onSliderValueChanged);
-    connect(m_brightnessEdit, &QLineEdit::textChanged, this, &KImageRawConvertView::onLineEditChanged);
-    connect(m_contrastEdit, &QLineEdit::textChanged, this, &KImageRawConvertView::onLineEditChanged);
+        &KImageRawConvertView::onSliderValueChanged);
+    connect(
+        m_brightnessEdit, &QLineEdit::textChanged, this, &KImageRawConvertView::onLineEditChanged);
+    connect(
+        m_contrastEdit, &QLineEdit::textChanged, this, &KImageRawConvertView::onLineEditChanged);
     connect(m_action, &QPushButton::clicked, this, &KImageRawConvertView::onStartConvert);
     connect(m_timer, &QTimer::timeout, this, &KImageRawConvertView::onGetProgress);
 }
 
-KImageRawConvertView::~KImageRawConvertView()
-{
-    delete m_worker;
-}
+KImageRawConvertView::~KImageRawConvertView() { delete m_worker; }
 
 void KImageRawConvertView::setControlsEnabled(bool enabled)
 {
@@ -127,8 +126,8 @@ void KImageRawConvertView::setApplyMode(bool apply)
 
 void KImageRawConvertView::onAddFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), desktopFolder(),
-                                                      ImageFormats::global().rawOpenFilter());
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open File"), desktopFolder(), ImageFormats::global().rawOpenFilter());
     if (!path.isEmpty())
         loadFile(path);
 }
@@ -166,7 +165,8 @@ void KImageRawConvertView::loadFile(const QString &path)
         m_progressDialog->close();
     m_progressDialog = new KImageLoadView(tr("raw load"), this);
     m_progressDialog->setText(tr("raw file will cost time, please wait patiently"));
-    connect(m_progressDialog, &KImageLoadView::btnClosed, this, &KImageRawConvertView::onCancelLoading);
+    connect(
+        m_progressDialog, &KImageLoadView::btnClosed, this, &KImageRawConvertView::onCancelLoading);
     m_progressDialog->show();
 }
 
@@ -212,7 +212,8 @@ QString KImageRawConvertView::proposedSavePath() const
     const QFileInfo info(m_sourcePath);
     const QString name = info.fileName();
     const int dot = name.lastIndexOf(QLatin1Char('.'));
-    return uniqueFilePath(info.absolutePath(), dot < 0 ? name : name.left(dot), QStringLiteral("jpg"));
+    return uniqueFilePath(
+        info.absolutePath(), dot < 0 ? name : name.left(dot), QStringLiteral("jpg"));
 }
 
 bool KImageRawConvertView::saveTo(const QString &path) const
@@ -238,12 +239,12 @@ void KImageRawConvertView::onStartConvert()
             m_worker->requestAdjust(m_brightness->value(), m_contrast->value());
         return;
     }
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save File"), proposedSavePath(),
-                                                      ImageFormats::global().jpegPngFilter());
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save File"), proposedSavePath(), ImageFormats::global().jpegPngFilter());
     if (path.isEmpty() || !saveTo(path))
         return;
-    auto *tips = new KFileOpenTips(tr("raw convert"), tr("save succeed, open directly or open folder"),
-                                   this);
+    auto *tips = new KFileOpenTips(
+        tr("raw convert"), tr("save succeed, open directly or open folder"), this);
     const int answer = tips->exec();
     if (answer == 1)
         openFile(path);
@@ -308,10 +309,7 @@ void KImageRawConvertView::onCancelLoading()
         m_progressDialog->close();
 }
 
-void KImageRawConvertView::onRawModeChanged(int mode)
-{
-    m_rawMode = mode == 1;
-}
+void KImageRawConvertView::onRawModeChanged(int mode) { m_rawMode = mode == 1; }
 
 void KImageRawConvertView::paintEvent(QPaintEvent *event)
 {

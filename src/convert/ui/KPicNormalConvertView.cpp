@@ -46,7 +46,7 @@ KPicNormalConvertView::KPicNormalConvertView(QWidget *parent)
     m_formats = new QButtonGroup(this);
     m_formats->setExclusive(true);
     const QStringList texts { tr("JPG File"), tr("PNG File"), tr("BMP File"), tr("WEBP File"),
-                              tr("TIF File") };
+        tr("TIF File") };
     font.setPixelSize(12);
     for (int id = 0; id < texts.size(); ++id) {
         auto *radio = new QRadioButton(texts[id], this);
@@ -94,10 +94,7 @@ KPicNormalConvertView::~KPicNormalConvertView()
     m_pool->waitForDone();
 }
 
-void KPicNormalConvertView::onFormatOutputBtn(int id)
-{
-    m_format = id;
-}
+void KPicNormalConvertView::onFormatOutputBtn(int id) { m_format = id; }
 
 void KPicNormalConvertView::onAddFiles(const QStringList &)
 {
@@ -128,7 +125,7 @@ void KPicNormalConvertView::onStartConvert()
     for (int i = 0; i < m_snapshot.size(); ++i) {
         auto *task = new KImageNormalConvertProcessTask(m_runFolder, i, m_snapshot[i], m_format);
         connect(task, &KImageNormalConvertProcessTask::processStatusChanged, this,
-                &KPicNormalConvertView::onProcessStatusChanged, Qt::QueuedConnection);
+            &KPicNormalConvertView::onProcessStatusChanged, Qt::QueuedConnection);
         m_pool->start(task);
     }
     m_list->setButtonsEnabled(false);

@@ -8,4 +8,3 @@ KPicOcrTaskPane::KPicOcrTaskPane(QWidget *parent)
     addTool(QStringLiteral("openFile"), tr("batch ocr"), 2);
     finishTools();
 }
-

@@ -8,5 +8,4 @@ class KPicOcrTaskPane : public KTaskPane
     Q_OBJECT
 public:
     explicit KPicOcrTaskPane(QWidget *parent = nullptr);
-
 };

@@ -13,4 +13,3 @@ KPicOcrView::KPicOcrView(QWidget *parent)
     addToolView(new KPlaceholderView(tr("batch ocr"), this));
     finishPage();
 }
-

@@ -8,5 +8,4 @@ class KPicOcrView : public KModePage
     Q_OBJECT
 public:
     explicit KPicOcrView(QWidget *parent = nullptr);
-
 };

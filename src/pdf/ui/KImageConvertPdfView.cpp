@@ -104,8 +104,8 @@ KImageConvertPdfView::KImageConvertPdfView(QWidget *parent)
     setOutputFolder(m_startFolder);
 
     connect(m_modes, &QButtonGroup::idClicked, this, &KImageConvertPdfView::onModeChanged);
-    connect(m_encrypt, &QCheckBox::stateChanged, this,
-            &KImageConvertPdfView::onEncryptStateChanged);
+    connect(
+        m_encrypt, &QCheckBox::stateChanged, this, &KImageConvertPdfView::onEncryptStateChanged);
     connect(m_folderButton, &QPushButton::clicked, this, &KImageConvertPdfView::onOpenFolder);
     connect(m_start, &QPushButton::clicked, this, &KImageConvertPdfView::onStartConvert);
     connect(m_list, &KTableListView::addImages, this, &KImageConvertPdfView::onAddFiles);
@@ -118,10 +118,7 @@ KImageConvertPdfView::~KImageConvertPdfView()
     m_converter.reset();
 }
 
-void KImageConvertPdfView::onModeChanged(int id)
-{
-    m_combined = id == 1;
-}
+void KImageConvertPdfView::onModeChanged(int id) { m_combined = id == 1; }
 
 void KImageConvertPdfView::onEncryptStateChanged(int state)
 {
@@ -142,15 +139,9 @@ void KImageConvertPdfView::onOpenFolder()
         setOutputFolder(dir);
 }
 
-void KImageConvertPdfView::setOutputFolder(const QString &path)
-{
-    showFolder(m_folder, path);
-}
+void KImageConvertPdfView::setOutputFolder(const QString &path) { showFolder(m_folder, path); }
 
-QString KImageConvertPdfView::outputFolder() const
-{
-    return m_folder->text();
-}
+QString KImageConvertPdfView::outputFolder() const { return m_folder->text(); }
 
 void KImageConvertPdfView::setControlsEnabled(bool enabled)
 {
@@ -172,10 +163,7 @@ void KImageConvertPdfView::onClearFile()
         m_list->setButtonsEnabled(true);
 }
 
-void KImageConvertPdfView::onStartConvert()
-{
-    startInto(m_folder->text());
-}
+void KImageConvertPdfView::onStartConvert() { startInto(m_folder->text()); }
 
 bool KImageConvertPdfView::startInto(const QString &parentDir)
 {
@@ -202,7 +190,7 @@ bool KImageConvertPdfView::startInto(const QString &parentDir)
     m_converter.reset();
     m_converter = std::make_unique<KImagePdfConverter>(params);
     connect(m_converter.get(), &KImagePdfConverter::stateChanged, this,
-            &KImageConvertPdfView::onStateChanged, Qt::QueuedConnection);
+        &KImageConvertPdfView::onStateChanged, Qt::QueuedConnection);
     m_running = true;
     m_converter->start();
     return true;

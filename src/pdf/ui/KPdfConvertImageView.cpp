@@ -49,8 +49,8 @@ KPdfConvertImageView::KPdfConvertImageView(QWidget *parent)
     formatRow->addWidget(formatLabel);
     m_formats = new QButtonGroup(this);
     m_formats->setExclusive(true);
-    const QStringList formatTexts { tr("JPG File"), tr("PNG File"), tr("BMP File"),
-        tr("WEBP File"), tr("TIF File") };
+    const QStringList formatTexts { tr("JPG File"), tr("PNG File"), tr("BMP File"), tr("WEBP File"),
+        tr("TIF File") };
     for (int id = 0; id < formatTexts.size(); ++id) {
         auto *radio = new QRadioButton(formatTexts[id], this);
         radio->setStyleSheet(radioStyleSheet());
@@ -96,10 +96,7 @@ KPdfConvertImageView::~KPdfConvertImageView()
     m_converter.reset();
 }
 
-void KPdfConvertImageView::onFormatOutputBtn(int id)
-{
-    m_format = id;
-}
+void KPdfConvertImageView::onFormatOutputBtn(int id) { m_format = id; }
 
 void KPdfConvertImageView::onOpenFolder()
 {
@@ -109,15 +106,9 @@ void KPdfConvertImageView::onOpenFolder()
         setOutputFolder(dir);
 }
 
-void KPdfConvertImageView::setOutputFolder(const QString &path)
-{
-    showFolder(m_folder, path);
-}
+void KPdfConvertImageView::setOutputFolder(const QString &path) { showFolder(m_folder, path); }
 
-QString KPdfConvertImageView::outputFolder() const
-{
-    return m_folder->text();
-}
+QString KPdfConvertImageView::outputFolder() const { return m_folder->text(); }
 
 void KPdfConvertImageView::setControlsEnabled(bool enabled)
 {
@@ -139,10 +130,7 @@ void KPdfConvertImageView::onClearFile()
         m_list->setButtonsEnabled(true);
 }
 
-void KPdfConvertImageView::onStartConvert()
-{
-    startInto(m_folder->text());
-}
+void KPdfConvertImageView::onStartConvert() { startInto(m_folder->text()); }
 
 bool KPdfConvertImageView::startInto(const QString &parentDir)
 {
@@ -165,9 +153,9 @@ bool KPdfConvertImageView::startInto(const QString &parentDir)
     m_converter = std::make_unique<KPdf2ImageConverterThread>(
         m_runFolder, m_runFiles, extension, selections);
     connect(m_converter.get(), &KPdf2ImageConverterThread::stateChanged, this,
-            &KPdfConvertImageView::onStateChanged, Qt::QueuedConnection);
+        &KPdfConvertImageView::onStateChanged, Qt::QueuedConnection);
     connect(m_converter.get(), &KPdf2ImageConverterThread::processChanged, this,
-            &KPdfConvertImageView::onProcessChanged, Qt::QueuedConnection);
+        &KPdfConvertImageView::onProcessChanged, Qt::QueuedConnection);
     m_running = true;
     m_converter->start();
     return true;

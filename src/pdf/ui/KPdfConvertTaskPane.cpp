@@ -7,4 +7,3 @@ KPdfConvertTaskPane::KPdfConvertTaskPane(QWidget *parent)
     addTool(QStringLiteral("pdf2pic"), tr("PDF to PIC"), 1);
     finishTools();
 }
-

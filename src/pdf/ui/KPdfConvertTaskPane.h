@@ -8,5 +8,4 @@ class KPdfConvertTaskPane : public KTaskPane
     Q_OBJECT
 public:
     explicit KPdfConvertTaskPane(QWidget *parent = nullptr);
-
 };

@@ -8,5 +8,4 @@ class KPdfConvertView : public KModePage
     Q_OBJECT
 public:
     explicit KPdfConvertView(QWidget *parent = nullptr);
-
 };

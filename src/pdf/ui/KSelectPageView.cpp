@@ -145,20 +145,11 @@ KSelectPageView::KSelectPageView(const QString &title, QWidget *parent, int page
     connect(m_rangeBox, &QLineEdit::textChanged, this, &KSelectPageView::onSelectInputPageChanged);
 }
 
-QString KSelectPageView::title() const
-{
-    return m_title->text();
-}
+QString KSelectPageView::title() const { return m_title->text(); }
 
-QString KSelectPageView::errorText() const
-{
-    return m_error->text();
-}
+QString KSelectPageView::errorText() const { return m_error->text(); }
 
-void KSelectPageView::onSelectInputPageChanged(const QString &text)
-{
-    m_item.text = text;
-}
+void KSelectPageView::onSelectInputPageChanged(const QString &text) { m_item.text = text; }
 
 void KSelectPageView::onModeChanged(int id)
 {
@@ -197,12 +188,6 @@ void KSelectPageView::onBtnOk()
     hide();
 }
 
-void KSelectPageView::onBtnCancel()
-{
-    hide();
-}
+void KSelectPageView::onBtnCancel() { hide(); }
 
-void KSelectPageView::onClose()
-{
-    hide();
-}
+void KSelectPageView::onClose() { hide(); }

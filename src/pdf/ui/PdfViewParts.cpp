@@ -1,5 +1,3 @@
-#include "PdfViewParts_p.h"
-
 #include <QDir>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -7,6 +5,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include "PdfViewParts_p.h"
 #include "widgets/StyleSheets.h"
 
 namespace PdfViewParts {
@@ -57,10 +56,7 @@ void showFolder(QLineEdit *box, const QString &path)
     box->setToolTip(clipped ? path : QString());
 }
 
-bool isUsableParent(const QString &dir)
-{
-    return !dir.isEmpty() && QDir::isAbsolutePath(dir);
-}
+bool isUsableParent(const QString &dir) { return !dir.isEmpty() && QDir::isAbsolutePath(dir); }
 
 int currentRow(const QStringList &listed, const QStringList &runFiles, int runIndex)
 {

@@ -58,8 +58,8 @@ QImage spinnerFrame(int size, int frame, int frames)
         colour.setAlphaF(0.15 + 0.85 * strength);
         painter.setBrush(colour);
         const qreal angle = 2 * M_PI * i / frames - M_PI / 2;
-        painter.drawEllipse(QPointF(centre + radius * qCos(angle), centre + radius * qSin(angle)),
-                            dot, dot);
+        painter.drawEllipse(
+            QPointF(centre + radius * qCos(angle), centre + radius * qSin(angle)), dot, dot);
     }
     painter.end();
     return image;
@@ -92,8 +92,9 @@ bool writeSpinner(const QString &path, int size)
         && EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0") == GIF_OK
         && EGifPutExtensionBlock(gif, 3, loop) == GIF_OK && EGifPutExtensionTrailer(gif) == GIF_OK;
     for (int f = 0; ok && f < frames; ++f) {
-        const QImage indexed = spinnerFrame(size, f, frames)
-                                   .convertToFormat(QImage::Format_Indexed8, table, Qt::ThresholdDither);
+        const QImage indexed
+            = spinnerFrame(size, f, frames)
+                  .convertToFormat(QImage::Format_Indexed8, table, Qt::ThresholdDither);
         GraphicsControlBlock gcb;
         gcb.DisposalMode = DISPOSE_BACKGROUND;
         gcb.UserInputFlag = false;
@@ -104,7 +105,8 @@ bool writeSpinner(const QString &path, int size)
         ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(len), ext) == GIF_OK
             && EGifPutImageDesc(gif, 0, 0, size, size, false, nullptr) == GIF_OK;
         for (int y = 0; ok && y < size; ++y)
-            ok = EGifPutLine(gif, const_cast<GifPixelType *>(indexed.constScanLine(y)), size) == GIF_OK;
+            ok = EGifPutLine(gif, const_cast<GifPixelType *>(indexed.constScanLine(y)), size)
+                == GIF_OK;
     }
     GifFreeMapObject(map);
     if (EGifCloseFile(gif, &error) != GIF_OK)
@@ -172,7 +174,8 @@ int main(int argc, char **argv)
             plain.replace("COLOR", kPlainColour);
             hover.replace("COLOR", kHoverColour);
             ok &= renderSvg(plain, size, outDir.filePath(sub + "/Resources/" + f[0] + ".png"));
-            ok &= renderSvg(hover, size, outDir.filePath(sub + "/Resources/" + f[0] + "-hover.png"));
+            ok &= renderSvg(
+                hover, size, outDir.filePath(sub + "/Resources/" + f[0] + "-hover.png"));
             list << QStringLiteral("Resources/") + f[0] + ".png"
                  << QStringLiteral("Resources/") + f[0] + "-hover.png";
         } else {
@@ -181,8 +184,10 @@ int main(int argc, char **argv)
         }
     }
     ok &= writeSpinner(outDir.filePath(QStringLiteral("compiled/Resources/loading.gif")), 48);
-    ok &= writeSpinner(outDir.filePath(QStringLiteral("compiled/Resources/loading_default.gif")), 24);
-    compiled << QStringLiteral("Resources/loading.gif") << QStringLiteral("Resources/loading_default.gif");
+    ok &= writeSpinner(
+        outDir.filePath(QStringLiteral("compiled/Resources/loading_default.gif")), 24);
+    compiled << QStringLiteral("Resources/loading.gif")
+             << QStringLiteral("Resources/loading_default.gif");
 
     // The window icon: the logo, drawn large. The compiled-in set and the bundle both carry it.
     QFile logo(svgDir.filePath(QStringLiteral("title.svg")));
@@ -202,8 +207,10 @@ int main(int argc, char **argv)
     } else {
         ok = false;
     }
-    ok &= writeQrc(outDir.filePath(QStringLiteral("compiled/quorvel.qrc")), QStringLiteral("/"), compiled);
-    ok &= writeQrc(outDir.filePath(QStringLiteral("bundle/default.qrc")), QStringLiteral("/"), bundle);
+    ok &= writeQrc(
+        outDir.filePath(QStringLiteral("compiled/quorvel.qrc")), QStringLiteral("/"), compiled);
+    ok &= writeQrc(
+        outDir.filePath(QStringLiteral("bundle/default.qrc")), QStringLiteral("/"), bundle);
     if (!ok) {
         std::fprintf(stderr, "qv_artwork: some artwork could not be written\n");
         return 1;

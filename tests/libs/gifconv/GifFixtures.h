@@ -5,11 +5,6 @@
 #include <QVector>
 #include <QtGlobal>
 
-#include <QByteArray>
-#include <QImage>
-#include <QVector>
-#include <QtGlobal>
-
 // Tiny GIFs written and read with giflib for the converter library's tests. The
 // reader composes frames independently of the library under test.
 namespace GifFixtures {

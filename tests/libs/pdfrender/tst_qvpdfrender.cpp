@@ -1,14 +1,15 @@
-#include "PdfFixtures.h"
-#include "TestUtils.h"
-#include "qvpdfrender.h"
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include <QImageReader>
 #include <QLibrary>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <atomic>
-#include <thread>
-#include <vector>
+
+#include "PdfFixtures.h"
+#include "TestUtils.h"
+#include "qvpdfrender.h"
 
 class tst_qvpdfrender : public QObject
 {
