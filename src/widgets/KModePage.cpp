@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QStackedLayout>
 
-#include "app/ui/KTaskPane.h"
+#include "widgets/KTaskPane.h"
 
 KModePage::KModePage(const QSize &size, QWidget *parent)
     : QWidget(parent)
