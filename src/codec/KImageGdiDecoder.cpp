@@ -2,9 +2,9 @@
 
 #include <QFile>
 
-#include "codec/EmfPlayer.h"
 #include "codec/ImageLimits.h"
-#include "codec/WmfPlayer.h"
+#include "codec/metafile/EmfPlayer.h"
+#include "codec/metafile/WmfPlayer.h"
 
 KImageGdiDecoder::KImageGdiDecoder(KImageWrapper *wrapper)
     : KImageDecoderBase(wrapper)

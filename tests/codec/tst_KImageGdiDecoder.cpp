@@ -3,9 +3,9 @@
 
 #include "CodecFixtures.h"
 #include "TestUtils.h"
-#include "codec/EmfPlayer.h"
 #include "codec/KImageGdiDecoder.h"
 #include "codec/KImageWrapper.h"
+#include "codec/metafile/EmfPlayer.h"
 
 using namespace CodecFixtures;
 

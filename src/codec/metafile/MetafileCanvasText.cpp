@@ -2,7 +2,7 @@
 #include <QGuiApplication>
 
 #include "MetafileCanvas.h"
-#include "codec/MetafileCanvas_p.h"
+#include "codec/metafile/MetafileCanvas_p.h"
 
 // Text and bitmaps of the metafile canvas; the device context, objects
 // and clipping are in MetafileCanvas.cpp, shapes in MetafileCanvasShapes.cpp.
@@ -159,6 +159,8 @@ void MetafileCanvas::drawImage(
             src.moveTop(picture.height() - src.bottom());
         dest = dest.normalized();
     }
+    // The decoded picture's pixels cost as much as painted ones.
+    charge(qint64(image.width()) * image.height());
     if (m_pathOpen || !meter(t.mapRect(dest)))
         return;
     m_painter.setTransform(t);
