@@ -320,10 +320,13 @@ void MetafileCanvas::selectStockObject(int stock)
 void MetafileCanvas::applyClip()
 {
     m_painter.resetTransform();
-    if (m_state.hasClip)
+    if (m_state.hasClip) {
+        // The painter rasterises the clip each time it is set.
+        charge(m_state.clip.elementCount() * kClipElementCost);
         m_painter.setClipPath(m_state.clip);
-    else
+    } else {
         m_painter.setClipping(false);
+    }
 }
 
 void MetafileCanvas::combineClip(const QPainterPath &shape, int mode)

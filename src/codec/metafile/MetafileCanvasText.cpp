@@ -34,6 +34,9 @@ void MetafileCanvas::text(const QPointF &reference, const QString &string, int o
     // Fonts need the GUI application's font database.
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return;
+    charge(kTextCost);
+    if (m_exhausted)
+        return;
     const QTransform t = logicalToImage();
     if (!finiteTransform(t) || !isSane(reference.x()) || !isSane(reference.y()))
         return;
