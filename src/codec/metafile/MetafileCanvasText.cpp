@@ -2,7 +2,7 @@
 #include <QGuiApplication>
 
 #include "MetafileCanvas.h"
-#include "codec/MetafileCanvas_p.h"
+#include "codec/metafile/MetafileCanvas_p.h"
 
 // Text and bitmaps of the metafile canvas; the device context, objects
 // and clipping are in MetafileCanvas.cpp, shapes in MetafileCanvasShapes.cpp.
@@ -33,6 +33,9 @@ void MetafileCanvas::text(const QPointF &reference, const QString &string, int o
 {
     // Fonts need the GUI application's font database.
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    charge(kTextCost);
+    if (m_exhausted)
         return;
     const QTransform t = logicalToImage();
     if (!finiteTransform(t) || !isSane(reference.x()) || !isSane(reference.y()))
@@ -159,6 +162,8 @@ void MetafileCanvas::drawImage(
             src.moveTop(picture.height() - src.bottom());
         dest = dest.normalized();
     }
+    // The decoded picture's pixels cost as much as painted ones.
+    charge(qint64(image.width()) * image.height());
     if (m_pathOpen || !meter(t.mapRect(dest)))
         return;
     m_painter.setTransform(t);

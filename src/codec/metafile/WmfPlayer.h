@@ -4,8 +4,9 @@
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+#include <QString>
 
-#include "codec/MetafileCanvas.h"
+#include "codec/metafile/MetafileCanvas.h"
 
 // Plays a Windows Metafile (with or without the placeable header) onto an
 // image. parse() checks the headers and that the record chain is whole,
@@ -22,9 +23,12 @@ public:
 
     bool parse();
     QSize naturalSize() const { return m_size; }
-    // Null when the picture cannot be drawn (not parsed, or it would paint
-    // more than paintBudget pixels).
-    QImage render(qint64 paintBudget = MetafileCanvas::kDefaultPaintBudget) const;
+    // Null when the picture cannot be drawn: not parsed, or it would cost
+    // more than paintBudget units of work (see MetafileCanvas) or take
+    // longer than timeLimitMs; errorString() then says why.
+    QImage render(qint64 paintBudget = MetafileCanvas::kDefaultPaintBudget,
+        qint64 timeLimitMs = MetafileCanvas::kDefaultTimeLimitMs);
+    QString errorString() const { return m_error; }
 
 private:
     void play(MetafileCanvas &canvas) const;
@@ -33,5 +37,6 @@ private:
     qint64 m_first = 0; // offset of the first record
     qint64 m_length = 0; // end of META_EOF
     QSize m_size;
+    QString m_error;
     QRectF m_window; // initial window (logical units)
 };

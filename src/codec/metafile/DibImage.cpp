@@ -93,6 +93,69 @@ QImage decodeEmbedded(const uchar *bits, qint64 bitsSize)
     return reader.read();
 }
 
+// Compressed bitmaps above this many pixels need at least one byte of data
+// per kMaxRlePixelsPerByte pixels: a few bytes of runs cannot claim a
+// gigabyte of picture.
+constexpr qint64 kRleFreePixels = qint64(16) * 1024 * 1024;
+constexpr qint64 kMaxRlePixelsPerByte = 4096;
+
+// BI_RLE8 (bpp 8) and BI_RLE4 (bpp 4): runs of one index (two alternating
+// ones for RLE4), literal runs padded to 16 bits, end of line, end of
+// bitmap and a delta that skips pixels. Rows run bottom-up. Pixels the data
+// never sets stay transparent, so what lies below shows through as GDI
+// leaves it untouched. Every read is checked against bitsSize and every
+// write against the picture; data that ends early leaves the rest unset.
+QImage decodeRle(const uchar *bits, qint64 bitsSize, qint64 width, qint64 height, int bpp,
+    const QVector<QRgb> &colors)
+{
+    QImage image(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return QImage();
+    image.fill(Qt::transparent);
+    const bool four = bpp == 4;
+    qint64 x = 0, y = 0; // y counts rows from the bottom
+    auto put = [&](qint64 px, int index) {
+        if (px < width && y < height)
+            reinterpret_cast<QRgb *>(image.scanLine(int(height - 1 - y)))[px] = colors[index];
+    };
+    qint64 i = 0;
+    while (i + 1 < bitsSize && y < height) {
+        const int count = bits[i];
+        const int value = bits[i + 1];
+        i += 2;
+        if (count > 0) {
+            const qint64 end = qMin<qint64>(x + count, width);
+            for (qint64 k = 0; x + k < end; ++k)
+                put(x + k, four ? ((k & 1) ? value & 0x0F : value >> 4) : value);
+            x += count;
+        } else if (value == 0) { // end of line
+            x = 0;
+            ++y;
+        } else if (value == 1) { // end of bitmap
+            break;
+        } else if (value == 2) { // delta: right and up
+            if (i + 1 >= bitsSize)
+                break;
+            x += bits[i];
+            y += bits[i + 1];
+            i += 2;
+        } else { // literal run of value pixels
+            const qint64 bytes = four ? (value + 1) / 2 : value;
+            if (bytes > bitsSize - i)
+                break;
+            const qint64 end = qMin<qint64>(x + value, width);
+            for (qint64 k = 0; x + k < end; ++k) {
+                const int index = four ? ((k & 1) ? bits[i + k / 2] & 0x0F : bits[i + k / 2] >> 4)
+                                       : bits[i + k];
+                put(x + k, index);
+            }
+            x += value;
+            i += (bytes + 1) & ~qint64(1);
+        }
+    }
+    return image;
+}
+
 } // namespace
 
 QImage decode(
@@ -111,8 +174,16 @@ QImage decode(
     const int bpp = h.bitCount;
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
         return QImage();
-    if (h.compression != 0 && !(h.compression == 3 && (bpp == 16 || bpp == 32)))
+    const bool rle = (h.compression == 1 && bpp == 8) || (h.compression == 2 && bpp == 4);
+    if (rle) {
+        // Compressed bitmaps are bottom-up only.
+        if (topDown
+            || (width * height > kRleFreePixels
+                && width * height / kMaxRlePixelsPerByte > bitsSize))
+            return QImage();
+    } else if (h.compression != 0 && !(h.compression == 3 && (bpp == 16 || bpp == 32))) {
         return QImage();
+    }
 
     // Colour table (or masks) follow the header.
     const qint64 entryBytes = h.core ? 3 : 4;
@@ -138,6 +209,9 @@ QImage decode(
             colors[int(i)] = qRgb(e[2], e[1], e[0]);
         }
     }
+
+    if (rle)
+        return decodeRle(bits, bitsSize, width, height, bpp, colors);
 
     const qint64 stride = ((width * bpp + 31) / 32) * 4;
     if (stride * height > bitsSize)

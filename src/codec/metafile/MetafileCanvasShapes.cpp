@@ -1,5 +1,5 @@
 #include "MetafileCanvas.h"
-#include "codec/MetafileCanvas_p.h"
+#include "codec/metafile/MetafileCanvas_p.h"
 
 // Shapes and paths of the metafile canvas; the device context, objects
 // and clipping are in MetafileCanvas.cpp, text and bitmaps in
@@ -9,16 +9,28 @@ using namespace MetafileCanvasLimits;
 
 // --- drawing ---------------------------------------------------------------
 
+bool MetafileCanvas::chargePoints(qint64 count)
+{
+    charge(count * kElementCost);
+    return !m_exhausted;
+}
+
+void MetafileCanvas::pathGrew(qint64 elements)
+{
+    charge(elements * kElementCost);
+    if (m_path.elementCount() > kMaxPathElements)
+        m_exhausted = true;
+}
+
 bool MetafileCanvas::meter(const QRectF &imageBounds)
 {
     if (m_exhausted)
         return false;
     const QRectF visible = imageBounds.intersected(QRectF(m_target->rect()));
-    m_work += kOperationCost;
+    qint64 units = kOperationCost;
     if (visible.isValid())
-        m_work += qint64(visible.width() + 1) * qint64(visible.height() + 1);
-    if (m_work > m_budget)
-        m_exhausted = true;
+        units += qint64(visible.width() + 1) * qint64(visible.height() + 1);
+    charge(units);
     return !m_exhausted;
 }
 
@@ -88,6 +100,7 @@ void MetafileCanvas::drawInImageSpace(
     const QPainterPath &path, bool fill, bool stroke, const QPen &pen)
 {
     const qreal penExtra = pen.style() == Qt::NoPen || !stroke ? 0 : pen.widthF() + 2;
+    charge(path.elementCount() * kElementCost);
     if (!meter(path.controlPointRect().adjusted(-penExtra, -penExtra, penExtra, penExtra)))
         return;
     m_painter.resetTransform();
@@ -107,6 +120,7 @@ void MetafileCanvas::draw(const QPainterPath &logical, bool fill, bool stroke)
     path.setFillRule(m_state.fillRule);
     if (m_pathOpen) {
         m_path.addPath(path);
+        pathGrew(path.elementCount());
         return;
     }
     QPen pen = qtPen();
@@ -124,8 +138,10 @@ void MetafileCanvas::moveTo(const QPointF &point)
     if (!isSane(point.x()) || !isSane(point.y()))
         return;
     m_state.position = point;
-    if (m_pathOpen)
+    if (m_pathOpen) {
         m_path.moveTo(logicalToImage().map(point));
+        pathGrew(1);
+    }
 }
 
 void MetafileCanvas::lineTo(const QPointF &point)
@@ -137,6 +153,7 @@ void MetafileCanvas::lineTo(const QPointF &point)
         if (m_path.elementCount() == 0)
             m_path.moveTo(t.map(m_state.position));
         m_path.lineTo(t.map(point));
+        pathGrew(1);
     } else {
         QPainterPath line(m_state.position);
         line.lineTo(point);
@@ -211,6 +228,7 @@ void MetafileCanvas::polyBezier(const QPolygonF &points, bool fromCurrent)
             const QTransform t = logicalToImage();
             for (int j = 0; j + 2 < points.size(); j += 3)
                 m_path.cubicTo(t.map(points[j]), t.map(points[j + 1]), t.map(points[j + 2]));
+            pathGrew(points.size());
         } else {
             draw(path, false, true);
         }
@@ -278,6 +296,7 @@ void MetafileCanvas::arc(const QRectF &box, const QPointF &start, const QPointF 
     const bool closed = kind == Pie || kind == Chord;
     if (kind == ArcTo && m_pathOpen && m_path.elementCount() > 0) {
         m_path.connectPath(logicalToImage().map(path));
+        pathGrew(path.elementCount());
     } else {
         draw(path, closed, true);
     }
@@ -366,18 +385,13 @@ void MetafileCanvas::strokeAndFillPath()
     m_path = QPainterPath();
 }
 
-void MetafileCanvas::selectClipPath()
+void MetafileCanvas::selectClipPath(int mode)
 {
     m_pathOpen = false;
     if (m_path.isEmpty())
         return;
-    m_state.clip = m_state.hasClip ? m_state.clip.intersected(m_path) : m_path;
-    m_state.hasClip = true;
-    if (m_state.clip.elementCount() > kMaxClipElements) {
-        QPainterPath bounds;
-        bounds.addRect(m_state.clip.boundingRect());
-        m_state.clip = bounds;
-    }
+    QPainterPath shape = m_path;
+    shape.setFillRule(m_state.fillRule);
     m_path = QPainterPath();
-    applyClip();
+    combineClip(shape, mode);
 }

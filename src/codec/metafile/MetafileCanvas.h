@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -19,9 +20,13 @@
 // Coordinates given to the drawing calls are logical units; they pass
 // through the world transform, the mapping mode and the reference-device to
 // image transform the player supplies. Records that make no sense (bad
-// object index, restore without save) are ignored, as GDI does. The total
-// area painted is metered so that a small file cannot keep the renderer busy
-// for hours; once the budget is spent drawing stops and exhausted() says so.
+// object index, restore without save) are ignored, as GDI does.
+//
+// The work is metered so that a small file cannot keep the renderer busy for
+// minutes: every record, every path element and clip operation, every pixel
+// painted and every bitmap pixel decoded costs units of a budget, and the
+// render has a wall-clock limit besides. Once either is spent drawing stops
+// and exhausted() says so.
 //
 // One canvas per render, used by one thread.
 class MetafileCanvas
@@ -55,14 +60,23 @@ public:
         LogicalFont font;
     };
 
-    // Pixels painted (bounding areas clipped to the image) plus a fixed cost
-    // per operation: about ten seconds of painting on a slow machine.
+    // Work units: about ten seconds of rendering on a slow machine.
     static constexpr qint64 kDefaultPaintBudget = qint64(8) * 1000 * 1000 * 1000;
+    // Wall-clock limit of one render, whatever the units say.
+    static constexpr qint64 kDefaultTimeLimitMs = 20000;
 
     // deviceToImage maps the reference device (pixels) onto the image.
     MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm,
-        qint64 paintBudget = kDefaultPaintBudget);
+        qint64 paintBudget = kDefaultPaintBudget, qint64 timeLimitMs = kDefaultTimeLimitMs);
     ~MetafileCanvas();
+
+    // Work the players meter themselves: one record played, or units of
+    // their own (bitmap pixels decoded).
+    void chargeRecord();
+    void chargeWork(qint64 units);
+    // Charges count points a record is about to hand over; false when that
+    // spends the budget (the record is then not worth reading).
+    bool chargePoints(qint64 count);
 
     // Device context.
     void setMapMode(int mode);
@@ -96,9 +110,15 @@ public:
     // Stock objects (WHITE_BRUSH 0 ... DC_PEN 19).
     void selectStockObject(int stock);
 
-    // Clipping, in logical units.
-    void intersectClipRect(const QRectF &rect);
-    void excludeClipRect(const QRectF &rect);
+    // Clipping. GDI's region modes RGN_AND (1), RGN_OR (2), RGN_XOR (3),
+    // RGN_DIFF (4) and RGN_COPY (5) combine a new shape with the clip; with
+    // no clip selected, the whole picture is the clip.
+    void intersectClipRect(const QRectF &logical);
+    void excludeClipRect(const QRectF &logical);
+    // Rectangles in device units (region data); an empty list with
+    // RGN_COPY removes the clip.
+    void selectClipRegion(const QVector<QRectF> &device, int mode);
+    void offsetClip(const QPointF &logical);
     void resetClip();
 
     // Drawing, in logical units.
@@ -134,7 +154,7 @@ public:
     void fillPath();
     void strokePath();
     void strokeAndFillPath();
-    void selectClipPath();
+    void selectClipPath(int mode);
 
     bool exhausted() const { return m_exhausted; }
 
@@ -168,6 +188,9 @@ private:
     void draw(const QPainterPath &logical, bool fill, bool stroke);
     void drawInImageSpace(const QPainterPath &path, bool fill, bool stroke, const QPen &pen);
     bool meter(const QRectF &imageBounds);
+    void charge(qint64 units);
+    void pathGrew(qint64 elements);
+    void combineClip(const QPainterPath &shape, int mode);
     void applyClip();
     QPainterPath arcPath(const QRectF &box, const QPointF &start, const QPointF &end, ArcKind kind,
         QPointF *arcEnd) const;
@@ -183,5 +206,8 @@ private:
     QPainterPath m_path; // image coordinates
     qint64 m_work = 0;
     qint64 m_budget;
+    qint64 m_timeLimitMs;
+    QElapsedTimer m_clock;
+    int m_recordsSinceClock = 0;
     bool m_exhausted = false;
 };

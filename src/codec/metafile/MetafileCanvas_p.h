@@ -8,8 +8,18 @@
 // Helpers shared by the files of MetafileCanvas.
 namespace MetafileCanvasLimits {
 
-// Fixed cost per drawing operation in the paint budget.
+// Costs in the work budget, next to one unit per pixel painted: a fixed
+// cost per drawing operation, per text output (font set-up) and per record,
+// per path element drawn or recorded, and per element of the shapes a clip
+// operation combines or the painter is given as its clip. Measured so that
+// the default budget lasts a few seconds whatever the records are.
 constexpr qint64 kOperationCost = 4096;
+constexpr qint64 kTextCost = 32768;
+constexpr qint64 kRecordCost = 256;
+constexpr qint64 kElementCost = 512;
+constexpr qint64 kClipElementCost = 16384;
+// An open path may not grow beyond this many elements.
+constexpr int kMaxPathElements = 4 * 1024 * 1024;
 // Clip paths more complex than this are replaced by their bounding box.
 constexpr int kMaxClipElements = 4096;
 

@@ -1,6 +1,6 @@
 #include "MetafileCanvas.h"
 
-#include "codec/MetafileCanvas_p.h"
+#include "codec/metafile/MetafileCanvas_p.h"
 
 using namespace MetafileCanvasLimits;
 
@@ -11,19 +11,44 @@ constexpr int kMaxSavedStates = 256;
 
 } // namespace
 
-MetafileCanvas::MetafileCanvas(
-    QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm, qint64 paintBudget)
+MetafileCanvas::MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm,
+    qint64 paintBudget, qint64 timeLimitMs)
     : m_target(target)
     , m_deviceToImage(deviceToImage)
     , m_pixelsPerMm(pixelsPerMm > 0 && isSane(pixelsPerMm) ? pixelsPerMm : 96.0 / 25.4)
     , m_budget(paintBudget)
+    , m_timeLimitMs(timeLimitMs)
 {
+    m_clock.start();
     m_painter.begin(m_target);
     m_painter.setRenderHint(QPainter::TextAntialiasing);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
 }
 
 MetafileCanvas::~MetafileCanvas() { m_painter.end(); }
+
+// --- work budget ----------------------------------------------------------
+
+void MetafileCanvas::charge(qint64 units)
+{
+    m_work += qMax<qint64>(units, 0);
+    if (m_work > m_budget || m_clock.hasExpired(m_timeLimitMs))
+        m_exhausted = true;
+}
+
+void MetafileCanvas::chargeRecord()
+{
+    // Reading the clock costs about as much as a cheap record.
+    m_work += kRecordCost;
+    if (++m_recordsSinceClock >= 64) {
+        m_recordsSinceClock = 0;
+        charge(0);
+    } else if (m_work > m_budget) {
+        m_exhausted = true;
+    }
+}
+
+void MetafileCanvas::chargeWork(qint64 units) { charge(units); }
 
 // --- device context -----------------------------------------------------
 
@@ -295,45 +320,108 @@ void MetafileCanvas::selectStockObject(int stock)
 void MetafileCanvas::applyClip()
 {
     m_painter.resetTransform();
-    if (m_state.hasClip)
+    if (m_state.hasClip) {
+        // The painter rasterises the clip each time it is set.
+        charge(m_state.clip.elementCount() * kClipElementCost);
         m_painter.setClipPath(m_state.clip);
-    else
+    } else {
         m_painter.setClipping(false);
+    }
 }
 
-void MetafileCanvas::intersectClipRect(const QRectF &rect)
+void MetafileCanvas::combineClip(const QPainterPath &shape, int mode)
 {
-    QPainterPath shape;
-    shape.addPolygon(logicalToImage().map(QPolygonF(rect.normalized())));
-    shape.closeSubpath();
-    m_state.clip = m_state.hasClip ? m_state.clip.intersected(shape) : shape;
-    m_state.hasClip = true;
-    if (m_state.clip.elementCount() > kMaxClipElements) {
-        QPainterPath bounds;
-        bounds.addRect(m_state.clip.boundingRect());
-        m_state.clip = bounds;
+    if (mode < 1 || mode > 5)
+        return;
+    QPainterPath current;
+    if (m_state.hasClip) {
+        current = m_state.clip;
+    } else {
+        current.addRect(QRectF(m_target->rect()));
     }
+    charge((current.elementCount() + shape.elementCount()) * kClipElementCost);
+    if (m_exhausted)
+        return;
+    QPainterPath result;
+    switch (mode) {
+    case 1: // RGN_AND
+        result = current.intersected(shape);
+        break;
+    case 2: // RGN_OR
+        result = current.united(shape);
+        break;
+    case 3: // RGN_XOR
+        result = current.subtracted(shape).united(shape.subtracted(current));
+        break;
+    case 4: // RGN_DIFF
+        result = current.subtracted(shape);
+        break;
+    default: // RGN_COPY
+        result = shape;
+        break;
+    }
+    if (result.elementCount() > kMaxClipElements) {
+        // Too complex to keep combining: its bounding box stands in for it.
+        QPainterPath bounds;
+        bounds.addRect(result.boundingRect());
+        result = bounds;
+    }
+    m_state.clip = result;
+    m_state.hasClip = true;
     applyClip();
 }
 
-void MetafileCanvas::excludeClipRect(const QRectF &rect)
+void MetafileCanvas::intersectClipRect(const QRectF &logical)
 {
     QPainterPath shape;
-    shape.addPolygon(logicalToImage().map(QPolygonF(rect.normalized())));
+    shape.addPolygon(logicalToImage().map(QPolygonF(logical.normalized())));
     shape.closeSubpath();
-    QPainterPath base;
-    if (m_state.hasClip) {
-        base = m_state.clip;
-    } else {
-        base.addRect(QRectF(m_target->rect()));
+    combineClip(shape, 1);
+}
+
+void MetafileCanvas::excludeClipRect(const QRectF &logical)
+{
+    QPainterPath shape;
+    shape.addPolygon(logicalToImage().map(QPolygonF(logical.normalized())));
+    shape.closeSubpath();
+    combineClip(shape, 4);
+}
+
+void MetafileCanvas::selectClipRegion(const QVector<QRectF> &device, int mode)
+{
+    if (device.isEmpty()) {
+        if (mode == 5)
+            resetClip();
+        return;
     }
-    m_state.clip = base.subtracted(shape);
-    m_state.hasClip = true;
-    if (m_state.clip.elementCount() > kMaxClipElements) {
-        QPainterPath bounds;
-        bounds.addRect(m_state.clip.boundingRect());
-        m_state.clip = bounds;
+    charge(device.size() * kElementCost);
+    if (m_exhausted)
+        return;
+    // Region rectangles do not overlap; adding them one by one and letting
+    // the clipper merge them keeps the outline simple.
+    QPainterPath shape;
+    shape.setFillRule(Qt::WindingFill);
+    for (const QRectF &rect : device) {
+        const QRectF r = rect.normalized();
+        if (!isSane(r.left()) || !isSane(r.top()) || !isSane(r.right()) || !isSane(r.bottom()))
+            continue;
+        shape.addPolygon(m_deviceToImage.map(QPolygonF(r)));
+        shape.closeSubpath();
     }
+    if (device.size() > 1)
+        shape = shape.simplified();
+    combineClip(shape, mode);
+}
+
+void MetafileCanvas::offsetClip(const QPointF &logical)
+{
+    if (!m_state.hasClip || !isSane(logical.x()) || !isSane(logical.y()))
+        return;
+    const QTransform t = logicalToImage();
+    if (!finiteTransform(t))
+        return;
+    const QPointF delta = t.map(logical) - t.map(QPointF(0, 0));
+    m_state.clip.translate(delta);
     applyClip();
 }
 

@@ -11,9 +11,11 @@ namespace DibImage {
 // header points at the BITMAPINFO (or BITMAPCOREINFO) of headerSize bytes,
 // bits at the pixel data of bitsSize bytes. withAlpha keeps the fourth byte
 // of 32-bit pixels as premultiplied alpha (AlphaBlend); otherwise such
-// pixels are opaque. Returns a null image for anything malformed, for
-// compressions other than none, bit fields, JPEG and PNG, and for palette
-// index bitmaps (their colours live in the player's palette).
+// pixels are opaque. Run-length encoded bitmaps (BI_RLE8, BI_RLE4) come
+// back with the pixels their runs skip transparent. Returns a null image
+// for anything malformed, for compressions other than none, RLE8, RLE4, bit
+// fields, JPEG and PNG, and for palette index bitmaps (their colours live in
+// the player's palette).
 QImage decode(const uchar *header, qint64 headerSize, const uchar *bits, qint64 bitsSize,
     bool withAlpha = false);
 
