@@ -3,6 +3,10 @@
 #include "ContrastEnhanceEngine.h"
 #include "TextRecognitionEngine.h"
 
+#ifdef QUORVEL_HAVE_DOCUMENT_ENGINES
+#include "DocumentEngines.h"
+#endif
+
 namespace quorvel::service {
 
 namespace {
@@ -26,6 +30,10 @@ EngineRegistry builtinEngines()
     for (const char *product :
         { "pic2word", "pic2xlsx", "table2word", "table2xls", "piccolor", "picstretchstore" })
         engines[product] = notYetAvailable(product);
+#ifdef QUORVEL_HAVE_DOCUMENT_ENGINES
+    // The engines of service/engines replace the placeholders above.
+    registerDocumentEngines(engines);
+#endif
     return engines;
 }
 

@@ -170,6 +170,9 @@ bool ServiceServer::open(std::string &error)
     // A generous pool: each keep-alive client holds a thread while connected.
     m_http->new_task_queue = [] { return new httplib::ThreadPool(32); };
     m_http->set_payload_max_length(std::size_t(m_options.maxUpload) + 1);
+    // Small JSON answers on kept-alive connections: no Nagle delay, many requests per connection.
+    m_http->set_tcp_nodelay(true);
+    m_http->set_keep_alive_max_count(1000);
     m_http->set_read_timeout(30, 0);
     m_http->set_write_timeout(30, 0);
     installRoutes();

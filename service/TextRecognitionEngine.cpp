@@ -133,12 +133,13 @@ double estimateSkew(const cv::Mat &grey)
 std::string tidyRecognisedText(const char *utf8)
 {
     QString text = QString::fromUtf8(utf8);
-    static const QRegularExpression cjkGap(
+    // Local patterns: one QRegularExpression object is not meant to be shared by threads.
+    const QRegularExpression cjkGap(
         QStringLiteral("(?<=[\\x{3000}-\\x{303F}\\x{4E00}-\\x{9FFF}\\x{FF00}-\\x{FFEF}]) +"
                        "(?=[\\x{3000}-\\x{303F}\\x{4E00}-\\x{9FFF}\\x{FF00}-\\x{FFEF}])"));
     text.replace(cjkGap, QString());
     // Trailing blanks of each line and blank lines at the end.
-    static const QRegularExpression trailing(QStringLiteral("[ \\t]+\\n"));
+    const QRegularExpression trailing(QStringLiteral("[ \\t]+\\n"));
     text.replace(trailing, QStringLiteral("\n"));
     while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char(' ')))
         text.chop(1);

@@ -236,6 +236,7 @@ int query(const std::string &base, int clients, int seconds)
         threads.emplace_back([&] {
             httplib::Client client(host, port);
             client.set_keep_alive(true);
+            client.set_tcp_nodelay(true);
             while (running) {
                 auto reply = client.Post("/api/v1/ai/query",
                     signedHeaders(keys, "/api/v1/ai/query"), body, "application/json");
