@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -168,6 +169,21 @@ void tst_EmfPlayer::clipping_data()
         e.fill(QRect(0, 0, 1000, 1000), kRed);
         QTest::newRow("region under a mapping")
             << e.finish() << Points { { 25, 25 } } << Points { { 75, 75 }, { 25, 75 } };
+    }
+    {
+        // A disc as one rectangle per scanline, as GDI stores round
+        // regions: its outline stays a disc, not its bounding box.
+        QVector<QRect> scanlines;
+        for (int y = 20; y < 980; ++y) {
+            const int half = int(std::sqrt(480.0 * 480.0 - (y + 0.5 - 500) * (y + 0.5 - 500)));
+            scanlines.append(QRect(500 - half, y, 2 * half, 1));
+        }
+        Emf e(QSize(1000, 1000));
+        e.add(clipRegion(U_RGN_COPY, scanlines));
+        e.fill(QRect(0, 0, 1000, 1000), kRed);
+        QTest::newRow("region of 960 scanlines")
+            << e.finish() << Points { { 500, 500 }, { 500, 30 }, { 30, 500 } }
+            << Points { { 60, 60 }, { 940, 940 }, { 500, 5 } };
     }
     QTest::newRow("clip path") << filledAfter([](Emf &e) {
         e.add(U_EMRBEGINPATH_set());
