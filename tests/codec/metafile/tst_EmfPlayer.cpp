@@ -113,6 +113,7 @@ private slots:
     void mappingModes();
     void rleBitmaps_data();
     void rleBitmaps();
+    void rle4OddLiteral();
     void budget_data();
     void budget();
     void timeLimit();
@@ -455,6 +456,25 @@ void tst_EmfPlayer::rleBitmaps()
                                .arg(y)
                                .arg(describe(image, p))));
         }
+}
+
+void tst_EmfPlayer::rle4OddLiteral()
+{
+    // Seven alternating indices: one literal run whose last byte holds a
+    // single pixel, padded to 16 bits.
+    const QVector<quint8> row { 1, 2, 1, 2, 1, 2, 1 };
+    const QByteArray data = UemfWriter::rleEncode({ row }, 4);
+    QCOMPARE(data.left(2), QByteArray("\0\7", 2));
+    Emf e(QSize(70, 10));
+    e.fill(QRect(0, 0, 70, 10), kRed);
+    e.add(stretchRle(QRect(0, 0, 70, 10), 7, 1, 4, { kWhite, kBlue, kGreen }, data));
+    const QImage image = render(e.finish());
+    QVERIFY(!image.isNull());
+    for (int x = 0; x < 7; ++x) {
+        const QPoint p(x * 10 + 5, 5);
+        QVERIFY2(
+            near(image.pixel(p), row[x] == 1 ? kBlue : kGreen), qPrintable(describe(image, p)));
+    }
 }
 
 void tst_EmfPlayer::budget_data()
