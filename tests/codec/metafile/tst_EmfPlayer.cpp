@@ -114,6 +114,8 @@ private slots:
     void rleBitmaps_data();
     void rleBitmaps();
     void rle4OddLiteral();
+    void regionFills_data();
+    void regionFills();
     void budget_data();
     void budget();
     void timeLimit();
@@ -475,6 +477,64 @@ void tst_EmfPlayer::rle4OddLiteral()
         QVERIFY2(
             near(image.pixel(p), row[x] == 1 ? kBlue : kGreen), qPrintable(describe(image, p)));
     }
+}
+
+void tst_EmfPlayer::regionFills_data()
+{
+    // Regions are filled in logical units: the picture maps 1000 units onto
+    // its 100 pixels.
+    QTest::addColumn<QByteArray>("emf");
+    QTest::addColumn<Points>("red");
+    QTest::addColumn<Points>("white");
+    auto region = [](const QVector<QRect> &rects) {
+        QVector<U_RECTL> buffer;
+        for (const QRect &r : rects)
+            buffer.append(rectl(r.left(), r.top(), r.left() + r.width(), r.top() + r.height()));
+        return rgndata_set(
+            rgndataheader_set(U_NUM_RECTL(buffer.size()), rectl(0, 0, 1000, 1000)), buffer.data());
+    };
+    auto mapped = [](Emf &e) {
+        e.add(U_EMRSETMAPMODE_set(U_MM_ANISOTROPIC));
+        e.add(U_EMRSETWINDOWEXTEX_set(sizel_set(1000, 1000)));
+        e.add(U_EMRSETVIEWPORTEXTEX_set(sizel_set(100, 100)));
+    };
+    const Points corners { { 15, 15 }, { 85, 85 } };
+    const Points middle { { 50, 50 }, { 85, 15 } };
+    {
+        Emf e(QSize(100, 100));
+        mapped(e);
+        e.add(U_EMRCREATEBRUSHINDIRECT_set(1, logbrush_set(U_BS_SOLID, U_RGB(255, 0, 0), 0)));
+        e.add(U_EMRSELECTOBJECT_set(1));
+        PU_RGNDATA data = region({ QRect(0, 0, 300, 300), QRect(700, 700, 300, 300) });
+        e.add(U_EMRPAINTRGN_set(data));
+        free(data);
+        QTest::newRow("PAINTRGN with the selected brush") << e.finish() << corners << middle;
+    }
+    {
+        Emf e(QSize(100, 100));
+        mapped(e);
+        e.add(U_EMRCREATEBRUSHINDIRECT_set(3, logbrush_set(U_BS_SOLID, U_RGB(255, 0, 0), 0)));
+        PU_RGNDATA data = region({ QRect(0, 0, 300, 300), QRect(700, 700, 300, 300) });
+        e.add(U_EMRFILLRGN_set(rectl(0, 0, 100, 100), 3, data));
+        free(data);
+        QTest::newRow("FILLRGN with a brush object") << e.finish() << corners << middle;
+    }
+    {
+        Emf e(QSize(100, 100));
+        mapped(e);
+        PU_RGNDATA data = region({ QRect(0, 0, 300, 300) });
+        e.add(U_EMRFILLRGN_set(rectl(0, 0, 100, 100), 7, data)); // no such object
+        free(data);
+        QTest::newRow("FILLRGN without its brush") << e.finish() << Points {} << corners;
+    }
+}
+
+void tst_EmfPlayer::regionFills()
+{
+    QFETCH(QByteArray, emf);
+    QFETCH(Points, red);
+    QFETCH(Points, white);
+    checkPixels(render(emf), red, white);
 }
 
 void tst_EmfPlayer::budget_data()
