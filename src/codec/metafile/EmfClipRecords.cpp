@@ -37,26 +37,9 @@ void selectClipRegion(const Record &r, MetafileCanvas &canvas)
             canvas.resetClip();
         return;
     }
-    if (!r.has(dataAt, rec.cbRgnData) || rec.cbRgnData < sizeof(U_RGNDATAHEADER))
-        return;
-    U_RGNDATAHEADER header;
-    memcpy(&header, r.at(dataAt), sizeof(header));
-    const qint64 rectsAt = dataAt + qint64(sizeof(U_RGNDATAHEADER));
-    const qint64 rectsBytes = qint64(header.nCount) * 16;
-    if (header.iType != U_RDH_RECTANGLES || !r.has(rectsAt, rectsBytes)
-        || qint64(sizeof(U_RGNDATAHEADER)) + rectsBytes > qint64(rec.cbRgnData))
-        return;
     QVector<QRectF> rects;
-    if (header.nCount > kMaxRegionRects) {
-        rects.append(rectOf(header.rclBounds));
-    } else {
-        rects.reserve(int(header.nCount));
-        for (quint32 i = 0; i < header.nCount; ++i) {
-            U_RECTL rect;
-            memcpy(&rect, r.at(rectsAt + qint64(i) * 16), sizeof(rect));
-            rects.append(rectOf(rect));
-        }
-    }
+    if (!regionRects(r, dataAt, rec.cbRgnData, &rects))
+        return;
     canvas.selectClipRegion(rects, int(rec.iMode));
 }
 
@@ -75,6 +58,31 @@ void offsetClip(const Record &r, MetafileCanvas &canvas)
 }
 
 } // namespace
+
+bool regionRects(const Record &r, qint64 dataAt, quint32 cbRgnData, QVector<QRectF> *rects)
+{
+    if (!r.has(dataAt, cbRgnData) || cbRgnData < sizeof(U_RGNDATAHEADER))
+        return false;
+    U_RGNDATAHEADER header;
+    memcpy(&header, r.at(dataAt), sizeof(header));
+    const qint64 rectsAt = dataAt + qint64(sizeof(U_RGNDATAHEADER));
+    const qint64 rectsBytes = qint64(header.nCount) * 16;
+    if (header.iType != U_RDH_RECTANGLES || !r.has(rectsAt, rectsBytes)
+        || qint64(sizeof(U_RGNDATAHEADER)) + rectsBytes > qint64(cbRgnData))
+        return false;
+    rects->clear();
+    if (header.nCount > kMaxRegionRects) {
+        rects->append(rectOf(header.rclBounds));
+        return true;
+    }
+    rects->reserve(int(header.nCount));
+    for (quint32 i = 0; i < header.nCount; ++i) {
+        U_RECTL rect;
+        memcpy(&rect, r.at(rectsAt + qint64(i) * 16), sizeof(rect));
+        rects->append(rectOf(rect));
+    }
+    return true;
+}
 
 void addClipRecords(HandlerTable &table)
 {

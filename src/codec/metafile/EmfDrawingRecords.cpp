@@ -144,6 +144,24 @@ void arc(const Record &r, MetafileCanvas &canvas)
     canvas.arc(rectOf(rec.rclBox), pointOf(rec.ptlStart), pointOf(rec.ptlEnd), kind);
 }
 
+// Regions filled with the current brush (PAINTRGN) or a brush object
+// (FILLRGN); their rectangles are in logical units.
+void fillRegion(const Record &r, MetafileCanvas &canvas)
+{
+    const bool paint = r.type() == U_EMR_PAINTRGN;
+    const qint64 dataAt
+        = paint ? offsetof(U_EMRPAINTRGN, RgnData) : offsetof(U_EMRFILLRGN, RgnData);
+    if (!r.has(0, dataAt))
+        return;
+    const quint32 cbRgnData = r.u32(offsetof(U_EMRFILLRGN, cbRgnData));
+    QVector<QRectF> rects;
+    if (!canvas.chargePoints(qint64(cbRgnData) / 4) || !regionRects(r, dataAt, cbRgnData, &rects))
+        return;
+    const QBrush brush = paint ? canvas.currentBrush()
+                               : canvas.objectBrush(r.u32(offsetof(U_EMRFILLRGN, ihBrush)));
+    canvas.fillRegion(rects, brush);
+}
+
 } // namespace
 
 void addDrawingRecords(HandlerTable &table)
@@ -159,6 +177,7 @@ void addDrawingRecords(HandlerTable &table)
     table.set({ U_EMR_ELLIPSE, U_EMR_RECTANGLE }, box);
     table.set({ U_EMR_ROUNDRECT }, roundRect);
     table.set({ U_EMR_ARC, U_EMR_CHORD, U_EMR_PIE, U_EMR_ARCTO }, arc);
+    table.set({ U_EMR_PAINTRGN, U_EMR_FILLRGN }, fillRegion);
 }
 
 } // namespace EmfRecords

@@ -109,6 +109,11 @@ inline QRectF rectOf(const U_RECTL &r)
     return QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom));
 }
 
+// The rectangles of the RGNDATA of cbRgnData bytes at dataAt; false when
+// it is malformed. More than a few thousand rectangles come back as their
+// bounding box.
+bool regionRects(const Record &r, qint64 dataAt, quint32 cbRgnData, QVector<QRectF> *rects);
+
 // The DIB a record carries (header and bits at the given offsets), or a
 // null image. bottomUp, when given, tells whether its rows run bottom-up.
 QImage dibOf(const Record &r, quint32 usage, quint32 offBmi, quint32 cbBmi, quint32 offBits,

@@ -9,6 +9,34 @@ namespace {
 constexpr int kMaxObjects = 65536;
 constexpr int kMaxSavedStates = 256;
 
+// WHITE_BRUSH 0 ... NULL_BRUSH 5 and DC_BRUSH 18.
+bool stockBrush(int stock, QBrush *brush)
+{
+    switch (stock) {
+    case 0:
+    case 18:
+        *brush = QBrush(Qt::white);
+        return true;
+    case 1:
+        *brush = QBrush(QColor(0xC0, 0xC0, 0xC0));
+        return true;
+    case 2:
+        *brush = QBrush(QColor(0x80, 0x80, 0x80));
+        return true;
+    case 3:
+        *brush = QBrush(QColor(0x40, 0x40, 0x40));
+        return true;
+    case 4:
+        *brush = QBrush(Qt::black);
+        return true;
+    case 5:
+        *brush = QBrush(Qt::NoBrush);
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 MetafileCanvas::MetafileCanvas(QImage *target, const QTransform &deviceToImage, qreal pixelsPerMm,
@@ -266,28 +294,21 @@ void MetafileCanvas::selectObject(quint32 index)
     }
 }
 
+QBrush MetafileCanvas::objectBrush(quint32 index) const
+{
+    QBrush brush(Qt::NoBrush);
+    if (index & 0x80000000u)
+        stockBrush(int(index & 0x7FFFFFFFu), &brush);
+    else if (index < quint32(m_objects.size()) && m_objects[int(index)].kind == Object::Brush)
+        brush = m_objects[int(index)].brush;
+    return brush;
+}
+
 void MetafileCanvas::selectStockObject(int stock)
 {
+    if (stockBrush(stock, &m_state.brush))
+        return;
     switch (stock) {
-    case 0:
-    case 18:
-        m_state.brush = QBrush(Qt::white);
-        break;
-    case 1:
-        m_state.brush = QBrush(QColor(0xC0, 0xC0, 0xC0));
-        break;
-    case 2:
-        m_state.brush = QBrush(QColor(0x80, 0x80, 0x80));
-        break;
-    case 3:
-        m_state.brush = QBrush(QColor(0x40, 0x40, 0x40));
-        break;
-    case 4:
-        m_state.brush = QBrush(Qt::black);
-        break;
-    case 5:
-        m_state.brush = QBrush(Qt::NoBrush);
-        break;
     case 6:
         m_state.pen = LogicalPen { 0, 0, Qt::white, {} };
         break;
@@ -394,11 +415,13 @@ void MetafileCanvas::selectClipRegion(const QVector<QRectF> &device, int mode)
             resetClip();
         return;
     }
-    charge(device.size() * kElementCost);
+    // Merging the rectangles costs about as much as clipping with them.
+    charge(device.size() * 4 * kClipElementCost);
     if (m_exhausted)
         return;
-    // Region rectangles do not overlap; adding them one by one and letting
-    // the clipper merge them keeps the outline simple.
+    // Region rectangles do not overlap; merging them into one outline keeps
+    // a region of scanlines (a circle, say) from growing past the clip's
+    // element limit.
     QPainterPath shape;
     shape.setFillRule(Qt::WindingFill);
     for (const QRectF &rect : device) {

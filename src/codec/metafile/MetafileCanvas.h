@@ -144,6 +144,11 @@ public:
     // PatBlt with the selected brush (or plain black/white raster ops).
     void fillRect(const QRectF &rect, const QBrush &brush);
     QBrush currentBrush() const { return m_state.brush; }
+    // The brush of a brush object (a stock brush when index has
+    // U_STOCK_OBJECT's bit); no brush for anything else.
+    QBrush objectBrush(quint32 index) const;
+    // A region (rectangles in logical units) filled with brush.
+    void fillRegion(const QVector<QRectF> &logical, const QBrush &brush);
     const LogicalFont &currentFont() const { return m_state.font; }
 
     // Paths.

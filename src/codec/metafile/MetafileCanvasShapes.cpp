@@ -329,6 +329,26 @@ void MetafileCanvas::fillRect(const QRectF &rect, const QBrush &brush)
     m_painter.drawPath(path);
 }
 
+void MetafileCanvas::fillRegion(const QVector<QRectF> &logical, const QBrush &brush)
+{
+    const QTransform t = logicalToImage();
+    if (m_pathOpen || !finiteTransform(t) || brush.style() == Qt::NoBrush)
+        return;
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    for (const QRectF &rect : logical) {
+        path.addPolygon(t.map(QPolygonF(rect.normalized())));
+        path.closeSubpath();
+    }
+    charge(path.elementCount() * kElementCost);
+    if (!meter(path.controlPointRect()))
+        return;
+    m_painter.resetTransform();
+    m_painter.setPen(Qt::NoPen);
+    m_painter.setBrush(brush);
+    m_painter.drawPath(path);
+}
+
 // --- paths -----------------------------------------------------------------
 
 void MetafileCanvas::beginPath()

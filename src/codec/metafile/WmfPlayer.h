@@ -13,9 +13,12 @@
 // ending with META_EOF; render() draws the records it knows at the
 // picture's natural size onto white: the placeable bounding box at its
 // units per inch, shown at 96 dpi, or else the first window extent in
-// pixels. The picture's window maps onto the whole image. Records it does
-// not draw are skipped (objects still take their table slot). Any thread;
-// one player per file.
+// pixels. Playing starts as a program playing the picture into the image
+// would set it up (MM_ANISOTROPIC, the picture's window on the whole
+// image); the picture's own mapping-mode, window and viewport records then
+// apply as in GDI, the fixed modes at 96 dpi. Records it does not draw are
+// skipped (objects still take their table slot). Any thread; one player
+// per file.
 class WmfPlayer
 {
 public:

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -112,6 +113,9 @@ private slots:
     void mappingModes();
     void rleBitmaps_data();
     void rleBitmaps();
+    void rle4OddLiteral();
+    void regionFills_data();
+    void regionFills();
     void budget_data();
     void budget();
     void timeLimit();
@@ -168,6 +172,21 @@ void tst_EmfPlayer::clipping_data()
         e.fill(QRect(0, 0, 1000, 1000), kRed);
         QTest::newRow("region under a mapping")
             << e.finish() << Points { { 25, 25 } } << Points { { 75, 75 }, { 25, 75 } };
+    }
+    {
+        // A disc as one rectangle per scanline, as GDI stores round
+        // regions: its outline stays a disc, not its bounding box.
+        QVector<QRect> scanlines;
+        for (int y = 20; y < 980; ++y) {
+            const int half = int(std::sqrt(480.0 * 480.0 - (y + 0.5 - 500) * (y + 0.5 - 500)));
+            scanlines.append(QRect(500 - half, y, 2 * half, 1));
+        }
+        Emf e(QSize(1000, 1000));
+        e.add(clipRegion(U_RGN_COPY, scanlines));
+        e.fill(QRect(0, 0, 1000, 1000), kRed);
+        QTest::newRow("region of 960 scanlines")
+            << e.finish() << Points { { 500, 500 }, { 500, 30 }, { 30, 500 } }
+            << Points { { 60, 60 }, { 940, 940 }, { 500, 5 } };
     }
     QTest::newRow("clip path") << filledAfter([](Emf &e) {
         e.add(U_EMRBEGINPATH_set());
@@ -439,6 +458,83 @@ void tst_EmfPlayer::rleBitmaps()
                                .arg(y)
                                .arg(describe(image, p))));
         }
+}
+
+void tst_EmfPlayer::rle4OddLiteral()
+{
+    // Seven alternating indices: one literal run whose last byte holds a
+    // single pixel, padded to 16 bits.
+    const QVector<quint8> row { 1, 2, 1, 2, 1, 2, 1 };
+    const QByteArray data = UemfWriter::rleEncode({ row }, 4);
+    QCOMPARE(data.left(2), QByteArray("\0\7", 2));
+    Emf e(QSize(70, 10));
+    e.fill(QRect(0, 0, 70, 10), kRed);
+    e.add(stretchRle(QRect(0, 0, 70, 10), 7, 1, 4, { kWhite, kBlue, kGreen }, data));
+    const QImage image = render(e.finish());
+    QVERIFY(!image.isNull());
+    for (int x = 0; x < 7; ++x) {
+        const QPoint p(x * 10 + 5, 5);
+        QVERIFY2(
+            near(image.pixel(p), row[x] == 1 ? kBlue : kGreen), qPrintable(describe(image, p)));
+    }
+}
+
+void tst_EmfPlayer::regionFills_data()
+{
+    // Regions are filled in logical units: the picture maps 1000 units onto
+    // its 100 pixels.
+    QTest::addColumn<QByteArray>("emf");
+    QTest::addColumn<Points>("red");
+    QTest::addColumn<Points>("white");
+    auto region = [](const QVector<QRect> &rects) {
+        QVector<U_RECTL> buffer;
+        for (const QRect &r : rects)
+            buffer.append(rectl(r.left(), r.top(), r.left() + r.width(), r.top() + r.height()));
+        return rgndata_set(
+            rgndataheader_set(U_NUM_RECTL(buffer.size()), rectl(0, 0, 1000, 1000)), buffer.data());
+    };
+    auto mapped = [](Emf &e) {
+        e.add(U_EMRSETMAPMODE_set(U_MM_ANISOTROPIC));
+        e.add(U_EMRSETWINDOWEXTEX_set(sizel_set(1000, 1000)));
+        e.add(U_EMRSETVIEWPORTEXTEX_set(sizel_set(100, 100)));
+    };
+    const Points corners { { 15, 15 }, { 85, 85 } };
+    const Points middle { { 50, 50 }, { 85, 15 } };
+    {
+        Emf e(QSize(100, 100));
+        mapped(e);
+        e.add(U_EMRCREATEBRUSHINDIRECT_set(1, logbrush_set(U_BS_SOLID, U_RGB(255, 0, 0), 0)));
+        e.add(U_EMRSELECTOBJECT_set(1));
+        PU_RGNDATA data = region({ QRect(0, 0, 300, 300), QRect(700, 700, 300, 300) });
+        e.add(U_EMRPAINTRGN_set(data));
+        free(data);
+        QTest::newRow("PAINTRGN with the selected brush") << e.finish() << corners << middle;
+    }
+    {
+        Emf e(QSize(100, 100));
+        mapped(e);
+        e.add(U_EMRCREATEBRUSHINDIRECT_set(3, logbrush_set(U_BS_SOLID, U_RGB(255, 0, 0), 0)));
+        PU_RGNDATA data = region({ QRect(0, 0, 300, 300), QRect(700, 700, 300, 300) });
+        e.add(U_EMRFILLRGN_set(rectl(0, 0, 100, 100), 3, data));
+        free(data);
+        QTest::newRow("FILLRGN with a brush object") << e.finish() << corners << middle;
+    }
+    {
+        Emf e(QSize(100, 100));
+        mapped(e);
+        PU_RGNDATA data = region({ QRect(0, 0, 300, 300) });
+        e.add(U_EMRFILLRGN_set(rectl(0, 0, 100, 100), 7, data)); // no such object
+        free(data);
+        QTest::newRow("FILLRGN without its brush") << e.finish() << Points {} << corners;
+    }
+}
+
+void tst_EmfPlayer::regionFills()
+{
+    QFETCH(QByteArray, emf);
+    QFETCH(Points, red);
+    QFETCH(Points, white);
+    checkPixels(render(emf), red, white);
 }
 
 void tst_EmfPlayer::budget_data()
