@@ -102,12 +102,16 @@ int main(int argc, char **argv)
                 break;
             }
         }
-        server.stop();
+        // A stop that comes before the main thread has entered its accept loop is
+        // lost, so repeat it until the loop has ended.
+        while (serving) {
+            server.stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     });
 
     server.run();
     serving = false;
-    server.stop();
     control.join();
     server.log("stopped");
     return 0;

@@ -620,6 +620,10 @@ void tst_QuorvelService::feedbackIsStored()
                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows.at(0), content + QStringLiteral("|me@example.org|1"));
+    // One log line per request: method, path, status, milliseconds.
+    const QRegularExpression logLine(
+        QStringLiteral("^PUT /api/v1/feedback 200 \\d+ ms$"), QRegularExpression::MultilineOption);
+    QVERIFY(logLine.match(QString::fromUtf8(m_service.standardError())).hasMatch());
 }
 
 void tst_QuorvelService::stopsOnSigtermAndWithItsParent()
