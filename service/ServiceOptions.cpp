@@ -77,7 +77,7 @@ std::string serviceUsage()
            "QUORVEL_ACCOUNT_SECRET replace the compiled-in key pairs; QUORVEL_PUBLIC_URL is the\n"
            "base of the upload, download and avatar URLs handed to clients (default: the Host\n"
            "header of the request); QUORVEL_OCR_LANGUAGES the Tesseract languages\n"
-           "(default eng+chi_sim).\n"
+           "(default eng+chi_sim); OMP_THREAD_LIMIT the threads per recognition (default 1).\n"
            "SIGTERM and SIGINT stop the service; jobs that were running are run again at the\n"
            "next start.\n";
 }

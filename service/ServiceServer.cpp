@@ -2,21 +2,18 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 
 #include <fcntl.h>
 #include <httplib.h>
+#include <sys/file.h>
 #include <unistd.h>
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
-#include <QUuid>
 
+#include "HttpReplies.h"
 #include "JobRunner.h"
-#include "LoginPages.h"
 #include "RequestSignature.h"
 
 namespace quorvel::service {
@@ -25,87 +22,8 @@ namespace {
 
 constexpr std::int64_t kUrlLifetimeSeconds = 15 * 60;
 constexpr std::int64_t kObjectLifetimeSeconds = 24 * 60 * 60;
-constexpr std::size_t kMaxJsonBody = 256 * 1024;
-constexpr int kMaxFeedbackChars = 20000;
-constexpr int kMaxContactChars = 500;
 
 thread_local std::chrono::steady_clock::time_point t_requestStarted;
-
-std::int64_t nowSeconds()
-{
-    return std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-void sendJson(httplib::Response &res, int status, const QJsonObject &body)
-{
-    res.status = status;
-    res.set_content(
-        QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(), "application/json");
-}
-
-void sendError(httplib::Response &res, int status, const std::string &message)
-{
-    QJsonObject body;
-    body.insert(QStringLiteral("code"), status);
-    body.insert(QStringLiteral("message"), QString::fromStdString(message));
-    sendJson(res, status, body);
-}
-
-void sendPage(httplib::Response &res, int status, const std::string &html)
-{
-    res.status = status;
-    res.set_header("Cache-Control", "no-store");
-    res.set_content(html, "text/html; charset=utf-8");
-}
-
-// The request body as a JSON object; answers 400 (or 413) and returns false otherwise.
-bool readJsonBody(const httplib::Request &req, httplib::Response &res, QJsonObject &object)
-{
-    if (req.body.size() > kMaxJsonBody) {
-        sendError(res, 413, "request body too large");
-        return false;
-    }
-    QJsonParseError parseError {};
-    const QJsonDocument document
-        = QJsonDocument::fromJson(QByteArray::fromStdString(req.body), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
-        sendError(res, 400, "the body is not a JSON object");
-        return false;
-    }
-    object = document.object();
-    return true;
-}
-
-// A member that must be a string; answers 400 when it is missing or not text.
-bool requireString(
-    const QJsonObject &object, const char *name, httplib::Response &res, std::string &value)
-{
-    const QJsonValue member = object.value(QLatin1String(name));
-    if (!member.isString()) {
-        sendError(res, 400, std::string("\"") + name + "\" must be a string");
-        return false;
-    }
-    value = member.toString().toStdString();
-    return true;
-}
-
-std::string newJobId() { return QUuid::createUuid().toRfc4122().toHex().toStdString(); }
-
-bool isJobId(const std::string &text)
-{
-    return text.size() == 32 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
-}
-
-std::string md5OfFile(const std::string &path)
-{
-    QFile file(QString::fromStdString(path));
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return {};
-    return hash.result().toHex().toStdString();
-}
 
 const char *contentTypeForSuffix(const std::string &suffix)
 {
@@ -130,12 +48,6 @@ const char *contentTypeForSuffix(const std::string &suffix)
         return "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
     return "application/octet-stream";
 }
-
-JobFamily familyFromPath(const std::string &segment)
-{
-    return segment == "ocr" ? JobFamily::Ocr : segment == "ai" ? JobFamily::Ai : JobFamily::None;
-}
-
 } // namespace
 
 ServiceServer::ServiceServer(ServiceOptions options, ServiceKeys keys, EngineRegistry engines)
@@ -151,6 +63,8 @@ ServiceServer::~ServiceServer()
 {
     stop();
     m_runner->stop();
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
 }
 
 void ServiceServer::log(const std::string &line)
@@ -164,6 +78,14 @@ bool ServiceServer::open(std::string &error)
 {
     if (!m_store.open(m_options.dataDir, error))
         return false;
+    // One service per data folder: a second one would take the first one's running
+    // jobs for interrupted ones and run them twice.
+    const std::string lockPath = m_options.dataDir + "/service.lock";
+    m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+        error = "another quorvel-service is using " + m_options.dataDir;
+        return false;
+    }
     if (!m_database.open(m_options.dataDir + "/service.db", error))
         return false;
 
@@ -474,292 +396,6 @@ void ServiceServer::installObjectRoutes()
             return;
         }
         res.set_content(bytes, contentTypeForSuffix(ObjectStore::suffixOfKey(key)));
-    });
-}
-
-void ServiceServer::installJobRoutes()
-{
-    httplib::Server &http = *m_http;
-
-    http.Post(
-        R"(/api/v1/(ocr|ai)/images)", [this](const httplib::Request &req, httplib::Response &res) {
-            SignatureCheck check;
-            QJsonObject body;
-            std::string key, type, md5;
-            if (!authorise(req, res, KeyPairKind::Service, check) || !readJsonBody(req, res, body)
-                || !requireString(body, "key", res, key) || !requireString(body, "type", res, type)
-                || !requireString(body, "md5", res, md5))
-                return;
-            const JobFamily family = familyFromPath(req.matches[1]);
-            if (check.product->family != family || type != check.product->name) {
-                sendError(res, 400, "\"type\" must be the signed product of this job family");
-                return;
-            }
-            const QJsonValue sizeValue = body.value(QStringLiteral("size"));
-            if (!sizeValue.isDouble() || sizeValue.toDouble() < 0) {
-                sendError(res, 400, "\"size\" must be a number of bytes");
-                return;
-            }
-            if (!ObjectStore::isUploadKey(key)
-                || ObjectStore::categoryOfKey(key) != categoryOf(family)) {
-                sendError(res, 400, "invalid object key");
-                return;
-            }
-            const std::int64_t size = m_store.sizeOf(key);
-            if (size < 0) {
-                sendError(res, 404, "the object has not been uploaded");
-                return;
-            }
-            if (double(size) != sizeValue.toDouble()) {
-                sendError(res, 400, "\"size\" does not match the uploaded object");
-                return;
-            }
-            if (md5 != md5OfFile(m_store.pathFor(key))) {
-                sendError(res, 400, "\"md5\" does not match the uploaded object");
-                return;
-            }
-            JobRecord job;
-            job.id = newJobId();
-            job.product = check.product->name;
-            job.family = categoryOf(family);
-            job.inputKey = key;
-            job.userId = body.value(QStringLiteral("userId")).toString().left(128).toStdString();
-            if (!m_database.insertJob(job)) {
-                sendError(res, 500, "cannot record the job");
-                return;
-            }
-            m_runner->wake();
-            log("job " + job.id + " " + job.product + " accepted for " + key);
-            QJsonObject data;
-            data.insert(QStringLiteral("jobid"), QString::fromStdString(job.id));
-            QJsonObject reply;
-            reply.insert(QStringLiteral("code"), 0);
-            reply.insert(QStringLiteral("data"), data);
-            sendJson(res, 200, reply);
-        });
-
-    http.Post(
-        R"(/api/v1/(ocr|ai)/query)", [this](const httplib::Request &req, httplib::Response &res) {
-            SignatureCheck check;
-            QJsonObject body;
-            std::string jobId;
-            if (!authorise(req, res, KeyPairKind::Service, check) || !readJsonBody(req, res, body)
-                || !requireString(body, "jobid", res, jobId))
-                return;
-            const std::string family = categoryOf(familyFromPath(req.matches[1]));
-            const auto job = isJobId(jobId) ? m_database.job(jobId) : std::nullopt;
-            if (!job || job->family != family) {
-                sendError(res, 404, "no such job");
-                return;
-            }
-            QJsonObject reply;
-            reply.insert(QStringLiteral("jobid"), QString::fromStdString(job->id));
-            switch (job->state) {
-            case JobState::Queued:
-            case JobState::Running:
-                reply.insert(QStringLiteral("status"), QStringLiteral("processing"));
-                reply.insert(QStringLiteral("code"), 0);
-                reply.insert(QStringLiteral("progress"), job->progress);
-                break;
-            case JobState::Success:
-                // A result that has since left the store is no success any more.
-                if (!m_store.exists(job->resultKey)
-                    || (!job->previewKey.empty() && !m_store.exists(job->previewKey))) {
-                    reply.insert(QStringLiteral("status"), QStringLiteral("failed"));
-                    reply.insert(QStringLiteral("code"), kJobResultMissing);
-                    reply.insert(QStringLiteral("reason"),
-                        QStringLiteral("result-expired: the result is no longer stored"));
-                    break;
-                }
-                {
-                    QJsonObject result;
-                    result.insert(QStringLiteral("key"), QString::fromStdString(job->resultKey));
-                    result.insert(
-                        QStringLiteral("previewImage"), QString::fromStdString(job->previewKey));
-                    reply.insert(QStringLiteral("status"), QStringLiteral("success"));
-                    reply.insert(QStringLiteral("code"), 0);
-                    reply.insert(QStringLiteral("progress"), 100);
-                    reply.insert(QStringLiteral("result"), result);
-                }
-                break;
-            case JobState::Failed:
-                reply.insert(QStringLiteral("status"), QStringLiteral("failed"));
-                reply.insert(QStringLiteral("code"), job->code);
-                reply.insert(QStringLiteral("reason"), QString::fromStdString(job->reason));
-                break;
-            }
-            sendJson(res, 200, reply);
-        });
-
-    http.Delete(
-        R"(/api/v1/cancel/([^/]*))", [this](const httplib::Request &req, httplib::Response &res) {
-            SignatureCheck check;
-            if (!authorise(req, res, KeyPairKind::Service, check))
-                return;
-            const std::string jobId = req.matches[1];
-            const auto job = isJobId(jobId) ? m_database.job(jobId) : std::nullopt;
-            if (!job) {
-                sendError(res, 404, "no such job");
-                return;
-            }
-            if (!m_runner->cancel(jobId)) {
-                sendError(res, 409, "the job has ended already");
-                return;
-            }
-            log("job " + jobId + " cancel requested");
-            QJsonObject reply;
-            reply.insert(QStringLiteral("code"), 0);
-            reply.insert(QStringLiteral("status"), QStringLiteral("failed"));
-            sendJson(res, 200, reply);
-        });
-}
-
-void ServiceServer::installAccountRoutes()
-{
-    httplib::Server &http = *m_http;
-
-    http.Post("/api/v1/userInfo", [this](const httplib::Request &req, httplib::Response &res) {
-        SignatureCheck check;
-        QJsonObject body;
-        std::string userId;
-        if (!authorise(req, res, KeyPairKind::Account, check) || !readJsonBody(req, res, body)
-            || !requireString(body, "userid", res, userId))
-            return;
-        const auto user = isJobId(userId) ? m_database.user(userId) : std::nullopt;
-        if (!user) {
-            sendError(res, 404, "unknown user");
-            return;
-        }
-        QJsonObject reply;
-        reply.insert(QStringLiteral("code"), 0);
-        reply.insert(QStringLiteral("userid"), QString::fromStdString(user->id));
-        reply.insert(QStringLiteral("username"), QString::fromStdString(user->name));
-        reply.insert(QStringLiteral("avatar"),
-            QString::fromStdString(publicBase(req) + "/avatar/" + user->id + ".png"));
-        sendJson(res, 200, reply);
-    });
-
-    http.Put("/api/v1/feedback", [this](const httplib::Request &req, httplib::Response &res) {
-        SignatureCheck check;
-        QJsonObject body;
-        std::string content, contact;
-        if (!authorise(req, res, KeyPairKind::Account, check) || !readJsonBody(req, res, body)
-            || !requireString(body, "content", res, content)
-            || !requireString(body, "contact", res, contact))
-            return;
-        if (QString::fromStdString(content).size() > kMaxFeedbackChars
-            || QString::fromStdString(contact).size() > kMaxContactChars) {
-            sendError(res, 413, "the feedback is too long");
-            return;
-        }
-        if (!m_database.addFeedback(content, contact, check.sessionId, nowSeconds())) {
-            sendError(res, 500, "cannot store the feedback");
-            return;
-        }
-        log("feedback stored (" + std::to_string(content.size()) + " bytes)");
-        QJsonObject reply;
-        reply.insert(QStringLiteral("code"), 0);
-        sendJson(res, 200, reply);
-    });
-
-    http.Get(R"(/avatar/([0-9a-f]{32})\.png)",
-        [this](const httplib::Request &req, httplib::Response &res) {
-            const auto user = m_database.user(req.matches[1]);
-            if (!user) {
-                sendError(res, 404, "unknown user");
-                return;
-            }
-            res.set_header("Cache-Control", "max-age=86400");
-            res.set_content(avatarPng(user->id, user->name), "image/png");
-        });
-}
-
-bool ServiceServer::redirectAllowed(
-    const httplib::Request &req, const std::string &redirectUri) const
-{
-    // Only this service's own callback page: a sign-in never hands a code elsewhere.
-    const QUrl url(QString::fromStdString(redirectUri), QUrl::StrictMode);
-    if (!url.isValid()
-        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
-        || url.path() != QLatin1String("/qq/callback") || !url.userInfo().isEmpty())
-        return false;
-    const QUrl base(QString::fromStdString(publicBase(req)));
-    const int defaultPort = url.scheme() == QLatin1String("https") ? 443 : 80;
-    return url.host().compare(base.host(), Qt::CaseInsensitive) == 0
-        && url.port(defaultPort) == base.port(80);
-}
-
-void ServiceServer::installLoginRoutes()
-{
-    httplib::Server &http = *m_http;
-
-    auto checkAuthorizeRequest = [this](const httplib::Request &req, httplib::Response &res) {
-        if (req.get_param_value("response_type") != "code"
-            || req.get_param_value("client_id") != kLoginAppId) {
-            sendPage(res, 400,
-                messagePage("Sign-in not possible",
-                    "This sign-in request does not come from a known application."));
-            return false;
-        }
-        if (!redirectAllowed(req, req.get_param_value("redirect_uri"))) {
-            sendPage(res, 400,
-                messagePage("Sign-in not possible",
-                    "This sign-in request asks to return to an unknown page."));
-            return false;
-        }
-        return true;
-    };
-
-    http.Get("/oauth2.0/authorize",
-        [checkAuthorizeRequest](const httplib::Request &req, httplib::Response &res) {
-            if (!checkAuthorizeRequest(req, res))
-                return;
-            sendPage(res, 200,
-                signInPage(req.get_param_value("client_id"), req.get_param_value("redirect_uri"),
-                    req.get_param_value("state"), {}));
-        });
-
-    http.Post("/oauth2.0/authorize",
-        [this, checkAuthorizeRequest](const httplib::Request &req, httplib::Response &res) {
-            if (!checkAuthorizeRequest(req, res))
-                return;
-            const std::string redirectUri = req.get_param_value("redirect_uri");
-            const std::string state = req.get_param_value("state");
-            std::string name
-                = QString::fromStdString(req.get_param_value("name")).trimmed().toStdString();
-            if (!isAcceptableName(name)) {
-                sendPage(res, 400,
-                    signInPage(req.get_param_value("client_id"), redirectUri, state,
-                        "Please enter a name of 1 to 64 characters."));
-                return;
-            }
-            const UserRecord user = m_database.findOrCreateUser(name);
-            const std::string code = user.id.empty()
-                ? std::string()
-                : m_database.createLoginCode(user.id, nowSeconds() + 300);
-            if (code.empty()) {
-                sendPage(res, 500, messagePage("Sign-in failed", "Please try again."));
-                return;
-            }
-            log("user " + user.id + " signed in");
-            std::string target = redirectUri
-                + (redirectUri.find('?') == std::string::npos ? "?" : "&") + "code=" + code;
-            if (!state.empty())
-                target += "&state="
-                    + QUrl::toPercentEncoding(QString::fromStdString(state)).toStdString();
-            res.set_redirect(target, 302);
-        });
-
-    http.Get("/qq/callback", [this](const httplib::Request &req, httplib::Response &res) {
-        const auto userId = m_database.takeLoginCode(req.get_param_value("code"), nowSeconds());
-        const auto user = userId ? m_database.user(*userId) : std::nullopt;
-        if (!user) {
-            sendPage(res, 400,
-                messagePage(
-                    "Sign-in expired", "This sign-in link has expired. Please sign in again."));
-            return;
-        }
-        sendPage(res, 200, callbackPage(user->name, user->id));
     });
 }
 

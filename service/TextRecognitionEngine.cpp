@@ -129,6 +129,34 @@ double estimateSkew(const cv::Mat &grey)
     return best;
 }
 
+// Clears ink blobs smaller than minArea pixels: noise of the source pixels, grown by
+// the upscaling. A full stop of small print is about two source pixels, a speck one.
+void removeSpecks(cv::Mat &binary, double minArea)
+{
+    cv::Mat ink;
+    cv::bitwise_not(binary, ink);
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    std::vector<uchar> clear(std::size_t(count), 0);
+    bool any = false;
+    for (int i = 1; i < count; ++i) {
+        if (stats.at<int>(i, cv::CC_STAT_AREA) < minArea) {
+            clear[std::size_t(i)] = 1;
+            any = true;
+        }
+    }
+    if (!any)
+        return;
+    for (int y = 0; y < binary.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *row = binary.ptr<uchar>(y);
+        for (int x = 0; x < binary.cols; ++x) {
+            if (clear[std::size_t(label[x])])
+                row[x] = 255;
+        }
+    }
+}
+
 // Tesseract puts blanks between Chinese characters; a reader does not want them.
 std::string tidyRecognisedText(const char *utf8)
 {
@@ -244,6 +272,7 @@ TextPreparation prepareForRecognition(const cv::Mat &grey)
     const double sigma = std::clamp(scaledHeight / 30.0, 0.6, 1.5);
     cv::GaussianBlur(flat, flat, cv::Size(0, 0), sigma);
     cv::threshold(flat, prepared.binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    removeSpecks(prepared.binary, std::max(3.0, 1.5 * scale * scale));
     cv::copyMakeBorder(prepared.binary, prepared.binary, kBorder, kBorder, kBorder, kBorder,
         cv::BORDER_CONSTANT, cv::Scalar(255));
     return prepared;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -27,6 +28,15 @@ bool processGone(long pid) { return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH
 
 int main(int argc, char **argv)
 {
+    // Tesseract's OpenMP threads fight each other when several jobs run at once (and
+    // spin on a busy machine): one core per job, parallelism comes from --workers.
+    // libgomp reads the limit when it loads, so set it and start again.
+    if (!std::getenv("OMP_THREAD_LIMIT")) {
+        ::setenv("OMP_THREAD_LIMIT", "1", 1);
+        ::execv("/proc/self/exe", argv);
+        // Not fatal: carry on with the library's own default.
+    }
+
     ServiceOptions options;
     bool help = false;
     std::string error;
@@ -92,12 +102,16 @@ int main(int argc, char **argv)
                 break;
             }
         }
-        server.stop();
+        // A stop that comes before the main thread has entered its accept loop is
+        // lost, so repeat it until the loop has ended.
+        while (serving) {
+            server.stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     });
 
     server.run();
     serving = false;
-    server.stop();
     control.join();
     server.log("stopped");
     return 0;

@@ -484,6 +484,12 @@ void tst_QuorvelService::jobAcceptedBeforeRestartCompletes()
         jobId = client.submitJob(QStringLiteral("picenhance"), QStringLiteral("ai"),
             encode(picture, "PNG"), QStringLiteral("png"), &failure);
         QVERIFY2(!jobId.isEmpty(), qPrintable(failure));
+        // A second service on the same folder would run the same jobs twice: it refuses to start.
+        ServiceProcess intruder;
+        QVERIFY(!intruder.start(data.path()));
+        QVERIFY(intruder.waitForExit(5000));
+        QCOMPARE(intruder.process().exitCode(), 1);
+        QVERIFY(intruder.standardError().contains("another quorvel-service"));
         // The hard way down: no chance to tidy up.
         first.kill();
     }
@@ -614,6 +620,10 @@ void tst_QuorvelService::feedbackIsStored()
                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows.at(0), content + QStringLiteral("|me@example.org|1"));
+    // One log line per request: method, path, status, milliseconds.
+    const QRegularExpression logLine(
+        QStringLiteral("^PUT /api/v1/feedback 200 \\d+ ms$"), QRegularExpression::MultilineOption);
+    QVERIFY(logLine.match(QString::fromUtf8(m_service.standardError())).hasMatch());
 }
 
 void tst_QuorvelService::stopsOnSigtermAndWithItsParent()
