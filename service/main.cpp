@@ -80,7 +80,8 @@ int main(int argc, char **argv)
         "data in " + options.dataDir + ", " + std::to_string(options.workers) + " worker(s)");
 
     std::atomic<bool> serving { true };
-    std::thread control([&] {
+    // server and serving outlive the thread: it is joined before main returns.
+    std::thread control([&server, &serving, stopSignals, options, originalParent] {
         auto nextSweep = std::chrono::steady_clock::now();
         const timespec tick { 0, 250 * 1000 * 1000 };
         while (serving) {
