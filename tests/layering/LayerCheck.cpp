@@ -60,19 +60,26 @@ void LayerCheck::setWidgetsIncludeDir(const QString &dir)
 }
 
 // "src/pdf/ui/KView.cpp" -> "pdf/ui"; "src/codec/metafile/X.cpp" -> "codec";
-// "libs/gifconv/GifWriter.cpp" -> "libs/gifconv". Empty when the file is
-// directly under src/ or libs/.
+// "libs/gifconv/GifWriter.cpp" -> "libs/gifconv"; "service/JobRunner.cpp" ->
+// "service". Empty when the file lies directly under src/ or libs/.
 QString LayerCheck::folderOf(const QString &relativePath) const
 {
     const QStringList parts = relativePath.split(QLatin1Char('/'));
-    if (parts.size() < 3)
+    if (parts.size() < 2)
         return QString();
     if (parts.first() == QLatin1String("src")) {
+        if (parts.size() < 3)
+            return QString();
         if (parts.size() >= 4 && m_rows.contains(parts.at(1) + QStringLiteral("/") + parts.at(2)))
             return parts.at(1) + QStringLiteral("/") + parts.at(2);
         return parts.at(1);
     }
-    return parts.at(0) + QStringLiteral("/") + parts.at(1);
+    // libs/<name>/..., service/..., service/engines/...
+    if (parts.size() >= 3 && m_rows.contains(parts.at(0) + QStringLiteral("/") + parts.at(1)))
+        return parts.at(0) + QStringLiteral("/") + parts.at(1);
+    if (parts.first() == QLatin1String("libs"))
+        return parts.size() >= 3 ? parts.at(0) + QStringLiteral("/") + parts.at(1) : QString();
+    return parts.first();
 }
 
 // The folder of ours an include names ("pdf/ui/KSelectPageView.h" -> "pdf/ui"),
@@ -144,7 +151,8 @@ QStringList LayerCheck::check(const QString &root) const
 {
     QStringList violations;
     QStringList files;
-    for (const QString &top : { QStringLiteral("src"), QStringLiteral("libs") }) {
+    for (const QString &top :
+        { QStringLiteral("src"), QStringLiteral("libs"), QStringLiteral("service") }) {
         QDirIterator it(root + QLatin1Char('/') + top, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();

@@ -78,6 +78,9 @@ void tst_Layering::brokenRulesAreReported_data()
         << "libs/pdfrender/Bad.cpp" << QByteArray("#include \"app/FileUtils.h\"\n")
         << "libs/pdfrender/Bad.cpp:1: includes \"app/FileUtils.h\": libs/pdfrender stands in for "
            "an outside library and may use nothing of ours";
+    QTest::newRow("service uses the program")
+        << "service/Bad.cpp" << QByteArray("#include \"codec/KImageWrapper.h\"\n")
+        << "service/Bad.cpp:1: includes \"codec/KImageWrapper.h\": service may use only itself";
     QTest::newRow("folder without a row")
         << "src/newtool/Task.cpp" << QByteArray("#include \"app/FileUtils.h\"\n")
         << "src/newtool/Task.cpp: folder newtool has no row in cmake/layers.txt";
