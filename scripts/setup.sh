@@ -13,6 +13,7 @@ PACKAGES=(
     xvfb xauth x11-apps x11-utils imagemagick
     fonts-wqy-microhei
     libheif-examples poppler-utils qpdf
+    help2man appstream desktop-file-utils dpkg-dev file groff-base man-db tmux
 )
 
 missing=()
