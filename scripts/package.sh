@@ -50,4 +50,7 @@ desktop-file-validate "$unpacked/usr/share/applications/quorvel.desktop"
 grep -q '^Exec=/usr/bin/quorvel %F$' "$unpacked/usr/share/applications/quorvel.desktop" \
     || fail "the packaged desktop entry does not start /usr/bin/quorvel"
 appstreamcli validate --no-net "$unpacked/usr/share/metainfo/io.github.quorvel.Quorvel.metainfo.xml"
+# The stripped programs still run (from the unpacked tree, through the links).
+[ "$("$unpacked/usr/bin/quorvel-cli" --version)" = "quorvel-cli $version" ] || fail "packaged quorvel-cli --version"
+[ "$("$unpacked/usr/bin/quorvel" --version)" = "quorvel $version" ] || fail "packaged quorvel --version"
 echo "$deb: $(du -k "$deb" | cut -f1) KB, checked"
