@@ -90,7 +90,8 @@ if [ -e "$prefix/lib/systemd/user/quorvel-service.service" ]; then
 fi
 
 # --- The installed window, under a display -------------------------------------
-if [ -z "${DISPLAY:-}" ] || ! command -v xwininfo > /dev/null || ! command -v import > /dev/null; then
+if [ -z "${DISPLAY:-}" ] || ! command -v xwininfo > /dev/null || ! command -v xprop > /dev/null \
+    || ! command -v import > /dev/null; then
     echo "installed and used from $elsewhere; no display: window not started"
     exit 0
 fi
@@ -104,7 +105,10 @@ screenshot() {
     QT_QPA_PLATFORM=xcb "$prefix/bin/quorvel" "$@" > "$work/$name.log" 2>&1 &
     local pid=$! id=""
     for _ in $(seq 1 150); do
-        id=$(xwininfo -root -tree 2> /dev/null | awk '/1050x620/ { print $1; exit }')
+        # Other tests may show a window of the same size meanwhile: take the one of this process.
+        for candidate in $(xwininfo -root -tree 2> /dev/null | awk '/1050x620/ { print $1 }'); do
+            xprop -id "$candidate" _NET_WM_PID 2> /dev/null | grep -q "= $pid\$" && id=$candidate
+        done
         [ -n "$id" ] && break
         kill -0 "$pid" 2> /dev/null || break
         sleep 0.1
