@@ -97,23 +97,29 @@ QString KCliProgressLine::clock(qint64 ms)
 
 QString KCliProgressLine::text(int done, int total, int failed, qint64 elapsedMs, int width)
 {
-    QString counts = QStringLiteral("%1/%2 files").arg(done).arg(total);
+    const QString counts = QStringLiteral("%1/%2").arg(done).arg(total);
+    QString files = counts + QStringLiteral(" files");
     if (failed > 0)
-        counts += QStringLiteral(", %1 failed").arg(failed);
-    counts += QStringLiteral(", %1 elapsed").arg(clock(elapsedMs));
+        files += QStringLiteral(", %1 failed").arg(failed);
+    const QString timed = files + QStringLiteral(", %1 elapsed").arg(clock(elapsedMs));
+    QString full = timed;
     if (done > 0 && done < total) {
         // The pace so far (all jobs together) applied to the files left,
         // rounded up so that "0:00 left" never shows while work remains.
         const qint64 left = elapsedMs * (total - done) / done;
-        counts += QStringLiteral(", about %1 left").arg(clock(left + 999));
+        full += QStringLiteral(", about %1 left").arg(clock(left + 999));
     }
     const int filled = total > 0 ? qBound(0, done * barWidth / total, barWidth) : 0;
-    const QString line = QLatin1Char('[') + QString(filled, QLatin1Char('#'))
-        + QString(barWidth - filled, QLatin1Char('.')) + QStringLiteral("] ") + counts;
-    // One column stays free: writing into the last one wraps on some terminals.
+    const QString withBar = QLatin1Char('[') + QString(filled, QLatin1Char('#'))
+        + QString(barWidth - filled, QLatin1Char('.')) + QStringLiteral("] ") + full;
+    // One column stays free: writing into the last one wraps on some
+    // terminals. Narrow terminals lose the bar first, then the estimate, the
+    // clock and the failures; the counts come last.
     const int room = qMax(1, width - 1);
-    if (line.size() <= room)
-        return line;
+    for (const QString &line : { withBar, full, timed, files, counts }) {
+        if (line.size() <= room)
+            return line;
+    }
     return counts.left(room);
 }
 

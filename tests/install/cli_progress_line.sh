@@ -22,12 +22,13 @@ convert -size 320x240 gradient:navy-gold "$work/in/photo-01.png"
 for i in $(seq -w 2 19); do cp "$work/in/photo-01.png" "$work/in/photo-$i.png"; done
 printf 'not a picture' > "$work/in/photo-20.png"
 
-# Runs quorvel-cli with the arguments in a fresh tmux session (stderr and
-# stdout on its terminal) and waits for it; leaves the bytes the terminal got
-# in $work/$name.raw and the final screen in $work/$name.screen.
+# Runs quorvel-cli with the arguments in a fresh tmux session of the given
+# width (stderr and stdout on its terminal) and waits for it; leaves the
+# bytes the terminal got in $work/$name.raw and the final screen in
+# $work/$name.screen.
 on_terminal() {
-    local name="$1"
-    shift
+    local name="$1" width="$2"
+    shift 2
     {
         echo "tmux -L $socket wait-for go-$name"
         echo "cd $(printf '%q' "$work")"
@@ -37,7 +38,7 @@ on_terminal() {
         echo "tmux -L $socket wait-for -S done-$name"
         echo "sleep 60"
     } > "$work/$name.sh"
-    tmux -L "$socket" -f /dev/null new-session -d -x 100 -y 30 -s "$name" "bash $(printf '%q' "$work/$name.sh")"
+    tmux -L "$socket" -f /dev/null new-session -d -x "$width" -y 30 -s "$name" "bash $(printf '%q' "$work/$name.sh")"
     tmux -L "$socket" pipe-pane -t "$name" -o "cat > $(printf '%q' "$work/$name.raw")"
     tmux -L "$socket" wait-for -S "go-$name"
     timeout 120 tmux -L "$socket" wait-for "done-$name" || fail "$name did not finish"
@@ -47,7 +48,7 @@ on_terminal() {
 }
 
 # --- On a terminal ---------------------------------------------------------------
-on_terminal plain convert --to jpg -j 1 in -o out-plain
+on_terminal plain 100 convert --to jpg -j 1 in -o out-plain
 grep -q '^exit=1$' "$work/plain.screen" || { cat "$work/plain.screen"; fail "exit status (one corrupt file) is not 1"; }
 # Every state the line went through, in order: the text after each carriage return.
 tr '\r' '\n' < "$work/plain.raw" | sed $'s/\x1b\\[K//g' | grep -o '[0-9]*/20 files.*' > "$work/states" || true
@@ -66,11 +67,17 @@ grep -A1 '20/20 files' "$work/plain.screen" | grep -q '^19 of 20 done, 1 failed'
     || { cat "$work/plain.screen"; fail "the summary does not follow the final line"; }
 grep -q 'quorvel-cli: .*photo-20.png: ' "$work/plain.screen" || fail "the failure is not reported"
 
+# A narrow terminal: the line is shortened, never wrapped (a wrapped line
+# cannot be taken back, and every state would stay on the screen).
+on_terminal narrow 24 convert --to jpg -j 1 in -o out-narrow
+[ "$(grep -c '/20' "$work/narrow.screen")" = 1 ] || { cat "$work/narrow.screen"; fail "the line wrapped on a narrow terminal"; }
+grep -q '^20/20 files, 1 failed *$' "$work/narrow.screen" || { cat "$work/narrow.screen"; fail "the narrow line lost its counts"; }
+
 # --json and --quiet on a terminal: no progress line.
-on_terminal json convert --to jpg -j 1 --json in -o out-json
+on_terminal json 100 convert --to jpg -j 1 --json in -o out-json
 grep -q '/20 files' "$work/json.raw" && fail "--json shows the progress line"
 [ "$(grep -c '"status":"ok"' "$work/json.raw")" = 19 ] || fail "--json printed no 19 results"
-on_terminal quiet convert --to jpg -j 1 --quiet in -o out-quiet
+on_terminal quiet 100 convert --to jpg -j 1 --quiet in -o out-quiet
 grep -q '/20 files\|of 20 done' "$work/quiet.raw" && fail "--quiet shows progress or summary"
 grep -q 'photo-20.png' "$work/quiet.raw" || fail "--quiet hides the failure"
 
