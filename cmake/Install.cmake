@@ -107,7 +107,7 @@ function(quorvel_man_page target)
     add_custom_command(
         OUTPUT ${page}
         COMMAND bash ${QUORVEL_DIST_DIR}/man/make-man.sh ${page} $<TARGET_FILE:${target}>
-                ${QUORVEL_DIST_DIR}/man/${target}.h2m ${ARGN}
+                ${QUORVEL_DIST_DIR}/man/${target}.h2m ${PROJECT_VERSION} ${ARGN}
         DEPENDS ${target} ${QUORVEL_DIST_DIR}/man/make-man.sh ${QUORVEL_DIST_DIR}/man/${target}.h2m
         COMMENT "Writing the manual page of ${target}"
         VERBATIM)

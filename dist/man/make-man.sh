@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds one gzipped manual page with help2man from a program's own --help and
 # --version, so that the page cannot drift from the program.
-#   make-man.sh OUTPUT.1.gz EXECUTABLE INCLUDE.h2m [--commands]
-# --commands adds a COMMANDS section made from "EXECUTABLE <command> --help"
+#   make-man.sh OUTPUT.1.gz EXECUTABLE INCLUDE.h2m VERSION [--commands]
+# The page carries VERSION (the project's), whatever the program's own
+# --version prints or whether it has one. --commands adds a COMMANDS section made from "EXECUTABLE <command> --help"
 # for every command the general help lists (quorvel-cli).
 set -euo pipefail
 out="$1"
 exe="$2"
 include="$3"
-commands="${4:-}"
+version="$4"
+commands="${5:-}"
 
 # The programs run here without a display and outside any test.
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 LC_ALL=C.UTF-8
@@ -49,5 +51,6 @@ if [ "$commands" = "--commands" ]; then
         "$exe" "$command" --help | command_roff "$command" >> "$tmp/page.h2m"
     done
 fi
-help2man --no-info --include "$tmp/page.h2m" --output "$tmp/page.1" "$exe"
+help2man --no-info --version-string="$(basename "$exe") $version" --include "$tmp/page.h2m" \
+    --output "$tmp/page.1" "$exe"
 gzip -9n -c "$tmp/page.1" > "$out"
