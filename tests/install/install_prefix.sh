@@ -98,13 +98,14 @@ fi
 mkdir -p "$shots"
 
 # Starts the installed program with the given arguments, waits for its
-# 1050x620 window and saves it as SHOTS/<name>.png.
+# 1050x620 window (a minute at most: the machine may be busy) and saves it
+# as SHOTS/<name>.png.
 screenshot() {
     local name="$1"
     shift
     QT_QPA_PLATFORM=xcb "$prefix/bin/quorvel" "$@" > "$work/$name.log" 2>&1 &
     local pid=$! id=""
-    for _ in $(seq 1 150); do
+    for _ in $(seq 1 600); do
         # Other tests may show a window of the same size meanwhile: take the one of this process.
         for candidate in $(xwininfo -root -tree 2> /dev/null | awk '/1050x620/ { print $1 }'); do
             xprop -id "$candidate" _NET_WM_PID 2> /dev/null | grep -q "= $pid\$" && id=$candidate
