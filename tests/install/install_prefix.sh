@@ -84,9 +84,14 @@ completions=$(bash -c '
 desktop-file-validate "$prefix/share/applications/quorvel.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$prefix/share/metainfo/io.github.quorvel.Quorvel.metainfo.xml" > "$work/as.log" \
     || { cat "$work/as.log"; fail "appstreamcli validate"; }
-if [ -e "$prefix/lib/systemd/user/quorvel-service.service" ]; then
-    grep -q "^ExecStart=$prefix/bin/quorvel-service " "$prefix/lib/systemd/user/quorvel-service.service" \
-        || fail "the user unit does not start the installed service"
+unit="$prefix/lib/systemd/user/quorvel-service.service"
+if [ -e "$unit" ]; then
+    grep -q "^ExecStart=$prefix/bin/quorvel-service " "$unit" || fail "the user unit does not start the installed service"
+    # systemd's own reading of the unit: every setting parses, the program and its manual page exist.
+    if command -v systemd-analyze > /dev/null; then
+        MANPATH="$prefix/share/man" systemd-analyze verify --user "$unit" > "$work/unit.log" 2>&1 \
+            && [ ! -s "$work/unit.log" ] || { cat "$work/unit.log"; fail "systemd-analyze verify"; }
+    fi
 fi
 
 # --- The installed window, under a display -------------------------------------
