@@ -13,6 +13,8 @@ PACKAGES=(
     xvfb xauth x11-apps x11-utils imagemagick
     fonts-wqy-microhei
     libheif-examples poppler-utils qpdf
+    libcpp-httplib-dev libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
+    libopencv-dev libsqlite3-dev sqlite3
     help2man appstream desktop-file-utils dpkg-dev file groff-base man-db tmux
 )
 
