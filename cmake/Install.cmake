@@ -49,28 +49,29 @@ install(CODE "
 ")
 
 # --- Files that name the installed executables --------------------------------
-# install_configured(<template> <destination below the prefix> <file name>)
-function(quorvel_install_configured template destination name)
+include(DistLaunchers)
+# quorvel_install_launcher(<template> <destination below the prefix> <file name> <desktop|systemd>)
+function(quorvel_install_launcher template destination name format)
     install(CODE "
-        set(QUORVEL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        include(\"${PROJECT_SOURCE_DIR}/cmake/DistLaunchers.cmake\")
         set(_to \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${name}\")
         message(STATUS \"Installing: \${_to}\")
-        configure_file(\"${template}\" \"\${_to}\" @ONLY)
+        quorvel_configure_launcher(\"${template}\" \"\${_to}\"
+            \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\" ${format})
         list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_to}\")
     ")
 endfunction()
 
-quorvel_install_configured(${QUORVEL_DIST_DIR}/quorvel.desktop.in
-                           ${CMAKE_INSTALL_DATADIR}/applications quorvel.desktop)
+quorvel_install_launcher(${QUORVEL_DIST_DIR}/quorvel.desktop.in
+                         ${CMAKE_INSTALL_DATADIR}/applications quorvel.desktop desktop)
 if(TARGET quorvel-service)
-    quorvel_install_configured(${QUORVEL_DIST_DIR}/quorvel-service.service.in
-                               lib/systemd/user quorvel-service.service)
+    quorvel_install_launcher(${QUORVEL_DIST_DIR}/quorvel-service.service.in
+                             lib/systemd/user quorvel-service.service systemd)
 endif()
 
 # The tests use a copy that names the executables in the build folder.
-set(QUORVEL_BINDIR ${CMAKE_BINARY_DIR})
-configure_file(${QUORVEL_DIST_DIR}/quorvel.desktop.in ${QUORVEL_DIST_BUILD_DIR}/quorvel.desktop @ONLY)
-unset(QUORVEL_BINDIR)
+quorvel_configure_launcher(${QUORVEL_DIST_DIR}/quorvel.desktop.in
+                           ${QUORVEL_DIST_BUILD_DIR}/quorvel.desktop ${CMAKE_BINARY_DIR} desktop)
 
 install(FILES ${QUORVEL_DIST_DIR}/io.github.quorvel.Quorvel.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

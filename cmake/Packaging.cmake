@@ -2,7 +2,7 @@
 # quorvel_<version>_amd64.deb from the install rules of Install.cmake.
 # Library dependencies are read from the binaries by dpkg-shlibdeps; what the
 # programs load at run time without linking it (Qt's TIFF and WebP image
-# plug-ins) is named by hand.
+# plug-ins, the service's recognition models) is named by hand.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvel)
@@ -31,6 +31,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorvel.github.io/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt5-image-formats-plugins")
+if(TARGET quorvel-service)
+    # The service's text recognition reads these language models at run time.
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", tesseract-ocr-eng, tesseract-ocr-chi-sim")
+endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
 include(CPack)

@@ -51,6 +51,20 @@ if [ "$commands" = "--commands" ]; then
         "$exe" "$command" --help | command_roff "$command" >> "$tmp/page.h2m"
     done
 fi
-help2man --no-info --version-string="$(basename "$exe") $version" --include "$tmp/page.h2m" \
-    --output "$tmp/page.1" "$exe"
+# help2man reads the help through a wrapper of the same name that joins a
+# usage line continued on the next lines ("Usage: x [a]\n      [b]"), which
+# it would otherwise leave out of the synopsis.
+cat > "$tmp/join-usage.awk" <<'AWK'
+NR == 1 && /^Usage:/ { usage = $0; next }
+usage != "" && /^ +\[/ { sub(/^ +/, " "); usage = usage $0; next }
+usage != "" { print usage; usage = "" }
+{ print }
+END { if (usage != "") print usage }
+AWK
+name=$(basename "$exe")
+mkdir "$tmp/bin"
+printf '#!/bin/sh\n"%s" "$@" | awk -f "%s"\n' "$exe" "$tmp/join-usage.awk" > "$tmp/bin/$name"
+chmod +x "$tmp/bin/$name"
+help2man --no-info --version-string="$name $version" --include "$tmp/page.h2m" \
+    --output "$tmp/page.1" "$tmp/bin/$name"
 gzip -9n -c "$tmp/page.1" > "$out"

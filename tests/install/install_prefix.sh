@@ -29,7 +29,9 @@ for f in \
     share/bash-completion/completions/quorvel-cli; do
     [ -s "$prefix/$f" ] || fail "$f is not installed"
 done
-for exe in quorvel quorvel-cli; do
+executables="quorvel quorvel-cli"
+[ -e "$prefix/lib/quorvel/quorvel-service" ] && executables="$executables quorvel-service"
+for exe in $executables; do
     [ -L "$prefix/bin/$exe" ] || fail "bin/$exe is not a link"
     [ "$(readlink -f "$prefix/bin/$exe")" = "$(readlink -f "$prefix/lib/quorvel/$exe")" ] \
         || fail "bin/$exe does not lead to lib/quorvel/$exe"
@@ -39,9 +41,14 @@ for size in 48 256; do
     got=$(identify -format '%wx%h' "$prefix/share/icons/hicolor/${size}x${size}/apps/quorvel.png")
     [ "$got" = "${size}x${size}" ] || fail "the ${size} px icon is $got"
 done
-# The desktop entry starts the program of this prefix.
-grep -q "Exec=$prefix/bin/quorvel %F" "$prefix/share/applications/quorvel.desktop" \
+# The desktop entry starts the programs of this prefix, its path (with a
+# space) quoted as one word: the entry read and its actions run the way a
+# launcher does it.
+grep -q "^Exec=\"$prefix/bin/quorvel\" %F$" "$prefix/share/applications/quorvel.desktop" \
     || fail "the desktop entry does not start the installed program"
+QUORVEL_DESKTOP_ENTRY="$prefix/share/applications/quorvel.desktop" QUORVEL_DESKTOP_BINDIR="$prefix/bin" \
+    QT_QPA_PLATFORM=offscreen "$build/tests/tst_DesktopEntry" mainEntry actionsWriteBesideTheFirstFile \
+    > "$work/entry.log" 2>&1 || { cat "$work/entry.log"; fail "the installed desktop entry"; }
 
 # --- quorvel-cli from another folder -------------------------------------------
 cd "$elsewhere"
@@ -57,6 +64,37 @@ convert -size 40x30 xc:red -size 40x30 xc:blue -loop 0 -delay 20 "$elsewhere/bli
 "$cli" topdf photo.png -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "topdf"; }
 "$cli" frompdf --to png out/photo.pdf -o pages > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "frompdf (libqvpdfrender)"; }
 ls pages/*.png > /dev/null 2>&1 || fail "frompdf wrote no page image"
+
+# --- The installed service, when it is built: it starts from the link, listens
+# on loopback and answers /healthz.
+if [ -e "$prefix/lib/quorvel/quorvel-service" ]; then
+    [ -s "$prefix/share/man/man1/quorvel-service.1.gz" ] || fail "quorvel-service has no manual page"
+    [ -s "$prefix/lib/systemd/user/quorvel-service.service" ] || fail "quorvel-service has no user unit"
+    "$prefix/bin/quorvel-service" --listen 127.0.0.1:0 --data "$work/service data" \
+        > "$work/service.out" 2> "$work/service.err" &
+    service=$!
+    port=""
+    for _ in $(seq 1 300); do
+        port=$(sed -n 's#^listening on http://127.0.0.1:\([0-9]*\)$#\1#p' "$work/service.out")
+        [ -n "$port" ] && break
+        kill -0 "$service" 2> /dev/null || break
+        sleep 0.1
+    done
+    health=""
+    if [ -n "$port" ]; then
+        exec 3<> "/dev/tcp/127.0.0.1/$port"
+        printf 'GET /healthz HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' >&3
+        health=$(head -n 1 <&3 | tr -d '\r')
+        exec 3<&-
+    fi
+    kill "$service" 2> /dev/null || true
+    wait "$service" 2> /dev/null || true
+    [ -n "$port" ] || { cat "$work/service.err"; fail "the installed quorvel-service did not start"; }
+    case "$health" in
+    "HTTP/1."?" 200"*) ;;
+    *) cat "$work/service.err"; fail "the installed quorvel-service answered '$health' to /healthz" ;;
+    esac
+fi
 
 # --- Manual pages: they render without warnings and list every command -------
 for page in quorvel quorvel-cli quorvel-service; do
@@ -86,7 +124,7 @@ appstreamcli validate --no-net "$prefix/share/metainfo/io.github.quorvel.Quorvel
     || { cat "$work/as.log"; fail "appstreamcli validate"; }
 unit="$prefix/lib/systemd/user/quorvel-service.service"
 if [ -e "$unit" ]; then
-    grep -q "^ExecStart=$prefix/bin/quorvel-service " "$unit" || fail "the user unit does not start the installed service"
+    grep -q "^ExecStart=\"$prefix/bin/quorvel-service\" " "$unit" || fail "the user unit does not start the installed service"
     # systemd's own reading of the unit: every setting parses, the program and its manual page exist.
     if command -v systemd-analyze > /dev/null; then
         MANPATH="$prefix/share/man" systemd-analyze verify --user "$unit" > "$work/unit.log" 2>&1 \

@@ -147,13 +147,20 @@ private slots:
     void metainfoScreenshotsAreCommitted();
 
 private:
+    QString m_path;
+    QString m_bindir;
     QMap<QString, Group> m_entry;
 };
 
+// The build folder's entry by default; install_prefix points the test at an
+// installed one with QUORVEL_DESKTOP_ENTRY and the folder of its programs
+// with QUORVEL_DESKTOP_BINDIR.
 void tst_DesktopEntry::initTestCase()
 {
-    m_entry = readDesktopEntry(QStringLiteral(QUORVEL_DESKTOP_ENTRY));
-    QVERIFY2(m_entry.contains(QStringLiteral("Desktop Entry")), QUORVEL_DESKTOP_ENTRY);
+    m_path = qEnvironmentVariable("QUORVEL_DESKTOP_ENTRY", QStringLiteral(QUORVEL_DESKTOP_ENTRY));
+    m_bindir = qEnvironmentVariable("QUORVEL_DESKTOP_BINDIR", QStringLiteral(QUORVEL_BUILD_DIR));
+    m_entry = readDesktopEntry(m_path);
+    QVERIFY2(m_entry.contains(QStringLiteral("Desktop Entry")), qPrintable(m_path));
 }
 
 void tst_DesktopEntry::mainEntry()
@@ -164,7 +171,7 @@ void tst_DesktopEntry::mainEntry()
     const QStringList exec = execArguments(main.value(QStringLiteral("Exec")),
         { QStringLiteral("/a b/one.png"), QStringLiteral("/two.pdf") });
     QCOMPARE(exec,
-        QStringList({ QStringLiteral(QUORVEL_BUILD_DIR "/quorvel"), QStringLiteral("/a b/one.png"),
+        QStringList({ m_bindir + QStringLiteral("/quorvel"), QStringLiteral("/a b/one.png"),
             QStringLiteral("/two.pdf") }));
     QCOMPARE(main.value(QStringLiteral("Icon")), QStringLiteral("quorvel"));
     QCOMPARE(main.value(QStringLiteral("Actions")),
@@ -248,7 +255,7 @@ void tst_DesktopEntry::actionsWriteBesideTheFirstFile()
         = m_entry.value(QStringLiteral("Desktop Action ") + action).value(QStringLiteral("Exec"));
     QVERIFY2(!exec.isEmpty(), qPrintable(action));
     QStringList arguments = execArguments(exec, files);
-    // The installed entry names the installed program; here the built one runs.
+    QVERIFY2(arguments.contains(m_bindir + QStringLiteral("/quorvel-cli")), qPrintable(exec));
     const QString program = arguments.takeFirst();
     int exitCode = -1;
     const QString output = run(program, arguments, &exitCode, elsewhere);
@@ -275,7 +282,8 @@ void tst_DesktopEntry::validators_data()
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("desktop entry") << QStringLiteral("desktop-file-validate")
-                                   << QStringList { QStringLiteral(QUORVEL_DESKTOP_ENTRY) };
+                                   << QStringList { qEnvironmentVariable("QUORVEL_DESKTOP_ENTRY",
+                                          QStringLiteral(QUORVEL_DESKTOP_ENTRY)) };
     QTest::newRow("metainfo") << QStringLiteral("appstreamcli")
                               << QStringList { QStringLiteral("validate"),
                                      QStringLiteral("--no-net"), QStringLiteral(QUORVEL_METAINFO) };
