@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <httplib.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QJsonDocument>
@@ -62,6 +63,8 @@ ServiceServer::~ServiceServer()
 {
     stop();
     m_runner->stop();
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
 }
 
 void ServiceServer::log(const std::string &line)
@@ -75,6 +78,14 @@ bool ServiceServer::open(std::string &error)
 {
     if (!m_store.open(m_options.dataDir, error))
         return false;
+    // One service per data folder: a second one would take the first one's running
+    // jobs for interrupted ones and run them twice.
+    const std::string lockPath = m_options.dataDir + "/service.lock";
+    m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+        error = "another quorvel-service is using " + m_options.dataDir;
+        return false;
+    }
     if (!m_database.open(m_options.dataDir + "/service.db", error))
         return false;
 

@@ -66,6 +66,7 @@ private:
     std::unique_ptr<httplib::Server> m_http;
     std::mutex m_logMutex;
     int m_port = 0;
+    int m_lockFd = -1; // holds the data folder's lock while open
 };
 
 } // namespace quorvel::service

@@ -484,6 +484,12 @@ void tst_QuorvelService::jobAcceptedBeforeRestartCompletes()
         jobId = client.submitJob(QStringLiteral("picenhance"), QStringLiteral("ai"),
             encode(picture, "PNG"), QStringLiteral("png"), &failure);
         QVERIFY2(!jobId.isEmpty(), qPrintable(failure));
+        // A second service on the same folder would run the same jobs twice: it refuses to start.
+        ServiceProcess intruder;
+        QVERIFY(!intruder.start(data.path()));
+        QVERIFY(intruder.waitForExit(5000));
+        QCOMPARE(intruder.process().exitCode(), 1);
+        QVERIFY(intruder.standardError().contains("another quorvel-service"));
         // The hard way down: no chance to tidy up.
         first.kill();
     }
