@@ -16,6 +16,7 @@ PACKAGES=(
     clang-format-14
     libcpp-httplib-dev libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
     libopencv-dev libsqlite3-dev sqlite3
+    help2man appstream desktop-file-utils dpkg-dev file groff-base man-db tmux
 )
 
 missing=()

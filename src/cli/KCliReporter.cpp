@@ -16,20 +16,17 @@ void write(FILE *stream, const QByteArray &bytes)
 
 } // namespace
 
-KCliReporter::KCliReporter(FILE *results, bool json, bool progressBar)
+KCliReporter::KCliReporter(FILE *results, bool json, bool progressLine, bool summary)
     : m_results(results)
     , m_json(json)
-    , m_progressBar(progressBar)
+    , m_summary(summary)
+    , m_progress(stderr, progressLine)
 {
 }
 
-KCliReporter::~KCliReporter() { clearBar(); }
+KCliReporter::~KCliReporter() { m_progress.clear(); }
 
-void KCliReporter::setTotal(int total)
-{
-    m_total = total;
-    drawBar();
-}
+void KCliReporter::setTotal(int total) { m_progress.start(total); }
 
 QByteArray KCliReporter::jsonLine(const CliRowResult &result)
 {
@@ -47,8 +44,8 @@ QByteArray KCliReporter::jsonLine(const CliRowResult &result)
 
 void KCliReporter::rowFinished(const CliRowResult &result)
 {
-    ++m_done;
-    clearBar();
+    m_progress.fileFinished(!result.ok);
+    m_progress.clear();
     if (m_json)
         write(m_results, jsonLine(result) + '\n');
     else if (result.ok)
@@ -59,19 +56,22 @@ void KCliReporter::rowFinished(const CliRowResult &result)
             (QStringLiteral("quorvel-cli: ") + result.input + QStringLiteral(": ") + result.error)
                     .toLocal8Bit()
                 + '\n');
-    drawBar();
+    m_progress.redraw();
 }
 
 void KCliReporter::error(const QString &text)
 {
-    clearBar();
+    m_progress.clear();
     write(stderr, (QStringLiteral("quorvel-cli: ") + text).toLocal8Bit() + '\n');
-    drawBar();
+    m_progress.redraw();
 }
 
 void KCliReporter::summary(int succeeded, int failed, const QString &outputDir, bool interrupted)
 {
-    clearBar();
+    // The last state of the progress line stays on screen above the summary.
+    m_progress.finish();
+    if (!m_summary)
+        return;
     QString text = QStringLiteral("%1 of %2 done").arg(succeeded).arg(succeeded + failed);
     if (failed > 0)
         text += QStringLiteral(", %1 failed").arg(failed);
@@ -80,26 +80,4 @@ void KCliReporter::summary(int succeeded, int failed, const QString &outputDir, 
     if (succeeded > 0)
         text += QStringLiteral("; output in ") + outputDir;
     write(stderr, text.toLocal8Bit() + '\n');
-}
-
-void KCliReporter::clearBar()
-{
-    if (!m_barShown)
-        return;
-    write(stderr, QByteArrayLiteral("\r\033[K"));
-    m_barShown = false;
-}
-
-void KCliReporter::drawBar()
-{
-    if (!m_progressBar || m_total <= 0)
-        return;
-    const int width = 30;
-    const int filled = m_done * width / m_total;
-    QByteArray bar = "\r[";
-    bar += QByteArray(filled, '#');
-    bar += QByteArray(width - filled, '.');
-    bar += "] " + QByteArray::number(m_done) + '/' + QByteArray::number(m_total);
-    write(stderr, bar);
-    m_barShown = true;
 }

@@ -5,17 +5,19 @@
 #include <QString>
 
 #include "cli/CliRowResult.h"
+#include "cli/KCliProgressLine.h"
 
 // Everything a run prints. Results go to standard output (one line per input,
 // or one JSON object per line with --json), errors and the summary to
-// standard error, and a progress bar to standard error only when it is a
-// terminal. Interface thread only.
+// standard error, and the progress line (KCliProgressLine) to standard error
+// only when it is a terminal. Interface thread only.
 class KCliReporter
 {
 public:
     // results: where results go (the program's standard output, which the
-    // engines' own diagnostics no longer reach).
-    KCliReporter(FILE *results, bool json, bool progressBar);
+    // engines' own diagnostics no longer reach). summary: whether the closing
+    // "N of M done" line is printed (not with --quiet).
+    KCliReporter(FILE *results, bool json, bool progressLine, bool summary = true);
     ~KCliReporter();
 
     void setTotal(int total);
@@ -28,13 +30,8 @@ public:
     static QByteArray jsonLine(const CliRowResult &result);
 
 private:
-    void clearBar();
-    void drawBar();
-
     FILE *const m_results;
     const bool m_json;
-    const bool m_progressBar;
-    bool m_barShown = false;
-    int m_total = 0;
-    int m_done = 0;
+    const bool m_summary;
+    KCliProgressLine m_progress;
 };

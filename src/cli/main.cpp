@@ -139,6 +139,9 @@ void addCommonOptions(QCommandLineParser *parser, const KCliCommand &command)
     parser->addOption({ QStringLiteral("json"),
         QStringLiteral("Print one JSON object per input on standard output: "
                        "input, status (ok or failed), output, bytes, error.") });
+    parser->addOption({ { QStringLiteral("q"), QStringLiteral("quiet") },
+        QStringLiteral("No progress line and no summary on standard error; "
+                       "failures are still reported.") });
     parser->addOption(
         { { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Show this help.") });
     parser->addPositionalArgument(QStringLiteral("paths"),
@@ -261,8 +264,12 @@ int main(int argc, char *argv[])
         [command](const QString &path) { return command->takesFromFolder(path); }, requestedOutput);
 
     FILE *results = takeStandardOutput();
+    const bool json = parser.isSet(QStringLiteral("json"));
+    const bool quiet = parser.isSet(QStringLiteral("quiet"));
+    // The progress line is for a person watching a terminal: never into a
+    // pipe or a file, and never beside machine-read --json results.
     KCliReporter reporter(
-        results, parser.isSet(QStringLiteral("json")), ::isatty(STDERR_FILENO) == 1);
+        results, json, !json && !quiet && KCliProgressLine::standardErrorIsTerminal(), !quiet);
     if (!command->prepare(&error)) {
         reporter.error(error);
         return 1;

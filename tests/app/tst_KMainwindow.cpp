@@ -10,6 +10,9 @@
 #include "app/ui/KMainwindow.h"
 #include "app/ui/KMoreMenu.h"
 #include "app/ui/KTitleBar.h"
+#include "convert/ui/KPicNormalConvertView.h"
+#include "pdf/ui/KPdfConvertImageView.h"
+#include "widgets/KTableListView.h"
 #include "widgets/KModePage.h"
 #include "widgets/KTaskPane.h"
 #include "widgets/KTaskPanelItem.h"
@@ -29,6 +32,8 @@ private slots:
     void placement();
     void grabIsNotBlank();
     void moreMenuHasTwoEntries();
+    void openFilesFromTheCommandLine_data();
+    void openFilesFromTheCommandLine();
 
 private:
     KMainwindow *m_window = nullptr;
@@ -161,6 +166,78 @@ void tst_KMainwindow::moreMenuHasTwoEntries()
 {
     QCOMPARE(m_window->titleBar()->moreMenu()->actions().size(), 2);
     QCOMPARE(m_window->titleBar()->moreButton()->menu(), m_window->titleBar()->moreMenu());
+}
+
+void tst_KMainwindow::openFilesFromTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("tool");
+    QTest::addColumn<QStringList>("converted");
+    QTest::addColumn<QStringList>("documents");
+    QTest::addColumn<QStringList>("rejected");
+    const QStringList none;
+    QTest::newRow("two images") << QStringList { "a.jpg", "b b.png" } << 1 << 0
+                                << QStringList { "a.jpg", "b b.png" } << none << none;
+    QTest::newRow("one PDF") << QStringList { "doc.pdf" } << 4 << 1 << none
+                             << QStringList { "doc.pdf" } << none;
+    QTest::newRow("images and a PDF")
+        << QStringList { "doc.pdf", "a.jpg" } << 1 << 0 << QStringList { "a.jpg" }
+        << QStringList { "doc.pdf" } << none;
+    QTest::newRow("same image twice")
+        << QStringList { "a.jpg", "a.jpg" } << 1 << 0 << QStringList { "a.jpg" } << none << none;
+    QTest::newRow("missing, unknown type, folder")
+        << QStringList { "missing.png", "notes.txt", "folder.png" } << 0 << 0 << none << none
+        << QStringList { "missing.png", "notes.txt", "folder.png" };
+    QTest::newRow("PDF that cannot be opened")
+        << QStringList { "broken.pdf" } << 0 << 0 << none << none << QStringList { "broken.pdf" };
+}
+
+// Files on the command line (a file manager's "Open with") are listed in the
+// tool that takes them, which is shown; nothing else changes.
+void tst_KMainwindow::openFilesFromTheCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, mode);
+    QFETCH(int, tool);
+    QFETCH(QStringList, converted);
+    QFETCH(QStringList, documents);
+    QFETCH(QStringList, rejected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QImage picture = TestUtils::quadrantImage(40, 30);
+    QVERIFY(picture.save(dir.filePath("a.jpg")));
+    QVERIFY(picture.save(dir.filePath("b b.png")));
+    TestUtils::writeFile(dir.path(), "doc.pdf", "%PDF-1.4\n");
+    TestUtils::writeFile(dir.path(), "broken.pdf", "%PDF-1.4\n");
+    TestUtils::writeFile(dir.path(), "notes.txt", "text");
+    QVERIFY(QDir(dir.path()).mkdir("folder.png"));
+    KTableListView::setPageCounter(
+        [](const QString &path) { return path.endsWith("broken.pdf") ? -1 : 2; });
+    struct CounterReset
+    {
+        ~CounterReset() { KTableListView::setPageCounter(nullptr); }
+    } reset;
+    const auto paths = [&dir](const QStringList &names) {
+        QStringList list;
+        for (const QString &name : names)
+            list << dir.filePath(name);
+        return list;
+    };
+
+    KMainwindow window;
+    const QStringList notListed = window.openFiles(paths(arguments));
+    QCOMPARE(notListed, paths(rejected));
+    QCOMPARE(window.mainView()->currentMode(), mode);
+    QCOMPARE(window.titleBar()->header()->selectedId(), mode);
+    QCOMPARE(window.mainView()->page(mode)->currentTool(), tool);
+    QCOMPARE(window.mainView()->page(mode)->taskPane()->selectedId(), tool);
+    auto *convert = qobject_cast<KPicNormalConvertView *>(window.mainView()->page(1)->toolView(0));
+    auto *pdf = qobject_cast<KPdfConvertImageView *>(window.mainView()->page(4)->toolView(1));
+    QVERIFY(convert && pdf);
+    QCOMPARE(convert->fileList()->files(), paths(converted));
+    QCOMPARE(convert->startButton()->isEnabled(), !converted.isEmpty());
+    QCOMPARE(pdf->fileList()->files(), paths(documents));
 }
 
 QTEST_MAIN(tst_KMainwindow)

@@ -23,6 +23,13 @@ public:
     // screens as if the window were scaled down to fit.
     static QPoint placement(const QRect &available, const QSize &size = QSize(1050, 620));
 
+    // Files handed to the program at start ("Open with" in a file manager):
+    // images are listed in Image Convert, PDF documents in PDF to PIC, and
+    // the window shows the tool that got them (Image Convert when both did).
+    // Returns the paths that were not listed: missing, not a regular file,
+    // or of a type the program does not read.
+    QStringList openFiles(const QStringList &paths);
+
 public slots:
     void onMinimize();
     void onMaximize();
