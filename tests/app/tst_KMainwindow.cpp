@@ -12,8 +12,9 @@
 #include "app/ui/KTitleBar.h"
 #include "convert/ui/KPicNormalConvertView.h"
 #include "pdf/ui/KPdfConvertImageView.h"
-#include "widgets/KTableListView.h"
+#include "pdf/ui/KPdfTableListItem.h"
 #include "widgets/KModePage.h"
+#include "widgets/KTableListView.h"
 #include "widgets/KTaskPane.h"
 #include "widgets/KTaskPanelItem.h"
 
@@ -212,11 +213,11 @@ void tst_KMainwindow::openFilesFromTheCommandLine()
     TestUtils::writeFile(dir.path(), "broken.pdf", "%PDF-1.4\n");
     TestUtils::writeFile(dir.path(), "notes.txt", "text");
     QVERIFY(QDir(dir.path()).mkdir("folder.png"));
-    KTableListView::setPageCounter(
+    KPdfTableListItem::setPageCounter(
         [](const QString &path) { return path.endsWith("broken.pdf") ? -1 : 2; });
     struct CounterReset
     {
-        ~CounterReset() { KTableListView::setPageCounter(nullptr); }
+        ~CounterReset() { KPdfTableListItem::setPageCounter(nullptr); }
     } reset;
     const auto paths = [&dir](const QStringList &names) {
         QStringList list;

@@ -281,7 +281,8 @@ bool ServiceProcess::waitForExit(int timeoutMs)
 int ServiceProcess::terminate()
 {
     m_process.terminate();
-    if (!waitForExit(10000))
+    // Generous: a loaded machine can take seconds to schedule the shutdown.
+    if (!waitForExit(30000))
         return -1;
     standardError();
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;

@@ -643,7 +643,7 @@ void tst_QuorvelService::stopsOnSigtermAndWithItsParent()
         data.path(), { QStringLiteral("--parent-pid"), QString::number(parent.processId()) }));
     parent.kill();
     parent.waitForFinished();
-    QVERIFY2(child.waitForExit(5000), "the service outlived the process it watches");
+    QVERIFY2(child.waitForExit(15000), "the service outlived the process it watches");
     QCOMPARE(child.process().exitCode(), 0);
 }
 
