@@ -8,6 +8,7 @@
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
+#include "codec/KImageWrapper.h"
 
 namespace {
 
@@ -156,6 +157,16 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
     // its page count would leave the count wrong.
     if (!ImageCompleteness::isComplete(format, bytes, format == "xbm" ? reader.size() : QSize()))
         return false;
+    if (format == "jpeg" || format == "jpg") {
+        switch (decodeJpeg(bytes)) {
+        case JpegReader::Result::Decoded:
+            return true;
+        case JpegReader::Result::Failed:
+            return false;
+        case JpegReader::Result::Unsupported:
+            break; // CMYK: the toolkit's reader converts it
+        }
+    }
     // The reader turns JPEG and TIFF upright itself; PNG and WebP carry the
     // tag in chunks it does not read.
     if (!reader.supportsOption(QImageIOHandler::ImageTransformation)) {
@@ -165,6 +176,22 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
             m_orientation = ExifOrientation::fromWebp(bytes);
     }
     return decodeReader(&reader, allowLazy);
+}
+
+JpegReader::Result KImageWindowsDecoder::decodeJpeg(const QByteArray &bytes)
+{
+    // A caller that will shrink the picture may let it be decoded smaller.
+    QSize minimum;
+    JpegReader::Header header;
+    if (wrapper() && wrapper()->hasSizeRequest() && JpegReader::readHeader(bytes, &header)
+        && header.supported)
+        minimum = wrapper()->requestedSizeFor(header.uprightSize());
+    QImage frame;
+    const JpegReader::Result result
+        = JpegReader::read(bytes, &frame, minimum, ImageLimits::kMaxPixels);
+    if (result == JpegReader::Result::Decoded)
+        m_frames.append(frame);
+    return result;
 }
 
 bool KImageWindowsDecoder::decodeReader(QImageReader *reader, bool allowLazy)

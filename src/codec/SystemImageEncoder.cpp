@@ -8,7 +8,9 @@
 
 #include "app/FileUtils.h"
 #include "codec/ImageFormatRecord.h"
+#include "codec/JpegWriter.h"
 #include "codec/SystemImageEncoder_p.h"
+#include "codec/TiffWriter.h"
 
 namespace {
 
@@ -127,7 +129,14 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
     if (temp.isEmpty())
         return false;
     bool written = false;
-    {
+    if (typeId == ImageFormatJpeg) {
+        // Straight through libjpeg-turbo: the same bytes as the toolkit's
+        // optimised writer, without its converted copy of every row.
+        written = JpegWriter::write(pixels, choice.quality, temp);
+    } else if (typeId == ImageFormatTiff) {
+        // libtiff directly: contiguous samples in strips, one pass per strip.
+        written = TiffWriter::write(pixels, temp);
+    } else {
         QFile file(temp);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             QImageWriter writer(&file, choice.format);

@@ -1,23 +1,11 @@
 #include "JpegSizeSearch.h"
 
-#include <QBuffer>
-#include <QImageWriter>
+#include "codec/JpegWriter.h"
 
 bool JpegSizeSearch::encode(const QImage &image, int quality, QByteArray *bytes)
 {
-    bytes->clear();
-    if (image.isNull())
-        return false;
-    QBuffer buffer(bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpg");
-    writer.setQuality(quality);
     // Optimised Huffman tables: the same pixels in fewer bytes.
-    writer.setOptimizedWrite(true);
-    const bool ok = writer.write(image);
-    if (!ok)
-        bytes->clear();
-    return ok;
+    return JpegWriter::encode(image, quality, bytes);
 }
 
 bool JpegSizeSearch::run(QImage image, qint64 limit, QByteArray *bytes, const Progress &progress,
