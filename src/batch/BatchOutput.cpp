@@ -26,7 +26,8 @@ QString write(const QImage &image, const QString &runFolder, const QString &path
     if (image.isNull() || ext.isEmpty() || format->type < 0)
         return QString();
     QImage pixels = image;
-    if (format->type == ImageFormatBmp || format->type == ImageFormatJpeg)
+    // BMP is flattened here; the JPEG writer puts rows on white as it goes.
+    if (format->type == ImageFormatBmp)
         pixels = flattenedOntoWhite(pixels);
     // A reserved name is never handed to another task; the encoder writes
     // through a temporary sibling, so a failure leaves nothing behind.

@@ -23,6 +23,10 @@ namespace {
 struct Source
 {
     QImage pixels; // RGB32/ARGB32(_Premultiplied), RGB888 or Grayscale8
+    // Put on white row by row as the rows are handed over (pictures with
+    // alpha): no flattened copy of the whole picture.
+    bool onWhite = false;
+    bool premultiplied = false;
     J_COLOR_SPACE colorSpace = JCS_EXT_BGRX;
     int components = 4;
     QVector<QByteArray> comments;
@@ -162,12 +166,15 @@ bool prepare(const QImage &image, Source *source)
 {
     switch (image.format()) {
     case QImage::Format_RGB32:
+        // Little-endian 0xffRRGGBB words are B, G, R, X bytes: the library
+        // reads them in place.
+        source->pixels = image;
+        break;
     case QImage::Format_ARGB32:
     case QImage::Format_ARGB32_Premultiplied:
-        // Little-endian 0xAARRGGBB words are B, G, R, A bytes: the library
-        // reads them in place. The channels are taken as stored, premultiplied
-        // or not, exactly as a per-row conversion would.
         source->pixels = image;
+        source->onWhite = true;
+        source->premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
         break;
     case QImage::Format_RGB888:
         source->pixels = image;
@@ -188,6 +195,10 @@ bool prepare(const QImage &image, Source *source)
             source->pixels = image.convertToFormat(QImage::Format_Grayscale8);
             source->colorSpace = JCS_GRAYSCALE;
             source->components = 1;
+        } else if (image.hasAlphaChannel()) {
+            source->pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            source->onWhite = true;
+            source->premultiplied = true;
         } else {
             source->pixels = image.convertToFormat(QImage::Format_RGB32);
         }
@@ -230,6 +241,18 @@ void writeIccProfile(j_compress_ptr cinfo, const QByteArray &icc)
     }
 }
 
+// A row of a picture with alpha put on opaque white, as painting it over a
+// white RGB32 image does: premultiplied colour plus the uncovered share of
+// white (255 - alpha) per channel.
+void rowOnWhite(const QRgb *in, QRgb *out, int width, bool premultiplied)
+{
+    for (int x = 0; x < width; ++x) {
+        const QRgb p = premultiplied ? in[x] : qPremultiply(in[x]);
+        const uint white = 255 - qAlpha(p);
+        out[x] = qRgb(int(qRed(p) + white), int(qGreen(p) + white), int(qBlue(p) + white));
+    }
+}
+
 // The library calls; no C++ object is created between setjmp and the end.
 bool compress(const Source &source, int quality, Destination *dest, ErrorManager *err)
 {
@@ -266,14 +289,27 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
     if (!source.icc.isEmpty())
         writeIccProfile(&cinfo, source.icc);
 
-    // Rows are handed over in place, a block at a time.
+    // Rows are handed over in place, a block at a time; rows with alpha go
+    // through a block buffer of the library's pool, put on white.
     constexpr int kRows = 16;
     JSAMPROW rows[kRows];
+    JSAMPARRAY block = source.onWhite
+        ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+            JDIMENSION(pixels.width()) * 4, kRows)
+        : nullptr;
     while (cinfo.next_scanline < cinfo.image_height) {
         const int first = int(cinfo.next_scanline);
         const int count = qMin(kRows, pixels.height() - first);
-        for (int i = 0; i < count; ++i)
-            rows[i] = const_cast<JSAMPROW>(pixels.constScanLine(first + i));
+        for (int i = 0; i < count; ++i) {
+            const uchar *line = pixels.constScanLine(first + i);
+            if (block) {
+                rowOnWhite(reinterpret_cast<const QRgb *>(line), reinterpret_cast<QRgb *>(block[i]),
+                    pixels.width(), source.premultiplied);
+                rows[i] = block[i];
+            } else {
+                rows[i] = const_cast<JSAMPROW>(line);
+            }
+        }
         jpeg_write_scanlines(&cinfo, rows, JDIMENSION(count));
     }
     jpeg_finish_compress(&cinfo);

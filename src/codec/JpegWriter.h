@@ -11,8 +11,9 @@
 // comments, the ICC profile), so the bytes are the same as the toolkit's
 // optimised writer produces for the same picture and quality.
 //
-// Alpha is ignored (the colour channels are written as they are): callers
-// flatten transparent pictures first. Pure functions; safe from any thread.
+// JPEG has no alpha: pictures with an alpha channel are put on white row by
+// row as they are written (the same pixels as painting them over a white
+// RGB32 image first, without that copy). Pure functions; safe from any thread.
 namespace JpegWriter {
 
 // Encodes image at quality (1..100) into bytes (replacing their content).

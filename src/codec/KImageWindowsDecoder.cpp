@@ -46,7 +46,7 @@ qint64 frameBytes(const QSize &size)
     return qint64(size.width()) * size.height() * 4 + 1024;
 }
 
-QImage toFrame(const QImage &image)
+QImage toFrame(QImage image)
 {
     // 32 bits per pixel either way; pictures without alpha stay opaque RGB32 so
     // that writers need not find out again that every pixel is opaque.
@@ -54,7 +54,10 @@ QImage toFrame(const QImage &image)
         = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     if (image.isNull() || image.format() == format)
         return image;
-    return image.convertToFormat(format);
+    // In place where the layouts allow (ARGB32 to premultiplied, the common
+    // case of PNG and WebP with alpha): no second copy of the frame.
+    image.convertTo(format);
+    return image;
 }
 
 } // namespace
@@ -222,12 +225,13 @@ bool KImageWindowsDecoder::decodeAnimation(QImageReader *reader)
         // instead, so an animation is never cut short without notice.
         if (used > ImageLimits::kMaxDecodedBytes)
             return false;
-        const QImage image = reader->read();
+        QImage image = reader->read();
         if (image.isNull())
             break;
         if (!ImageLimits::sizeAllowed(image.width(), image.height()))
             return false;
-        m_frames.append(toFrame(ExifOrientation::apply(image, m_orientation)));
+        image = ExifOrientation::apply(image, m_orientation);
+        m_frames.append(toFrame(std::move(image)));
         const int count = reader->imageCount();
         if (count > 0 && reader->currentImageNumber() + 1 >= count)
             break;
@@ -242,13 +246,15 @@ QImage KImageWindowsDecoder::readPage(QImageReader *reader, int page)
     const QSize size = reader->size();
     if (!ImageLimits::sizeAllowed(size.width(), size.height()))
         return QImage();
-    const QImage image = reader->read();
+    QImage image = reader->read();
     // A size the header did not announce is not trusted either.
     if (image.isNull()
         || qint64(image.width()) * image.height() > qint64(size.width()) * size.height()
         || !ImageLimits::sizeAllowed(image.width(), image.height()))
         return QImage();
-    return toFrame(ExifOrientation::apply(image, m_orientation));
+    // The only reference left, so the conversion to a frame can work in place.
+    image = ExifOrientation::apply(image, m_orientation);
+    return toFrame(std::move(image));
 }
 
 bool KImageWindowsDecoder::decodePages(QImageReader *reader, bool allowLazy)

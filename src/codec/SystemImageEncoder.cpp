@@ -111,10 +111,9 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
     if (!isFreeOrPlaceholder(path))
         return false;
 
+    // JPEG rows are put on white by its writer, without a flattened copy.
     QImage pixels = image;
-    if (typeId == ImageFormatJpeg)
-        pixels = flattenedOntoWhite(image);
-    else if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()) {
+    if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()) {
         // Decoders hand out 32-bit pictures; an opaque one is written with three
         // channels (a quarter smaller), only real transparency keeps the fourth.
         if (isOpaque(pixels))
