@@ -25,13 +25,15 @@ void KBatchProcessResizeTask::run()
 QString KBatchProcessResizeTask::resizeOne(const QString &path) const
 {
     // The target follows from the picture's full size; a JPEG is then decoded
-    // only as large as the target needs (libjpeg's 1/8 steps), and the smooth
-    // scaling does the rest from there.
+    // at the smallest of libjpeg's 1/8 steps that keeps twice the target, and
+    // the smooth scaling does the rest from there. With less than twice, that
+    // last step would blur more than averaging the full picture down does.
     const ResizeParams params = m_params;
     QSize full;
     QImage frame = BatchOutput::firstFrame(path, [&full, params](const QSize &size) {
         full = size;
-        return params.targetFor(size);
+        const QSize target = params.targetFor(size);
+        return target.isValid() ? (target * 2).boundedTo(size) : target;
     });
     if (frame.isNull())
         return QString();
