@@ -207,7 +207,9 @@ bool prepare(const QImage &image, Source *source)
     if (source->pixels.isNull())
         return false;
     chooseDensity(image, source);
-    const QStringList keys = image.textKeys(); // sorted, as the toolkit writes them
+    // A picture put on white keeps no text keys, as the flattened copy the
+    // program used to write did not carry them.
+    const QStringList keys = source->onWhite ? QStringList() : image.textKeys(); // sorted
     for (const QString &key : keys) {
         if (key.isEmpty())
             continue;

@@ -96,6 +96,11 @@ void tst_JpegWriter::sameBytesAsToolkit_data()
     withText.setText(QStringLiteral("Title"), QStringLiteral("Harbour at dusk"));
     withText.setText(QStringLiteral("Author"), QString::fromUtf8("J\xc3\xb6rg"));
     QTest::newRow("text keys") << withText << 100;
+    // On white: what flattening kept (profile and density, not the texts).
+    QImage transparentWithText = photoLike(160, 120, QImage::Format_ARGB32_Premultiplied);
+    transparentWithText.setText(QStringLiteral("Title"), QStringLiteral("Cut-out"));
+    transparentWithText.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+    QTest::newRow("transparent with text and profile") << transparentWithText << 95;
     QImage dpi300 = photoLike(160, 120, QImage::Format_RGB32);
     dpi300.setDotsPerMeterX(11811);
     dpi300.setDotsPerMeterY(11811);
