@@ -132,6 +132,74 @@ int scaleFor(const QSize &stored, const QSize &minimum)
     return 8;
 }
 
+// Where stored pixel (x, y) goes in the upright frame, as offsets in pixels:
+// origin for (0, 0), then the steps for x + 1 and for y + 1.
+struct Placement
+{
+    qsizetype origin = 0;
+    qsizetype xStep = 1;
+    qsizetype yStep = 0;
+};
+
+Placement placementFor(int orientation, int width, int height, qsizetype stride)
+{
+    // Upright (u, v) of stored (x, y), for a stored width x height picture.
+    qsizetype ux = 1, uy = 0, u0 = 0, vx = 0, vy = 1, v0 = 0;
+    switch (orientation) {
+    case 2: // mirrored left-right
+        ux = -1, u0 = width - 1;
+        break;
+    case 3: // turned 180 degrees
+        ux = -1, u0 = width - 1, vy = -1, v0 = height - 1;
+        break;
+    case 4: // mirrored top-bottom
+        vy = -1, v0 = height - 1;
+        break;
+    case 5: // transposed
+        ux = 0, uy = 1, vx = 1, vy = 0;
+        break;
+    case 6: // to be turned clockwise
+        ux = 0, uy = -1, u0 = height - 1, vx = 1, vy = 0;
+        break;
+    case 7: // transversed
+        ux = 0, uy = -1, u0 = height - 1, vx = -1, vy = 0, v0 = width - 1;
+        break;
+    case 8: // to be turned counter-clockwise
+        ux = 0, uy = 1, vx = -1, vy = 0, v0 = width - 1;
+        break;
+    default:
+        break;
+    }
+    Placement p;
+    p.origin = u0 + v0 * stride;
+    p.xStep = ux + vx * stride;
+    p.yStep = uy + vy * stride;
+    return p;
+}
+
+// Stored rows first .. first + count - 1 (in block) into the upright frame.
+void placeRows(
+    const Placement &p, quint32 *frame, JSAMPARRAY block, int first, int count, int width)
+{
+    const qsizetype rowOrigin = p.origin + first * p.yStep;
+    if (p.yStep == 1 || p.yStep == -1) {
+        // Turned sideways: a stored column of the block is a run of pixels
+        // in one upright row; write those runs.
+        for (int x = 0; x < width; ++x) {
+            quint32 *out = frame + rowOrigin + x * p.xStep;
+            for (int i = 0; i < count; ++i)
+                out[i * p.yStep] = reinterpret_cast<const quint32 *>(block[i])[x];
+        }
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const auto *in = reinterpret_cast<const quint32 *>(block[i]);
+        quint32 *out = frame + rowOrigin + i * p.yStep;
+        for (int x = 0; x < width; ++x)
+            out[x * p.xStep] = in[x];
+    }
+}
+
 } // namespace
 
 namespace JpegReader {
@@ -183,28 +251,46 @@ Result read(const QByteArray &bytes, QImage *image, const QSize &minimum, qint64
     if (width < 1 || height < 1 || (maxPixels > 0 && qint64(width) * height > maxPixels))
         return Result::Failed;
 
-    QImage frame(width, height, QImage::Format_RGB32);
+    // A picture stored turned is put upright as its rows arrive: the frame
+    // is allocated once, in its final shape, and nothing is copied afterwards.
+    const bool upright = orientation < 2 || orientation > 8;
+    const bool sideways = orientation >= 5 && orientation <= 8;
+    QImage frame(sideways ? height : width, sideways ? width : height, QImage::Format_RGB32);
     if (frame.isNull())
         return Result::Failed;
     // The saved markers live in the library's image pool, which finishing
     // the decode releases: read them first.
     readDensity(d.cinfo, &frame);
     readTexts(d.cinfo, &frame);
+    if (sideways) {
+        const int dpmX = frame.dotsPerMeterX();
+        frame.setDotsPerMeterX(frame.dotsPerMeterY());
+        frame.setDotsPerMeterY(dpmX);
+    }
     uchar *bits = frame.bits();
     const qsizetype stride = frame.bytesPerLine();
+    const Placement place = placementFor(orientation, width, height, stride / 4);
     JOCTET *icc = nullptr;
     unsigned int iccLength = 0;
     const bool decoded = d.guarded([&] {
         jpeg_read_icc_profile(&d.cinfo, &icc, &iccLength);
         jpeg_start_decompress(&d.cinfo);
-        // The library's rows are the frame's rows: no copy of any kind.
-        JSAMPROW rows[16];
+        // Upright pictures: the library's rows are the frame's rows. Turned
+        // ones: a block of rows in the library's pool, placed from there.
+        constexpr int kRows = 16;
+        JSAMPARRAY block = upright
+            ? nullptr
+            : (*d.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.cinfo), JPOOL_IMAGE,
+                JDIMENSION(width) * 4, kRows);
+        JSAMPROW rows[kRows];
         while (d.cinfo.output_scanline < d.cinfo.output_height) {
             const int first = int(d.cinfo.output_scanline);
-            const int count = qMin(16, height - first);
+            const int count = qMin(kRows, height - first);
             for (int i = 0; i < count; ++i)
-                rows[i] = bits + (first + i) * stride;
-            jpeg_read_scanlines(&d.cinfo, rows, JDIMENSION(count));
+                rows[i] = upright ? bits + (first + i) * stride : block[i];
+            const int got = int(jpeg_read_scanlines(&d.cinfo, rows, JDIMENSION(count)));
+            if (!upright)
+                placeRows(place, reinterpret_cast<quint32 *>(bits), block, first, got, width);
         }
         jpeg_finish_decompress(&d.cinfo);
     });
@@ -217,22 +303,8 @@ Result read(const QByteArray &bytes, QImage *image, const QSize &minimum, qint64
 
     if (!profile.isEmpty())
         frame.setColorSpace(QColorSpace::fromIccProfile(profile));
-    if (orientation > 1) {
-        QImage upright = ExifOrientation::apply(frame, orientation);
-        upright.setDotsPerMeterX(frame.dotsPerMeterY());
-        upright.setDotsPerMeterY(frame.dotsPerMeterX());
-        if (orientation < 5) {
-            upright.setDotsPerMeterX(frame.dotsPerMeterX());
-            upright.setDotsPerMeterY(frame.dotsPerMeterY());
-        }
-        for (const QString &key : frame.textKeys())
-            upright.setText(key, frame.text(key));
-        frame = QImage();
-        *image = upright;
-    } else {
-        *image = frame;
-    }
-    return image->isNull() ? Result::Failed : Result::Decoded;
+    *image = frame;
+    return Result::Decoded;
 }
 
 } // namespace JpegReader

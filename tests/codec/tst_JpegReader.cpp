@@ -61,13 +61,14 @@ QByteArray toolkitJpeg(const QImage &image, int quality, bool progressive = fals
 
 // What the decoder got from the toolkit before: its reader, turned upright,
 // as a 32-bit frame.
-QImage toolkitRead(const QByteArray &bytes, const QSize &scaledSize = QSize())
+QImage toolkitRead(
+    const QByteArray &bytes, const QSize &scaledSize = QSize(), bool autoTransform = true)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "jpeg");
-    reader.setAutoTransform(true);
+    reader.setAutoTransform(autoTransform);
     if (scaledSize.isValid())
         reader.setScaledSize(scaledSize);
     const QImage image = reader.read();
@@ -124,6 +125,11 @@ void tst_JpegReader::samePixelsAsToolkit_data()
     profiled.setDotsPerMeterX(11811);
     profiled.setDotsPerMeterY(5906);
     QTest::newRow("profile, texts and density") << toolkitJpeg(profiled, 90);
+    // Turned sideways while decoding: the density swaps with the sides.
+    QTest::newRow("orientation 6, texts and density")
+        << CodecFixtures::jpegWithExif(toolkitJpeg(profiled, 90), 6);
+    QTest::newRow("orientation 3, texts and density")
+        << CodecFixtures::jpegWithExif(toolkitJpeg(profiled, 90), 3);
 }
 
 void tst_JpegReader::samePixelsAsToolkit()
@@ -142,12 +148,17 @@ void tst_JpegReader::samePixelsAsToolkit()
             memcmp(image.constScanLine(y), expected.constScanLine(y), size_t(image.width()) * 4)
                 == 0,
             qPrintable(QStringLiteral("row %1 differs").arg(y)));
-    QCOMPARE(image.colorSpace(), expected.colorSpace());
-    QCOMPARE(image.textKeys(), expected.textKeys());
-    for (const QString &key : expected.textKeys())
-        QCOMPARE(image.text(key), expected.text(key));
-    QCOMPARE(image.dotsPerMeterX(), expected.dotsPerMeterX());
-    QCOMPARE(image.dotsPerMeterY(), expected.dotsPerMeterY());
+    // The file's facts, read without turning: the toolkit drops the colour
+    // space and the texts when it turns a picture sideways, this reader keeps
+    // them (and swaps the density with the sides).
+    const QImage stored = toolkitRead(bytes, QSize(), false);
+    const bool sideways = image.size() != stored.size();
+    QCOMPARE(image.colorSpace(), stored.colorSpace());
+    QCOMPARE(image.textKeys(), stored.textKeys());
+    for (const QString &key : stored.textKeys())
+        QCOMPARE(image.text(key), stored.text(key));
+    QCOMPARE(image.dotsPerMeterX(), sideways ? stored.dotsPerMeterY() : stored.dotsPerMeterX());
+    QCOMPARE(image.dotsPerMeterY(), sideways ? stored.dotsPerMeterX() : stored.dotsPerMeterY());
 }
 
 void tst_JpegReader::cmykIsLeftToTheToolkit()
