@@ -3,32 +3,42 @@
 # every workload beside its peers in the same run and prints one table
 # (seconds, output bytes, similarity where it applies, ours/best-peer ratios).
 #
-#   bench/run.sh [--quick] [--build DIR] [--jobs N]
+#   bench/run.sh [--quick] [--build DIR] [--jobs N] [--runs N] [--cli PATH] [--only LIST]
 #
 #   --quick      2 photos and 1 HEIC instead of 4 and 2, no codec workload
 #   --build DIR  build folder (default build-bench; configured RelWithDebInfo
 #                when new); the corpus is kept there between runs
 #   --jobs N     files at once for every tool (default: the number of cores)
+#   --runs N     timing runs per tool, the median counts (default 1)
+#   --cli PATH   measure another quorvel-cli (a build of an older commit)
+#   --only LIST  workload groups, comma-separated: jpeg, heic, mixed, alpha,
+#                dng, compress, resize, pdf, gif, scripts
+#   --formats L  conversion outputs, comma-separated (default all five)
 #
 # Workloads: conversion of 12-megapixel JPEGs and HEICs (and a PNG with alpha,
 # a TIFF, a WebP and an animated GIF) to jpg/png/bmp/webp/tif beside vips and
 # ImageMagick; the 200 KB target beside jpegoptim --size=200k; resize and
-# rotate beside vips and ImageMagick; photos to PDF and PDF pages to PNG
-# beside img2pdf, pdftoppm and mutool; then bench/gif (beside gifsicle),
-# bench/pdf and bench/codec as they are. The peers are installed for the
-# benchmark only (apt-get, no recommends); the program never calls them.
+# rotate beside vips and ImageMagick (and rotation beside jpegtran); HEIC
+# beside heif-convert; camera RAW beside dcraw_emu | cjpeg; GIF beside
+# gifsicle; photos to PDF and PDF pages to PNG beside img2pdf, pdftoppm and
+# mutool; then bench/gif, bench/pdf and bench/codec as they are. Every row
+# also gives the peak memory of one file alone (/usr/bin/time -f %M). The
+# peers are installed for the benchmark only (apt-get, no recommends); the
+# program never calls them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 QUICK=0
 BUILD=build-bench
 JOBS=$(nproc)
+PASS=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --quick) QUICK=1 ;;
         --build) BUILD="$2"; shift ;;
         --jobs) JOBS="$2"; shift ;;
-        -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --runs|--cli|--only|--formats) PASS+=("$1" "$2"); shift ;;
+        -h|--help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -36,7 +46,7 @@ done
 
 # 1. Peers and the corpus's tools.
 PEERS=(libvips-tools imagemagick jpegoptim gifsicle img2pdf poppler-utils mupdf-tools libheif-examples
-       python3 g++ libgif-dev)
+       libjpeg-turbo-progs libraw-bin time python3 g++ libgif-dev)
 missing=()
 for p in "${PEERS[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -53,7 +63,7 @@ fi
 # 2. The program, optimised.
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_BENCH=ON >/dev/null
 echo "building in $BUILD ..." >&2
-cmake --build "$BUILD" --target quorvel-cli imgsim qvgifconv qvpdfrender >/dev/null
+cmake --build "$BUILD" --target quorvel-cli imgsim qvgifconv qvpdfrender codecbench >/dev/null
 
 # 3. One environment for every tool: the packaged ImageMagick first in PATH
 # (the older scripts call it by name), a private runtime folder.
@@ -76,7 +86,7 @@ else
 fi
 
 # 5. The workloads and the table.
-args=(--build "$BUILD" --corpus "$CORPUS" --work "$WORK" --jobs "$JOBS")
+args=(--build "$BUILD" --corpus "$CORPUS" --work "$WORK" --jobs "$JOBS" "${PASS[@]}")
 [ "$QUICK" = 1 ] && args+=(--quick)
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 python3 bench/workloads/bench.py "${args[@]}"

@@ -227,6 +227,13 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: codecbench <fixture folder> [repetitions]\n");
         return 2;
     }
+    // codecbench --dng FILE W H: only the synthetic camera RAW, for the
+    // workload table's DNG row.
+    if (argc == 5 && qstrcmp(argv[1], "--dng") == 0) {
+        QFile file(QString::fromLocal8Bit(argv[2]));
+        const QByteArray bytes = dngFile(atoi(argv[3]), atoi(argv[4]));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? 0 : 1;
+    }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     const int repetitions = argc > 2 ? qMax(1, atoi(argv[2])) : 3;
     const QVector<Fixture> fixtures = makeFixtures(dir);

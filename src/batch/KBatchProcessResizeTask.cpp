@@ -24,10 +24,25 @@ void KBatchProcessResizeTask::run()
 
 QString KBatchProcessResizeTask::resizeOne(const QString &path) const
 {
-    const QImage frame = BatchOutput::firstFrame(path);
-    const QSize target = m_params.targetFor(frame.size());
-    if (frame.isNull() || target.width() <= 0 || target.height() <= 0)
+    // The target follows from the picture's full size; a JPEG is then decoded
+    // at the smallest of libjpeg's 1/8 steps that keeps twice the target, and
+    // the smooth scaling does the rest from there. With less than twice, that
+    // last step would blur more than averaging the full picture down does.
+    const ResizeParams params = m_params;
+    QSize full;
+    QImage frame = BatchOutput::firstFrame(path, [&full, params](const QSize &size) {
+        full = size;
+        const QSize target = params.targetFor(size);
+        return target.isValid() ? (target * 2).boundedTo(size) : target;
+    });
+    if (frame.isNull())
         return QString();
+    const QSize target = m_params.targetFor(full.isValid() ? full : frame.size());
+    if (target.width() <= 0 || target.height() <= 0)
+        return QString();
+    if (frame.size() == target)
+        return BatchOutput::write(frame, m_runFolder, path, m_outputFormat);
     const QImage scaled = frame.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    frame = QImage(); // not held through the encode
     return BatchOutput::write(scaled, m_runFolder, path, m_outputFormat);
 }

@@ -3,8 +3,13 @@
 #include <FreeImage.h>
 
 #include <QColorSpace>
+#include <QFile>
 
 #include "batch/BatchOutput.h"
+#include "codec/ImageCompleteness.h"
+#include "codec/ImageFormats.h"
+#include "codec/ImageLimits.h"
+#include "codec/JpegReader.h"
 
 namespace {
 
@@ -117,8 +122,63 @@ QImage KBatchProcessRotateTask::transform(const QImage &image, int type, int ang
     return out;
 }
 
+bool KBatchProcessRotateTask::losslessOperation(
+    int type, int angle, JpegLossless::Operation *operation)
+{
+    switch (type) {
+    case RotateLeft:
+        *operation = JpegLossless::Operation::RotateLeft;
+        return true;
+    case RotateRight:
+        *operation = JpegLossless::Operation::RotateRight;
+        return true;
+    case FlipLeftRight:
+        *operation = JpegLossless::Operation::FlipLeftRight;
+        return true;
+    case FlipUpDown:
+        *operation = JpegLossless::Operation::FlipUpDown;
+        return true;
+    case FreeAngle:
+        return JpegLossless::operationForAngle(angle, operation);
+    default:
+        return false;
+    }
+}
+
+QString KBatchProcessRotateTask::rotateLosslessly(const QString &path, bool *taken) const
+{
+    *taken = false;
+    JpegLossless::Operation operation;
+    if (outputExtension(m_outputFormat) != QLatin1String("jpg")
+        || !losslessOperation(m_type, m_angle, &operation))
+        return QString();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
+        return QString();
+    const QByteArray source = file.readAll();
+    file.close();
+    // Only whole, plain JPEGs: anything the decoding path would refuse or
+    // convert (a truncated file, CMYK) goes that way.
+    if (!JpegReader::isJpeg(source) || !ImageCompleteness::isComplete("jpeg", source, QSize()))
+        return QString();
+    JpegReader::Header header;
+    if (!JpegReader::readHeader(source, &header) || !header.supported
+        || !ImageLimits::sizeAllowed(header.size.width(), header.size.height()))
+        return QString();
+    QByteArray turned;
+    if (JpegLossless::transform(source, operation, &turned) != JpegLossless::Result::Transformed)
+        return QString();
+    *taken = true;
+    return BatchOutput::writeBytes(turned, m_runFolder, path, QStringLiteral("jpg"));
+}
+
 QString KBatchProcessRotateTask::rotateOne(const QString &path) const
 {
+    // JPEG to JPG by right angles: the blocks are moved, not re-encoded.
+    bool taken = false;
+    const QString lossless = rotateLosslessly(path, &taken);
+    if (taken)
+        return lossless;
     const QImage frame = BatchOutput::firstFrame(path);
     if (frame.isNull())
         return QString();

@@ -7,9 +7,12 @@
 #include <QVector>
 
 #include "app/BatchResult.h"
+#include "codec/JpegLossless.h"
 
 // Turns or mirrors one group of files (same base name) one after the other
-// into the run folder. The pixel work is FreeImage's. Created on the
+// into the run folder. A JPEG written as JPG and turned by a right angle (or
+// mirrored) is transformed losslessly (JpegLossless), its EXIF orientation
+// applied on the way; everything else is decoded and turned by FreeImage. Created on the
 // interface thread, run once on the page's pool and deleted by it; reports per
 // file through processStatusChanged (queued).
 class KBatchProcessRotateTask : public QObject, public QRunnable
@@ -27,11 +30,18 @@ public:
     // with alpha get transparent corners on a free turn, others white ones.
     static QImage transform(const QImage &image, int type, int angle);
 
+    // The lossless operation a type and angle mean; false for free angles
+    // that are no multiple of 90 degrees.
+    static bool losslessOperation(int type, int angle, JpegLossless::Operation *operation);
+
 signals:
     void processStatusChanged(const BatchResult &result);
 
 private:
     QString rotateOne(const QString &path) const;
+    // The written path when the lossless path took the file (*taken), which
+    // is final even when empty (the write failed).
+    QString rotateLosslessly(const QString &path, bool *taken) const;
 
     const QString m_runFolder;
     const QVector<QPair<QString, int>> m_files;

@@ -119,6 +119,9 @@ int fromWebp(const QByteArray &file)
 
 QImage apply(const QImage &image, int orientation)
 {
+    // Nothing to turn: the same image, not a detached copy of it.
+    if (orientation < 2 || orientation > 8)
+        return image;
     QImage turned = turnedFor(image, orientation);
     turned.setColorSpace(image.colorSpace());
     return turned;

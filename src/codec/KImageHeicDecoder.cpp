@@ -8,6 +8,7 @@
 
 #include <QFile>
 
+#include "codec/DirectImageEncoder.h"
 #include "codec/HeifFileCheck.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngEncoder.h"
@@ -59,7 +60,10 @@ KImageHeicDecoder::~KImageHeicDecoder() = default;
 bool KImageHeicDecoder::decodeFile(const QString &path)
 {
     m_frames.clear();
-    const PngEncoder encoder;
+    // Straight into toolkit images: the same pictures as the PNG round trip
+    // (a test holds the two paths to the same bits), without a PNG encode and
+    // decode and the memory of both.
+    const DirectImageEncoder encoder;
     const QList<QImage> images = decodeHeifFile(path, encoder);
     bool any = false;
     for (const QImage &image : images) {

@@ -8,9 +8,11 @@
 class Encoder;
 
 // HEIF/HEIC files through libheif. Every top-level image becomes a frame,
-// followed by its depth map when it has one; each picture reaches the
-// toolkit through a lossless PNG made in memory (PngEncoder), which carries
-// its ICC profile and widens 10/12-bit pictures to 16 bits. libheif applies
+// followed by its depth map when it has one; each picture is converted
+// straight into a toolkit image (DirectImageEncoder), carrying its ICC
+// profile, with 10/12-bit pictures widened to 16 bits: bit for bit what the
+// lossless PNG round trip through memory (PngEncoder) gives, which stays
+// available to decodeHeifFile. libheif applies
 // the file's rotation and mirroring itself, so nothing turns the pictures
 // again. Diagnostic lines go to the standard streams, never to the user.
 //

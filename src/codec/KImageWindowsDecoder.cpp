@@ -8,6 +8,7 @@
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
+#include "codec/KImageWrapper.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ qint64 frameBytes(const QSize &size)
     return qint64(size.width()) * size.height() * 4 + 1024;
 }
 
-QImage toFrame(const QImage &image)
+QImage toFrame(QImage image)
 {
     // 32 bits per pixel either way; pictures without alpha stay opaque RGB32 so
     // that writers need not find out again that every pixel is opaque.
@@ -53,7 +54,10 @@ QImage toFrame(const QImage &image)
         = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     if (image.isNull() || image.format() == format)
         return image;
-    return image.convertToFormat(format);
+    // In place where the layouts allow (ARGB32 to premultiplied, the common
+    // case of PNG and WebP with alpha): no second copy of the frame.
+    image.convertTo(format);
+    return image;
 }
 
 } // namespace
@@ -156,6 +160,16 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
     // its page count would leave the count wrong.
     if (!ImageCompleteness::isComplete(format, bytes, format == "xbm" ? reader.size() : QSize()))
         return false;
+    if (format == "jpeg" || format == "jpg") {
+        switch (decodeJpeg(bytes)) {
+        case JpegReader::Result::Decoded:
+            return true;
+        case JpegReader::Result::Failed:
+            return false;
+        case JpegReader::Result::Unsupported:
+            break; // CMYK: the toolkit's reader converts it
+        }
+    }
     // The reader turns JPEG and TIFF upright itself; PNG and WebP carry the
     // tag in chunks it does not read.
     if (!reader.supportsOption(QImageIOHandler::ImageTransformation)) {
@@ -165,6 +179,22 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
             m_orientation = ExifOrientation::fromWebp(bytes);
     }
     return decodeReader(&reader, allowLazy);
+}
+
+JpegReader::Result KImageWindowsDecoder::decodeJpeg(const QByteArray &bytes)
+{
+    // A caller that will shrink the picture may let it be decoded smaller.
+    QSize minimum;
+    JpegReader::Header header;
+    if (wrapper() && wrapper()->hasSizeRequest() && JpegReader::readHeader(bytes, &header)
+        && header.supported)
+        minimum = wrapper()->requestedSizeFor(header.uprightSize());
+    QImage frame;
+    const JpegReader::Result result
+        = JpegReader::read(bytes, &frame, minimum, ImageLimits::kMaxPixels);
+    if (result == JpegReader::Result::Decoded)
+        m_frames.append(frame);
+    return result;
 }
 
 bool KImageWindowsDecoder::decodeReader(QImageReader *reader, bool allowLazy)
@@ -195,12 +225,13 @@ bool KImageWindowsDecoder::decodeAnimation(QImageReader *reader)
         // instead, so an animation is never cut short without notice.
         if (used > ImageLimits::kMaxDecodedBytes)
             return false;
-        const QImage image = reader->read();
+        QImage image = reader->read();
         if (image.isNull())
             break;
         if (!ImageLimits::sizeAllowed(image.width(), image.height()))
             return false;
-        m_frames.append(toFrame(ExifOrientation::apply(image, m_orientation)));
+        image = ExifOrientation::apply(image, m_orientation);
+        m_frames.append(toFrame(std::move(image)));
         const int count = reader->imageCount();
         if (count > 0 && reader->currentImageNumber() + 1 >= count)
             break;
@@ -215,13 +246,15 @@ QImage KImageWindowsDecoder::readPage(QImageReader *reader, int page)
     const QSize size = reader->size();
     if (!ImageLimits::sizeAllowed(size.width(), size.height()))
         return QImage();
-    const QImage image = reader->read();
+    QImage image = reader->read();
     // A size the header did not announce is not trusted either.
     if (image.isNull()
         || qint64(image.width()) * image.height() > qint64(size.width()) * size.height()
         || !ImageLimits::sizeAllowed(image.width(), image.height()))
         return QImage();
-    return toFrame(ExifOrientation::apply(image, m_orientation));
+    // The only reference left, so the conversion to a frame can work in place.
+    image = ExifOrientation::apply(image, m_orientation);
+    return toFrame(std::move(image));
 }
 
 bool KImageWindowsDecoder::decodePages(QImageReader *reader, bool allowLazy)

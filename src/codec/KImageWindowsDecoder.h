@@ -4,6 +4,7 @@
 
 #include <QVector>
 
+#include "codec/JpegReader.h"
 #include "codec/KImageDecoderBase.h"
 
 class QBuffer;
@@ -12,7 +13,9 @@ class QImageReader;
 
 // The common raster formats (BMP, JPEG, PNG, ICO, TIFF, WEBP, XBM, XPM) and
 // in-memory image data, through the toolkit's image readers with detection
-// by content, so a file whose extension lies still loads. Frames are 32-bit
+// by content, so a file whose extension lies still loads. JPEG is decoded
+// straight into the frame by libjpeg-turbo (JpegReader), smaller when the
+// wrapper carries a size request; CMYK JPEGs go to the toolkit. Frames are 32-bit
 // premultiplied ARGB, turned upright from their EXIF/TIFF orientation, with
 // the embedded ICC profile as their colour space.
 //
@@ -45,6 +48,7 @@ public:
 
 private:
     bool decodeBytes(const QByteArray &bytes, bool allowLazy);
+    JpegReader::Result decodeJpeg(const QByteArray &bytes);
     bool decodeReader(QImageReader *reader, bool allowLazy);
     bool decodeAnimation(QImageReader *reader);
     bool decodePages(QImageReader *reader, bool allowLazy);

@@ -109,7 +109,8 @@ bool KImageWrapper::saveFirstFrame(
     QImage image = frameAt(0);
     if (image.isNull())
         return false;
-    if (format->type == ImageFormatJpeg || format->type == ImageFormatBmp)
+    // BMP is flattened here; the JPEG writer puts rows on white as it goes.
+    if (format->type == ImageFormatBmp)
         image = flattenedOntoWhite(image);
     const QString ext = format->extensions.value(0);
     // baseName + ".ext" so that the reservation takes baseName whole as the
@@ -132,7 +133,8 @@ QString KImageWrapper::saveFirstFrameAs(
     QImage image = frameAt(0);
     if (image.isNull())
         return QString();
-    if (format->type == ImageFormatJpeg || format->type == ImageFormatBmp)
+    // BMP is flattened here; the JPEG writer puts rows on white as it goes.
+    if (format->type == ImageFormatBmp)
         image = flattenedOntoWhite(image);
     const QString ext = format->extensions.value(0);
     const QString path = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext);

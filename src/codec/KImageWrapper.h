@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QImage>
@@ -32,6 +33,18 @@ public:
     // Decodes image bytes with content detection (no extension, so no GIF
     // colour count). Replaces any earlier load.
     bool loadFromData(const QByteArray &data);
+
+    // For callers that will shrink the first frame: given the picture's
+    // upright size, the smallest size they need. Decoders that can decode
+    // smaller for less work (JPEG) then hand out a frame between that size
+    // and the full one; the others ignore it. Set before load().
+    using SizeRequest = std::function<QSize(const QSize &)>;
+    void setSizeRequest(const SizeRequest &request) { m_sizeRequest = request; }
+    bool hasSizeRequest() const { return bool(m_sizeRequest); }
+    QSize requestedSizeFor(const QSize &full) const
+    {
+        return m_sizeRequest ? m_sizeRequest(full) : QSize();
+    }
 
     int loadState() const { return m_state; }
     QString path() const { return m_path; }
@@ -66,4 +79,5 @@ private:
     const ImageFormatRecord *m_format;
     std::unique_ptr<KImageDecoderBase> m_decoder;
     int m_state = Idle;
+    SizeRequest m_sizeRequest;
 };

@@ -8,7 +8,9 @@
 
 #include "app/FileUtils.h"
 #include "codec/ImageFormatRecord.h"
+#include "codec/JpegWriter.h"
 #include "codec/SystemImageEncoder_p.h"
+#include "codec/TiffWriter.h"
 
 namespace {
 
@@ -109,10 +111,9 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
     if (!isFreeOrPlaceholder(path))
         return false;
 
+    // JPEG rows are put on white by its writer, without a flattened copy.
     QImage pixels = image;
-    if (typeId == ImageFormatJpeg)
-        pixels = flattenedOntoWhite(image);
-    else if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()) {
+    if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()) {
         // Decoders hand out 32-bit pictures; an opaque one is written with three
         // channels (a quarter smaller), only real transparency keeps the fourth.
         if (isOpaque(pixels))
@@ -127,7 +128,14 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
     if (temp.isEmpty())
         return false;
     bool written = false;
-    {
+    if (typeId == ImageFormatJpeg) {
+        // Straight through libjpeg-turbo: the same bytes as the toolkit's
+        // optimised writer, without its converted copy of every row.
+        written = JpegWriter::write(pixels, choice.quality, temp);
+    } else if (typeId == ImageFormatTiff) {
+        // libtiff directly: contiguous samples in strips, one pass per strip.
+        written = TiffWriter::write(pixels, temp);
+    } else {
         QFile file(temp);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             QImageWriter writer(&file, choice.format);

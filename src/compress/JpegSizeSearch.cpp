@@ -1,23 +1,13 @@
 #include "JpegSizeSearch.h"
 
-#include <QBuffer>
-#include <QImageWriter>
+#include <QHash>
+
+#include "codec/JpegWriter.h"
 
 bool JpegSizeSearch::encode(const QImage &image, int quality, QByteArray *bytes)
 {
-    bytes->clear();
-    if (image.isNull())
-        return false;
-    QBuffer buffer(bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpg");
-    writer.setQuality(quality);
     // Optimised Huffman tables: the same pixels in fewer bytes.
-    writer.setOptimizedWrite(true);
-    const bool ok = writer.write(image);
-    if (!ok)
-        bytes->clear();
-    return ok;
+    return JpegWriter::encode(image, quality, bytes);
 }
 
 bool JpegSizeSearch::run(QImage image, qint64 limit, QByteArray *bytes, const Progress &progress,
@@ -41,11 +31,37 @@ bool JpegSizeSearch::search(QImage image, qint64 limit, QByteArray *bytes, const
             progress(counter);
     };
     auto cancelled = [cancel]() { return cancel && cancel->load(); };
-    auto size = [bytes]() { return qint64(bytes->size()); };
+
+    // The search asks for some qualities more than once (quality 10 again
+    // after the shrinking, the step back after overshooting the limit, the
+    // start of a new round): every quality of the current image is encoded
+    // once. Sizes are kept for all of them, bytes only for results below the
+    // limit, the only ones that can be the answer.
+    QHash<int, qint64> sizes;
+    QHash<int, QByteArray> fitting;
+    qint64 current = 0;
+    auto encodeAt = [&](int quality) {
+        if (cancelled())
+            return false;
+        const auto known = sizes.constFind(quality);
+        if (known != sizes.constEnd()) {
+            current = *known;
+            *bytes = fitting.value(quality);
+            return true;
+        }
+        if (!encode(image, quality, bytes))
+            return false;
+        current = bytes->size();
+        sizes.insert(quality, current);
+        if (current < limit)
+            fitting.insert(quality, *bytes);
+        return true;
+    };
+    auto size = [&current]() { return current; };
 
     // Shrinking phase: make the image smaller only when even quality 10 is too big.
     for (;;) {
-        if (cancelled() || !encode(image, 10, bytes))
+        if (!encodeAt(10))
             return false;
         report(10);
         if (size() < limit)
@@ -55,31 +71,33 @@ bool JpegSizeSearch::search(QImage image, qint64 limit, QByteArray *bytes, const
         if (w < 1 || h < 1)
             return false; // nothing left to encode: the limit cannot be met
         image = image.scaled(w, h, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        sizes.clear();
+        fitting.clear();
         report(10);
     }
 
     // Quality phase, on the image as the shrinking left it.
     int q = 50;
     for (int round = 0; round < 64; ++round) {
-        if (cancelled() || !encode(image, q, bytes))
+        if (!encodeAt(q))
             return false;
         if (size() >= limit) {
             while (size() >= limit && q >= 10) {
                 q -= 5;
-                if (cancelled() || !encode(image, q, bytes))
+                if (!encodeAt(q))
                     return false;
                 report(10);
             }
         } else {
             while (size() <= limit && q <= 99) {
                 q += 5;
-                if (cancelled() || !encode(image, q, bytes))
+                if (!encodeAt(q))
                     return false;
                 report(10);
             }
             if (size() > limit) {
                 q -= 5;
-                if (cancelled() || !encode(image, q, bytes))
+                if (!encodeAt(q))
                     return false;
                 report(10);
             }

@@ -28,10 +28,15 @@ void KBatchProcessCompressTask::run()
 
 bool KBatchProcessCompressTask::compressOne(const QString &source, QString *written)
 {
-    KImageWrapper wrapper;
-    if (!wrapper.load(source) || wrapper.loadState() != KImageWrapper::Loaded)
-        return false;
-    QImage frame = wrapper.frameAt(0);
+    QImage frame;
+    {
+        // Only the frame outlives the wrapper: once the search shrinks the
+        // picture, the full-size pixels are released.
+        KImageWrapper wrapper;
+        if (!wrapper.load(source) || wrapper.loadState() != KImageWrapper::Loaded)
+            return false;
+        frame = wrapper.frameAt(0);
+    }
     if (frame.isNull())
         return false;
     if (frame.hasAlphaChannel()) {
@@ -50,7 +55,7 @@ bool KBatchProcessCompressTask::compressOne(const QString &source, QString *writ
     QByteArray bytes;
     const bool encoded = m_params.quality > 0
         ? JpegSizeSearch::encode(frame, m_params.quality, &bytes)
-        : JpegSizeSearch::run(frame, m_params.byteLimit(), &bytes, {});
+        : JpegSizeSearch::run(std::move(frame), m_params.byteLimit(), &bytes, {});
     if (!encoded)
         return false;
 

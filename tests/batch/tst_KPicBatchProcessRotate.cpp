@@ -1,6 +1,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
+#include <QImageWriter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -30,6 +31,8 @@ private slots:
     void freeAngleCorners();
     void zeroRewritesUnchanged();
     void animatedGifGivesOneFile();
+    void jpegToJpgTurnsLosslessly_data();
+    void jpegToJpgTurnsLosslessly();
 
 private:
     QString runPage(const QStringList &files, int type, int angle, int format, QTemporaryDir &out,
@@ -176,6 +179,64 @@ void tst_KPicBatchProcessRotate::animatedGifGivesOneFile()
     const QImage image(written);
     QCOMPARE(image.size(), QSize(20, 40));
     QVERIFY(TestUtils::colourNear(image.pixel(10, 20), qRgb(255, 0, 0), 6));
+}
+
+void tst_KPicBatchProcessRotate::jpegToJpgTurnsLosslessly_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("angle");
+    QTest::addColumn<bool>("lossless");
+    // 4:2:0 blocks are 16 x 16; a turn that would move a partial block
+    // across an edge is decoded and turned as before.
+    QTest::newRow("96x64 right: blocks moved") << QSize(96, 64) << 1 << 0 << true;
+    QTest::newRow("96x64 angle 180: blocks moved") << QSize(96, 64) << 4 << 180 << true;
+    QTest::newRow("100x70 right: decoded") << QSize(100, 70) << 1 << 0 << false;
+    QTest::newRow("100x64 mirror left-right: decoded") << QSize(100, 64) << 2 << 0 << false;
+}
+
+void tst_KPicBatchProcessRotate::jpegToJpgTurnsLosslessly()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, type);
+    QFETCH(int, angle);
+    QFETCH(bool, lossless);
+    QTemporaryDir in, out;
+    // Quadrants with grain, so that the quality shows in the bytes.
+    QImage picture = TestUtils::quadrantImage(size.width(), size.height())
+                         .convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb p = picture.pixel(x, y);
+            const int grain = ((x * 7 + y * 13) % 9) * 3;
+            picture.setPixel(x, y,
+                qRgb(qBound(0, qRed(p) - grain, 255), qBound(0, qGreen(p) - grain, 255),
+                    qBound(0, qBlue(p) + grain, 255)));
+        }
+    const QString source = in.filePath("photo.jpg");
+    {
+        QImageWriter writer(source, "jpg");
+        writer.setQuality(60);
+        QVERIFY(writer.write(picture));
+    }
+    const QString written = runPage({ source }, type, angle, 0, out);
+    QVERIFY(written.endsWith("/photo.jpg"));
+    const QImage expected = KBatchProcessRotateTask::transform(QImage(source), type, angle)
+                                .convertToFormat(QImage::Format_RGB32);
+    const QImage actual = QImage(written).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(actual.size(), expected.size());
+    // Away from the quadrants' borders, where a re-encode's chroma
+    // subsampling smears the colours.
+    for (int y = 0; y < actual.height(); y += 3)
+        for (int x = 0; x < actual.width(); x += 3)
+            if (qAbs(x - actual.width() / 2) > 8 && qAbs(y - actual.height() / 2) > 8)
+                QVERIFY2(TestUtils::colourNear(actual.pixel(x, y), expected.pixel(x, y), 12),
+                    qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+    // The moved blocks keep the source's quality-60 tables; the decoding path
+    // writes quality 100, several times the bytes.
+    const qint64 sourceBytes = QFileInfo(source).size();
+    const double ratio = double(QFileInfo(written).size()) / sourceBytes;
+    QVERIFY2(lossless ? ratio < 1.2 : ratio > 1.5, qPrintable(QString::number(ratio)));
 }
 
 QTEST_MAIN(tst_KPicBatchProcessRotate)

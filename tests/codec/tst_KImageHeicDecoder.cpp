@@ -5,6 +5,7 @@
 
 #include "CodecFixtures.h"
 #include "TestUtils.h"
+#include "codec/DirectImageEncoder.h"
 #include "codec/KImageHeicDecoder.h"
 #include "codec/KImageWrapper.h"
 #include "codec/PngEncoder.h"
@@ -53,6 +54,8 @@ private slots:
     void failedConversionKeepsItsSlot();
     void refused_data();
     void refused();
+    void directPathGivesThePngPathsPictures_data();
+    void directPathGivesThePngPathsPictures();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -246,6 +249,62 @@ void tst_KImageHeicDecoder::refused()
     if (QByteArray(QTest::currentDataTag()) != "image data garbled")
         QVERIFY(!loaded);
     QCOMPARE(wrapper.frameCount() > 0, loaded);
+}
+
+void tst_KImageHeicDecoder::directPathGivesThePngPathsPictures_data()
+{
+    QTest::addColumn<QByteArray>("heic");
+    QImage deep(40, 24, QImage::Format_RGBA64);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x)
+            deep.setPixelColor(x, y,
+                QColor::fromRgba64(
+                    quint16(x * 1600), quint16(y * 2700), 30000, quint16(65535 - x * 1000)));
+    const QImage quad = TestUtils::quadrantImage(48, 32);
+    HeifOptions options;
+    QTest::newRow("8 bits") << heifFile(quad, options);
+    options.lossless = false;
+    QTest::newRow("8 bits, lossy") << heifFile(deep.convertToFormat(QImage::Format_RGB32), options);
+    options.lossless = true;
+    options.alpha = true;
+    QTest::newRow("8 bits, alpha") << heifFile(TestUtils::halfTransparentImage(32, 16), options);
+    options.icc = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    QTest::newRow("8 bits, alpha, profile") << heifFile(quad, options);
+    options = HeifOptions();
+    options.bitDepth = 10;
+    QTest::newRow("10 bits") << heifFile(deep, options);
+    options.alpha = true;
+    QTest::newRow("10 bits, alpha") << heifFile(deep, options);
+    options = HeifOptions();
+    options.images = 2;
+    options.orientation = 6;
+    QTest::newRow("two images, turned") << heifFile(quad, options);
+    QTest::newRow("depth map") << heifWithDepth(TestUtils::halfTransparentImage(32, 16));
+}
+
+// The direct conversion is the default only because it gives, bit for bit,
+// the pictures of the PNG round trip.
+void tst_KImageHeicDecoder::directPathGivesThePngPathsPictures()
+{
+    QFETCH(QByteArray, heic);
+    if (heic.isEmpty())
+        QSKIP("the HEVC encoder here cannot write this variant");
+    const QString path = write("same.heic", heic);
+    const QList<QImage> viaPng = KImageHeicDecoder::decodeHeifFile(path, PngEncoder());
+    const QList<QImage> direct = KImageHeicDecoder::decodeHeifFile(path, DirectImageEncoder());
+    QVERIFY(!viaPng.isEmpty());
+    QCOMPARE(direct.size(), viaPng.size());
+    for (int i = 0; i < viaPng.size(); ++i) {
+        QCOMPARE(direct[i].format(), viaPng[i].format());
+        QCOMPARE(direct[i].size(), viaPng[i].size());
+        for (int y = 0; y < direct[i].height(); ++y)
+            QVERIFY(memcmp(direct[i].constScanLine(y), viaPng[i].constScanLine(y),
+                        size_t(direct[i].bytesPerLine()))
+                == 0);
+        QCOMPARE(direct[i].colorSpace(), viaPng[i].colorSpace());
+        QCOMPARE(direct[i].colorSpace().iccProfile(), viaPng[i].colorSpace().iccProfile());
+        QCOMPARE(direct[i].dotsPerMeterX(), viaPng[i].dotsPerMeterX());
+    }
 }
 
 QTEST_MAIN(tst_KImageHeicDecoder)

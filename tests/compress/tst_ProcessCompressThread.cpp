@@ -72,6 +72,8 @@ private slots:
     void qualityModeEncodesOnce();
     void limitMetAt45EndsThereWithoutShrinking();
     void limitBelowQuality10Shrinks();
+    void overshootStepsBackToThatQualitysBytes_data();
+    void overshootStepsBackToThatQualitysBytes();
     void limitAboveQuality100KeepsEverything();
     void zeroLimitFails();
     void emptySourceFails();
@@ -140,6 +142,34 @@ void tst_ProcessCompressThread::limitBelowQuality10Shrinks()
     QImage decoded;
     QVERIFY(decoded.loadFromData(run.bytes, "JPG"));
     QCOMPARE(decoded.size(), run.size);
+}
+
+void tst_ProcessCompressThread::overshootStepsBackToThatQualitysBytes_data()
+{
+    QTest::addColumn<int>("quality");
+    QTest::newRow("between 60 and 65") << 60;
+    QTest::newRow("between 75 and 80") << 75;
+    QTest::newRow("between 90 and 95") << 90;
+}
+
+// Walking up from 50, the first quality over the limit sends the search one
+// step back; the bytes it ends with are exactly that quality's encoding,
+// whether or not that encoding is made a second time.
+void tst_ProcessCompressThread::overshootStepsBackToThatQualitysBytes()
+{
+    QFETCH(int, quality);
+    const QImage image = photo(640, 480);
+    QByteArray expected;
+    QVERIFY(JpegSizeSearch::encode(image, quality, &expected));
+    const int next = sizeAt(image, quality + 5);
+    // The limit is given in kilobytes: the first one above this quality's size.
+    const qint64 limit = (qint64(expected.size()) / 1024 + 1) * 1024;
+    QVERIFY(limit < next);
+    const Run run = compress(image, sizeParams(limit));
+    QCOMPARE(run.reports.last().value(0).toInt(), 3);
+    QCOMPARE(run.quality, quality);
+    QCOMPARE(run.size, image.size());
+    QVERIFY(run.bytes == expected);
 }
 
 void tst_ProcessCompressThread::limitAboveQuality100KeepsEverything()

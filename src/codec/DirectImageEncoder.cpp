@@ -1,0 +1,87 @@
+#include "DirectImageEncoder.h"
+
+#include <QColorSpace>
+
+#include "codec/PngEncoder.h"
+
+heif_colorspace DirectImageEncoder::colourSpaceFor(bool hasAlpha) const
+{
+    return PngEncoder().colourSpaceFor(hasAlpha);
+}
+
+heif_chroma DirectImageEncoder::chromaFor(bool hasAlpha, int bitDepth) const
+{
+    return PngEncoder().chromaFor(hasAlpha, bitDepth);
+}
+
+QImage DirectImageEncoder::toImage(
+    const heif_image_handle *handle, const heif_image *image, const QString &fileName) const
+{
+    Q_UNUSED(fileName)
+    const heif_chroma chroma = heif_image_get_chroma_format(image);
+    const bool hasAlpha
+        = chroma == heif_chroma_interleaved_RGBA || chroma == heif_chroma_interleaved_RRGGBBAA_BE;
+    const bool sixteen = chroma == heif_chroma_interleaved_RRGGBB_BE
+        || chroma == heif_chroma_interleaved_RRGGBBAA_BE;
+    if (!hasAlpha && !sixteen && chroma != heif_chroma_interleaved_RGB)
+        return QImage();
+
+    const int width = heif_image_get_width(image, heif_channel_interleaved);
+    const int height = heif_image_get_height(image, heif_channel_interleaved);
+    const int depth = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t *plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    if (!plane || width <= 0 || height <= 0 || depth <= 0 || depth > 16)
+        return QImage();
+    // An 8-bit layout with deeper samples cannot be told apart by the PNG
+    // path either; it refuses it the same way.
+    if (depth >= 9 && !sixteen)
+        return QImage();
+    const int channels = hasAlpha ? 4 : 3;
+    const qsizetype rowBytes = qsizetype(width) * channels * (sixteen ? 2 : 1);
+    if (stride < rowBytes)
+        return QImage();
+
+    QImage result;
+    if (!sixteen) {
+        result = QImage(width, height, hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (result.isNull())
+            return QImage();
+        for (int y = 0; y < height; ++y) {
+            const uint8_t *src = plane + qsizetype(y) * stride;
+            auto *dst = reinterpret_cast<QRgb *>(result.scanLine(y));
+            if (hasAlpha) {
+                for (int x = 0; x < width; ++x, src += 4)
+                    dst[x] = qRgba(src[0], src[1], src[2], src[3]);
+            } else {
+                for (int x = 0; x < width; ++x, src += 3)
+                    dst[x] = qRgb(src[0], src[1], src[2]);
+            }
+        }
+    } else {
+        result = QImage(width, height, hasAlpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+        if (result.isNull())
+            return QImage();
+        // The PNG step stores 16-bit samples, widened when the picture has
+        // fewer bits; alpha in a picture without it is opaque.
+        const int bits = depth < 16 ? depth : 16;
+        auto sample = [bits](const uint8_t *p) {
+            return PngEncoder::widenSample(quint16((p[0] << 8) | p[1]), bits);
+        };
+        for (int y = 0; y < height; ++y) {
+            const uint8_t *src = plane + qsizetype(y) * stride;
+            auto *dst = reinterpret_cast<QRgba64 *>(result.scanLine(y));
+            for (int x = 0; x < width; ++x, src += channels * 2)
+                dst[x] = QRgba64::fromRgba64(sample(src), sample(src + 2), sample(src + 4),
+                    hasAlpha ? sample(src + 6) : 65535);
+        }
+    }
+
+    const size_t iccSize = heif_image_handle_get_raw_color_profile_size(handle);
+    if (iccSize > 0 && iccSize < (1u << 26)) {
+        QByteArray icc(int(iccSize), Qt::Uninitialized);
+        if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok)
+            result.setColorSpace(QColorSpace::fromIccProfile(icc));
+    }
+    return result;
+}

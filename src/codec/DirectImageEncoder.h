@@ -1,0 +1,18 @@
+#pragma once
+
+#include "codec/Encoder.h"
+
+// Converts decoded HEIF pictures straight into toolkit images, with the same
+// result as the PNG round trip of PngEncoder (same formats, samples and
+// colour space) but without encoding and decoding a PNG: 8-bit pictures
+// become RGB32 (ARGB32 with alpha), deeper ones RGBX64 (RGBA64) with their
+// 10 or 12-bit samples widened to 16 bits the same way. The ICC profile
+// becomes the colour space. The file name is not used.
+class DirectImageEncoder : public Encoder
+{
+public:
+    heif_colorspace colourSpaceFor(bool hasAlpha) const override;
+    heif_chroma chromaFor(bool hasAlpha, int bitDepth) const override;
+    QImage toImage(const heif_image_handle *handle, const heif_image *image,
+        const QString &fileName) const override;
+};

@@ -1,0 +1,394 @@
+#include "JpegWriter.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <jerror.h>
+#include <jpeglib.h>
+#include <unistd.h>
+
+#include <QColorSpace>
+#include <QFile>
+#include <QVector>
+
+#include "codec/WriteFailure.h"
+
+namespace {
+
+// Everything the compressor needs, prepared before the library is entered:
+// the code between setjmp and a longjmp may not own anything with a destructor.
+struct Source
+{
+    QImage pixels; // RGB32/ARGB32(_Premultiplied), RGB888 or Grayscale8
+    // Put on white row by row as the rows are handed over (pictures with
+    // alpha): no flattened copy of the whole picture.
+    bool onWhite = false;
+    bool premultiplied = false;
+    J_COLOR_SPACE colorSpace = JCS_EXT_BGRX;
+    int components = 4;
+    QVector<QByteArray> comments;
+    QByteArray icc;
+    UINT8 densityUnit = 0;
+    UINT16 xDensity = 1;
+    UINT16 yDensity = 1;
+};
+
+struct ErrorManager
+{
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void exitOnError(j_common_ptr cinfo)
+{
+    auto *err = reinterpret_cast<ErrorManager *>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+void ignoreMessage(j_common_ptr) { }
+
+// Output either to a file descriptor (through a buffer of the library's pool)
+// or straight into a growing QByteArray.
+struct Destination
+{
+    jpeg_destination_mgr pub;
+    int fd = -1;
+    QByteArray *bytes = nullptr;
+    JOCTET *buffer = nullptr;
+    size_t bufferSize = 0;
+    int savedErrno = 0;
+};
+
+constexpr size_t kFileBuffer = 256 * 1024;
+
+bool writeAll(int fd, const JOCTET *data, size_t size, int *savedErrno)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *savedErrno = errno;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+void initDestination(j_compress_ptr cinfo)
+{
+    auto *dest = reinterpret_cast<Destination *>(cinfo->dest);
+    if (dest->bytes) {
+        dest->pub.next_output_byte = reinterpret_cast<JOCTET *>(dest->bytes->data());
+        dest->pub.free_in_buffer = size_t(dest->bytes->size());
+        return;
+    }
+    dest->buffer = static_cast<JOCTET *>(
+        (*cinfo->mem->alloc_large)(j_common_ptr(cinfo), JPOOL_IMAGE, kFileBuffer));
+    dest->bufferSize = kFileBuffer;
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = kFileBuffer;
+}
+
+boolean emptyOutputBuffer(j_compress_ptr cinfo)
+{
+    auto *dest = reinterpret_cast<Destination *>(cinfo->dest);
+    if (dest->bytes) {
+        // The whole array was full: double it and go on behind the old end.
+        const int used = dest->bytes->size();
+        if (used > (1 << 30)) {
+            dest->savedErrno = ENOMEM;
+            ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+        }
+        bool grown = true;
+        try {
+            dest->bytes->resize(used * 2);
+        } catch (...) {
+            grown = false;
+        }
+        if (!grown) {
+            dest->savedErrno = ENOMEM;
+            ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+        }
+        dest->pub.next_output_byte = reinterpret_cast<JOCTET *>(dest->bytes->data()) + used;
+        dest->pub.free_in_buffer = size_t(dest->bytes->size() - used);
+        return TRUE;
+    }
+    if (!writeAll(dest->fd, dest->buffer, dest->bufferSize, &dest->savedErrno))
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = dest->bufferSize;
+    return TRUE;
+}
+
+void termDestination(j_compress_ptr cinfo)
+{
+    auto *dest = reinterpret_cast<Destination *>(cinfo->dest);
+    if (dest->bytes) {
+        dest->bytes->resize(int(size_t(dest->bytes->size()) - dest->pub.free_in_buffer));
+        return;
+    }
+    const size_t used = dest->bufferSize - dest->pub.free_in_buffer;
+    if (!writeAll(dest->fd, dest->buffer, used, &dest->savedErrno))
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+// The density fields as the toolkit's writer chooses them: whichever of dots
+// per inch and dots per centimetre rounds with the smaller error.
+void chooseDensity(const QImage &image, Source *source)
+{
+    const double dpmX = image.dotsPerMeterX();
+    const double dpmY = image.dotsPerMeterY();
+    const double diffInch = qAbs(dpmX * 2.54 / 100. - qRound(dpmX * 2.54 / 100.))
+        + qAbs(dpmY * 2.54 / 100. - qRound(dpmY * 2.54 / 100.));
+    const double diffCm
+        = (qAbs(dpmX / 100. - qRound(dpmX / 100.)) + qAbs(dpmY / 100. - qRound(dpmY / 100.)))
+        * 2.54;
+    if (diffInch < diffCm) {
+        source->densityUnit = 1;
+        source->xDensity = UINT16(qRound(dpmX * 2.54 / 100.));
+        source->yDensity = UINT16(qRound(dpmY * 2.54 / 100.));
+    } else {
+        source->densityUnit = 2;
+        source->xDensity = UINT16((image.dotsPerMeterX() + 50) / 100);
+        source->yDensity = UINT16((image.dotsPerMeterY() + 50) / 100);
+    }
+}
+
+bool prepare(const QImage &image, Source *source)
+{
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+        // Little-endian 0xffRRGGBB words are B, G, R, X bytes: the library
+        // reads them in place.
+        source->pixels = image;
+        break;
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        source->pixels = image;
+        source->onWhite = true;
+        source->premultiplied = image.format() == QImage::Format_ARGB32_Premultiplied;
+        break;
+    case QImage::Format_RGB888:
+        source->pixels = image;
+        source->colorSpace = JCS_RGB;
+        source->components = 3;
+        break;
+    case QImage::Format_Grayscale8:
+        source->pixels = image;
+        source->colorSpace = JCS_GRAYSCALE;
+        source->components = 1;
+        break;
+    default:
+        // Rare here (the decoders hand out 32-bit frames): palette pictures of
+        // greys stay one-channel, everything else becomes RGB32.
+        if ((image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono
+                || image.format() == QImage::Format_MonoLSB)
+            && image.isGrayscale()) {
+            source->pixels = image.convertToFormat(QImage::Format_Grayscale8);
+            source->colorSpace = JCS_GRAYSCALE;
+            source->components = 1;
+        } else if (image.hasAlphaChannel()) {
+            source->pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            source->onWhite = true;
+            source->premultiplied = true;
+        } else {
+            source->pixels = image.convertToFormat(QImage::Format_RGB32);
+        }
+        break;
+    }
+    if (source->pixels.isNull())
+        return false;
+    chooseDensity(image, source);
+    // A picture put on white keeps no text keys, as the flattened copy the
+    // program used to write did not carry them.
+    const QStringList keys = source->onWhite ? QStringList() : image.textKeys(); // sorted
+    for (const QString &key : keys) {
+        if (key.isEmpty())
+            continue;
+        QByteArray comment = key.toUtf8() + ": " + image.text(key).toUtf8();
+        if (comment.size() > 65533)
+            comment.truncate(65533);
+        source->comments.append(comment);
+    }
+    if (source->colorSpace != JCS_GRAYSCALE)
+        source->icc = image.colorSpace().iccProfile();
+    return true;
+}
+
+void writeIccProfile(j_compress_ptr cinfo, const QByteArray &icc)
+{
+    // Split over APP2 markers of at most 65533 bytes, each opened by
+    // "ICC_PROFILE\0", its sequence number and the marker count.
+    constexpr int kChunk = 65533 - (12 + 2);
+    const int markers = (icc.size() + kChunk - 1) / kChunk;
+    if (markers > 255)
+        return;
+    JOCTET block[65533];
+    for (int marker = 1, offset = 0; marker <= markers; ++marker) {
+        const int length = qMin(icc.size() - offset, kChunk);
+        std::memcpy(block, "ICC_PROFILE", 12);
+        block[12] = JOCTET(marker);
+        block[13] = JOCTET(markers);
+        std::memcpy(block + 14, icc.constData() + offset, size_t(length));
+        jpeg_write_marker(cinfo, JPEG_APP0 + 2, block, unsigned(length + 14));
+        offset += length;
+    }
+}
+
+// A row of a picture with alpha put on opaque white, as painting it over a
+// white RGB32 image does: premultiplied colour plus the uncovered share of
+// white (255 - alpha) per channel.
+void rowOnWhite(const QRgb *in, QRgb *out, int width, bool premultiplied)
+{
+    for (int x = 0; x < width; ++x) {
+        const QRgb p = premultiplied ? in[x] : qPremultiply(in[x]);
+        const uint white = 255 - qAlpha(p);
+        out[x] = qRgb(int(qRed(p) + white), int(qGreen(p) + white), int(qBlue(p) + white));
+    }
+}
+
+// The library calls; no C++ object is created between setjmp and the end.
+bool compress(const Source &source, int quality, Destination *dest, ErrorManager *err)
+{
+    jpeg_compress_struct cinfo;
+    cinfo.err = jpeg_std_error(&err->pub);
+    err->pub.error_exit = exitOnError;
+    err->pub.output_message = ignoreMessage;
+    err->message[0] = '\0';
+    if (setjmp(err->jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    dest->pub.init_destination = initDestination;
+    dest->pub.empty_output_buffer = emptyOutputBuffer;
+    dest->pub.term_destination = termDestination;
+    cinfo.dest = &dest->pub;
+
+    const QImage &pixels = source.pixels;
+    cinfo.image_width = JDIMENSION(pixels.width());
+    cinfo.image_height = JDIMENSION(pixels.height());
+    cinfo.input_components = source.components;
+    cinfo.in_color_space = source.colorSpace;
+    jpeg_set_defaults(&cinfo);
+    cinfo.density_unit = source.densityUnit;
+    cinfo.X_density = source.xDensity;
+    cinfo.Y_density = source.yDensity;
+    cinfo.optimize_coding = TRUE;
+    jpeg_set_quality(&cinfo, qBound(1, quality, 100), TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    for (const QByteArray &comment : source.comments)
+        jpeg_write_marker(&cinfo, JPEG_COM, reinterpret_cast<const JOCTET *>(comment.constData()),
+            unsigned(comment.size()));
+    if (!source.icc.isEmpty())
+        writeIccProfile(&cinfo, source.icc);
+
+    // Rows are handed over in place, a block at a time; rows with alpha go
+    // through a block buffer of the library's pool, put on white.
+    constexpr int kRows = 16;
+    JSAMPROW rows[kRows];
+    JSAMPARRAY block = source.onWhite
+        ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+            JDIMENSION(pixels.width()) * 4, kRows)
+        : nullptr;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int first = int(cinfo.next_scanline);
+        const int count = qMin(kRows, pixels.height() - first);
+        for (int i = 0; i < count; ++i) {
+            const uchar *line = pixels.constScanLine(first + i);
+            if (block) {
+                rowOnWhite(reinterpret_cast<const QRgb *>(line), reinterpret_cast<QRgb *>(block[i]),
+                    pixels.width(), source.premultiplied);
+                rows[i] = block[i];
+            } else {
+                rows[i] = const_cast<JSAMPROW>(line);
+            }
+        }
+        jpeg_write_scanlines(&cinfo, rows, JDIMENSION(count));
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+QString failureText(const ErrorManager &err, const Destination &dest)
+{
+    if (dest.savedErrno)
+        return WriteFailure::describeErrno(dest.savedErrno);
+    return QStringLiteral("the JPEG encoder failed: %1").arg(QString::fromLocal8Bit(err.message));
+}
+
+} // namespace
+
+namespace JpegWriter {
+
+bool encode(const QImage &image, int quality, QByteArray *bytes, QString *error)
+{
+    bytes->clear();
+    Source source;
+    if (image.isNull() || !prepare(image, &source)) {
+        WriteFailure::report(error, QStringLiteral("there is no picture to encode"));
+        return false;
+    }
+    // A first guess of the size (about a byte per pixel at high qualities);
+    // the destination doubles it when that is not enough.
+    const qint64 pixels = qint64(image.width()) * image.height();
+    const qint64 guess
+        = qBound<qint64>(16 * 1024, quality >= 90 ? pixels / 2 : pixels / 8, 64 << 20);
+    try {
+        bytes->resize(int(guess));
+    } catch (...) {
+        WriteFailure::report(error, WriteFailure::describeErrno(ENOMEM));
+        return false;
+    }
+    Destination dest;
+    dest.bytes = bytes;
+    ErrorManager err;
+    if (!compress(source, quality, &dest, &err)) {
+        bytes->clear();
+        WriteFailure::report(error, failureText(err, dest));
+        return false;
+    }
+    return true;
+}
+
+bool write(const QImage &image, int quality, const QString &path, QString *error)
+{
+    Source source;
+    if (image.isNull() || !prepare(image, &source)) {
+        WriteFailure::report(error, QStringLiteral("there is no picture to encode"));
+        return false;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        WriteFailure::report(error, WriteFailure::describeErrno(errno));
+        return false;
+    }
+    Destination dest;
+    dest.fd = fd;
+    ErrorManager err;
+    bool ok = compress(source, quality, &dest, &err);
+    QString reason = ok ? QString() : failureText(err, dest);
+    // Delayed allocation failures (network file systems, quotas) may show up
+    // only at the close.
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        reason = WriteFailure::describeErrno(errno);
+    }
+    if (!ok) {
+        ::unlink(name.constData());
+        WriteFailure::report(error, reason);
+    }
+    return ok;
+}
+
+} // namespace JpegWriter

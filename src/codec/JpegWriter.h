@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// JPEG encoding straight through libjpeg-turbo: 32-bit pictures go to the
+// library as they lie in memory (BGRX), with no converted copy of a row or of
+// the picture. Baseline, 4:2:0, optimised Huffman tables; the file carries
+// what the toolkit's writer gives it (JFIF density, the picture's text keys as
+// comments, the ICC profile), so the bytes are the same as the toolkit's
+// optimised writer produces for the same picture and quality.
+//
+// JPEG has no alpha: pictures with an alpha channel are put on white row by
+// row as they are written (the same pixels as painting them over a white
+// RGB32 image first, without that copy). Pure functions; safe from any thread.
+namespace JpegWriter {
+
+// Encodes image at quality (1..100) into bytes (replacing their content).
+// False for a null image or when the library fails; bytes are then empty and
+// *error, when given, says why.
+bool encode(const QImage &image, int quality, QByteArray *bytes, QString *error = nullptr);
+
+// Writes image to path (created or truncated). Every write and the close are
+// checked; on failure the file is removed and *error, when given, holds the
+// reason ("no space left on the device").
+bool write(const QImage &image, int quality, const QString &path, QString *error = nullptr);
+
+} // namespace JpegWriter
