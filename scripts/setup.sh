@@ -13,6 +13,7 @@ PACKAGES=(
     xvfb xauth x11-apps x11-utils imagemagick
     fonts-wqy-microhei
     libheif-examples poppler-utils qpdf
+    libtesseract-dev tesseract-ocr-eng tesseract-ocr-chi-sim libopencv-dev libxlsxwriter-dev libzip-dev
 )
 
 missing=()

@@ -1,0 +1,296 @@
+#include "KTableDetector.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include <opencv2/imgproc.hpp>
+
+#include "KTextRecognizer.h"
+
+namespace engines {
+
+const TableCell *TableGrid::cellAt(int row, int column) const
+{
+    for (const TableCell &cell : cells) {
+        if (row >= cell.row && row < cell.row + cell.rowSpan && column >= cell.column
+            && column < cell.column + cell.columnSpan)
+            return &cell;
+    }
+    return nullptr;
+}
+
+namespace {
+
+// One straight piece of rule: along is the position across the rule (y of a
+// horizontal one), from..to its extent along the rule.
+struct Segment
+{
+    int along;
+    int from;
+    int to;
+    int thickness;
+};
+
+// Rules at about the same position, merged.
+struct Rule
+{
+    int position = 0;
+    std::vector<std::pair<int, int>> spans;
+    long length = 0;
+
+    bool covers(int value, int tolerance) const
+    {
+        for (const auto &span : spans) {
+            if (value >= span.first - tolerance && value <= span.second + tolerance)
+                return true;
+        }
+        return false;
+    }
+};
+
+int textHeightOr(const cv::Mat &gray, int fallback)
+{
+    const int h = KTextRecognizer::estimateTextHeight(gray);
+    return h > 0 ? h : fallback;
+}
+
+std::vector<Segment> segments(const cv::Mat &mask, bool horizontal)
+{
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+    std::vector<Segment> out;
+    for (int i = 1; i < count; ++i) {
+        const int x = stats.at<int>(i, cv::CC_STAT_LEFT);
+        const int y = stats.at<int>(i, cv::CC_STAT_TOP);
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH);
+        const int h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        if (horizontal)
+            out.push_back({ y + h / 2, x, x + w - 1, h });
+        else
+            out.push_back({ x + w / 2, y, y + h - 1, w });
+    }
+    return out;
+}
+
+std::vector<Rule> cluster(std::vector<Segment> segs, int tolerance)
+{
+    std::sort(segs.begin(), segs.end(),
+        [](const Segment &a, const Segment &b) { return a.along < b.along; });
+    std::vector<Rule> rules;
+    long weighted = 0;
+    for (const Segment &s : segs) {
+        if (rules.empty() || s.along - rules.back().position > tolerance) {
+            if (!rules.empty())
+                rules.back().position = int(weighted / std::max(1L, rules.back().length));
+            rules.push_back(Rule());
+            rules.back().position = s.along;
+            weighted = 0;
+        }
+        Rule &r = rules.back();
+        r.spans.push_back({ s.from, s.to });
+        const long len = s.to - s.from + 1;
+        r.length += len;
+        weighted += long(s.along) * len;
+    }
+    if (!rules.empty())
+        rules.back().position = int(weighted / std::max(1L, rules.back().length));
+    return rules;
+}
+
+// Rules crossing at least two rules of the other direction.
+std::vector<Rule> crossing(
+    const std::vector<Rule> &rules, const std::vector<Rule> &others, int tolerance)
+{
+    std::vector<Rule> kept;
+    for (const Rule &rule : rules) {
+        int crossings = 0;
+        for (const Rule &other : others) {
+            if (rule.covers(other.position, tolerance) && other.covers(rule.position, tolerance))
+                ++crossings;
+        }
+        if (crossings >= 2)
+            kept.push_back(rule);
+    }
+    return kept;
+}
+
+// Share of the stretch from..to (exclusive of the corners) that the mask
+// marks within tolerance of the rule position.
+double coverage(const cv::Mat &mask, bool horizontal, int position, int from, int to, int tolerance)
+{
+    from += tolerance;
+    to -= tolerance;
+    if (to <= from)
+        return 1.0;
+    int hits = 0;
+    for (int t = from; t < to; ++t) {
+        bool hit = false;
+        for (int d = -tolerance; d <= tolerance && !hit; ++d) {
+            const int p = position + d;
+            if (horizontal) {
+                if (p >= 0 && p < mask.rows && t >= 0 && t < mask.cols && mask.at<uchar>(p, t))
+                    hit = true;
+            } else if (p >= 0 && p < mask.cols && t >= 0 && t < mask.rows && mask.at<uchar>(t, p)) {
+                hit = true;
+            }
+        }
+        hits += hit ? 1 : 0;
+    }
+    return double(hits) / (to - from);
+}
+
+int find(std::vector<int> &parent, int i)
+{
+    while (parent[size_t(i)] != i) {
+        parent[size_t(i)] = parent[size_t(parent[size_t(i)])];
+        i = parent[size_t(i)];
+    }
+    return i;
+}
+
+} // namespace
+
+void KTableDetector::ruleMasks(const cv::Mat &gray, cv::Mat *horizontal, cv::Mat *vertical)
+{
+    const int text = textHeightOr(gray, 12);
+    cv::Mat ink;
+    cv::adaptiveThreshold(
+        gray, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, 25, 12);
+    // Long straight ink only: words are broken by letter gaps, rules are not.
+    // A short closing first bridges the small breaks of photographed rules.
+    const int hLength = std::max(20, 3 * text);
+    const int vLength = std::max(12, text);
+    cv::Mat closedH, closedV;
+    cv::morphologyEx(
+        ink, closedH, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, { 5, 1 }));
+    cv::morphologyEx(
+        ink, closedV, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, { 1, 5 }));
+    cv::morphologyEx(closedH, *horizontal, cv::MORPH_OPEN,
+        cv::getStructuringElement(cv::MORPH_RECT, { hLength, 1 }));
+    cv::morphologyEx(closedV, *vertical, cv::MORPH_OPEN,
+        cv::getStructuringElement(cv::MORPH_RECT, { 1, vLength }));
+}
+
+TableGrid KTableDetector::detect(const cv::Mat &gray)
+{
+    TableGrid grid;
+    if (gray.empty())
+        return grid;
+    cv::Mat hMask, vMask;
+    ruleMasks(gray, &hMask, &vMask);
+    const int text = textHeightOr(gray, 12);
+    const int tolerance = std::max(4, text / 3);
+
+    // Thick blobs are filled areas or pictures, not rules.
+    const int maxThickness = std::max(8, text / 2);
+    std::vector<Segment> hSegs, vSegs;
+    for (const Segment &s : segments(hMask, true))
+        if (s.thickness <= maxThickness)
+            hSegs.push_back(s);
+    for (const Segment &s : segments(vMask, false))
+        if (s.thickness <= maxThickness)
+            vSegs.push_back(s);
+    std::vector<Rule> hRules = cluster(hSegs, tolerance);
+
+    // A vertical piece belongs to the table only when both of its ends meet
+    // horizontal rules; letter stems and picture edges do not.
+    std::vector<Segment> vKept;
+    for (const Segment &s : vSegs) {
+        bool top = false, bottom = false;
+        for (const Rule &r : hRules) {
+            if (!r.covers(s.along, tolerance))
+                continue;
+            top = top || std::abs(r.position - s.from) <= tolerance;
+            bottom = bottom || std::abs(r.position - s.to) <= tolerance;
+        }
+        if (top && bottom)
+            vKept.push_back(s);
+    }
+    std::vector<Rule> vRules = cluster(vKept, tolerance);
+    for (int pass = 0; pass < 2; ++pass) {
+        hRules = crossing(hRules, vRules, tolerance);
+        vRules = crossing(vRules, hRules, tolerance);
+    }
+    if (hRules.size() < 2 || vRules.size() < 2)
+        return grid;
+
+    for (const Rule &r : hRules)
+        grid.rowEdges.append(r.position);
+    for (const Rule &r : vRules)
+        grid.columnEdges.append(r.position);
+    const int rows = grid.rows();
+    const int cols = grid.columns();
+
+    // Neighbouring grid cells without a rule between them are one cell.
+    std::vector<int> parent(size_t(rows * cols));
+    std::iota(parent.begin(), parent.end(), 0);
+    const auto unite = [&](int a, int b) { parent[size_t(find(parent, a))] = find(parent, b); };
+    const double present = 0.6;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            if (c + 1 < cols
+                && coverage(vMask, false, grid.columnEdges[c + 1], grid.rowEdges[r],
+                       grid.rowEdges[r + 1], tolerance)
+                    < present)
+                unite(r * cols + c, r * cols + c + 1);
+            if (r + 1 < rows
+                && coverage(hMask, true, grid.rowEdges[r + 1], grid.columnEdges[c],
+                       grid.columnEdges[c + 1], tolerance)
+                    < present)
+                unite(r * cols + c, (r + 1) * cols + c);
+        }
+    }
+
+    // Bounding grid rectangle per group; groups whose rectangles overlap are
+    // joined until every cell is a rectangle of its own.
+    struct Span
+    {
+        int r0, c0, r1, c1;
+    };
+    std::vector<Span> spans;
+    std::vector<int> owner(size_t(rows * cols), -1);
+    for (int i = 0; i < rows * cols; ++i) {
+        const int root = find(parent, i);
+        if (owner[size_t(root)] < 0) {
+            owner[size_t(root)] = int(spans.size());
+            spans.push_back({ i / cols, i % cols, i / cols, i % cols });
+        }
+        Span &s = spans[size_t(owner[size_t(root)])];
+        s.r0 = std::min(s.r0, i / cols);
+        s.c0 = std::min(s.c0, i % cols);
+        s.r1 = std::max(s.r1, i / cols);
+        s.c1 = std::max(s.c1, i % cols);
+    }
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (size_t a = 0; a < spans.size() && !changed; ++a) {
+            for (size_t b = a + 1; b < spans.size() && !changed; ++b) {
+                const Span &x = spans[a];
+                const Span &y = spans[b];
+                if (x.r0 <= y.r1 && y.r0 <= x.r1 && x.c0 <= y.c1 && y.c0 <= x.c1) {
+                    spans[a] = { std::min(x.r0, y.r0), std::min(x.c0, y.c0), std::max(x.r1, y.r1),
+                        std::max(x.c1, y.c1) };
+                    spans.erase(spans.begin() + long(b));
+                    changed = true;
+                }
+            }
+        }
+    }
+    std::sort(spans.begin(), spans.end(),
+        [](const Span &a, const Span &b) { return a.r0 != b.r0 ? a.r0 < b.r0 : a.c0 < b.c0; });
+    for (const Span &s : spans) {
+        TableCell cell;
+        cell.row = s.r0;
+        cell.column = s.c0;
+        cell.rowSpan = s.r1 - s.r0 + 1;
+        cell.columnSpan = s.c1 - s.c0 + 1;
+        cell.box = QRect(QPoint(grid.columnEdges[s.c0], grid.rowEdges[s.r0]),
+            QPoint(grid.columnEdges[s.c1 + 1], grid.rowEdges[s.r1 + 1]));
+        grid.cells.append(cell);
+    }
+    grid.ruled = true;
+    grid.ruleTolerance = tolerance;
+    return grid;
+}
+
+} // namespace engines

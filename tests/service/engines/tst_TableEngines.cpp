@@ -1,0 +1,185 @@
+#include <QtTest>
+
+#include "EngineImage.h"
+#include "EngineTestUtils.h"
+#include "Engines.h"
+#include "KTableDetector.h"
+
+using namespace engines;
+using EngineTestUtils::Cell;
+using EngineTestUtils::Table;
+
+Q_DECLARE_METATYPE(EngineTestUtils::Table)
+
+namespace {
+
+// 3 rows x 4 columns, "Product" merged over the first two header columns.
+Table mergedHeaderTable()
+{
+    Table t;
+    t.rows = 3;
+    t.columns = 4;
+    t.cells = { { 0, 0, 1, 2, QStringLiteral("Product") }, { 0, 2, 1, 1, QStringLiteral("Price") },
+        { 0, 3, 1, 1, QStringLiteral("Stock") }, { 1, 0, 1, 1, QStringLiteral("Apple") },
+        { 1, 1, 1, 1, QStringLiteral("Red") }, { 1, 2, 1, 1, QStringLiteral("12") },
+        { 1, 3, 1, 1, QStringLiteral("Yes") }, { 2, 0, 1, 1, QStringLiteral("Melon") },
+        { 2, 1, 1, 1, QStringLiteral("Green") }, { 2, 2, 1, 1, QStringLiteral("30") },
+        { 2, 3, 1, 1, QStringLiteral("No") } };
+    return t;
+}
+
+Table fromGrid(const TableGrid &grid)
+{
+    Table t;
+    t.rows = grid.rows();
+    t.columns = grid.columns();
+    for (const TableCell &c : grid.cells)
+        t.cells.append({ c.row, c.column, c.rowSpan, c.columnSpan, c.text.trimmed() });
+    return t;
+}
+
+Table withoutTexts(Table t)
+{
+    for (Cell &c : t.cells)
+        c.text.clear();
+    return t;
+}
+
+} // namespace
+
+// Table recognition: ruled grids with merged cells, the fallback for pictures
+// without a table, and the documents and preview built from them.
+class tst_TableEngines : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void detectsGridAndSpans_data();
+    void detectsGridAndSpans();
+    void sameTableInWordAndExcel_data();
+    void sameTableInWordAndExcel();
+    void unruledPictureIsOneCell();
+    void badInputFailsWithReason();
+    void cancelStopsRecognition();
+};
+
+void tst_TableEngines::detectsGridAndSpans_data()
+{
+    // Grid detection alone (no text recognition): the merge patterns a
+    // rule-based detector gets wrong when it trusts whole-length rules.
+    QTest::addColumn<Table>("table");
+    QTest::newRow("merged header") << withoutTexts(mergedHeaderTable());
+    Table rowSpan;
+    rowSpan.rows = 3;
+    rowSpan.columns = 3;
+    rowSpan.cells = { { 0, 0, 3, 1, {} }, { 0, 1, 1, 1, {} }, { 0, 2, 1, 1, {} },
+        { 1, 1, 1, 1, {} }, { 1, 2, 1, 1, {} }, { 2, 1, 1, 1, {} }, { 2, 2, 1, 1, {} } };
+    QTest::newRow("first column spans all rows") << rowSpan;
+    Table block;
+    block.rows = 3;
+    block.columns = 3;
+    block.cells = { { 0, 0, 1, 1, {} }, { 0, 1, 1, 1, {} }, { 0, 2, 1, 1, {} }, { 1, 0, 1, 1, {} },
+        { 1, 1, 2, 2, {} }, { 2, 0, 1, 1, {} } };
+    QTest::newRow("2x2 block in a corner") << block;
+    Table plain;
+    plain.rows = 2;
+    plain.columns = 2;
+    plain.cells
+        = { { 0, 0, 1, 1, {} }, { 0, 1, 1, 1, {} }, { 1, 0, 1, 1, {} }, { 1, 1, 1, 1, {} } };
+    QTest::newRow("2x2 without merges") << plain;
+}
+
+void tst_TableEngines::detectsGridAndSpans()
+{
+    QFETCH(Table, table);
+    const QImage image = EngineTestUtils::renderTable(table, 120, 48, 20);
+    const TableGrid grid = KTableDetector::detect(toGrayMat(image));
+    QVERIFY(grid.ruled);
+    QCOMPARE(EngineTestUtils::describe(fromGrid(grid)), EngineTestUtils::describe(table));
+}
+
+void tst_TableEngines::sameTableInWordAndExcel_data()
+{
+    QTest::addColumn<bool>("word");
+    QTest::newRow("docx") << true;
+    QTest::newRow("xlsx") << false;
+}
+
+void tst_TableEngines::sameTableInWordAndExcel()
+{
+    QFETCH(bool, word);
+    const Table expected = mergedHeaderTable();
+    const QImage image = EngineTestUtils::renderTable(expected, 150, 56, 26);
+    QVector<int> reported;
+    EngineContext context;
+    context.languages = QStringLiteral("eng");
+    context.progress = [&reported](int p) { reported << p; };
+    const EngineResult result = word ? table2word(EngineTestUtils::png(image), context)
+                                     : table2xls(EngineTestUtils::png(image), context);
+    QVERIFY2(result.ok(), qPrintable(result.reason));
+    QCOMPARE(result.suffix, word ? QStringLiteral("docx") : QStringLiteral("xlsx"));
+
+    const Table parsed
+        = word ? EngineTestUtils::docxTable(result.data) : EngineTestUtils::xlsxTable(result.data);
+    QCOMPARE(EngineTestUtils::describe(parsed), EngineTestUtils::describe(expected));
+
+    // The preview is the source picture, same size, with the grid drawn in.
+    const QImage preview = QImage::fromData(result.preview);
+    QCOMPARE(preview.size(), image.size());
+    QCOMPARE(result.previewSuffix, QStringLiteral("png"));
+    QVERIFY(preview.pixel(10, 10) == qRgb(255, 255, 255));
+    const QRgb onRule = preview.pixel(30, 100);
+    QVERIFY2(
+        qRed(onRule) > 150 && qGreen(onRule) < 100, "the detected grid is drawn on the preview");
+
+    QVERIFY(!reported.isEmpty());
+    QCOMPARE(reported.last(), 100);
+    QVERIFY(std::is_sorted(reported.begin(), reported.end()));
+}
+
+void tst_TableEngines::unruledPictureIsOneCell()
+{
+    const QImage image = EngineTestUtils::renderText(
+        { QStringLiteral("Quarterly report"), QStringLiteral("Sales grew in spring") }, 28);
+    EngineContext context;
+    context.languages = QStringLiteral("eng");
+    const EngineResult result = table2xls(EngineTestUtils::png(image), context);
+    QVERIFY2(result.ok(), qPrintable(result.reason));
+    const Table parsed = EngineTestUtils::xlsxTable(result.data);
+    QCOMPARE(parsed.cells.size(), 1);
+    QCOMPARE(parsed.rows, 1);
+    QCOMPARE(parsed.columns, 1);
+    const QString text = parsed.cells.first().text.simplified();
+    QVERIFY2(text.contains(QLatin1String("Quarterly report"))
+            && text.contains(QLatin1String("Sales grew in spring")),
+        qPrintable(text));
+    QCOMPARE(QImage::fromData(result.preview).size(), image.size());
+}
+
+void tst_TableEngines::badInputFailsWithReason()
+{
+    EngineContext context;
+    const QByteArray truncated
+        = EngineTestUtils::png(EngineTestUtils::renderText({ QStringLiteral("x") }, 20)).left(60);
+    for (const QByteArray &bytes : { QByteArray(), QByteArray("not a picture"), truncated }) {
+        const EngineResult result = table2word(bytes, context);
+        QCOMPARE(result.failure, EngineFailure::BadInput);
+        QVERIFY(!result.reason.isEmpty());
+        QVERIFY(result.data.isEmpty());
+        QVERIFY(result.preview.isEmpty());
+    }
+}
+
+void tst_TableEngines::cancelStopsRecognition()
+{
+    const QImage image = EngineTestUtils::renderTable(mergedHeaderTable(), 150, 56, 26);
+    EngineContext context;
+    context.languages = QStringLiteral("eng");
+    context.cancelled = [] { return true; };
+    const EngineResult result = table2xls(EngineTestUtils::png(image), context);
+    QCOMPARE(result.failure, EngineFailure::Cancelled);
+    QVERIFY(result.data.isEmpty());
+}
+
+QTEST_MAIN(tst_TableEngines)
+#include "tst_TableEngines.moc"
