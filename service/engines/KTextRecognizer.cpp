@@ -70,6 +70,11 @@ QString tessdataDir()
     return QString();
 }
 
+// Pictures carry no trustworthy resolution; without one Tesseract assumes
+// 70 dpi and then drops short isolated words (a column of numbers) as noise.
+// After prepare() letters are about 30 px high, which is ordinary print at 300 dpi.
+constexpr int assumedResolution = 300;
+
 struct MonitorData
 {
     const EngineContext *context;
@@ -195,6 +200,7 @@ TextPage KTextRecognizer::recognizePage(
     const cv::Mat prepared = prepare(gray, &scale, &border);
     m_api->SetPageSegMode(tesseract::PSM_AUTO);
     m_api->SetImage(prepared.data, prepared.cols, prepared.rows, 1, int(prepared.step));
+    m_api->SetSourceResolution(assumedResolution);
     MonitorData data { &context, false };
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = cancelCallback;
@@ -256,6 +262,7 @@ QString KTextRecognizer::recognizeBlock(const cv::Mat &gray)
     const cv::Mat prepared = prepare(gray, &scale, &border);
     m_api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
     m_api->SetImage(prepared.data, prepared.cols, prepared.rows, 1, int(prepared.step));
+    m_api->SetSourceResolution(assumedResolution);
     QString text;
     if (m_api->Recognize(nullptr) == 0) {
         std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
