@@ -199,13 +199,23 @@ QByteArray drawPreview(
     return encodePng(preview);
 }
 
-TableGrid recognizeTableImage(
-    const QImage &image, const EngineContext &context, EngineResult *failure)
+// Tilts below this many degrees are left alone: they move a rule by less than
+// its tolerance across an ordinary table.
+constexpr double smallestCorrectedTilt = 0.15;
+
+// Recognises the table of image; a tilted picture is turned straight first
+// and image then holds the straightened picture the grid refers to.
+TableGrid recognizeTableImage(QImage *image, const EngineContext &context, EngineResult *failure)
 {
     std::unique_ptr<KTextRecognizer> recognizer;
     if (!startRecognizer(context, &recognizer, failure))
         return TableGrid();
-    const cv::Mat gray = toGrayMat(image);
+    cv::Mat gray = toGrayMat(*image);
+    const double tilt = KTableDetector::estimateSkew(gray);
+    if (std::abs(tilt) >= smallestCorrectedTilt) {
+        gray = KTableDetector::deskew(gray, tilt);
+        *image = fromMat(KTableDetector::deskew(toBgrMat(*image), tilt));
+    }
     context.report(10);
     TableGrid grid = KTableDetector::detect(gray);
     if (context.isCancelled()) {
@@ -223,10 +233,10 @@ TableGrid recognizeTableImage(
             return TableGrid();
         }
         TableCell cell;
-        cell.box = QRect(0, 0, image.width(), image.height());
+        cell.box = QRect(0, 0, image->width(), image->height());
         cell.text = page.plainText();
-        grid.rowEdges = { 0, image.height() };
-        grid.columnEdges = { 0, image.width() };
+        grid.rowEdges = { 0, image->height() };
+        grid.columnEdges = { 0, image->width() };
         grid.cells = { cell };
         return grid;
     }
@@ -277,7 +287,7 @@ EngineResult tableProduct(const QByteArray &bytes, const EngineContext &context,
     EngineResult failure;
     if (!decodeOrFail(bytes, &decoded, &failure))
         return failure;
-    const TableGrid grid = recognizeTableImage(decoded.image, context, &failure);
+    const TableGrid grid = recognizeTableImage(&decoded.image, context, &failure);
     if (!failure.ok())
         return failure;
     QString error;
@@ -368,7 +378,7 @@ TableGrid recognizeTable(
     *failure = EngineResult();
     if (!decodeOrFail(image, &decoded, failure))
         return TableGrid();
-    return recognizeTableImage(decoded.image, context, failure);
+    return recognizeTableImage(&decoded.image, context, failure);
 }
 
 EngineResult piccolor(const QByteArray &image, const EngineContext &context)

@@ -157,18 +157,51 @@ void KTableDetector::ruleMasks(const cv::Mat &gray, cv::Mat *horizontal, cv::Mat
     cv::adaptiveThreshold(
         gray, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, 25, 12);
     // Long straight ink only: words are broken by letter gaps, rules are not.
-    // A short closing first bridges the small breaks of photographed rules.
+    // No closing before: bridging small gaps turns a word's baseline into a
+    // rule. Breaks in a photographed rule are bridged later, when pieces at
+    // the same position are clustered into one rule.
     const int hLength = std::max(20, 3 * text);
     const int vLength = std::max(12, text);
-    cv::Mat closedH, closedV;
-    cv::morphologyEx(
-        ink, closedH, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, { 5, 1 }));
-    cv::morphologyEx(
-        ink, closedV, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, { 1, 5 }));
-    cv::morphologyEx(closedH, *horizontal, cv::MORPH_OPEN,
+    cv::morphologyEx(ink, *horizontal, cv::MORPH_OPEN,
         cv::getStructuringElement(cv::MORPH_RECT, { hLength, 1 }));
-    cv::morphologyEx(closedV, *vertical, cv::MORPH_OPEN,
-        cv::getStructuringElement(cv::MORPH_RECT, { 1, vLength }));
+    cv::morphologyEx(
+        ink, *vertical, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, { 1, vLength }));
+}
+
+double KTableDetector::estimateSkew(const cv::Mat &gray)
+{
+    if (gray.empty())
+        return 0;
+    cv::Mat ink, lines;
+    cv::adaptiveThreshold(
+        gray, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, 25, 12);
+    // Short horizontal pieces survive a tilt of a few degrees; the line
+    // search then joins the staircase back into long lines.
+    cv::morphologyEx(
+        ink, lines, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, { 20, 1 }));
+    std::vector<cv::Vec4i> found;
+    const int minLength = std::max(60, gray.cols / 3);
+    cv::HoughLinesP(lines, found, 1, CV_PI / 1800, minLength, minLength, 12);
+    std::vector<double> angles;
+    for (const cv::Vec4i &l : found) {
+        const double angle = std::atan2(double(l[3] - l[1]), double(l[2] - l[0])) * 180.0 / CV_PI;
+        if (std::abs(angle) < 5.0)
+            angles.push_back(angle);
+    }
+    if (angles.size() < 2)
+        return 0;
+    std::nth_element(angles.begin(), angles.begin() + long(angles.size() / 2), angles.end());
+    return angles[angles.size() / 2];
+}
+
+cv::Mat KTableDetector::deskew(const cv::Mat &image, double angle)
+{
+    const cv::Point2f centre(image.cols / 2.0f, image.rows / 2.0f);
+    const cv::Mat turn = cv::getRotationMatrix2D(centre, angle, 1.0);
+    cv::Mat out;
+    cv::warpAffine(
+        image, out, turn, image.size(), cv::INTER_CUBIC, cv::BORDER_CONSTANT, cv::Scalar::all(255));
+    return out;
 }
 
 TableGrid KTableDetector::detect(const cv::Mat &gray)

@@ -46,6 +46,14 @@ public:
     // least one row and one column was found.
     static TableGrid detect(const cv::Mat &gray);
 
+    // Tilt of the page in degrees (positive: rules rise to the right... as
+    // drawn by a clockwise turn), from its long near-horizontal lines; 0 when
+    // there are none. Rules must be straight with the axes for detect().
+    static double estimateSkew(const cv::Mat &gray);
+    // gray (or a colour picture) turned back by angle degrees about its
+    // centre, same size, white where nothing was.
+    static cv::Mat deskew(const cv::Mat &image, double angle);
+
     // The masks of rules the detection worked from, for the benchmark and tests.
     static void ruleMasks(const cv::Mat &gray, cv::Mat *horizontal, cv::Mat *vertical);
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the table recognition benchmark: 50 generated ruled tables
-# (5 sizes x 5 merge patterns, clean PNG and scan-like JPEG, four fonts).
+# Builds and runs the table recognition benchmark: 75 generated ruled tables
+# (5 sizes x 5 merge patterns; clean PNG, scan-like JPEG and the same tilted
+# by half a degree; four fonts).
 #   bench/service/tables/run.sh [--build DIR] [tablebench options...]
 set -euo pipefail
 cd "$(dirname "$0")/../../.."

@@ -2,7 +2,8 @@
 // and merge patterns (clean and scan-like), recognises them with the service
 // engines and prints the exact grid rate and the cell-text accuracy.
 //
-//   tablebench [--languages eng+chi_sim] [--limit N] [--save DIR]
+//   tablebench [--languages eng+chi_sim] [--limit N] [--save DIR] [--grid-only]
+// --grid-only measures the grid detection alone (no text recognition).
 #include <algorithm>
 
 #include <QBuffer>
@@ -15,7 +16,9 @@
 #include <QRandomGenerator>
 #include <QTextStream>
 
+#include "EngineImage.h"
 #include "Engines.h"
+#include "KTableDetector.h"
 
 using namespace engines;
 
@@ -33,6 +36,7 @@ struct Spec
     QString font;
     int pixelSize;
     bool scan;
+    double tilt; // degrees, for the photographed variant
     QVector<Span> cells;
     QMap<QPair<int, int>, QString> texts;
 };
@@ -99,6 +103,18 @@ QImage render(const Spec &spec, QRandomGenerator &random)
             Qt::AlignVCenter | Qt::AlignLeft, spec.texts[{ s.row, s.column }]);
     }
     painter.end();
+    if (spec.tilt != 0) {
+        QImage turned(image.size(), QImage::Format_RGB32);
+        turned.fill(Qt::white);
+        QPainter p(&turned);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.translate(image.width() / 2.0, image.height() / 2.0);
+        p.rotate(spec.tilt);
+        p.translate(-image.width() / 2.0, -image.height() / 2.0);
+        p.drawImage(0, 0, image);
+        p.end();
+        image = turned;
+    }
     if (spec.scan) {
         // Grey paper, uneven light and noise, as from a phone or a cheap scanner.
         for (int y = 0; y < image.height(); ++y) {
@@ -138,6 +154,16 @@ int editDistance(const QString &a, const QString &b)
     return previous[b.size()];
 }
 
+// Grid detection alone, with the same straightening the engines apply.
+TableGrid gridOf(const QByteArray &bytes)
+{
+    cv::Mat gray = toGrayMat(decodeImage(bytes).image);
+    const double tilt = KTableDetector::estimateSkew(gray);
+    if (std::abs(tilt) >= 0.15)
+        gray = KTableDetector::deskew(gray, tilt);
+    return KTableDetector::detect(gray);
+}
+
 struct Tally
 {
     int tables = 0, exactGrids = 0, cells = 0, exactCells = 0, chars = 0, errors = 0;
@@ -164,6 +190,7 @@ int main(int argc, char **argv)
     QString saveDir;
     int limit = 1 << 30;
     const QStringList args = app.arguments();
+    const bool gridOnly = args.contains(QStringLiteral("--grid-only"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == "--languages")
             languages = args[i + 1];
@@ -183,14 +210,16 @@ int main(int argc, char **argv)
     int index = 0;
     for (const auto &size : sizes) {
         for (const QString &pattern : patterns) {
-            for (int variant = 0; variant < 2 && index < limit; ++variant, ++index) {
+            // Variants: clean PNG, scan-like JPEG, and scan-like tilted by 0.5 degrees.
+            for (int variant = 0; variant < 3 && index < limit; ++variant, ++index) {
                 Spec spec;
                 spec.rows = size.first;
                 spec.columns = size.second;
                 spec.pattern = pattern;
-                spec.font = fonts[index % fonts.size()];
+                spec.font = fonts[(index / 3 + variant) % fonts.size()];
                 spec.pixelSize = 16 + 2 * int(random.bounded(6));
-                spec.scan = variant == 1;
+                spec.scan = variant >= 1;
+                spec.tilt = variant == 2 ? 0.5 : 0.0;
                 spec.cells = layout(spec.rows, spec.columns, pattern);
                 for (const Span &s : spec.cells) {
                     QString text = words[int(random.bounded(words.size()))];
@@ -211,7 +240,8 @@ int main(int argc, char **argv)
                 EngineResult failure;
                 QElapsedTimer timer;
                 timer.start();
-                const TableGrid grid = recognizeTable(bytes, context, &failure);
+                const TableGrid grid
+                    = gridOnly ? gridOf(bytes) : recognizeTable(bytes, context, &failure);
                 Tally t;
                 t.tables = 1;
                 t.seconds = timer.elapsed() / 1000.0;
@@ -227,7 +257,7 @@ int main(int argc, char **argv)
                 for (const Span &s : spec.cells) {
                     const QString expected = spec.texts[{ s.row, s.column }];
                     QString found;
-                    if (exact) {
+                    if (exact && !gridOnly) {
                         if (const TableCell *c = grid.cellAt(s.row, s.column))
                             found = c->text.simplified();
                     }
@@ -236,8 +266,11 @@ int main(int argc, char **argv)
                     t.chars += expected.size();
                     t.errors += qMin(editDistance(found, expected), int(expected.size()));
                 }
-                const QString group
-                    = QStringLiteral("%1 / %2").arg(spec.scan ? "scan" : "clean", spec.font);
+                const QString kind = spec.tilt != 0 ? QStringLiteral("tilted")
+                    : spec.scan                     ? QStringLiteral("scan")
+                                                    : QStringLiteral("clean");
+                const QString group = QStringLiteral("%1 / %2").arg(kind, spec.font);
+                byGroup[kind].add(t);
                 byGroup[group].add(t);
                 byGroup[QStringLiteral("pattern %1").arg(pattern)].add(t);
                 all.add(t);
