@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QPen>
 
-#include "EngineImage.h"
+#include "EnginePictures.h"
 #include "KColorizer.h"
 #include "KDocxWriter.h"
 #include "KStretchRestorer.h"

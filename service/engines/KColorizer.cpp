@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "EngineImage.h"
+#include "EnginePictures.h"
 
 namespace engines {
 

@@ -4,7 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "EngineImage.h"
+#include "EnginePictures.h"
 
 namespace engines {
 

@@ -16,7 +16,7 @@
 #include <QRandomGenerator>
 #include <QTextStream>
 
-#include "EngineImage.h"
+#include "EnginePictures.h"
 #include "Engines.h"
 #include "KTableDetector.h"
 

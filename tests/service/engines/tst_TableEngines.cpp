@@ -1,7 +1,7 @@
 #include <QPainter>
 #include <QtTest>
 
-#include "EngineImage.h"
+#include "EnginePictures.h"
 #include "EngineTestUtils.h"
 #include "Engines.h"
 #include "KTableDetector.h"

@@ -1,4 +1,4 @@
-#include "EngineImage.h"
+#include "EnginePictures.h"
 
 #include <opencv2/imgproc.hpp>
 
