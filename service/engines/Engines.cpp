@@ -75,6 +75,16 @@ bool recognizePage(
     return true;
 }
 
+// Decodes the upload and recognises its page; false with failure set.
+bool readPage(
+    const QByteArray &bytes, const EngineContext &context, TextPage *page, EngineResult *failure)
+{
+    context.report(1);
+    DecodedImage decoded;
+    return decodeOrFail(bytes, &decoded, failure)
+        && recognizePage(decoded.image, context, page, failure);
+}
+
 EngineResult documentResult(const QByteArray &data, const QString &suffix, const QString &error)
 {
     if (data.isEmpty())
@@ -319,13 +329,9 @@ EngineResult tableProduct(const QByteArray &bytes, const EngineContext &context,
 
 EngineResult pic2word(const QByteArray &image, const EngineContext &context)
 {
-    context.report(1);
-    DecodedImage decoded;
-    EngineResult failure;
-    if (!decodeOrFail(image, &decoded, &failure))
-        return failure;
     TextPage page;
-    if (!recognizePage(decoded.image, context, &page, &failure))
+    EngineResult failure;
+    if (!readPage(image, context, &page, &failure))
         return failure;
     KDocxWriter writer;
     for (const TextBlock &block : page.blocks)
@@ -338,13 +344,9 @@ EngineResult pic2word(const QByteArray &image, const EngineContext &context)
 
 EngineResult pic2xlsx(const QByteArray &image, const EngineContext &context)
 {
-    context.report(1);
-    DecodedImage decoded;
-    EngineResult failure;
-    if (!decodeOrFail(image, &decoded, &failure))
-        return failure;
     TextPage page;
-    if (!recognizePage(decoded.image, context, &page, &failure))
+    EngineResult failure;
+    if (!readPage(image, context, &page, &failure))
         return failure;
     std::vector<int> heights;
     for (const TextBlock &block : page.blocks)
