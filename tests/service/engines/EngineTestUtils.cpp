@@ -361,6 +361,26 @@ bool writeTo(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+QByteArray withPngSize(const QByteArray &png, quint32 width, quint32 height)
+{
+    QByteArray out = png;
+    // IHDR data starts at 16 (8 signature, 4 length, 4 type); CRC covers type + data.
+    for (int i = 0; i < 4; ++i) {
+        out[16 + i] = char(width >> (24 - 8 * i));
+        out[20 + i] = char(height >> (24 - 8 * i));
+    }
+    quint32 crc = 0xffffffffu;
+    for (int i = 12; i < 12 + 4 + 13; ++i) {
+        crc ^= uchar(out[i]);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    crc ^= 0xffffffffu;
+    for (int i = 0; i < 4; ++i)
+        out[29 + i] = char(crc >> (24 - 8 * i));
+    return out;
+}
+
 QByteArray jpeg(const QImage &image, int quality)
 {
     QByteArray bytes;

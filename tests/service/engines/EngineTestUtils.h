@@ -57,6 +57,9 @@ QImage renderTable(const Table &table, int cellWidth, int cellHeight, int pixelS
 QByteArray png(const QImage &image);
 // Writes bytes to path; false when that fails.
 bool writeTo(const QString &path, const QByteArray &bytes);
+// The PNG with the size in its header replaced (and the header's CRC fixed),
+// pixel data left as it was.
+QByteArray withPngSize(const QByteArray &png, quint32 width, quint32 height);
 QByteArray jpeg(const QImage &image, int quality = 92);
 
 QString describe(const Table &table);

@@ -3,6 +3,8 @@
 
 #include "EngineTestUtils.h"
 #include "Engines.h"
+#include "KDocxWriter.h"
+#include "KXlsxWriter.h"
 
 using namespace engines;
 
@@ -47,6 +49,7 @@ private slots:
     void cancelledRecognitionGivesNoDocument_data();
     void cancelledRecognitionGivesNoDocument();
     void unknownProductIsRefused();
+    void writersKeepAwkwardText();
 };
 
 void tst_DocumentEngines::wordHasParagraphsInReadingOrder()
@@ -115,6 +118,38 @@ void tst_DocumentEngines::unknownProductIsRefused()
     QVERIFY(result.reason.contains(QLatin1String("pic2pdf")));
     QVERIFY(!providesProduct(QStringLiteral("pic2txt")));
     QVERIFY(providesProduct(QStringLiteral("picstretchstore")));
+}
+
+void tst_DocumentEngines::writersKeepAwkwardText()
+{
+    // Recognised text can hold anything: XML specials, control characters
+    // XML cannot carry at all, and lines inside one table cell.
+    const QString awkward = QStringLiteral("a < b & \"c\" > d\x01\x1f end");
+    const QString kept = QStringLiteral("a < b & \"c\" > d end");
+    QString error;
+    KDocxWriter docx;
+    docx.addParagraph(awkward);
+    TableGrid grid;
+    grid.ruled = true;
+    grid.rowEdges = { 0, 50 };
+    grid.columnEdges = { 0, 100, 200 };
+    grid.cells = { { 0, 0, 1, 1, QRect(0, 0, 100, 50), QStringLiteral("first\nsecond") },
+        { 0, 1, 1, 1, QRect(100, 0, 100, 50), awkward } };
+    docx.addTable(grid);
+    const QByteArray word = docx.toDocx(&error);
+    QVERIFY2(!word.isEmpty(), qPrintable(error));
+    QCOMPARE(EngineTestUtils::docxParagraphs(word), QStringList { kept });
+    const EngineTestUtils::Table table = EngineTestUtils::docxTable(word);
+    QCOMPARE(table.cells.size(), 2);
+    QCOMPARE(table.cells[0].text, QStringLiteral("first\nsecond"));
+    QCOMPARE(table.cells[1].text, kept);
+
+    KXlsxWriter xlsx;
+    xlsx.addRow({ awkward, QString(), QStringLiteral("third") });
+    const QByteArray sheet = xlsx.toXlsx(&error);
+    QVERIFY2(!sheet.isEmpty(), qPrintable(error));
+    const QVector<QStringList> expected { { kept, QString(), QStringLiteral("third") } };
+    QCOMPARE(EngineTestUtils::xlsxRows(sheet), expected);
 }
 
 QTEST_MAIN(tst_DocumentEngines)

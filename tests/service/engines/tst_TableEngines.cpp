@@ -74,6 +74,7 @@ private slots:
     void sameTableInWordAndExcel_data();
     void sameTableInWordAndExcel();
     void unruledPictureIsOneCell();
+    void badInputFailsWithReason_data();
     void badInputFailsWithReason();
     void cancelStopsRecognition();
 };
@@ -177,15 +178,30 @@ void tst_TableEngines::unruledPictureIsOneCell()
     QCOMPARE(QImage::fromData(result.preview).size(), image.size());
 }
 
+void tst_TableEngines::badInputFailsWithReason_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reasonPart");
+    const QByteArray png
+        = EngineTestUtils::png(EngineTestUtils::renderText({ QStringLiteral("x") }, 20));
+    QTest::newRow("empty") << QByteArray() << "empty";
+    QTest::newRow("not a picture") << QByteArray("not a picture") << "cannot be decoded";
+    QTest::newRow("truncated PNG") << png.left(60) << "cannot be decoded";
+    // A header claiming 30000 x 30000 pixels: refused before any pixel is
+    // decoded, not after allocating 3.6 GB.
+    QTest::newRow("30000 x 30000 PNG header")
+        << EngineTestUtils::withPngSize(png, 30000, 30000) << "too large";
+}
+
 void tst_TableEngines::badInputFailsWithReason()
 {
-    EngineContext context;
-    const QByteArray truncated
-        = EngineTestUtils::png(EngineTestUtils::renderText({ QStringLiteral("x") }, 20)).left(60);
-    for (const QByteArray &bytes : { QByteArray(), QByteArray("not a picture"), truncated }) {
-        const EngineResult result = table2word(bytes, context);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reasonPart);
+    for (const QString &product : { QStringLiteral("table2word"), QStringLiteral("pic2word"),
+             QStringLiteral("picstretchstore") }) {
+        const EngineResult result = runProduct(product, bytes, EngineContext());
         QCOMPARE(result.failure, EngineFailure::BadInput);
-        QVERIFY(!result.reason.isEmpty());
+        QVERIFY2(result.reason.contains(reasonPart), qPrintable(result.reason));
         QVERIFY(result.data.isEmpty());
         QVERIFY(result.preview.isEmpty());
     }
