@@ -37,7 +37,7 @@ struct TableGrid
 
 // Finds a ruled table in a grey picture: horizontal and vertical rules by
 // morphology, the grid from their positions, and merged cells from rules
-// missing between neighbours. The largest table wins when there are several.
+// missing between neighbours. All rules of the picture are taken as one table.
 // Stateless; safe on any thread.
 class KTableDetector
 {
@@ -46,12 +46,13 @@ public:
     // least one row and one column was found.
     static TableGrid detect(const cv::Mat &gray);
 
-    // Tilt of the page in degrees (positive: rules rise to the right... as
-    // drawn by a clockwise turn), from its long near-horizontal lines; 0 when
-    // there are none. Rules must be straight with the axes for detect().
+    // Tilt of the page in degrees from its long near-horizontal lines,
+    // positive when they fall to the right (a clockwise turn); 0 when there
+    // are none. detect() needs rules straight with the pixel axes.
     static double estimateSkew(const cv::Mat &gray);
-    // gray (or a colour picture) turned back by angle degrees about its
-    // centre, same size, white where nothing was.
+    // The picture (grey or colour) turned counter-clockwise by angle degrees
+    // about its centre, so deskew(p, estimateSkew(p)) is straight; same size,
+    // white where nothing was.
     static cv::Mat deskew(const cv::Mat &image, double angle);
 
     // The masks of rules the detection worked from, for the benchmark and tests.
