@@ -42,8 +42,17 @@ QString TextLine::text() const
 QString TextBlock::text() const
 {
     QString out;
-    for (const TextLine &line : lines)
-        appendWithSeparator(out, line.text());
+    for (const TextLine &line : lines) {
+        const QString next = line.text();
+        // A word broken at the end of a line ("exam-" + "ple") is joined again.
+        if (out.size() >= 2 && out.back() == QLatin1Char('-') && out.at(out.size() - 2).isLetter()
+            && !next.isEmpty() && next.front().isLower()) {
+            out.chop(1);
+            out += next;
+            continue;
+        }
+        appendWithSeparator(out, next);
+    }
     return out;
 }
 

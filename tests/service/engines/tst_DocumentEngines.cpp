@@ -4,6 +4,7 @@
 #include "EngineTestUtils.h"
 #include "Engines.h"
 #include "KDocxWriter.h"
+#include "KTextRecognizer.h"
 #include "KXlsxWriter.h"
 
 using namespace engines;
@@ -50,6 +51,8 @@ private slots:
     void cancelledRecognitionGivesNoDocument();
     void unknownProductIsRefused();
     void writersKeepAwkwardText();
+    void paragraphJoinsLines_data();
+    void paragraphJoinsLines();
 };
 
 void tst_DocumentEngines::wordHasParagraphsInReadingOrder()
@@ -150,6 +153,36 @@ void tst_DocumentEngines::writersKeepAwkwardText()
     QVERIFY2(!sheet.isEmpty(), qPrintable(error));
     const QVector<QStringList> expected { { kept, QString(), QStringLiteral("third") } };
     QCOMPARE(EngineTestUtils::xlsxRows(sheet), expected);
+}
+
+void tst_DocumentEngines::paragraphJoinsLines_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("paragraph");
+    QTest::newRow("words") << QStringList { "one two", "three" } << "one two three";
+    QTest::newRow("word broken at the line end")
+        << QStringList { "an exam-", "ple here" } << "an example here";
+    QTest::newRow("hyphen before a capital stays")
+        << QStringList { "north-", "East" } << "north- East";
+    QTest::newRow("dash alone stays") << QStringList { "a -", "b" } << "a - b";
+    QTest::newRow("Chinese lines without a blank") << QStringList { QStringLiteral("今天天气"),
+        QStringLiteral("很好") } << QStringLiteral("今天天气很好");
+    QTest::newRow("Chinese then Latin")
+        << QStringList { QStringLiteral("你好"), "world" } << QStringLiteral("你好 world");
+}
+
+void tst_DocumentEngines::paragraphJoinsLines()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, paragraph);
+    TextBlock block;
+    for (const QString &text : lines) {
+        TextLine line;
+        for (const QString &word : text.split(QLatin1Char(' ')))
+            line.words.append({ QRect(), word, 90 });
+        block.lines.append(line);
+    }
+    QCOMPARE(block.text(), paragraph);
 }
 
 QTEST_MAIN(tst_DocumentEngines)
