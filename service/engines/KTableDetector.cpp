@@ -72,6 +72,29 @@ std::vector<Segment> segments(const cv::Mat &mask, bool horizontal)
     return out;
 }
 
+// Pieces of one broken rule (a photographed or faint line) joined again:
+// same position within tolerance, at most gap pixels apart along the rule.
+std::vector<Segment> joinPieces(std::vector<Segment> segs, int tolerance, int gap)
+{
+    std::sort(segs.begin(), segs.end(),
+        [](const Segment &a, const Segment &b) { return a.from < b.from; });
+    std::vector<Segment> joined;
+    for (const Segment &seg : segs) {
+        bool merged = false;
+        for (Segment &j : joined) {
+            if (std::abs(j.along - seg.along) <= tolerance && seg.from <= j.to + gap) {
+                j.to = std::max(j.to, seg.to);
+                j.thickness = std::max(j.thickness, seg.thickness);
+                merged = true;
+                break;
+            }
+        }
+        if (!merged)
+            joined.push_back(seg);
+    }
+    return joined;
+}
+
 std::vector<Rule> cluster(std::vector<Segment> segs, int tolerance)
 {
     std::sort(segs.begin(), segs.end(),
@@ -223,22 +246,56 @@ TableGrid KTableDetector::detect(const cv::Mat &gray)
     for (const Segment &s : segments(vMask, false))
         if (s.thickness <= maxThickness)
             vSegs.push_back(s);
-    std::vector<Rule> hRules = cluster(hSegs, tolerance);
+    hSegs = joinPieces(hSegs, tolerance, std::max(8, text));
+    vSegs = joinPieces(vSegs, tolerance, std::max(8, text));
 
-    // A vertical piece belongs to the table only when both of its ends meet
-    // horizontal rules; letter stems and picture edges do not.
-    std::vector<Segment> vKept;
-    for (const Segment &s : vSegs) {
-        bool top = false, bottom = false;
-        for (const Rule &r : hRules) {
-            if (!r.covers(s.along, tolerance))
+    // Grow the table from its longest rules (the frame): a shorter piece
+    // belongs to it only when both of its ends meet accepted rules of the
+    // other direction. Runs along the baseline of anti-aliased words and the
+    // stems of tall letters end inside cells and stay out, even where they
+    // would meet each other.
+    const auto longest = [](const std::vector<Segment> &segs) {
+        int best = 0;
+        for (const Segment &seg : segs)
+            best = std::max(best, seg.to - seg.from);
+        return best;
+    };
+    const int hLongest = longest(hSegs);
+    const int vLongest = longest(vSegs);
+    std::vector<bool> hIn(hSegs.size()), vIn(vSegs.size());
+    for (size_t i = 0; i < hSegs.size(); ++i)
+        hIn[i] = hSegs[i].to - hSegs[i].from >= hLongest / 2;
+    for (size_t i = 0; i < vSegs.size(); ++i)
+        vIn[i] = vSegs[i].to - vSegs[i].from >= vLongest / 2;
+    const auto endsMeet = [tolerance](const Segment &seg, const std::vector<Segment> &others,
+                              const std::vector<bool> &accepted) {
+        bool first = false, last = false;
+        for (size_t j = 0; j < others.size(); ++j) {
+            const Segment &o = others[j];
+            if (!accepted[j] || seg.along < o.from - tolerance || seg.along > o.to + tolerance)
                 continue;
-            top = top || std::abs(r.position - s.from) <= tolerance;
-            bottom = bottom || std::abs(r.position - s.to) <= tolerance;
+            first = first || std::abs(o.along - seg.from) <= tolerance;
+            last = last || std::abs(o.along - seg.to) <= tolerance;
         }
-        if (top && bottom)
-            vKept.push_back(s);
+        return first && last;
+    };
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (size_t i = 0; i < hSegs.size(); ++i)
+            if (!hIn[i] && endsMeet(hSegs[i], vSegs, vIn))
+                hIn[i] = grown = true;
+        for (size_t i = 0; i < vSegs.size(); ++i)
+            if (!vIn[i] && endsMeet(vSegs[i], hSegs, hIn))
+                vIn[i] = grown = true;
     }
+    std::vector<Segment> hKept, vKept;
+    for (size_t i = 0; i < hSegs.size(); ++i)
+        if (hIn[i])
+            hKept.push_back(hSegs[i]);
+    for (size_t i = 0; i < vSegs.size(); ++i)
+        if (vIn[i])
+            vKept.push_back(vSegs[i]);
+    std::vector<Rule> hRules = cluster(hKept, tolerance);
     std::vector<Rule> vRules = cluster(vKept, tolerance);
     for (int pass = 0; pass < 2; ++pass) {
         hRules = crossing(hRules, vRules, tolerance);

@@ -324,8 +324,8 @@ QImage renderText(const QStringList &lines, int pixelSize, int width)
     return image;
 }
 
-QImage renderTable(
-    const Table &table, int cellWidth, int cellHeight, int pixelSize, const QString &family)
+QImage renderTable(const Table &table, int cellWidth, int cellHeight, int pixelSize,
+    const QString &family, const QColor &rule, int ruleWidth)
 {
     const int margin = 30;
     QImage image(table.columns * cellWidth + 2 * margin, table.rows * cellHeight + 2 * margin,
@@ -333,13 +333,14 @@ QImage renderTable(
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setFont(pixelFont(family, pixelSize));
-    QPen pen(Qt::black);
-    pen.setWidth(2);
-    painter.setPen(pen);
+    QPen pen(rule);
+    pen.setWidth(ruleWidth);
     for (const Cell &cell : table.cells) {
         const QRect box(margin + cell.column * cellWidth, margin + cell.row * cellHeight,
             cell.columnSpan * cellWidth, cell.rowSpan * cellHeight);
+        painter.setPen(pen);
         painter.drawRect(box);
+        painter.setPen(Qt::black);
         painter.drawText(box.adjusted(10, 0, -10, 0), Qt::AlignVCenter | Qt::AlignLeft, cell.text);
     }
     painter.end();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QString>
@@ -53,7 +54,8 @@ QImage renderText(const QStringList &lines, int pixelSize, int width = 0);
 // A ruled table: cell texts by grid position; spanning cells given once with
 // their spans (cells they cover are left out of cells).
 QImage renderTable(const Table &table, int cellWidth, int cellHeight, int pixelSize,
-    const QString &family = QStringLiteral("DejaVu Sans"));
+    const QString &family = QStringLiteral("DejaVu Sans"), const QColor &rule = Qt::black,
+    int ruleWidth = 2);
 QByteArray png(const QImage &image);
 // Writes bytes to path; false when that fails.
 bool writeTo(const QString &path, const QByteArray &bytes);

@@ -5,6 +5,7 @@
 #include "EngineTestUtils.h"
 #include "Engines.h"
 #include "KTableDetector.h"
+#include "TestUtils.h"
 
 using namespace engines;
 using EngineTestUtils::Cell;
@@ -53,6 +54,16 @@ QImage tilted(const QImage &image, double degrees)
     return turned;
 }
 
+Table withTexts(Table t)
+{
+    const QStringList words { QStringLiteral("hold"), QStringLiteral("Bldg"), QStringLiteral("all"),
+        QStringLiteral("fill"), QStringLiteral("delta") };
+    for (int i = 0; i < t.cells.size(); ++i)
+        if (t.cells[i].text.isEmpty())
+            t.cells[i].text = words[i % words.size()];
+    return t;
+}
+
 Table withoutTexts(Table t)
 {
     for (Cell &c : t.cells)
@@ -71,6 +82,7 @@ class tst_TableEngines : public QObject
 private slots:
     void detectsGridAndSpans_data();
     void detectsGridAndSpans();
+    void faintRulesWithSoftText();
     void sameTableInWordAndExcel_data();
     void sameTableInWordAndExcel();
     void unruledPictureIsOneCell();
@@ -83,35 +95,67 @@ void tst_TableEngines::detectsGridAndSpans_data()
 {
     // Grid detection alone (no text recognition): the merge patterns a
     // rule-based detector gets wrong when it trusts whole-length rules.
+    // Every cell holds words with tall letters: their stems and the runs along
+    // their baselines are the straight ink a rule detector must not take.
     QTest::addColumn<Table>("table");
-    QTest::newRow("merged header") << withoutTexts(mergedHeaderTable());
+    QTest::addColumn<QColor>("rule");
+    QTest::addColumn<int>("ruleWidth");
+    QTest::addColumn<int>("pixelSize");
+    QTest::newRow("merged header")
+        << withTexts(mergedHeaderTable()) << QColor(Qt::black) << 2 << 20;
+    QTest::newRow("thin light-grey rules, small text")
+        << withTexts(mergedHeaderTable()) << QColor(0xBB, 0xBB, 0xBB) << 1 << 16;
     Table rowSpan;
     rowSpan.rows = 3;
     rowSpan.columns = 3;
     rowSpan.cells = { { 0, 0, 3, 1, {} }, { 0, 1, 1, 1, {} }, { 0, 2, 1, 1, {} },
         { 1, 1, 1, 1, {} }, { 1, 2, 1, 1, {} }, { 2, 1, 1, 1, {} }, { 2, 2, 1, 1, {} } };
-    QTest::newRow("first column spans all rows") << rowSpan;
+    QTest::newRow("first column spans all rows")
+        << withTexts(rowSpan) << QColor(Qt::black) << 2 << 20;
     Table block;
     block.rows = 3;
     block.columns = 3;
     block.cells = { { 0, 0, 1, 1, {} }, { 0, 1, 1, 1, {} }, { 0, 2, 1, 1, {} }, { 1, 0, 1, 1, {} },
         { 1, 1, 2, 2, {} }, { 2, 0, 1, 1, {} } };
-    QTest::newRow("2x2 block in a corner") << block;
+    QTest::newRow("2x2 block in a corner") << withTexts(block) << QColor(Qt::black) << 2 << 20;
     Table plain;
     plain.rows = 2;
     plain.columns = 2;
     plain.cells
         = { { 0, 0, 1, 1, {} }, { 0, 1, 1, 1, {} }, { 1, 0, 1, 1, {} }, { 1, 1, 1, 1, {} } };
-    QTest::newRow("2x2 without merges") << plain;
+    QTest::newRow("2x2 without merges") << withTexts(plain) << QColor(Qt::black) << 2 << 20;
 }
 
 void tst_TableEngines::detectsGridAndSpans()
 {
     QFETCH(Table, table);
-    const QImage image = EngineTestUtils::renderTable(table, 120, 48, 20);
+    QFETCH(QColor, rule);
+    QFETCH(int, ruleWidth);
+    QFETCH(int, pixelSize);
+    const QImage image = EngineTestUtils::renderTable(
+        table, 120, 48, pixelSize, QStringLiteral("DejaVu Sans"), rule, ruleWidth);
     const TableGrid grid = KTableDetector::detect(toGrayMat(image));
     QVERIFY(grid.ruled);
-    QCOMPARE(EngineTestUtils::describe(fromGrid(grid)), EngineTestUtils::describe(table));
+    QCOMPARE(
+        EngineTestUtils::describe(fromGrid(grid)), EngineTestUtils::describe(withoutTexts(table)));
+}
+
+void tst_TableEngines::faintRulesWithSoftText()
+{
+    // Drawn without font hinting: the grey edges of touching letters join a
+    // word into long straight runs along its baseline, and the stems of "l"
+    // and "d" end on those runs. Taken for rules, they split the cells.
+    const QImage image(
+        TestUtils::dataDir() + QStringLiteral("/service/table-faint-rules-soft-text.png"));
+    QVERIFY(!image.isNull());
+    const TableGrid grid = KTableDetector::detect(toGrayMat(image));
+    Table expected;
+    expected.rows = 3;
+    expected.columns = 3;
+    expected.cells
+        = { { 0, 0, 1, 1, {} }, { 0, 1, 1, 2, {} }, { 1, 0, 1, 1, {} }, { 1, 1, 1, 1, {} },
+              { 1, 2, 1, 1, {} }, { 2, 0, 1, 1, {} }, { 2, 1, 1, 1, {} }, { 2, 2, 1, 1, {} } };
+    QCOMPARE(EngineTestUtils::describe(fromGrid(grid)), EngineTestUtils::describe(expected));
 }
 
 void tst_TableEngines::sameTableInWordAndExcel_data()
