@@ -142,9 +142,10 @@ void tst_TableEngines::detectsGridAndSpans()
 
 void tst_TableEngines::faintRulesWithSoftText()
 {
-    // Drawn without font hinting: the grey edges of touching letters join a
-    // word into long straight runs along its baseline, and the stems of "l"
-    // and "d" end on those runs. Taken for rules, they split the cells.
+    // Drawn without font hinting, with faint 1 px rules: the grey edges of
+    // neighbouring letters nearly join, and a detector that closes small gaps
+    // before looking for straight ink takes word baselines and letter stems
+    // for rules and splits the cells.
     const QImage image(
         TestUtils::dataDir() + QStringLiteral("/service/table-faint-rules-soft-text.png"));
     QVERIFY(!image.isNull());
