@@ -135,8 +135,7 @@ KTextRecognizer::KTextRecognizer(const QString &languages)
             = QStringLiteral("Tesseract cannot start with the languages \"%1\"").arg(m_languages);
         return;
     }
-    // Keep blanks that layout analysis found between words of a line.
-    api->SetVariable("preserve_interword_spaces", "0");
+    // Tesseract's own diagnostics would go to the service's standard error.
     api->SetVariable("debug_file", "/dev/null");
     m_api = std::move(api);
 }
