@@ -51,9 +51,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # 2. The program, optimised.
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_BENCH=ON >/dev/null
 echo "building in $BUILD ..." >&2
 cmake --build "$BUILD" --target quorvel-cli imgsim qvgifconv qvpdfrender >/dev/null
 

@@ -2,6 +2,8 @@
 // fixture makers: make_seeds <output folder>.
 
 #include <FreeImage.h>
+#include <uemf.h>
+#include <uwmf.h>
 
 #include <QBuffer>
 #include <QDir>
@@ -10,6 +12,7 @@
 
 #include "CodecFixtures.h"
 #include "TestUtils.h"
+#include "UemfWriter.h"
 
 using namespace CodecFixtures;
 
@@ -53,6 +56,64 @@ void put(const QString &dir, const QString &name, const QByteArray &bytes)
     QFile file(dir + QLatin1Char('/') + name);
     if (!bytes.isEmpty() && file.open(QIODevice::WriteOnly))
         file.write(bytes);
+}
+
+// Clip regions and paths, run-length encoded bitmaps and mapping modes,
+// written with libUEMF.
+void metafileSeeds(const QString &dir)
+{
+    auto rectl = [](int l, int t, int r, int b) {
+        return rectl_set(point32_set(l, t), point32_set(r, b));
+    };
+    {
+        UemfWriter::Emf emf(QSize(40, 30));
+        U_RECTL rects[2] = { rectl(0, 0, 10, 10), rectl(20, 10, 40, 30) };
+        PU_RGNDATA region = rgndata_set(rgndataheader_set(2, rectl(0, 0, 40, 30)), rects);
+        emf.add(U_EMRSAVEDC_set());
+        emf.add(U_EMREXTSELECTCLIPRGN_set(U_RGN_OR, region));
+        free(region);
+        emf.add(U_EMRINTERSECTCLIPRECT_set(rectl(2, 2, 38, 28)));
+        emf.add(U_EMRBEGINPATH_set());
+        emf.add(U_EMRELLIPSE_set(rectl(0, 0, 40, 30)));
+        emf.add(U_EMRENDPATH_set());
+        emf.add(U_EMRSELECTCLIPPATH_set(U_RGN_XOR));
+        emf.add(U_EMROFFSETCLIPRGN_set(point32_set(3, 3)));
+        emf.fill(QRect(0, 0, 40, 30), qRgb(255, 0, 0));
+        emf.add(U_EMRRESTOREDC_set(-1));
+        emf.fill(QRect(5, 5, 10, 10), qRgb(0, 0, 255));
+        put(dir, "clip.emf", emf.finish());
+    }
+    U_RGBQUAD colors[3] = { { 255, 255, 255, 0 }, { 255, 0, 0, 0 }, { 0, 255, 0, 0 } };
+    const QVector<QVector<quint8>> rows { { 1, 1, 2, 2, 1, 2, 1, 0 }, { 2, 2, 2, 2, 2, 2, 2, 2 } };
+    for (int bpp : { 8, 4 }) {
+        QByteArray data = UemfWriter::rleDelta(1, 0) + UemfWriter::rleEncode(rows, bpp);
+        PU_BITMAPINFO bmi = bitmapinfo_set(
+            bitmapinfoheader_set(8, 2, 1, quint16(bpp), bpp == 8 ? U_BI_RLE8 : U_BI_RLE4,
+                quint32(data.size()), 0, 0, 3, 0),
+            colors);
+        UemfWriter::Emf emf(QSize(40, 30));
+        emf.add(U_EMRSTRETCHDIBITS_set(rectl(0, 0, 40, 30), point32_set(0, 0), point32_set(40, 30),
+            point32_set(0, 0), point32_set(8, 2), U_DIB_RGB_COLORS, U_SRCCOPY, bmi,
+            quint32(data.size()), data.data()));
+        put(dir, bpp == 8 ? "rle8.emf" : "rle4.emf", emf.finish());
+        UemfWriter::Wmf wmf(QRect(0, 0, 40, 30), 96);
+        wmf.add(U_WMRSTRETCHDIB_set(point16_set(0, 0), point16_set(40, 30), point16_set(0, 0),
+            point16_set(8, 2), U_DIB_RGB_COLORS, U_SRCCOPY, bmi, quint32(data.size()),
+            data.constData()));
+        put(dir, bpp == 8 ? "rle8.wmf" : "rle4.wmf", wmf.finish());
+        free(bmi);
+    }
+    {
+        UemfWriter::Wmf wmf(QRect(0, 0, 264, -264), 254);
+        wmf.add(U_WMRSETMAPMODE_set(U_MM_LOMETRIC));
+        wmf.fill(QRect(0, -132, 132, 132), qRgb(255, 0, 0));
+        wmf.add(U_WMRSETMAPMODE_set(U_MM_ISOTROPIC));
+        wmf.add(U_WMRSETWINDOWEXT_set(point16_set(200, 100)));
+        wmf.add(U_WMRSETVIEWPORTORG_set(point16_set(10, 10)));
+        wmf.add(U_WMRSCALEVIEWPORTEXT_set(point16_set(2, 2), point16_set(1, 1)));
+        wmf.fill(QRect(0, 0, 100, 100), qRgb(0, 0, 255));
+        put(dir, "mapping.wmf", wmf.finish());
+    }
 }
 
 } // namespace
@@ -144,5 +205,6 @@ int main(int argc, char **argv)
     wmf.rectangle(QRect(100, 100, 500, 500));
     wmf.polygon({ QPoint(0, 0), QPoint(1000, 100), QPoint(500, 900) });
     put(out + "/metafile", "shapes.wmf", wmf.finish());
+    metafileSeeds(out + "/metafile");
     return 0;
 }

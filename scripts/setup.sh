@@ -13,7 +13,9 @@ PACKAGES=(
     xvfb xauth x11-apps x11-utils imagemagick
     fonts-wqy-microhei
     libheif-examples poppler-utils qpdf
-    libtesseract-dev tesseract-ocr-eng tesseract-ocr-chi-sim libopencv-dev libxlsxwriter-dev libzip-dev
+    clang-format-14
+    libcpp-httplib-dev libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
+    libopencv-dev libsqlite3-dev sqlite3 libxlsxwriter-dev libzip-dev
 )
 
 missing=()

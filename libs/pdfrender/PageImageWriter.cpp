@@ -1,19 +1,53 @@
 #include "PageImageWriter.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 
+#include <fcntl.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
-
-#include "app/FileUtils.h"
+#include <QRandomGenerator>
 
 namespace PageImageWriter {
 
 namespace {
+
+// The library depends on nothing of the program: its own temporary sibling
+// (created exclusively, hidden, keeping the suffix) and rename.
+QString siblingTempPath(const QString &target)
+{
+    const QFileInfo info(target);
+    const QString suffix = info.suffix();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString token = QString::number(QRandomGenerator::global()->generate64(), 36);
+        QString path = info.absolutePath() + QStringLiteral("/.") + info.completeBaseName()
+            + QStringLiteral(".part-") + token;
+        if (!suffix.isEmpty())
+            path += QLatin1Char('.') + suffix;
+        const int fd = ::open(
+            QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST)
+            return QString();
+    }
+    return QString();
+}
+
+bool replaceFile(const QString &from, const QString &to)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    QFile::remove(from);
+    return false;
+}
 
 // Rendered pages are photos as often as text. zlib level 1 with the Average
 // filter on every row writes a photo page about five times faster than Qt's

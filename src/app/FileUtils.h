@@ -1,14 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPixmap>
 #include <QString>
 
-class QIcon;
-
-// Naming of outputs that never overwrite anything, and showing results to the
-// user. The naming functions are called from worker threads as well as from the
-// interface thread.
+// Naming and writing of outputs that never overwrite anything. Called from
+// worker threads as well as from the interface thread.
 
 // dir/stem.ext, or dir/stem(n).ext with the first n at which no regular file
 // exists. stem is name without its last ".suffix". Nothing is created, so two
@@ -39,13 +35,3 @@ bool replaceFile(const QString &from, const QString &to);
 // Writes bytes to a temporary sibling and renames it over path, so that path
 // never holds a partial file. On failure nothing new is left behind.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes);
-
-// Opens the file with the desktop's default application. Empty path: nothing.
-void openFile(const QString &path);
-
-// Shows the file's folder in the file manager with the file selected where the
-// file manager supports it, otherwise just opens the folder. Empty path: nothing.
-void revealInFolder(const QString &path);
-
-// The icon cut to a circle of the given radius, on a 2r x 2r transparent pixmap.
-QPixmap roundedIcon(const QIcon &icon, int radius);

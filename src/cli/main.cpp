@@ -23,6 +23,7 @@
 
 #include "app/BatchResult.h"
 #include "app/FileUtils.h"
+#include "app/Version.h"
 #include "cli/InputFiles.h"
 #include "cli/KCliCompressCommand.h"
 #include "cli/KCliConvertCommand.h"
@@ -186,7 +187,7 @@ int main(int argc, char *argv[])
     int appArgc = 1;
     QGuiApplication app(appArgc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvel-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.1.0.4"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     initialiseCodecLibraries();
     ImageFormats::global();
     registerWorkerMetaTypes();

@@ -2,9 +2,9 @@
 
 #include <QFile>
 
-#include "codec/EmfPlayer.h"
 #include "codec/ImageLimits.h"
-#include "codec/WmfPlayer.h"
+#include "codec/metafile/EmfPlayer.h"
+#include "codec/metafile/WmfPlayer.h"
 
 KImageGdiDecoder::KImageGdiDecoder(KImageWrapper *wrapper)
     : KImageDecoderBase(wrapper)
@@ -16,6 +16,7 @@ KImageGdiDecoder::~KImageGdiDecoder() = default;
 bool KImageGdiDecoder::decodeFile(const QString &path)
 {
     m_frame = QImage();
+    m_error.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
         return false;
@@ -28,12 +29,16 @@ bool KImageGdiDecoder::decodeFile(const QString &path)
         && data.mid(40, 4) == QByteArray(" EMF");
     if (emf) {
         EmfPlayer player(data);
-        if (player.parse())
+        if (player.parse()) {
             m_frame = player.render();
+            m_error = player.errorString();
+        }
     } else {
         WmfPlayer player(data);
-        if (player.parse())
+        if (player.parse()) {
             m_frame = player.render();
+            m_error = player.errorString();
+        }
     }
     return !m_frame.isNull();
 }

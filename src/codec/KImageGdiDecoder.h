@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 
 #include "codec/KImageDecoderBase.h"
 
@@ -22,7 +23,11 @@ public:
     bool decodeFile(const QString &path) override;
     QImage frameAt(int index) override;
     int frameCount() const override;
+    // Why the last decodeFile failed once the file was understood (too
+    // complex to render within the work budget); empty otherwise.
+    QString errorString() const { return m_error; }
 
 private:
     QImage m_frame;
+    QString m_error;
 };

@@ -11,7 +11,7 @@ KAddPictureLabel::KAddPictureLabel(const QString &text, QWidget *parent)
 {
     setFixedSize(500, 160);
     setCursor(Qt::PointingHandCursor);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(18);
     setFont(font);
     auto *layout = new QHBoxLayout(this);

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "app/ui/KApplication.h"
+#include "widgets/WidgetResources.h"
 
 KBaseDialog::KBaseDialog(QWidget *parent)
     : QDialog(parent)
@@ -40,7 +40,7 @@ void KBaseDialog::showEvent(QShowEvent *event)
         m_centerOnFirstShow = false;
         adjustSize();
         QRect area;
-        if (QWidget *main = KApplication::mainWidget())
+        if (QWidget *main = WidgetResources::mainWidget())
             area = main->frameGeometry();
         else if (parentWidget())
             area = parentWidget()->window()->frameGeometry();

@@ -4,13 +4,15 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
+#include "widgets/StyleSheets.h"
+
 KBatchProcessLabel::KBatchProcessLabel(const QString &text, QWidget *parent)
     : QLabel(parent)
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 0, 0, 0);
     m_caption = new QLabel(text, this);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(13);
     m_caption->setFont(font);
     m_caption->setStyleSheet(QStringLiteral("color:#3E3E3E;"));

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ui/KShadowBorder.h"
+#include "widgets/KShadowBorder.h"
 #include "widgets/StyleSheets.h"
 
 KImageLoadView::KImageLoadView(const QString &title, QWidget *parent)
@@ -17,7 +17,7 @@ KImageLoadView::KImageLoadView(const QString &title, QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground, false);
     setAttribute(Qt::WA_DeleteOnClose);
     new KShadowBorder(this, this, 10);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     setFont(font);
 
     auto *layout = new QVBoxLayout(this);

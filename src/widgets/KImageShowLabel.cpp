@@ -4,13 +4,15 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
+#include "widgets/StyleSheets.h"
+
 KImageShowLabel::KImageShowLabel(const QString &caption, bool flag, QWidget *parent)
     : QLabel(parent)
     , m_flag(flag)
 {
     setFixedSize(400, 376);
     setAttribute(Qt::WA_TranslucentBackground);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 0, 10, 0);

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ui/KShadowBorder.h"
+#include "widgets/KShadowBorder.h"
 #include "widgets/StyleSheets.h"
 
 KMessageTips::KMessageTips(const QString &title, const QString &message, QWidget *parent)
@@ -17,7 +17,7 @@ KMessageTips::KMessageTips(const QString &title, const QString &message, QWidget
     setAttribute(Qt::WA_DeleteOnClose);
     new KShadowBorder(this, this, 10);
 
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 0);
     layout->setSpacing(0);

@@ -3,7 +3,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-#include "app/ui/KApplication.h"
+#include "widgets/StyleSheets.h"
+#include "widgets/WidgetResources.h"
 
 KPushButton::KPushButton(const QString &iconName, const QString &caption, QWidget *parent)
     : QWidget(parent)
@@ -14,14 +15,14 @@ KPushButton::KPushButton(const QString &iconName, const QString &caption, QWidge
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_icon = new QLabel(this);
-    const QPixmap pixmap = KApplication::resourcePixmap(iconName);
+    const QPixmap pixmap = WidgetResources::pixmap(iconName);
     m_icon->setPixmap(pixmap);
     if (!pixmap.isNull())
         m_icon->setFixedSize(pixmap.size());
     layout->addWidget(m_icon, 0, Qt::AlignLeft);
     m_caption = new QLabel(caption, this);
     m_caption->setFixedSize(70, 16);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     m_caption->setFont(font);
     m_caption->setStyleSheet(QStringLiteral("color:#3E3E3E;"));
@@ -45,7 +46,7 @@ void KPushButton::setTextColor(const QString &colour)
 
 void KPushButton::showIcon(const QString &name)
 {
-    QPixmap pixmap = KApplication::resourcePixmap(name);
+    QPixmap pixmap = WidgetResources::pixmap(name);
     if (m_iconSize.isValid() && !pixmap.isNull())
         pixmap = pixmap.scaled(m_iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     m_icon->setPixmap(pixmap);

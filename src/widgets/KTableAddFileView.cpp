@@ -10,6 +10,7 @@
 
 #include "codec/ImageFormats.h"
 #include "widgets/KAddPictureLabel.h"
+#include "widgets/StyleSheets.h"
 
 KTableAddFileView::KTableAddFileView(QWidget *parent)
     : QWidget(parent)
@@ -30,7 +31,7 @@ KTableAddFileView::KTableAddFileView(QWidget *parent)
     hintRow->setContentsMargins(113, 10, 0, 0);
     m_hint = new QLabel(tr("add File"), this);
     m_hint->setFixedSize(600, 20);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(14);
     m_hint->setFont(font);
     m_hint->setStyleSheet(QStringLiteral("color:#999999;"));

@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include "widgets/StyleSheets.h"
+
 KTableImageView::KTableImageView(QWidget *parent)
     : QLabel(parent)
 {
@@ -12,7 +14,7 @@ KTableImageView::KTableImageView(QWidget *parent)
     setMouseTracking(true);
     m_name = new QLabel(this);
     m_name->setFixedSize(300, 15);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     m_name->setFont(font);
     m_name->setStyleSheet(QStringLiteral("color:#999999;"));

@@ -6,11 +6,13 @@
 #include <QFontMetrics>
 #include <QVBoxLayout>
 
+#include "widgets/StyleSheets.h"
+
 KTableListFileInfo::KTableListFileInfo(QWidget *parent, const QString &path)
     : QLabel(parent)
 {
     setFixedSize(340, 50);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -17,12 +17,10 @@
 #include <QStyle>
 
 #include "app/BatchResult.h"
-#include "app/ui/KApplication.h"
-#include "pdf/PageSelection.h"
-#include "pdf/ui/KSelectPageView.h"
+#include "widgets/DesktopIntegration.h"
 #include "widgets/KTableListFileInfo.h"
-#include "widgets/KTableListView.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/WidgetResources.h"
 
 namespace {
 
@@ -38,9 +36,11 @@ QMovie *sharedLoadingMovie()
     return movie;
 }
 
+} // namespace
+
 // Rows use palettes rather than style sheets for their texts: a thousand rows
 // of style-sheet polishing made large lists slow to fill.
-void setGrey(QLabel *label)
+void KTableListItem::setGrey(QLabel *label)
 {
     QPalette pal = label->palette();
     // Inside the list the labels draw with the Text role (the viewport's background is Base).
@@ -49,14 +49,12 @@ void setGrey(QLabel *label)
     label->setPalette(pal);
 }
 
-QFont rowFont()
+QFont KTableListItem::rowFont()
 {
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     return font;
 }
-
-} // namespace
 
 QIcon KTableListItem::fileIcon(const QString &path)
 {
@@ -73,7 +71,7 @@ QIcon KTableListItem::fileIcon(const QString &path)
         icon = QIcon::fromTheme(type.genericIconName());
     if (icon.isNull()) {
         const bool image = type.name().startsWith(QLatin1String("image/"));
-        icon = image ? KApplication::resourceIcon(QStringLiteral("normalImageConvert"))
+        icon = image ? WidgetResources::icon(QStringLiteral("normalImageConvert"))
                      : qApp->style()->standardIcon(QStyle::SP_FileIcon);
     }
     cache.insert(suffix, icon);
@@ -91,18 +89,21 @@ QString KTableListItem::dateTextFor(const QString &path)
     return KTableListItem::tr("%1").arg(created.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
 }
 
-KTableListItem::KTableListItem(QWidget *parent, const QString &path, bool pdfMode)
-    : KTableListItem(parent, path, pdfMode, pdfMode ? KTableListView::pageCountOf(path) : 0)
+KTableListItem::KTableListItem(QWidget *parent, const QString &path)
+    : KTableListItem(parent, path, StatusColumn::Text)
 {
+    m_date = new QLabel(dateTextFor(path), this);
+    m_date->setFixedSize(134, 50);
+    setGrey(m_date);
+    m_date->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_detail->addWidget(m_date);
 }
 
-KTableListItem::KTableListItem(QWidget *parent, const QString &path, bool pdfMode, int pageCount)
+KTableListItem::KTableListItem(QWidget *parent, const QString &path, StatusColumn status)
     : QWidget(parent)
     , m_path(path)
-    , m_pdfMode(pdfMode)
 {
     registerWorkerMetaTypes();
-    registerSelectPageItemMetaType();
     setFixedSize(886, 50);
     setFont(rowFont());
     auto *layout = new QHBoxLayout(this);
@@ -120,42 +121,15 @@ KTableListItem::KTableListItem(QWidget *parent, const QString &path, bool pdfMod
     info->setFixedSize(300, 50);
     left->addWidget(info);
     left->addSpacing(20);
-    if (m_pdfMode) {
-        m_pageCount = pageCount;
-        m_loaded = m_pageCount >= 1;
-        m_selection.count = std::max(m_pageCount, 0);
-        m_pages = new QLabel(this);
-        setGrey(m_pages);
-        m_pages->setText(m_loaded ? QString::number(m_pageCount) + tr("page") : tr("load failed"));
-        // "load failed" is wider than 50 px at 12 px; every row gets the same
-        // width so that the columns stay aligned.
-        const QFontMetrics metrics(rowFont());
-        const int pagesWidth = std::max({ 50, metrics.horizontalAdvance(tr("load failed")) + 2,
-            metrics.horizontalAdvance(m_pages->text()) + 2 });
-        m_pages->setFixedSize(pagesWidth, 50);
-        left->addWidget(m_pages);
-        left->addSpacing(10);
-        m_selectPage = new QPushButton(tr("all page"), this);
-        // Wide enough for the longest text it can show, "total<pages>page",
-        // which outgrows 74 px from three-digit page counts on.
-        const QString widest = tr("total") + QString::number(std::max(m_pageCount, 0)) + tr("page");
-        m_selectPage->setFixedSize(std::max(74, metrics.horizontalAdvance(widest) + 8), 30);
-        m_selectPage->setStyleSheet(whiteButtonStyleSheet());
-        m_selectPage->setEnabled(m_loaded);
-        connect(m_selectPage, &QPushButton::clicked, this, &KTableListItem::onSelectPageClicked);
-        left->addWidget(m_selectPage);
-    } else {
-        m_date = new QLabel(dateTextFor(path), this);
-        m_date->setFixedSize(134, 50);
-        setGrey(m_date);
-        m_date->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        left->addWidget(m_date);
-    }
+    m_detail = new QHBoxLayout();
+    m_detail->setContentsMargins(0, 0, 0, 0);
+    m_detail->setSpacing(0);
+    left->addLayout(m_detail);
     left->addSpacing(20);
     m_statusIcon = new QLabel(this);
     m_statusIcon->setFixedSize(16, 16);
     left->addWidget(m_statusIcon);
-    if (m_pdfMode) {
+    if (status == StatusColumn::ProgressBar) {
         m_progress = new QProgressBar(this);
         m_progress->setFixedSize(100, 12);
         m_progress->setRange(0, 100);
@@ -240,7 +214,7 @@ void KTableListItem::setState(int state)
         m_buttons[1]->show();
         if (m_statusText)
             m_statusText->setText(tr("process succeed"));
-        m_statusIcon->setPixmap(KApplication::resourcePixmap(QStringLiteral("success")));
+        m_statusIcon->setPixmap(WidgetResources::pixmap(QStringLiteral("success")));
         break;
     case BatchResult::Failed:
         styleButton(0, QStringLiteral("deleteFile"), tr("deleteFile"));
@@ -249,7 +223,7 @@ void KTableListItem::setState(int state)
         m_buttons[2]->hide();
         if (m_statusText)
             m_statusText->setText(tr("process failed"));
-        m_statusIcon->setPixmap(KApplication::resourcePixmap(QStringLiteral("error")));
+        m_statusIcon->setPixmap(WidgetResources::pixmap(QStringLiteral("error")));
         break;
     default:
         break;
@@ -278,8 +252,6 @@ QString KTableListItem::statusText() const
 
 QString KTableListItem::dateText() const { return m_date ? m_date->text() : QString(); }
 
-QString KTableListItem::pageText() const { return m_pages ? m_pages->text() : QString(); }
-
 bool KTableListItem::isAnimating() const { return m_statusIcon->movie() != nullptr; }
 
 void KTableListItem::onOperateBtnClicked()
@@ -301,33 +273,6 @@ void KTableListItem::onOperateBtnClicked()
     }
     if (code >= 0)
         emit operateBtnClicked(code);
-}
-
-void KTableListItem::onSelectPageClicked()
-{
-    if (!m_pdfMode)
-        return;
-    if (!m_selectView) {
-        m_selectView = new KSelectPageView(tr("select page"), this, m_pageCount);
-        connect(m_selectView, &KSelectPageView::selectPageChanged, this,
-            &KTableListItem::onSelectPageChanged);
-    }
-    m_selectView->setModal(true);
-    m_selectView->show();
-}
-
-void KTableListItem::onSelectPageChanged(SelectPageItem item)
-{
-    // Ranges are kept sorted and merged so that a page two ranges share is
-    // converted and counted once.
-    m_selection = PageSelection::normalized(item, m_pageCount);
-    if (m_selectPage) {
-        if (m_selection.mode == SelectPageItem::AllPages)
-            m_selectPage->setText(tr("all page"));
-        else
-            m_selectPage->setText(tr("total") + QString::number(m_selection.count) + tr("page"));
-    }
-    emit selectPageChanged(m_selection);
 }
 
 void KTableListItem::enterEvent(QEvent *event)

@@ -2,17 +2,15 @@
 
 #include <QWidget>
 
-#include "pdf/SelectPageItem.h"
-
-class KSelectPageView;
+class QHBoxLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
-// One row of the batch file list: icon, path and size, date (or page count
-// for PDFs), status and the row buttons. Interface thread; owned by the list.
-// A PDF row also keeps its document's page choice and the dialog that edits
-// it, created on first use and reused while the row lives.
+// One row of the batch file list: icon, path and size, date, status and the
+// row buttons. Interface thread; owned by the list. Rows of a special kind
+// (PDF documents) derive from it: they fill the detail column themselves and
+// may show a progress bar in place of the status text.
 class KTableListItem : public QWidget
 {
     Q_OBJECT
@@ -20,31 +18,18 @@ public:
     // Codes carried by operateBtnClicked.
     enum Operation { OpenFile = 0, OpenFolder = 1, DeleteFile = 3 };
 
-    // A PDF row counts its document's pages through the list's page counter.
-    KTableListItem(QWidget *parent, const QString &path, bool pdfMode);
-    // A PDF row whose page count the caller already has (negative or 0: not loaded).
-    KTableListItem(QWidget *parent, const QString &path, bool pdfMode, int pageCount);
+    KTableListItem(QWidget *parent, const QString &path);
 
     QString filePath() const { return m_path; }
     int state() const { return m_state; }
     void setState(int state);
     void setProgress(int value);
 
-    // PDF rows.
-    int pageCount() const { return m_pageCount; }
-    bool isLoaded() const { return m_loaded; }
-    // The page choice as last accepted, count included.
-    SelectPageItem selection() const { return m_selection; }
-    // Null until the page-selection button was first pressed.
-    KSelectPageView *selectPageView() const { return m_selectView; }
-
     // For tests and the views: the row's parts.
     QPushButton *button(int i) const { return m_buttons[i]; }
     QString statusText() const;
     QString dateText() const;
-    QString pageText() const;
     QProgressBar *progressBar() const { return m_progress; }
-    QPushButton *selectPageButton() const { return m_selectPage; }
     bool isAnimating() const;
 
     // Date text of a row: the file's creation time, or empty when it is gone.
@@ -54,14 +39,20 @@ public:
 
 signals:
     void operateBtnClicked(int code);
-    void selectPageChanged(SelectPageItem item);
 
 public slots:
     void onOperateBtnClicked();
-    void onSelectPageClicked();
-    void onSelectPageChanged(SelectPageItem item);
 
 protected:
+    enum class StatusColumn { Text, ProgressBar };
+    // For derived rows: the detail column is left empty for them to fill.
+    KTableListItem(QWidget *parent, const QString &path, StatusColumn status);
+    // Between the file's name and its status.
+    QHBoxLayout *detailLayout() const { return m_detail; }
+    // The rows' 12 px font, and grey text through the palette (not a style sheet).
+    static QFont rowFont();
+    static void setGrey(QLabel *label);
+
     void enterEvent(QEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -70,16 +61,10 @@ private:
     void styleButton(int i, const QString &image, const QString &tip);
 
     QString m_path;
-    bool m_pdfMode = false;
     int m_state = 1;
     bool m_hovered = false;
-    int m_pageCount = 0;
-    bool m_loaded = false;
-    SelectPageItem m_selection;
-    KSelectPageView *m_selectView = nullptr;
+    QHBoxLayout *m_detail = nullptr;
     QLabel *m_date = nullptr;
-    QLabel *m_pages = nullptr;
-    QPushButton *m_selectPage = nullptr;
     QLabel *m_statusIcon = nullptr;
     QLabel *m_statusText = nullptr;
     QProgressBar *m_progress = nullptr;

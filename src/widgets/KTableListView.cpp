@@ -1,7 +1,5 @@
 #include "KTableListView.h"
 
-#include <algorithm>
-
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,7 +16,7 @@
 
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
-#include "pdf/KPdf2ImageProxy.h"
+#include "widgets/DesktopIntegration.h"
 #include "widgets/KTableAddFileView.h"
 #include "widgets/KTableListItem.h"
 #include "widgets/StyleSheets.h"
@@ -26,17 +24,11 @@
 
 namespace {
 
-KTableListView::PageCounter &pageCounter()
-{
-    static KTableListView::PageCounter counter;
-    return counter;
-}
-
 QPushButton *toolbarButton(const QString &text, QWidget *parent)
 {
     auto *button = new QPushButton(text, parent);
     button->setFixedSize(68, 24);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     button->setFont(font);
     button->setStyleSheet(smallButtonStyleSheet());
@@ -46,18 +38,11 @@ QPushButton *toolbarButton(const QString &text, QWidget *parent)
 
 } // namespace
 
-void KTableListView::setPageCounter(PageCounter counter) { pageCounter() = std::move(counter); }
-
-int KTableListView::pageCountOf(const QString &path)
-{
-    if (pageCounter())
-        return pageCounter()(path);
-    return KPdf2ImageProxy::instance()->pageCount(path, QString());
-}
-
-KTableListView::KTableListView(QWidget *parent, bool pdfMode)
+KTableListView::KTableListView(QWidget *parent)
     : QWidget(parent)
-    , m_pdfMode(pdfMode)
+    , m_rowFactory([](QWidget *rowParent, const QString &path) {
+        return new KTableListItem(rowParent, path);
+    })
 {
     registerWorkerMetaTypes();
     setFixedSize(886, 416);
@@ -119,6 +104,8 @@ KTableListView::KTableListView(QWidget *parent, bool pdfMode)
     connect(m_emptyPage, &KTableAddFileView::clicked, this, &KTableListView::onAddFile);
 }
 
+void KTableListView::setRowFactory(RowFactory factory) { m_rowFactory = std::move(factory); }
+
 void KTableListView::setFileFilter(const QString &filter) { m_filter = filter; }
 
 void KTableListView::setAddFileText(const QString &text) { m_emptyPage->setText(text); }
@@ -157,38 +144,24 @@ QStringList KTableListView::appendFiles(const QStringList &paths)
 {
     const QSet<QString> listed(m_files.begin(), m_files.end());
     QStringList fresh;
-    QHash<QString, int> pageCounts; // PDF rows: each document is opened once here
     QSet<QString> seen;
+    m_list->setUpdatesEnabled(false);
     for (const QString &path : paths) {
         if (listed.contains(path) || seen.contains(path))
             continue;
-        if (m_pdfMode) {
-            const int pages = pageCountOf(path);
-            if (pages < 0)
-                continue;
-            pageCounts.insert(path, pages);
-        }
         seen.insert(path);
-        fresh << path;
-    }
-    m_list->setUpdatesEnabled(false);
-    for (const QString &path : qAsConst(fresh)) {
+        KTableListItem *rowWidget = m_rowFactory(m_list, path);
+        if (!rowWidget)
+            continue;
         const int rowIndex = m_list->count();
         auto *item = new QListWidgetItem();
         item->setSizeHint(QSize(826, 50));
         m_list->insertItem(rowIndex, item);
-        auto *rowWidget = new KTableListItem(m_list, path, m_pdfMode, pageCounts.value(path));
         connect(rowWidget, &KTableListItem::operateBtnClicked, this,
             &KTableListView::onOperateBtnClicked);
-        if (m_pdfMode) {
-            connect(rowWidget, &KTableListItem::selectPageChanged, this,
-                &KTableListView::onSelectPageChanged);
-            // Only rows actually added get an entry: re-adding a listed
-            // document must not reset the choice its row shows.
-            m_pageSelections.insert(path, SelectPageItem());
-        }
         m_list->setItemWidget(item, rowWidget);
         m_files << path;
+        fresh << path;
         BatchResult initial;
         initial.index = rowIndex;
         initial.status = BatchResult::NotStarted;
@@ -267,10 +240,8 @@ void KTableListView::removeRow(int rowIndex)
         }
     }
     m_results = moved;
-    if (rowIndex < m_files.size()) {
-        m_pageSelections.remove(m_files.at(rowIndex));
+    if (rowIndex < m_files.size())
         m_files.removeAt(rowIndex);
-    }
     if (m_files.isEmpty()) {
         m_stack->setCurrentIndex(0);
         emit clearImage();
@@ -303,27 +274,8 @@ void KTableListView::onOperateBtnClicked(int code)
     }
 }
 
-void KTableListView::onSelectPageChanged(SelectPageItem item)
-{
-    auto *rowWidget = qobject_cast<KTableListItem *>(sender());
-    if (!rowWidget || rowWidget->filePath().isEmpty())
-        return;
-    m_pageSelections.insert(rowWidget->filePath(), item);
-}
-
-QMap<QString, SelectPageItem> KTableListView::pageSelections() const
-{
-    QMap<QString, SelectPageItem> selections = m_pageSelections;
-    for (auto it = selections.begin(); it != selections.end(); ++it) {
-        if (it->mode == SelectPageItem::AllPages && it->count == 0)
-            it->count = std::max(pageCountOf(it.key()), 0);
-    }
-    return selections;
-}
-
 void KTableListView::onClearFile()
 {
-    m_pageSelections.clear();
     m_results.clear();
     m_files.clear();
     m_list->clear();

@@ -3,12 +3,10 @@
 #include <functional>
 
 #include <QHash>
-#include <QMap>
 #include <QStringList>
 #include <QWidget>
 
 #include "app/BatchResult.h"
-#include "pdf/SelectPageItem.h"
 
 class KTableAddFileView;
 class KTableListItem;
@@ -21,13 +19,19 @@ class QTimer;
 // target, then one row per file with its state and row buttons. Views add
 // files through it, hand files() to their workers and feed the workers'
 // BatchResult records back through updateStatus(). Interface thread only.
-// In PDF mode every row shows its document's page count and keeps a page
-// choice, which the list collects per path for the PDF-to-image converter.
+// Lists of a special kind (PDF documents) are given a row factory that makes
+// their own rows and may refuse a file.
 class KTableListView : public QWidget
 {
     Q_OBJECT
 public:
-    KTableListView(QWidget *parent, bool pdfMode = false);
+    explicit KTableListView(QWidget *parent);
+
+    // Makes the row widget of a newly added path (parent: the list's
+    // viewport), or null to leave the path out. Set before files are added;
+    // by default every admitted path gets a plain KTableListItem.
+    using RowFactory = std::function<KTableListItem *(QWidget *parent, const QString &path)>;
+    void setRowFactory(RowFactory factory);
 
     void setFileFilter(const QString &filter);
     void setAddFileText(const QString &text);
@@ -37,12 +41,6 @@ public:
     void setDeleteButtonsVisible(bool visible);
     void setProgress(int row, int value);
     void removeFile(const QString &path);
-    // PDF lists: the page choice of every listed document, keyed by path.
-    // Entries still at "all pages" without a count get the document's page
-    // count now (0 when it can no longer be opened).
-    QMap<QString, SelectPageItem> pageSelections() const;
-
-    bool isPdfMode() const { return m_pdfMode; }
     int rowCount() const;
     KTableListItem *row(int index) const;
     bool hasResult(int row) const { return m_results.contains(row); }
@@ -59,14 +57,6 @@ public:
     // Adds the paths (already admitted) as rows; returns the ones actually added.
     QStringList appendFiles(const QStringList &paths);
 
-    // How PDF rows count a document's pages (negative: it cannot be opened).
-    // By default the page renderer (KPdf2ImageProxy) answers; tests put a
-    // counter of their own in its place, and an empty one restores the
-    // default. Interface thread.
-    using PageCounter = std::function<int(const QString &path)>;
-    static void setPageCounter(PageCounter counter);
-    static int pageCountOf(const QString &path);
-
 signals:
     void addImages(const QStringList &paths);
     void clearImage();
@@ -75,7 +65,6 @@ public slots:
     void onAddFile();
     void onClearFile();
     void onOperateBtnClicked(int code);
-    void onSelectPageChanged(SelectPageItem item);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -86,11 +75,10 @@ private:
     void removeRow(int row);
     bool dropIsAdmissible(const QStringList &paths) const;
 
-    bool m_pdfMode = false;
+    RowFactory m_rowFactory;
     QString m_filter;
     QStringList m_files;
     QHash<int, BatchResult> m_results;
-    QMap<QString, SelectPageItem> m_pageSelections; // PDF lists, one per listed path
     QPushButton *m_addButton = nullptr;
     QPushButton *m_clearButton = nullptr;
     QListWidget *m_list = nullptr;

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "widgets/StyleSheets.h"
+
 namespace {
 const QString kBlue = QStringLiteral("color:#06A8FF;");
 const QString kNormal = QStringLiteral("color:#333333;");
@@ -21,7 +23,7 @@ KTaskPanelItem::KTaskPanelItem(
     layout->setContentsMargins(30, 0, 0, 0);
     m_label = new QLabel(text, this);
     m_label->setFixedSize(120, 16);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(13);
     m_label->setFont(font);
     m_label->setStyleSheet(QStringLiteral("color:#3E3E3E;"));

@@ -16,7 +16,7 @@ struct PanelToolbar
     {
         layout = new QHBoxLayout();
         layout->setSpacing(0);
-        QFont font(QStringLiteral("Microsoft YaHei"));
+        QFont font(uiFontFamily());
         font.setPixelSize(pixelSize);
         add = new QPushButton(QObject::tr("addFile"), owner);
         clear = new QPushButton(QObject::tr("clearFile"), owner);

@@ -17,5 +17,9 @@ QString scrollBarStyleSheet();
 QString flatPanelStyleSheet();
 QString browserStyleSheet();
 
+// The one font family every view asks for. The application maps it to an
+// installed family with Latin and CJK glyphs (KApplication::installFontSubstitutions).
+inline QString uiFontFamily() { return QStringLiteral("Microsoft YaHei"); }
+
 // The arrow image every combo box uses with comboStyleSheet.
 inline QString comboArrowImage() { return QStringLiteral(":Resources/picTransDrop.png"); }

@@ -15,7 +15,7 @@ QPushButton *createActionButton(const QString &text, QWidget *parent)
 {
     auto *button = new QPushButton(text, parent);
     button->setFixedSize(108, 40);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     // 16 px: "start compress" does not fit 108 px at 18.
     font.setPixelSize(16);
     button->setFont(font);

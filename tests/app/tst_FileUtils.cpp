@@ -1,7 +1,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QIcon>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtConcurrent>
@@ -24,7 +23,6 @@ private slots:
     void uniqueDirPath();
     void uniqueDirPathCreatesMissingParents();
     void writeFileAtomicallyReplacesPlaceholder();
-    void roundedIconIsACircle();
 };
 
 void tst_FileUtils::uniqueFilePath_data()
@@ -217,16 +215,5 @@ void tst_FileUtils::writeFileAtomicallyReplacesPlaceholder()
     QVERIFY(!writeFileAtomically(tmp.path() + "/missing/doc.pdf", "x"));
 }
 
-void tst_FileUtils::roundedIconIsACircle()
-{
-    QPixmap source(64, 64);
-    source.fill(Qt::red);
-    const QImage rounded = roundedIcon(QIcon(source), 20).toImage();
-    QCOMPARE(rounded.size(), QSize(40, 40));
-    QCOMPARE(qAlpha(rounded.pixel(0, 0)), 0); // corner cut away
-    QCOMPARE(qAlpha(rounded.pixel(39, 39)), 0);
-    QVERIFY(TestUtils::colourNear(rounded.pixel(20, 20), qRgb(255, 0, 0), 2));
-}
-
-QTEST_MAIN(tst_FileUtils)
+QTEST_GUILESS_MAIN(tst_FileUtils)
 #include "tst_FileUtils.moc"

@@ -10,9 +10,9 @@
 #include "app/ui/KCommonHeaderItem.h"
 #include "app/ui/KMainView.h"
 #include "app/ui/KMainwindow.h"
-#include "app/ui/KModePage.h"
-#include "app/ui/KTaskPane.h"
 #include "app/ui/KTitleBar.h"
+#include "widgets/KModePage.h"
+#include "widgets/KTaskPane.h"
 #include "widgets/KTaskPanelItem.h"
 
 class tst_KApplication : public QObject

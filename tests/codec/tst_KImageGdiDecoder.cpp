@@ -3,9 +3,9 @@
 
 #include "CodecFixtures.h"
 #include "TestUtils.h"
-#include "codec/EmfPlayer.h"
 #include "codec/KImageGdiDecoder.h"
 #include "codec/KImageWrapper.h"
+#include "codec/metafile/EmfPlayer.h"
 
 using namespace CodecFixtures;
 
@@ -51,6 +51,7 @@ private slots:
     void wmfPlaceable();
     void wmfWithoutPlaceableHeader();
     void paintingIsBudgeted();
+    void tooComplexFailsWithItsReason();
     void refused_data();
     void refused();
 
@@ -211,6 +212,30 @@ void tst_KImageGdiDecoder::paintingIsBudgeted()
     EmfPlayer strict(data);
     QVERIFY(strict.parse());
     QVERIFY(strict.render(50 * 400 * 400).isNull());
+}
+
+void tst_KImageGdiDecoder::tooComplexFailsWithItsReason()
+{
+    // 72 KB of clip rectangles cut out of a large picture: every one makes
+    // the clip more complex and costlier to combine. The default budget
+    // gives up within a second or so instead of running for minutes.
+    EmfBuilder emf(QSize(1000, 1000));
+    for (int i = 0; i < 3000; ++i) {
+        const int x = (i % 40) * 25 + 2, y = ((i / 40) % 40) * 25 + 2;
+        QByteArray rect;
+        for (int v : { x, y, x + 18, y + 18 })
+            rect.append(reinterpret_cast<const char *>(&v), 4);
+        emf.record(29, rect); // EMR_EXCLUDECLIPRECT
+    }
+    emf.rectangle(QRect(0, 0, 1000, 1000));
+    const QString path = write("clips.emf", emf.finish());
+
+    KImageWrapper wrapper;
+    QVERIFY(!wrapper.load(path));
+    KImageGdiDecoder decoder(nullptr);
+    QVERIFY(!decoder.decodeFile(path));
+    QCOMPARE(decoder.errorString(), QStringLiteral("the drawing is too complex to render"));
+    QCOMPARE(decoder.frameCount(), 0);
 }
 
 void tst_KImageGdiDecoder::refused_data()

@@ -15,6 +15,7 @@
 #include "pdf/KPdf2ImageProxy.h"
 #include "pdf/SelectPageItem.h"
 #include "pdf/ui/KPdfConvertImageView.h"
+#include "pdf/ui/KPdfTableListItem.h"
 #include "pdf/ui/KSelectPageView.h"
 #include "widgets/KTableListItem.h"
 #include "widgets/KTableListView.h"
@@ -38,9 +39,16 @@ void verifyControlsEnabled(const KPdfConvertImageView &view)
     QVERIFY(view.fileList()->clearButton()->isEnabled());
 }
 
-// Chooses pages the way the user does: the row's button, the dialog, Ok.
-void choosePages(KTableListItem *row, int mode, const QString &text)
+KPdfTableListItem *pdfRow(const KTableListView *list, int index)
 {
+    return qobject_cast<KPdfTableListItem *>(list->row(index));
+}
+
+// Chooses pages the way the user does: the row's button, the dialog, Ok.
+void choosePages(KTableListItem *anyRow, int mode, const QString &text)
+{
+    auto *row = qobject_cast<KPdfTableListItem *>(anyRow);
+    QVERIFY(row);
     row->selectPageButton()->click();
     KSelectPageView *dialog = row->selectPageView();
     QVERIFY(dialog && dialog->isVisible());
@@ -97,13 +105,14 @@ void tst_KPdfConvertImageView::listedDocuments()
     // A document that cannot be opened is not listed; one without pages is,
     // and says so.
     QCOMPARE(view.fileList()->files(), (QStringList { m_five, m_zero }));
-    QCOMPARE(view.fileList()->row(0)->pageText(), QString("5page"));
-    QCOMPARE(view.fileList()->row(1)->pageText(), QString("load failed"));
+    QCOMPARE(pdfRow(view.fileList(), 0)->pageText(), QString("5page"));
+    QCOMPARE(pdfRow(view.fileList(), 1)->pageText(), QString("load failed"));
     QCOMPARE(added.count(), 1);
     QVERIFY(view.startButton()->isEnabled());
 
     // Choices never opened read as all pages with the document's count.
-    const QMap<QString, SelectPageItem> selections = view.fileList()->pageSelections();
+    const QMap<QString, SelectPageItem> selections
+        = KPdfTableListItem::pageSelections(view.fileList());
     QCOMPARE(selections.size(), 2);
     QCOMPARE(selections.value(m_five).mode, int(SelectPageItem::AllPages));
     QCOMPARE(selections.value(m_five).count, 5);
@@ -255,7 +264,7 @@ void tst_KPdfConvertImageView::controls()
     view.fileList()->clearButton()->click();
     QVERIFY(!view.startButton()->isEnabled());
     QVERIFY(view.fileList()->addButton()->isEnabled());
-    QVERIFY(view.fileList()->pageSelections().isEmpty());
+    QVERIFY(KPdfTableListItem::pageSelections(view.fileList()).isEmpty());
 }
 
 void tst_KPdfConvertImageView::screenshot()
@@ -270,18 +279,18 @@ void tst_KPdfConvertImageView::screenshot()
         files << path;
     }
     view.fileList()->appendFiles(files);
-    view.fileList()->row(2)->onSelectPageChanged([] {
+    pdfRow(view.fileList(), 2)->onSelectPageChanged([] {
         SelectPageItem odd;
         odd.mode = SelectPageItem::OddPages;
         return odd;
     }());
-    view.fileList()->row(3)->onSelectPageChanged([] {
+    pdfRow(view.fileList(), 3)->onSelectPageChanged([] {
         SelectPageItem specific; // the widest button text a row shows
         specific.mode = SelectPageItem::SpecificPages;
         specific.ranges = { { 1, 12 } };
         return specific;
     }());
-    QCOMPARE(view.fileList()->row(3)->selectPageButton()->text(), QString("total12page"));
+    QCOMPARE(pdfRow(view.fileList(), 3)->selectPageButton()->text(), QString("total12page"));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     view.fileList()->updateStatus({ 0, BatchResult::Succeeded, m_five });

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 #include "TestUtils.h"
 #include "app/ui/KApplication.h"
 #include "pdf/SelectPageItem.h"
+#include "pdf/ui/KPdfTableListItem.h"
 #include "pdf/ui/KSelectPageView.h"
 #include "widgets/KTableListItem.h"
 #include "widgets/KTableListView.h"
@@ -32,10 +34,20 @@ SelectPageItem item(int mode, const Ranges &ranges = {})
 
 // The page dialog and the page choice of PDF rows. Rows are given their page
 // count directly, so the renderer is not needed here.
+namespace {
+
+KPdfTableListItem *pdfRow(const KTableListView &list, int index)
+{
+    return qobject_cast<KPdfTableListItem *>(list.row(index));
+}
+
+} // namespace
+
 class tst_KSelectPageView : public QObject
 {
     Q_OBJECT
 private slots:
+    void pdfRowsUseThePageCounter();
     void initTestCase();
     void rangeInput_data();
     void rangeInput();
@@ -232,10 +244,10 @@ void tst_KSelectPageView::rowCounts()
     QFETCH(int, count);
     QFETCH(QString, buttonText);
 
-    KTableListItem row(nullptr, m_dir.filePath("doc.pdf"), true, pages);
+    KPdfTableListItem row(nullptr, m_dir.filePath("doc.pdf"), pages);
     QCOMPARE(row.selection().count, pages);
     QCOMPARE(row.selectPageButton()->text(), QString("all page"));
-    QSignalSpy changed(&row, &KTableListItem::selectPageChanged);
+    QSignalSpy changed(&row, &KPdfTableListItem::selectPageChanged);
     row.onSelectPageChanged(item(mode, ranges));
     QCOMPARE(changed.count(), 1);
     const auto sent = changed.at(0).at(0).value<SelectPageItem>();
@@ -251,7 +263,7 @@ void tst_KSelectPageView::rowCounts()
 
 void tst_KSelectPageView::rowOpensOneDialogAndKeepsItsChoice()
 {
-    KTableListItem row(nullptr, m_dir.filePath("doc.pdf"), true, 5);
+    KPdfTableListItem row(nullptr, m_dir.filePath("doc.pdf"), 5);
     row.show();
     QVERIFY(!row.selectPageView());
     row.selectPageButton()->click();
@@ -279,7 +291,7 @@ void tst_KSelectPageView::rowOpensOneDialogAndKeepsItsChoice()
     QCOMPARE(row.selectPageButton()->text(), QString("total4page"));
 
     // A document without pages offers no choice.
-    KTableListItem empty(nullptr, m_dir.filePath("empty.pdf"), true, 0);
+    KPdfTableListItem empty(nullptr, m_dir.filePath("empty.pdf"), 0);
     QCOMPARE(empty.pageText(), QString("load failed"));
     QVERIFY(!empty.selectPageButton()->isEnabled());
 }
@@ -291,10 +303,10 @@ void tst_KSelectPageView::listCollectsTheRowsChoices()
     const QString zero = TestUtils::writeFile(m_dir.path(), "zero.pdf", "x");
     struct CounterReset
     {
-        ~CounterReset() { KTableListView::setPageCounter(nullptr); }
+        ~CounterReset() { KPdfTableListItem::setPageCounter(nullptr); }
     } reset;
     int calls = 0;
-    KTableListView::setPageCounter([&calls](const QString &path) {
+    KPdfTableListItem::setPageCounter([&calls](const QString &path) {
         ++calls;
         if (path.endsWith("five.pdf"))
             return 5;
@@ -302,21 +314,23 @@ void tst_KSelectPageView::listCollectsTheRowsChoices()
             return 6;
         return 0;
     });
-    KTableListView list(nullptr, true);
+    KTableListView list(nullptr);
+    KPdfTableListItem::makePdfList(&list);
     list.appendFiles({ five, six, zero });
     QCOMPARE(calls, 3); // each document opened once when it is added
-    QCOMPARE(list.pageSelections().keys(), (QStringList { five, six, zero }));
+    QCOMPARE(KPdfTableListItem::pageSelections(&list).keys(), (QStringList { five, six, zero }));
 
     // Never-opened choices get the document's page count when asked for.
-    QMap<QString, SelectPageItem> selections = list.pageSelections();
+    QMap<QString, SelectPageItem> selections = KPdfTableListItem::pageSelections(&list);
     QCOMPARE(selections.value(five).mode, int(SelectPageItem::AllPages));
     QCOMPARE(selections.value(five).count, 5);
     QCOMPARE(selections.value(six).count, 6);
     QCOMPARE(selections.value(zero).count, 0);
 
-    list.row(1)->onSelectPageChanged(item(SelectPageItem::EvenPages));
-    list.row(0)->onSelectPageChanged(item(SelectPageItem::SpecificPages, { { 4, 5 }, { 1, 2 } }));
-    selections = list.pageSelections();
+    pdfRow(list, 1)->onSelectPageChanged(item(SelectPageItem::EvenPages));
+    pdfRow(list, 0)->onSelectPageChanged(
+        item(SelectPageItem::SpecificPages, { { 4, 5 }, { 1, 2 } }));
+    selections = KPdfTableListItem::pageSelections(&list);
     QCOMPARE(selections.value(six).mode, int(SelectPageItem::EvenPages));
     QCOMPARE(selections.value(six).count, 3);
     QCOMPARE(selections.value(five).ranges, (Ranges { { 1, 2 }, { 4, 5 } }));
@@ -324,14 +338,15 @@ void tst_KSelectPageView::listCollectsTheRowsChoices()
 
     // Adding a listed document again does not reset its choice.
     list.appendFiles({ six });
-    QCOMPARE(list.pageSelections().value(six).mode, int(SelectPageItem::EvenPages));
+    QCOMPARE(
+        KPdfTableListItem::pageSelections(&list).value(six).mode, int(SelectPageItem::EvenPages));
 
     // A removed row takes its choice with it; clearing forgets all.
     list.removeFile(six);
-    QCOMPARE(list.pageSelections().keys(), (QStringList { five, zero }));
-    QCOMPARE(list.pageSelections().value(five).count, 4);
+    QCOMPARE(KPdfTableListItem::pageSelections(&list).keys(), (QStringList { five, zero }));
+    QCOMPARE(KPdfTableListItem::pageSelections(&list).value(five).count, 4);
     list.onClearFile();
-    QVERIFY(list.pageSelections().isEmpty());
+    QVERIFY(KPdfTableListItem::pageSelections(&list).isEmpty());
 }
 
 void tst_KSelectPageView::screenshot()
@@ -349,6 +364,34 @@ void tst_KSelectPageView::screenshot()
         QDir().mkpath(shots);
         QVERIFY(image.save(shots + "/select-page.png"));
     }
+}
+
+void tst_KSelectPageView::pdfRowsUseThePageCounter()
+{
+    QTemporaryDir dir;
+    QStringList paths;
+    for (const char *name : { "five.pdf", "broken.pdf", "empty.pdf" })
+        paths << TestUtils::writeFile(dir.path(), name, QByteArray(1500, 'x'));
+    KPdfTableListItem::setPageCounter([](const QString &path) {
+        if (path.endsWith("five.pdf"))
+            return 5;
+        if (path.endsWith("broken.pdf"))
+            return -1;
+        return 0;
+    });
+    KTableListView list(nullptr);
+    KPdfTableListItem::makePdfList(&list);
+    list.appendFiles(paths);
+    KPdfTableListItem::setPageCounter(nullptr);
+    // A document that cannot be opened is not listed; one without pages shows "load failed".
+    QCOMPARE(list.files(), (QStringList { paths[0], paths[2] }));
+    QCOMPARE(pdfRow(list, 0)->pageText(), QString("5page"));
+    QVERIFY(pdfRow(list, 0)->isLoaded());
+    QCOMPARE(pdfRow(list, 1)->pageText(), QString("load failed"));
+    QVERIFY(!pdfRow(list, 1)->isLoaded());
+    list.setProgress(0, 40);
+    QCOMPARE(list.row(0)->progressBar()->value(), 40);
+    QCOMPARE(list.row(0)->statusText(), QString());
 }
 
 QTEST_MAIN(tst_KSelectPageView)

@@ -37,7 +37,6 @@ private slots:
     void recordsForMissingRowsAreIgnored();
     void clearingAlwaysEmitsClearImage();
     void deleteButtonsAfterRun();
-    void pdfRowsUseThePageCounter();
     void screenshotOfAllStates();
 
 private:
@@ -193,7 +192,7 @@ void tst_KTableListView::rowStatesAndButtonCodes()
     QFETCH(QVector<bool>, visible);
     QFETCH(QVector<int>, codes);
     const QString path = TestUtils::writeFile(m_dir.path(), "row.jpg", "x");
-    KTableListItem row(nullptr, path, false);
+    KTableListItem row(nullptr, path);
     row.show();
     row.setState(state);
     QCOMPARE(row.statusText(), text);
@@ -276,31 +275,6 @@ void tst_KTableListView::deleteButtonsAfterRun()
     list.setButtonsEnabled(false);
     QVERIFY(!list.addButton()->isEnabled());
     QVERIFY(!list.clearButton()->isEnabled());
-}
-
-void tst_KTableListView::pdfRowsUseThePageCounter()
-{
-    QTemporaryDir dir;
-    const QStringList paths = makeFiles(dir.path(), { "five.pdf", "broken.pdf", "empty.pdf" });
-    KTableListView::setPageCounter([](const QString &path) {
-        if (path.endsWith("five.pdf"))
-            return 5;
-        if (path.endsWith("broken.pdf"))
-            return -1;
-        return 0;
-    });
-    KTableListView list(nullptr, true);
-    list.appendFiles(paths);
-    KTableListView::setPageCounter(nullptr);
-    // A document that cannot be opened is not listed; one without pages shows "load failed".
-    QCOMPARE(list.files(), (QStringList { paths[0], paths[2] }));
-    QCOMPARE(list.row(0)->pageText(), QString("5page"));
-    QVERIFY(list.row(0)->isLoaded());
-    QCOMPARE(list.row(1)->pageText(), QString("load failed"));
-    QVERIFY(!list.row(1)->isLoaded());
-    list.setProgress(0, 40);
-    QCOMPARE(list.row(0)->progressBar()->value(), 40);
-    QCOMPARE(list.row(0)->statusText(), QString());
 }
 
 void tst_KTableListView::screenshotOfAllStates()

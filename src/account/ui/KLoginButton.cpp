@@ -3,8 +3,8 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
-#include "app/ui/KApplication.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/WidgetResources.h"
 
 KLoginButton::KLoginButton(QWidget *parent)
     : QWidget(parent)
@@ -17,7 +17,7 @@ KLoginButton::KLoginButton(QWidget *parent)
     layout->setSpacing(2);
 
     m_iconButton = new QPushButton(this);
-    m_iconButton->setIcon(KApplication::resourceIcon(QStringLiteral("normalUserPic")));
+    m_iconButton->setIcon(WidgetResources::icon(QStringLiteral("normalUserPic")));
     m_iconButton->setIconSize(QSize(24, 24));
     m_iconButton->setStyleSheet(buttonStyleSheet(QString()));
     m_iconButton->setCursor(Qt::OpenHandCursor);
@@ -26,7 +26,7 @@ KLoginButton::KLoginButton(QWidget *parent)
 
     m_nameButton = new QPushButton(tr("ClickLogin"), this);
     m_nameButton->setFixedSize(50, 16);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     m_nameButton->setFont(font);
     m_nameButton->setStyleSheet(buttonStyleSheet(QString()));

@@ -8,8 +8,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/Version.h"
 #include "app/ui/KApplication.h"
-#include "app/ui/KShadowBorder.h"
+#include "widgets/KShadowBorder.h"
 #include "widgets/StyleSheets.h"
 
 namespace {
@@ -18,7 +19,7 @@ QLabel *makeLabel(const QString &text, QSize size, int pixelSize, QWidget *paren
 {
     auto *label = new QLabel(text, parent);
     label->setFixedSize(size);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(pixelSize);
     label->setFont(font);
     label->setStyleSheet(QStringLiteral("color:#5F5F5F;"));
@@ -70,7 +71,7 @@ KAboutView::KAboutView(QWidget *parent)
     auto *versionRow = new QHBoxLayout();
     versionRow->setContentsMargins(30, 10, 0, 0);
     versionRow->addWidget(makeLabel(tr("version:"), QSize(80, 30), 14, this));
-    versionRow->addWidget(makeLabel(tr("1.1.0.4"), QSize(160, 30), 14, this));
+    versionRow->addWidget(makeLabel(QStringLiteral(QUORVEL_VERSION), QSize(160, 30), 14, this));
     versionRow->addStretch();
     layout->addLayout(versionRow);
 

@@ -7,16 +7,19 @@
 
 #include "app/AppPaths.h"
 #include "app/PSettings.h"
+#include "app/Version.h"
 #include "app/ui/KMainwindow.h"
 #include "codec/CodecLibraries.h"
 #include "codec/ImageFormats.h"
+#include "widgets/StyleSheets.h"
+#include "widgets/WidgetResources.h"
 
 KApplication::KApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setOrganizationName(QStringLiteral("quorvel"));
     setApplicationName(QStringLiteral("quorvel"));
-    setApplicationVersion(QStringLiteral("1.1.0.4"));
+    setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     installFontSubstitutions();
     m_settings = new PSettings();
     init();
@@ -49,6 +52,7 @@ void KApplication::init()
 void KApplication::createMainWindow(const QString &)
 {
     m_mainWindow = new KMainwindow();
+    WidgetResources::setMainWidget(m_mainWindow);
     m_mainWindow->show();
 }
 
@@ -65,19 +69,13 @@ QWidget *KApplication::mainWidget()
     return app->mainWindow();
 }
 
-QIcon KApplication::resourceIcon(const QString &name)
-{
-    return QIcon(QStringLiteral(":/Resources/") + name);
-}
+QIcon KApplication::resourceIcon(const QString &name) { return WidgetResources::icon(name); }
 
-QPixmap KApplication::resourcePixmap(const QString &name)
-{
-    return QPixmap(QStringLiteral(":/Resources/") + name);
-}
+QPixmap KApplication::resourcePixmap(const QString &name) { return WidgetResources::pixmap(name); }
 
 void KApplication::installFontSubstitutions()
 {
-    QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei"),
+    QFont::insertSubstitutions(uiFontFamily(),
         { QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
             QStringLiteral("DejaVu Sans") });
 }

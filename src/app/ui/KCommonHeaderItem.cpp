@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui/KApplication.h"
+#include "widgets/StyleSheets.h"
 
 KCommonHeaderItem::KCommonHeaderItem(QWidget *parent, const QString &text, int id)
     : QWidget(parent)
@@ -18,7 +19,7 @@ KCommonHeaderItem::KCommonHeaderItem(QWidget *parent, const QString &text, int i
     layout->setContentsMargins(0, 0, 0, 0);
     m_label = new QLabel(text, this);
     m_label->setFixedSize(70, 20);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(13);
     m_label->setFont(font);
     m_label->setStyleSheet(QStringLiteral("color:#333333;"));

@@ -10,8 +10,8 @@
 #include <QScreen>
 
 #include "app/ui/KMainView.h"
-#include "app/ui/KShadowBorder.h"
 #include "app/ui/KTitleBar.h"
+#include "widgets/KShadowBorder.h"
 
 KMainwindow::KMainwindow(QWidget *parent)
     : QMainWindow(parent)

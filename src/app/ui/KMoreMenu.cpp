@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "app/ui/KAboutView.h"
-#include "app/ui/KShadowBorder.h"
+#include "widgets/KShadowBorder.h"
 
 KMoreMenu::KMoreMenu(QPushButton *button, QWidget *parent)
     : QMenu(parent)

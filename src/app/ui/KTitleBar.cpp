@@ -35,7 +35,7 @@ KTitleBar::KTitleBar(QWidget *parent)
     left->addSpacing(2);
     auto *name = new QLabel(tr("quorvel"), this);
     name->setFixedSize(100, 70);
-    QFont nameFont(QStringLiteral("Microsoft YaHei"));
+    QFont nameFont(uiFontFamily());
     nameFont.setPixelSize(16);
     nameFont.setBold(true);
     name->setFont(nameFont);

@@ -40,7 +40,7 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
     : QWidget(parent)
 {
     setFixedSize(886, 600);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     setFont(font);
     m_pool = new QThreadPool(this);

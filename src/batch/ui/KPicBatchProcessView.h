@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ui/KModePage.h"
+#include "widgets/KModePage.h"
 
 // A mode page of the main window: task pane plus the mode's tool views.
 class KPicBatchProcessView : public KModePage

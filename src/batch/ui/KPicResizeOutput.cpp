@@ -14,7 +14,7 @@ KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     : QWidget(parent)
 {
     setFixedSize(330, 134);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     setFont(font);
     auto *layout = new QVBoxLayout(this);
@@ -37,7 +37,7 @@ KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     layout->addLayout(row);
     auto *hint = new QLabel(
         tr("Loading high resolution images in RAW format can cause slow conversion times"), this);
-    QFont small(QStringLiteral("Microsoft YaHei"));
+    QFont small(uiFontFamily());
     small.setPixelSize(12);
     hint->setFont(small);
     hint->setWordWrap(true);

@@ -41,7 +41,7 @@ KPicResizeParams::KPicResizeParams(QWidget *parent)
 {
     // Wide enough for the English texts at 12 px.
     setFixedSize(490, 134);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     setFont(font);
     auto *layout = new QVBoxLayout(this);

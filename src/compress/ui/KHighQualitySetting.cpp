@@ -39,7 +39,7 @@ KHighQualitySetting::KHighQualitySetting(QWidget *parent)
     : QWidget(parent)
 {
     setFixedSize(296, 110);
-    QFont panelFont(QStringLiteral("Microsoft YaHei"));
+    QFont panelFont(uiFontFamily());
     panelFont.setPixelSize(12);
     setFont(panelFont);
     auto *layout = new QVBoxLayout(this);

@@ -14,6 +14,7 @@
 #include "compress/KImageGifCompressThread.h"
 #include "compress/ui/KQualityGifCompressSettig.h"
 #include "compress/ui/KResizeGifCompressSettig.h"
+#include "widgets/DesktopIntegration.h"
 #include "widgets/KImageContentView.h"
 #include "widgets/KImageLoadView.h"
 #include "widgets/KMessageTips.h"

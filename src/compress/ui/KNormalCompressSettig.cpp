@@ -41,7 +41,7 @@ KNormalCompressSettig::KNormalCompressSettig(QWidget *parent)
 {
     // Sized for the English texts at 12 px; the radios take the width their texts need.
     setFixedSize(446, 110);
-    QFont panelFont(QStringLiteral("Microsoft YaHei"));
+    QFont panelFont(uiFontFamily());
     panelFont.setPixelSize(12);
     setFont(panelFont);
     auto *layout = new QVBoxLayout(this);

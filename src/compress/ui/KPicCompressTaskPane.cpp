@@ -1,5 +1,7 @@
 #include "KPicCompressTaskPane.h"
 
+#include "widgets/DesktopIntegration.h"
+
 KPicCompressTaskPane::KPicCompressTaskPane(QWidget *parent)
     : KTaskPane(QSize(164, 600), parent)
 {

@@ -18,7 +18,7 @@ QLabel *rowLabel(const QString &text, int width, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setFixedSize(width, 30);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(13);
     label->setFont(font);
     label->setStyleSheet(QStringLiteral("color:#3E3E3E;"));
@@ -45,7 +45,7 @@ KQualityGifCompressSettig::KQualityGifCompressSettig(QWidget *parent)
     // Wider than the 320 the layout was drawn for: "frame number extraction:"
     // needs about 150 px at 13 px (the slider and the combo give up 10 px each).
     setFixedSize(348, 110);
-    QFont panelFont(QStringLiteral("Microsoft YaHei"));
+    QFont panelFont(uiFontFamily());
     panelFont.setPixelSize(12);
     setFont(panelFont);
     auto *layout = new QVBoxLayout(this);

@@ -17,7 +17,7 @@ QLabel *rowLabel(const QString &text, int width, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setFixedSize(width, 30);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(13);
     label->setFont(font);
     label->setStyleSheet(QStringLiteral("color:#3E3E3E;"));
@@ -65,7 +65,7 @@ KResizeGifCompressSettig::KResizeGifCompressSettig(QWidget *parent)
     // Wider than the 320 the layout was drawn for, so that the English preset
     // names fit the combo box.
     setFixedSize(340, 110);
-    QFont panelFont(QStringLiteral("Microsoft YaHei"));
+    QFont panelFont(uiFontFamily());
     panelFont.setPixelSize(12);
     setFont(panelFont);
     auto *layout = new QVBoxLayout(this);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ui/KTaskPane.h"
+#include "widgets/KTaskPane.h"
 
 // Task pane of the mode page KImageConvertView.
 class KImageConvertTaskPane : public KTaskPane

@@ -15,6 +15,7 @@
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
 #include "convert/KImageRawLoadThread.h"
+#include "widgets/DesktopIntegration.h"
 #include "widgets/KBatchProcessLabel.h"
 #include "widgets/KFileOpenTips.h"
 #include "widgets/KImageContentView.h"
@@ -27,7 +28,7 @@ KImageRawConvertView::KImageRawConvertView(QWidget *parent)
     : QWidget(parent)
 {
     setFixedSize(886, 600);
-    QFont viewFont(QStringLiteral("Microsoft YaHei"));
+    QFont viewFont(uiFontFamily());
     viewFont.setPixelSize(12);
     setFont(viewFont);
     auto *layout = new QVBoxLayout(this);
@@ -43,7 +44,7 @@ KImageRawConvertView::KImageRawConvertView(QWidget *parent)
     auto *controls = new QVBoxLayout();
     controls->setSpacing(6);
     controls->addWidget(new KBatchProcessLabel(tr("high quality convert"), this));
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     auto makeRow = [&](const QString &text, KPicResizeSlider **slider, QLineEdit **edit) {
         auto *row = new QHBoxLayout();

@@ -38,7 +38,7 @@ KPicNormalConvertView::KPicNormalConvertView(QWidget *parent)
     auto *label = new QLabel(tr("output format:"), this);
     label->setFixedHeight(30);
     label->setMinimumWidth(80);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(13);
     label->setFont(font);
     label->setStyleSheet(QStringLiteral("color:#3E3E3E;"));

@@ -1,5 +1,7 @@
 #include "KPicOcrTaskPane.h"
 
+#include "widgets/DesktopIntegration.h"
+
 KPicOcrTaskPane::KPicOcrTaskPane(QWidget *parent)
     : KTaskPane(QSize(164, 550), parent)
 {

@@ -13,6 +13,7 @@
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
 #include "pdf/KPdf2ImageConverterThread.h"
+#include "pdf/ui/KPdfTableListItem.h"
 #include "pdf/ui/PdfViewParts_p.h"
 #include "widgets/KTableListView.h"
 #include "widgets/StyleSheets.h"
@@ -32,7 +33,8 @@ KPdfConvertImageView::KPdfConvertImageView(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_list = new KTableListView(this, true);
+    m_list = new KTableListView(this);
+    KPdfTableListItem::makePdfList(m_list);
     m_list->setFileFilter(QStringLiteral("*.pdf"));
     m_list->setAddFileText(tr("*please add convert file, only support pdf format"));
     layout->addWidget(m_list);
@@ -143,7 +145,7 @@ bool KPdfConvertImageView::startInto(const QString &parentDir)
         m_list->setProgress(i, 0);
     setControlsEnabled(false);
 
-    const QMap<QString, SelectPageItem> selections = m_list->pageSelections();
+    const QMap<QString, SelectPageItem> selections = KPdfTableListItem::pageSelections(m_list);
     m_runFolder = isUsableParent(parentDir) ? uniqueDirPath(parentDir, tr("Pdf2Image")) : QString();
     const QString extension = outputExtension(m_format);
 

@@ -8,8 +8,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/ui/KShadowBorder.h"
 #include "pdf/PageSelection.h"
+#include "widgets/KShadowBorder.h"
 #include "widgets/StyleSheets.h"
 
 namespace {
@@ -18,7 +18,7 @@ const char *const kDimmableLabel = "QLabel{color: #3E3E3E; }QLabel::disabled {co
 
 QFont dialogFont(int pixelSize)
 {
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(pixelSize);
     return font;
 }

@@ -17,7 +17,7 @@ constexpr int kFolderButtonInset = 6;
 
 QFont viewFont(int pixelSize)
 {
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(pixelSize);
     return font;
 }
