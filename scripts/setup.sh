@@ -15,7 +15,7 @@ PACKAGES=(
     libheif-examples poppler-utils qpdf
     clang-format-14
     libcpp-httplib-dev libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
-    libopencv-dev libsqlite3-dev sqlite3
+    libopencv-dev libsqlite3-dev sqlite3 libxlsxwriter-dev libzip-dev
     help2man appstream desktop-file-utils dpkg-dev file groff-base man-db tmux
 )
 

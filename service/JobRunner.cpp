@@ -174,7 +174,9 @@ void JobRunner::runJob(const JobRecord &job)
     }
     if (outcome.ok()) {
         m_database.finishJob(job.id, JobState::Success, kJobOk, {}, resultKey, previewKey);
-        m_log(tag + " succeeded in " + std::to_string(millis) + " ms (" + resultKey + ")");
+        // A success can carry a note (stretch recovery that left the picture as it was).
+        m_log(tag + " succeeded in " + std::to_string(millis) + " ms (" + resultKey + ")"
+            + (outcome.reason.empty() ? std::string() : ": " + outcome.reason));
     } else {
         m_database.finishJob(job.id, JobState::Failed, outcome.code, outcome.reason, {}, {});
         m_log(tag + " failed with code " + std::to_string(outcome.code) + " after "

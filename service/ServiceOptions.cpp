@@ -58,7 +58,7 @@ std::int64_t parseByteSize(const std::string &text)
 std::string serviceUsage()
 {
     return "Usage: quorvel-service [--listen HOST:PORT] [--data DIR] [--workers N]\n"
-           "                       [--max-upload SIZE] [--parent-pid PID]\n"
+           "                       [--max-upload SIZE] [--parent-pid PID] [--models DIR]\n"
            "\n"
            "The quorvel recognition and enhancement service.\n"
            "\n"
@@ -71,6 +71,7 @@ std::string serviceUsage()
            "them)\n"
            "  --max-upload SIZE   largest accepted upload, e.g. 50M, 200k, 1G (default 50M)\n"
            "  --parent-pid PID    exit when process PID ends (for a service started by the app)\n"
+           "  --models DIR        folder of the colouring model files (default $QUORVEL_MODELS)\n"
            "  --help              show this text\n"
            "\n"
            "Environment: QUORVEL_SERVICE_KEY, QUORVEL_SERVICE_SECRET, QUORVEL_ACCOUNT_KEY,\n"
@@ -133,6 +134,12 @@ bool parseServiceOptions(
                 return false;
             }
             options.maxUpload = size;
+        } else if (name == "--models") {
+            if (value.empty()) {
+                error = "--models expects a folder";
+                return false;
+            }
+            options.modelsDir = value;
         } else if (name == "--parent-pid") {
             if (!parseInteger(value, 1, 4194304, number)) {
                 error = "--parent-pid expects a process id, got '" + value + "'";
@@ -146,6 +153,9 @@ bool parseServiceOptions(
     }
     if (options.dataDir.empty())
         options.dataDir = defaultDataDir();
+    const char *models = std::getenv("QUORVEL_MODELS");
+    if (options.modelsDir.empty() && models && *models)
+        options.modelsDir = models;
     const char *publicUrl = std::getenv("QUORVEL_PUBLIC_URL");
     if (publicUrl && *publicUrl) {
         options.publicUrl = publicUrl;

@@ -15,6 +15,7 @@ struct ServiceOptions
     std::int64_t maxUpload = 50LL * 1000 * 1000; // bytes per uploaded object
     long parentPid = 0; // exit when this process is gone (0: no watch)
     std::string publicUrl; // base of the URLs handed out; default: from the Host header
+    std::string modelsDir; // colouring model folder; default $QUORVEL_MODELS, empty: none
 };
 
 // Parses argv into options. Returns false with `error` set on a bad command line;

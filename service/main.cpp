@@ -69,7 +69,8 @@ int main(int argc, char **argv)
         }
     }
 
-    ServiceServer server(options, ServiceKeys::fromEnvironment(), builtinEngines());
+    ServiceServer server(
+        options, ServiceKeys::fromEnvironment(), builtinEngines(options.modelsDir));
     if (!server.open(error)) {
         std::fprintf(stderr, "quorvel-service: %s\n", error.c_str());
         return 1;

@@ -80,7 +80,12 @@ void tst_Layering::brokenRulesAreReported_data()
            "an outside library and may use nothing of ours";
     QTest::newRow("service uses the program")
         << "service/Bad.cpp" << QByteArray("#include \"codec/KImageWrapper.h\"\n")
-        << "service/Bad.cpp:1: includes \"codec/KImageWrapper.h\": service may use only itself";
+        << "service/Bad.cpp:1: includes \"codec/KImageWrapper.h\": service may use only "
+           "service/engines";
+    QTest::newRow("service engines use the program")
+        << "service/engines/Bad.cpp" << QByteArray("#include \"codec/KImageWrapper.h\"\n")
+        << "service/engines/Bad.cpp:1: includes \"codec/KImageWrapper.h\": service/engines may "
+           "use only itself";
     QTest::newRow("folder without a row")
         << "src/newtool/Task.cpp" << QByteArray("#include \"app/FileUtils.h\"\n")
         << "src/newtool/Task.cpp: folder newtool has no row in cmake/layers.txt";

@@ -231,6 +231,9 @@ void tst_JobRunner::builtinEnginesRefuseBadPictures_data()
     QTest::newRow("text: truncated PNG") << "pic2txt" << pngHeader;
     QTest::newRow("contrast: empty file") << "picenhance" << QByteArray();
     QTest::newRow("contrast: truncated PNG") << "picenhance" << pngHeader;
+    QTest::newRow("word: empty file") << "pic2word" << QByteArray();
+    QTest::newRow("table: words named .png") << "table2xls" << QByteArray("no picture here");
+    QTest::newRow("stretch: truncated PNG") << "picstretchstore" << pngHeader;
 }
 
 void tst_JobRunner::builtinEnginesRefuseBadPictures()
@@ -239,7 +242,10 @@ void tst_JobRunner::builtinEnginesRefuseBadPictures()
     QFETCH(QByteArray, bytes);
     Sandbox sandbox;
     QVERIFY(sandbox.open());
-    const std::string family = product == QLatin1String("pic2txt") ? "ocr" : "ai";
+    const std::string family
+        = product.startsWith(QLatin1String("pic2")) || product.startsWith(QLatin1String("table"))
+        ? "ocr"
+        : "ai";
     const std::string id = sandbox.queue(product.toStdString(), family, bytes);
     std::string log;
     JobRunner runner(sandbox.database, sandbox.store, builtinEngines(),
