@@ -74,6 +74,8 @@ private slots:
     void noCancelRequestWhileUploading();
     void cancelWhilePollingSendsSignedDelete();
     void nextJobRunsAfterATimeout();
+    void lateReplyOfACancelledJobIsIgnored();
+    void overlappingPollsDownloadOnce();
     void userInfoGivesUpAfterItsTimeout();
 
 private:
@@ -612,6 +614,64 @@ void tst_KvHttp::nextJobRunsAfterATimeout()
     QCOMPARE(error.count(), 0);
     QCOMPARE(client->resultData(), QByteArray("recognised text"));
     QCOMPARE(m_service->requestsTo("/api/v1/ocr/images").size(), 2);
+}
+
+void tst_KvHttp::lateReplyOfACancelledJobIsIgnored()
+{
+    // Job 1's only poll is answered late, after the view gave up and started job 2.
+    bool firstJob = true;
+    m_script.objects.insert("ocr/old.txt", "text of the first picture");
+    // Job 2 is still polling when job 1's answer comes.
+    m_script.queryReplies.clear();
+    for (int i = 0; i < 12; ++i)
+        m_script.queryReplies << R"({"status":"processing","progress":5})";
+    m_script.queryReplies << R"({"status":"success","result":{"key":"ocr/result.txt"}})";
+    m_service->setHandler([&](const FakeService::Request &r) {
+        if (r.path() == "/api/v1/ocr/query" && firstJob) {
+            FakeService::Response late
+                = FakeService::json(R"({"status":"success","result":{"key":"ocr/old.txt"}})");
+            late.delayMs = 400;
+            return late;
+        }
+        return answer(r);
+    });
+    KvHttp *client = newClient(0);
+    client->setPollInterval(50);
+    QSignalSpy success(client, &KvHttp::downloadSuccess);
+    QSignalSpy error(client, &KvHttp::progressError);
+    client->startJob({ sampleFile("first") });
+    QVERIFY(TestUtils::waitUntil(
+        [&] { return m_service->requestsTo("/api/v1/ocr/query").size() >= 1; }, 5000));
+    client->setCancelled(true);
+    firstJob = false;
+    client->startJob({ sampleFile("second") });
+    QVERIFY(success.wait(5000));
+    QTest::qWait(600);
+    QCOMPARE(success.count(), 1);
+    QCOMPARE(error.count(), 0);
+    QCOMPARE(client->resultData(), QByteArray("recognised text"));
+    for (const auto &r : m_service->requestsTo("/api/v1/object/downloadurl"))
+        QCOMPARE(jsonBody(r).value("key").toString(), QStringLiteral("ocr/result.txt"));
+}
+
+void tst_KvHttp::overlappingPollsDownloadOnce()
+{
+    // Replies slower than the poll interval: several "success" answers arrive.
+    m_service->setHandler([this](const FakeService::Request &r) {
+        FakeService::Response resp = answer(r);
+        if (r.path() == "/api/v1/ocr/query")
+            resp.delayMs = 150;
+        return resp;
+    });
+    KvHttp *client = newClient(0);
+    client->setPollInterval(20);
+    QSignalSpy success(client, &KvHttp::downloadSuccess);
+    client->startJob({ sampleFile() });
+    QVERIFY(success.wait(5000));
+    QTest::qWait(400);
+    QVERIFY(m_service->requestsTo("/api/v1/ocr/query").size() > 1);
+    QCOMPARE(success.count(), 1);
+    QCOMPARE(m_service->requestsTo("/api/v1/object/downloadurl").size(), 1);
 }
 
 void tst_KvHttp::userInfoGivesUpAfterItsTimeout()

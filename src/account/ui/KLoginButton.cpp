@@ -49,6 +49,9 @@ KLoginButton::KLoginButton(QWidget *parent)
     account->restoreLogin();
 }
 
+// The menu has no parent (it is a window of its own).
+KLoginButton::~KLoginButton() { delete m_userMenu; }
+
 KUserTitleMenu *KLoginButton::userMenu() const { return m_userMenu; }
 
 void KLoginButton::onLogin()

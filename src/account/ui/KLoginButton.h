@@ -14,6 +14,7 @@ class KLoginButton : public QWidget
     Q_OBJECT
 public:
     explicit KLoginButton(QWidget *parent = nullptr);
+    ~KLoginButton() override;
 
     QPushButton *iconButton() const { return m_iconButton; }
     QPushButton *nameButton() const { return m_nameButton; }
