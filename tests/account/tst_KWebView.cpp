@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrlQuery>
 #include <QWebEngineView>
@@ -20,6 +21,7 @@
 #include "TestUtils.h"
 #include "account/KAccoutManager.h"
 #include "account/ui/KWebView.h"
+#include "online/BundledService.h"
 #include "online/KvHttp.h"
 
 namespace {
@@ -83,6 +85,9 @@ private slots:
     void eitherCallbackLogsInAndClosesTheDialog();
     void closeButtonLeavesTheUserLoggedOut();
     void dragFromTheStripButNotFromTheCloseCorner();
+#ifdef QUORVEL_SERVICE_EXE
+    void signInOnTheServicePage();
+#endif
 
 private:
     FakeService *m_service = nullptr;
@@ -224,6 +229,52 @@ void tst_KWebView::dragFromTheStripButNotFromTheCloseCorner()
     sendMouse(&view, QEvent::MouseButtonRelease, QPoint(700, 40));
     QCOMPARE(view.pos(), moved);
 }
+
+#ifdef QUORVEL_SERVICE_EXE
+void tst_KWebView::signInOnTheServicePage()
+{
+    // The real service's sign-in page: type a name, press Enter.
+    QTemporaryDir data;
+    QVERIFY(data.isValid());
+    BundledService service;
+    const QString url
+        = service.ensureRunning(QStringLiteral(QUORVEL_SERVICE_EXE), data.path(), 30000);
+    QVERIFY2(!url.isEmpty(), qPrintable(service.errorString()));
+    const QByteArray previous = qgetenv("QUORVEL_SERVICE_URL");
+    qputenv("QUORVEL_SERVICE_URL", url.toUtf8());
+
+    KAccoutManager *account = KAccoutManager::instance();
+    QSignalSpy logined(account, &KAccoutManager::logined);
+    bool pageShown = false;
+    QString address;
+    onLoginDialog([&](KWebView *view) {
+        address = view->url();
+        pageShown = waitForPage(view, QStringLiteral("Sign in"));
+        QTest::qWait(300);
+        view->grab().save(screenshotDir() + QStringLiteral("/login-dialog.png"));
+        if (!pageShown) {
+            view->closeButton()->click();
+            return;
+        }
+        QWidget *target = view->webView()->focusProxy();
+        QTest::keyClicks(target, QStringLiteral("Grace Hopper"));
+        QTest::qWait(100);
+        view->grab().save(screenshotDir() + QStringLiteral("/login-dialog-typed.png"));
+        QTest::keyClick(target, Qt::Key_Return);
+    });
+    account->showLogin();
+    qputenv("QUORVEL_SERVICE_URL", previous);
+
+    QVERIFY(pageShown);
+    QCOMPARE(address, KWebView::authorizeUrl(url));
+    QCOMPARE(logined.count(), 1);
+    QVERIFY(account->isLoggedIn());
+    QCOMPARE(account->displayName(), QStringLiteral("Grace Hopper"));
+    QCOMPARE(account->userId().size(), 32);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<KWebView *>(w));
+}
+#endif
 
 int main(int argc, char **argv)
 {
