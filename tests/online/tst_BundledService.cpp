@@ -9,6 +9,7 @@
 #include "TestUtils.h"
 #include "online/BundledService.h"
 #include "online/KvHttp.h"
+#include "online/ServiceEndpoint.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ private slots:
     void failuresAreReportedQuickly();
     void onlineActionFailsNormallyWithoutService();
     void serviceStopsWhenTheProgramIsKilled();
+    void missingBundledServiceFailsJobsNormally();
 
 private:
     QTemporaryDir m_dir;
@@ -151,6 +153,24 @@ void tst_BundledService::serviceStopsWhenTheProgramIsKilled()
     ::kill(pid_t(child.processId()), SIGKILL);
     QVERIFY(child.waitForFinished(5000));
     QVERIFY(TestUtils::waitUntil([pid] { return processGone(pid); }, 5000));
+}
+
+void tst_BundledService::missingBundledServiceFailsJobsNormally()
+{
+    // No address configured and no quorvel-service beside this executable: the
+    // job ends with its error signal instead of waiting.
+    qunsetenv("QUORVEL_SERVICE_URL");
+    qputenv("XDG_DATA_HOME", m_dir.path().toUtf8());
+    QVERIFY(!QFileInfo::exists(QCoreApplication::applicationDirPath() + "/quorvel-service"));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(ServiceEndpoint::baseUrl(), QString());
+    KvHttp client(0);
+    QSignalSpy error(&client, &KvHttp::progressError);
+    client.startJob({ UploadFile { "a.png", "png", "x", 1 } });
+    QVERIFY(error.wait(5000));
+    QCOMPARE(error.count(), 1);
+    QVERIFY(clock.elapsed() < 5000);
 }
 
 int main(int argc, char **argv)
