@@ -14,6 +14,8 @@ PACKAGES=(
     fonts-wqy-microhei
     libheif-examples poppler-utils qpdf
     qtwebengine5-dev libqt5webchannel5-dev
+    libcpp-httplib-dev libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
+    libopencv-dev libsqlite3-dev sqlite3
 )
 
 missing=()
