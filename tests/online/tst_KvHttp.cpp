@@ -51,6 +51,7 @@ class tst_KvHttp : public QObject
     Q_OBJECT
 private slots:
     void init();
+    void cleanupTestCase();
 
     void signedText_data();
     void signedText();
@@ -98,6 +99,12 @@ void tst_KvHttp::init()
     m_script = Script();
     m_queryCount = 0;
     m_service->setHandler([this](const FakeService::Request &r) { return answer(r); });
+}
+
+void tst_KvHttp::cleanupTestCase()
+{
+    qDeleteAll(m_clients);
+    m_clients.clear();
 }
 
 KvHttp *tst_KvHttp::newClient(int type)
