@@ -11,6 +11,7 @@
 #include "online/UploadFile.h"
 
 class KvHttpUploadInterface;
+class QJsonObject;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;

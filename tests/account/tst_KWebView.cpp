@@ -23,6 +23,7 @@
 #include "account/ui/KWebView.h"
 #include "online/BundledService.h"
 #include "online/KvHttp.h"
+#include "widgets/KMessageTips.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ private slots:
     void eitherCallbackLogsInAndClosesTheDialog();
     void closeButtonLeavesTheUserLoggedOut();
     void dragFromTheStripButNotFromTheCloseCorner();
+    void noServiceShowsAMessageAndNoDialog();
 #ifdef QUORVEL_SERVICE_EXE
     void signInOnTheServicePage();
 #endif
@@ -228,6 +230,35 @@ void tst_KWebView::dragFromTheStripButNotFromTheCloseCorner()
     sendMouse(&view, QEvent::MouseMove, QPoint(700, 40));
     sendMouse(&view, QEvent::MouseButtonRelease, QPoint(700, 40));
     QCOMPARE(view.pos(), moved);
+}
+
+void tst_KWebView::noServiceShowsAMessageAndNoDialog()
+{
+    // No address configured and no service beside this executable.
+    const QByteArray previous = qgetenv("QUORVEL_SERVICE_URL");
+    qunsetenv("QUORVEL_SERVICE_URL");
+    QString message;
+    bool sawWebView = false;
+    auto *timer = new QTimer(this);
+    timer->setInterval(20);
+    connect(timer, &QTimer::timeout, this, [&, timer] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        timer->stop();
+        sawWebView = qobject_cast<KWebView *>(modal) != nullptr;
+        if (auto *tips = qobject_cast<KMessageTips *>(modal))
+            message = tips->message();
+        modal->close();
+    });
+    timer->start();
+    KAccoutManager::instance()->showLogin();
+    delete timer;
+    qputenv("QUORVEL_SERVICE_URL", previous);
+    QVERIFY(!sawWebView);
+    QVERIFY2(
+        message.contains(QStringLiteral("online service is not available")), qPrintable(message));
+    QVERIFY(!KAccoutManager::instance()->isLoggedIn());
 }
 
 #ifdef QUORVEL_SERVICE_EXE

@@ -151,7 +151,10 @@ QString KWebView::engineProblem()
 
 void KWebView::runLogin(KAccoutManager *manager)
 {
-    const QString problem = engineProblem();
+    QString problem = engineProblem();
+    // Without a service there is no page to show (the reason is on stderr).
+    if (problem.isEmpty() && ServiceEndpoint::baseUrl().isEmpty())
+        problem = tr("the online service is not available");
     if (!problem.isEmpty()) {
         std::fprintf(stderr, "quorvel: login page unavailable: %s\n", qPrintable(problem));
         auto *tips = new KMessageTips(loginTitle(),
