@@ -20,11 +20,9 @@
 #include "account/ui/KLoginButton.h"
 #include "account/ui/KUserMenuWidget.h"
 #include "account/ui/KUserTitleMenu.h"
-#include "account/ui/KWebView.h"
 #include "app/ui/KMoreMenu.h"
 #include "app/ui/KTitleBar.h"
 #include "online/KvHttp.h"
-#include "widgets/KMessageTips.h"
 
 namespace {
 
@@ -89,7 +87,6 @@ private slots:
     void logoutFromTheMenuAndLoginAgainMakesANewMenu();
     void feedbackCommitSendsEvenEmptyAndClosesThenIsDeleted();
     void feedbackSendsTheTexts();
-    void missingEngineShowsAMessageAndNoDialog();
 
 private:
     void loginAs(const QString &userId);
@@ -267,27 +264,6 @@ void tst_KLoginButton::feedbackSendsTheTexts()
         [&] { return m_service->requestsTo("/api/v1/feedback").size() == 1; }, 5000));
     QCOMPARE(m_service->requestsTo("/api/v1/feedback").first().body,
         QByteArray(R"({"contact":"ada@example.org","content":"The batch tool is great"})"));
-}
-
-void tst_KLoginButton::missingEngineShowsAMessageAndNoDialog()
-{
-    qputenv("QTWEBENGINEPROCESS_PATH", "/nonexistent/QtWebEngineProcess");
-    QVERIFY(!KWebView::engineProblem().isEmpty());
-    QString message;
-    bool sawWebView = false;
-    onNextModal([&](QWidget *modal) {
-        sawWebView = qobject_cast<KWebView *>(modal) != nullptr;
-        if (auto *tips = qobject_cast<KMessageTips *>(modal))
-            message = tips->message();
-        modal->close();
-    });
-    KWebView::runLogin(KAccoutManager::instance());
-    qunsetenv("QTWEBENGINEPROCESS_PATH");
-    QVERIFY(!sawWebView);
-    QVERIFY2(
-        message.contains(QStringLiteral("/nonexistent/QtWebEngineProcess")), qPrintable(message));
-    QCOMPARE(liveTopLevels<KWebView>().size(), 0);
-    QVERIFY(!KAccoutManager::instance()->isLoggedIn());
 }
 
 QTEST_MAIN(tst_KLoginButton)

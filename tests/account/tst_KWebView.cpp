@@ -65,6 +65,26 @@ bool waitForPage(KWebView *view, const QString &marker, int timeoutMs = 20000)
         timeoutMs);
 }
 
+// Closes the next modal window, noting whether it was the login dialog and
+// the text of a message.
+void closeNextModal(bool *sawWebView, QString *message)
+{
+    auto *timer = new QTimer();
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, sawWebView, message] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        *sawWebView = qobject_cast<KWebView *>(modal) != nullptr;
+        if (auto *tips = qobject_cast<KMessageTips *>(modal))
+            *message = tips->message();
+        modal->close();
+    });
+    timer->start();
+}
+
 void sendMouse(QWidget *w, QEvent::Type type, QPoint pos)
 {
     QMouseEvent event(type, pos, w->mapToGlobal(pos), Qt::LeftButton,
@@ -87,6 +107,7 @@ private slots:
     void closeButtonLeavesTheUserLoggedOut();
     void dragFromTheStripButNotFromTheCloseCorner();
     void noServiceShowsAMessageAndNoDialog();
+    void missingEngineShowsAMessageAndNoDialog();
 #ifdef QUORVEL_SERVICE_EXE
     void signInOnTheServicePage();
 #endif
@@ -239,25 +260,29 @@ void tst_KWebView::noServiceShowsAMessageAndNoDialog()
     qunsetenv("QUORVEL_SERVICE_URL");
     QString message;
     bool sawWebView = false;
-    auto *timer = new QTimer(this);
-    timer->setInterval(20);
-    connect(timer, &QTimer::timeout, this, [&, timer] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        timer->stop();
-        sawWebView = qobject_cast<KWebView *>(modal) != nullptr;
-        if (auto *tips = qobject_cast<KMessageTips *>(modal))
-            message = tips->message();
-        modal->close();
-    });
-    timer->start();
+    closeNextModal(&sawWebView, &message);
     KAccoutManager::instance()->showLogin();
-    delete timer;
     qputenv("QUORVEL_SERVICE_URL", previous);
     QVERIFY(!sawWebView);
     QVERIFY2(
         message.contains(QStringLiteral("online service is not available")), qPrintable(message));
+    QVERIFY(!KAccoutManager::instance()->isLoggedIn());
+}
+
+void tst_KWebView::missingEngineShowsAMessageAndNoDialog()
+{
+    qputenv("QTWEBENGINEPROCESS_PATH", "/nonexistent/QtWebEngineProcess");
+    QVERIFY(!KWebView::engineProblem().isEmpty());
+    QString message;
+    bool sawWebView = false;
+    closeNextModal(&sawWebView, &message);
+    KWebView::runLogin(KAccoutManager::instance());
+    qunsetenv("QTWEBENGINEPROCESS_PATH");
+    QVERIFY(!sawWebView);
+    QVERIFY2(
+        message.contains(QStringLiteral("/nonexistent/QtWebEngineProcess")), qPrintable(message));
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<KWebView *>(w));
     QVERIFY(!KAccoutManager::instance()->isLoggedIn());
 }
 

@@ -6,7 +6,6 @@
 
 #include "account/KAccoutManager.h"
 #include "account/ui/KUserTitleMenu.h"
-#include "account/ui/KWebView.h"
 #include "app/FileUtils.h"
 #include "app/ui/KApplication.h"
 #include "widgets/StyleSheets.h"
@@ -40,7 +39,6 @@ KLoginButton::KLoginButton(QWidget *parent)
     layout->addWidget(m_nameButton, 0, Qt::AlignRight | Qt::AlignVCenter);
 
     KAccoutManager *account = KAccoutManager::instance();
-    account->setLoginPresenter(&KWebView::runLogin);
     connect(m_iconButton, &QPushButton::clicked, this, &KLoginButton::onLogin);
     connect(m_nameButton, &QPushButton::clicked, this, &KLoginButton::onLogin);
     connect(account, &KAccoutManager::logined, this, &KLoginButton::onLogined);
