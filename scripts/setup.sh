@@ -14,6 +14,7 @@ PACKAGES=(
     fonts-wqy-microhei
     libheif-examples poppler-utils qpdf
     clang-format-14
+    qtwebengine5-dev libqt5webchannel5-dev
     libcpp-httplib-dev libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
     libopencv-dev libsqlite3-dev sqlite3 libxlsxwriter-dev libzip-dev
     help2man appstream desktop-file-utils dpkg-dev file groff-base man-db tmux

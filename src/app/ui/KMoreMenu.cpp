@@ -2,7 +2,9 @@
 
 #include <QPushButton>
 
+#include "account/ui/KFeedBackView.h"
 #include "app/ui/KAboutView.h"
+#include "app/ui/KApplication.h"
 #include "widgets/KShadowBorder.h"
 
 KMoreMenu::KMoreMenu(QPushButton *button, QWidget *parent)
@@ -25,8 +27,10 @@ KMoreMenu::KMoreMenu(QPushButton *button, QWidget *parent)
 
 void KMoreMenu::onTriggedFeedBack(bool)
 {
-    // The feedback form sends its text to the online service through the
-    // account; until that exists here there is nothing to open.
+    auto *feedback = new KFeedBackView(KApplication::mainWidget());
+    feedback->exec();
+    // A closed form is not kept: each use opens a fresh one.
+    delete feedback;
 }
 
 void KMoreMenu::onTriggerAbout(bool)

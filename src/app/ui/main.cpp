@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "account/KAccoutManager.h"
+#include "account/ui/KWebView.h"
 #include "app/Version.h"
 #include "app/ui/KApplication.h"
 #include "app/ui/KMainwindow.h"
@@ -63,7 +65,11 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
+    // The login page's web engine needs its settings before the application exists.
+    KWebView::prepareEngine();
     KApplication app(argc, argv);
+    // "Log in" opens the service's sign-in page in the web view.
+    KAccoutManager::instance()->setLoginPresenter(&KWebView::runLogin);
     const QStringList files = fileArguments(argc, argv);
     if (!files.isEmpty() && app.mainWindow()) {
         const QStringList rejected = app.mainWindow()->openFiles(files);
