@@ -27,6 +27,7 @@
 #include "widgets/KMessageTips.h"
 #include "widgets/KShadowBorder.h"
 #include "widgets/StyleSheets.h"
+#include "widgets/WidgetResources.h"
 
 namespace {
 
@@ -321,4 +322,3 @@ void KWebView::paintEvent(QPaintEvent *event)
 }
 
 #include "KWebView.moc"
-#include "widgets/WidgetResources.h"
