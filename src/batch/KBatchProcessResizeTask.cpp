@@ -1,6 +1,7 @@
 #include "KBatchProcessResizeTask.h"
 
 #include "batch/BatchOutput.h"
+#include "codec/ImageLimits.h"
 
 KBatchProcessResizeTask::KBatchProcessResizeTask(const QString &runFolder,
     const QVector<QPair<QString, int>> &files, const ResizeParams &params, int outputFormat)
@@ -27,6 +28,9 @@ QString KBatchProcessResizeTask::resizeOne(const QString &path) const
     const QImage frame = BatchOutput::firstFrame(path);
     const QSize target = m_params.targetFor(frame.size());
     if (frame.isNull() || target.width() <= 0 || target.height() <= 0)
+        return QString();
+    // The scaler would allocate the target whatever its size.
+    if (!ImageLimits::sizeAllowed(target.width(), target.height()))
         return QString();
     const QImage scaled = frame.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return BatchOutput::write(scaled, m_runFolder, path, m_outputFormat);

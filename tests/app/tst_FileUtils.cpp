@@ -113,8 +113,13 @@ void tst_FileUtils::reserveFollowsTheSameRules()
     makeEntries(tmp.path(), existingFiles, existingDirs);
     const QString path = reserveUniqueFilePath(tmp.path(), name, ext);
     QCOMPARE(path, tmp.path() + "/" + reserved);
-    QVERIFY(QFileInfo(path).isFile());
-    QCOMPARE(QFileInfo(path).size(), 0);
+    // Nothing is created under the final name: a writer killed before it
+    // finishes leaves no empty file there.
+    QVERIFY(!QFileInfo::exists(path));
+    // The name stays taken for this process until it is given back.
+    QVERIFY(reserveUniqueFilePath(tmp.path(), name, ext) != path);
+    releaseReservedPath(path);
+    QCOMPARE(reserveUniqueFilePath(tmp.path(), name, ext), path);
     // Existing files keep their content.
     for (const QString &f : existingFiles) {
         QFile file(tmp.path() + "/" + f);

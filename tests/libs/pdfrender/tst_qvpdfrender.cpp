@@ -26,7 +26,7 @@ private slots:
     void refusedCalls_data();
     void refusedCalls();
     void existingFileKept();
-    void emptyPlaceholderReplaced();
+    void existingEmptyFileKept();
     void hugePageRenderedSmaller();
     void concurrentCalls();
 
@@ -244,20 +244,23 @@ void tst_qvpdfrender::existingFileKept()
 {
     QTemporaryDir out;
     const QString target = TestUtils::writeFile(out.path(), "taken.png", "somebody's file");
-    QCOMPARE(convert(m_fivePages, 1, target), int(QVPDF_ERR_WRITE));
+    QCOMPARE(convert(m_fivePages, 1, target), int(QVPDF_ERR_EXISTS));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("somebody's file"));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "taken.png" });
 }
 
-// The converter reserves the name with an empty file first.
-void tst_qvpdfrender::emptyPlaceholderReplaced()
+// Reservations leave nothing at the final name, so even an empty file there
+// is somebody else's and is kept.
+void tst_qvpdfrender::existingEmptyFileKept()
 {
     QTemporaryDir out;
     const QString target = TestUtils::writeFile(out.path(), "reserved.jpg", QByteArray());
-    QCOMPARE(convert(m_fivePages, 3, target), 0);
-    QVERIFY(!QImage(target).isNull());
+    QCOMPARE(convert(m_fivePages, 3, target), int(QVPDF_ERR_EXISTS));
+    QCOMPARE(QFileInfo(target).size(), 0);
+    QCOMPARE(
+        QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "reserved.jpg" });
 }
 
 // A poster-sized page would need gigabytes at 150 dpi; it comes out at a
