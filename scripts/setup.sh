@@ -13,6 +13,7 @@ PACKAGES=(
     xvfb xauth x11-apps x11-utils imagemagick
     fonts-wqy-microhei
     libheif-examples poppler-utils qpdf
+    clang-14 lld-14
 )
 
 missing=()
