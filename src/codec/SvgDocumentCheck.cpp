@@ -68,6 +68,7 @@ public:
         , m_ids(ids)
         , m_count(elements.size(), -1)
         , m_active(elements.size(), false)
+        , m_subtreeSegments(elements.size(), 0)
     {
     }
 
@@ -78,8 +79,11 @@ public:
         // Segments drawn, counted along with the elements (see segments()).
         if (depth > 4 * kMaxDepth || m_active[index])
             return -1;
-        if (m_count[index] >= 0)
+        if (m_count[index] >= 0) {
+            m_segments += m_subtreeSegments[index];
             return m_count[index];
+        }
+        const qint64 segmentsBefore = m_segments;
         m_active[index] = true;
         qint64 total = 1;
         const Element &element = m_elements[index];
@@ -102,12 +106,12 @@ public:
         }
         m_active[index] = false;
         m_count[index] = qMin(total, kMaxExpandedElements + 1);
+        m_subtreeSegments[index] = m_segments - segmentsBefore;
         return m_count[index];
     }
 
-    // Path segments drawn by everything counted so far (a <use> of an
-    // element counts its segments again; a cached element's do not, which
-    // the element count bounds anyway).
+    // Path segments drawn by everything counted so far, every <use> of an
+    // element counting its segments again.
     qint64 segments() const { return m_segments; }
 
 private:
@@ -116,6 +120,7 @@ private:
     const QHash<QString, int> &m_ids;
     QVector<qint64> m_count;
     QVector<bool> m_active;
+    QVector<qint64> m_subtreeSegments;
 };
 
 } // namespace

@@ -20,7 +20,7 @@ constexpr qint64 kMaxInflatedBytes = qint64(256) << 20;
 // The work budget of drawing. Filling a path costs the renderer time that
 // grows with its segments times the rows it covers, so one long path is
 // limited on its own, and all segments together (with <use> expanded).
-constexpr qint64 kMaxSegmentsPerPath = 20000;
+constexpr qint64 kMaxSegmentsPerPath = 10000;
 constexpr qint64 kMaxPathSegments = 400000;
 
 // Whether the document may be rendered. Malformed XML fails. When the root
