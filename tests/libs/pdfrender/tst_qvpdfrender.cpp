@@ -4,6 +4,7 @@
 
 #include <QImageReader>
 #include <QLibrary>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,6 +18,7 @@ class tst_qvpdfrender : public QObject
 private slots:
     void initTestCase();
     void exportsOnlyTheTwoCalls();
+    void needsNoModuleOfTheProgram();
     void pageCount_data();
     void pageCount();
     void rendersEachFormat_data();
@@ -71,6 +73,21 @@ void tst_qvpdfrender::exportsOnlyTheTwoCalls()
              "_ZN15PageImageWriter10writeImageERK6QImageNS_6FormatERK7QString" }) {
         QVERIFY2(!m_library.resolve(internal), internal);
     }
+}
+
+// The library stands alone: it links no Qt module beyond Core and Gui (the
+// program's file helpers used to pull in DBus), so it loads wherever
+// poppler does.
+void tst_qvpdfrender::needsNoModuleOfTheProgram()
+{
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), { QStringLiteral("-d"), m_library.fileName() });
+    if (!readelf.waitForFinished(30000) || readelf.exitCode() != 0)
+        QSKIP("readelf is not available");
+    const QByteArray dynamic = readelf.readAllStandardOutput();
+    QVERIFY(dynamic.contains("libpoppler-qt5"));
+    for (const char *unwanted : { "libQt5DBus", "libQt5Widgets", "libQt5Network", "libQt5Svg" })
+        QVERIFY2(!dynamic.contains(unwanted), unwanted);
 }
 
 void tst_qvpdfrender::pageCount_data()
