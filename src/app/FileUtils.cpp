@@ -267,17 +267,23 @@ bool replaceFile(const QString &from, const QString &to, QString *error)
 {
     const QByteArray nativeFrom = QFile::encodeName(from);
     const QByteArray nativeTo = QFile::encodeName(to);
+    Reservations &r = reservations();
     bool reserved;
     {
-        Reservations &r = reservations();
         QMutexLocker lock(&r.mutex);
-        reserved = r.names.remove(to);
+        reserved = r.names.contains(to);
     }
     int result;
     if (reserved || !entryExists(to))
         result = linkWithoutReplacing(nativeFrom, nativeTo);
     else
         result = ::rename(nativeFrom.constData(), nativeTo.constData()) == 0 ? 0 : errno;
+    // Given back only now that the file is there: until then another
+    // writer could be handed the same, still free, name.
+    if (reserved) {
+        QMutexLocker lock(&r.mutex);
+        r.names.remove(to);
+    }
     if (result == 0)
         return true;
     ::unlink(nativeFrom.constData());
