@@ -18,6 +18,7 @@ PACKAGES=(
     libcpp-httplib-dev libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
     libopencv-dev libsqlite3-dev sqlite3 libxlsxwriter-dev libzip-dev
     help2man appstream desktop-file-utils dpkg-dev file groff-base man-db tmux
+    clang-14 lld-14
 )
 
 missing=()

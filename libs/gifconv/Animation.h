@@ -1,9 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
+
+#include <unistd.h>
 
 namespace qvgif {
 
@@ -14,7 +17,16 @@ constexpr long long kMaxFileBytes = 256LL << 20;
 constexpr long long kMaxCanvasPixels = 1LL << 25; // one composed frame, 32 Mpx
 constexpr long long kMaxDecodedPixels = 1LL << 27; // all frames held as indices
 constexpr long long kMaxComposedPixels = 1LL << 30; // canvas x frames composed
-constexpr long long kMaxOutputPixels = 1LL << 26; // output size x kept frames, 6 bytes each
+// Output size x kept frames, 6 bytes each while the frames are quantised:
+// as much as an eighth of the machine's memory allows, at most 2^28 pixels
+// (1.6 GB), and never less than 2^26.
+inline long long maxOutputPixels()
+{
+    const long long pages = sysconf(_SC_PHYS_PAGES);
+    const long long pageSize = sysconf(_SC_PAGESIZE);
+    const long long byMemory = pages > 0 && pageSize > 0 ? pages / 8 * pageSize / 6 : 0;
+    return std::min(1LL << 28, std::max(1LL << 26, byMemory));
+}
 constexpr int kMaxFrames = 100000;
 constexpr int kMaxDelay = 65535; // hundredths of a second, the GIF field's range
 

@@ -84,7 +84,7 @@ RgbaAnimation composeFrames(const SourceAnimation &source, const ConvertOptions 
     const long long outPixels = (long long)outWidth * outHeight;
     // The scaler keeps up to a source column's height of filtered rows, each as
     // wide as the output, in floats: bounded too.
-    if (outPixels > kMaxCanvasPixels || outPixels * keptCount > kMaxOutputPixels
+    if (outPixels > kMaxCanvasPixels || outPixels * keptCount > maxOutputPixels()
         || (long long)height * outWidth > kMaxCanvasPixels / 2)
         throw ConvertFailure("output too large");
 

@@ -4,50 +4,17 @@
 #include <csetjmp>
 #include <cstdio>
 
-#include <fcntl.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QRandomGenerator>
+
+#include "RenderFiles.h"
 
 namespace PageImageWriter {
 
 namespace {
-
-// The library depends on nothing of the program: its own temporary sibling
-// (created exclusively, hidden, keeping the suffix) and rename.
-QString siblingTempPath(const QString &target)
-{
-    const QFileInfo info(target);
-    const QString suffix = info.suffix();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString token = QString::number(QRandomGenerator::global()->generate64(), 36);
-        QString path = info.absolutePath() + QStringLiteral("/.") + info.completeBaseName()
-            + QStringLiteral(".part-") + token;
-        if (!suffix.isEmpty())
-            path += QLatin1Char('.') + suffix;
-        const int fd = ::open(
-            QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-            return path;
-        }
-        if (errno != EEXIST)
-            return QString();
-    }
-    return QString();
-}
-
-bool replaceFile(const QString &from, const QString &to)
-{
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    QFile::remove(from);
-    return false;
-}
 
 // Rendered pages are photos as often as text. zlib level 1 with the Average
 // filter on every row writes a photo page about five times faster than Qt's
@@ -90,24 +57,36 @@ bool writePngRows(png_structp png, png_infop info, FILE *file, const QImage *ima
     return true;
 }
 
-bool writePng(const QImage &rgb32, const QString &path)
+// libpng stops at the first short write (png_error); the stream's own error
+// flag and fclose catch what the buffer held back.
+int writePng(const QImage &rgb32, const QString &path)
 {
     FILE *file = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (!file)
-        return false;
+        return errno;
     png_structp png
         = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
+    errno = 0;
     bool ok = png && info && writePngRows(png, info, file, &rgb32);
+    int failure = ok ? 0 : (errno != 0 ? errno : EIO);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0)
-        ok = false;
-    return ok;
+    if ((std::fflush(file) != 0 || std::ferror(file)) && failure == 0)
+        failure = errno != 0 ? errno : EIO;
+    if (std::fclose(file) != 0 && failure == 0)
+        failure = errno;
+    return failure;
 }
 
-bool writeWithQt(const QImage &image, Format format, const QString &path)
+// The toolkit's writers do not all look at what the device did with their
+// bytes (its JPEG writer goes on after a failed write), so the device is
+// checked after the writer is done.
+int writeWithQt(const QImage &image, Format format, const QString &path)
 {
-    QImageWriter writer(path);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return EACCES;
+    QImageWriter writer(&file, QByteArray());
     switch (format) {
     case Format::Jpeg:
         writer.setFormat("jpg");
@@ -125,9 +104,16 @@ bool writeWithQt(const QImage &image, Format format, const QString &path)
         writer.setCompression(kTiffLzw);
         break;
     default:
-        return false;
+        return EINVAL;
     }
-    return writer.write(image);
+    errno = 0;
+    const bool written = writer.write(image);
+    const bool flushed = file.flush();
+    int failure = errno;
+    file.close();
+    if (written && flushed && file.error() == QFileDevice::NoError)
+        return 0;
+    return failure != 0 ? failure : EIO;
 }
 
 } // namespace
@@ -148,30 +134,26 @@ Format formatForPath(const QString &path)
     return Format::Unsupported;
 }
 
-bool writeImage(const QImage &image, Format format, const QString &target)
+int writeImage(const QImage &image, Format format, const QString &target)
 {
     if (format == Format::Unsupported || image.isNull())
-        return false;
-    const QFileInfo existing(target);
-    if (existing.exists() && (!existing.isFile() || existing.size() > 0))
-        return false;
-
+        return EINVAL;
     const QImage rgb32 = image.format() == QImage::Format_RGB32
         ? image
         : image.convertToFormat(QImage::Format_RGB32);
     if (rgb32.isNull())
-        return false;
+        return ENOMEM;
 
-    const QString temp = siblingTempPath(target);
+    int failure = 0;
+    const QString temp = RenderFiles::createTempBeside(target, &failure);
     if (temp.isEmpty())
-        return false;
-    const bool written
-        = format == Format::Png ? writePng(rgb32, temp) : writeWithQt(rgb32, format, temp);
-    if (!written) {
+        return failure;
+    failure = format == Format::Png ? writePng(rgb32, temp) : writeWithQt(rgb32, format, temp);
+    if (failure != 0) {
         QFile::remove(temp);
-        return false;
+        return failure;
     }
-    return replaceFile(temp, target);
+    return RenderFiles::linkInPlace(temp, target);
 }
 
 } // namespace PageImageWriter

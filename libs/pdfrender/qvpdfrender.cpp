@@ -1,11 +1,13 @@
 #include "qvpdfrender.h"
 
+#include <cerrno>
 #include <cmath>
 #include <memory>
 
 #include <poppler-qt5.h>
 
 #include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QSizeF>
 #include <QString>
@@ -29,7 +31,7 @@ std::unique_ptr<Poppler::Document> openDocument(const char *pdfPath, const char 
 {
     if (!pdfPath || !*pdfPath)
         return nullptr;
-    const QString path = QString::fromUtf8(pdfPath);
+    const QString path = QFile::decodeName(QByteArray(pdfPath));
     const QByteArray secret = password ? QByteArray(password) : QByteArray();
     std::unique_ptr<Poppler::Document> document(Poppler::Document::load(path, secret, secret));
     if (!document || document->isLocked())
@@ -51,7 +53,55 @@ double renderDpiFor(const QSizeF &points)
     return dpi * scale;
 }
 
+int writeResult(int failure)
+{
+    switch (failure) {
+    case 0:
+        return QVPDF_OK;
+    case ENOSPC:
+    case EDQUOT:
+        return QVPDF_ERR_NO_SPACE;
+    case EEXIST:
+        return QVPDF_ERR_EXISTS;
+    default:
+        return QVPDF_ERR_WRITE;
+    }
+}
+
+int renderPage(Poppler::Document *document, int page, const char *outputPath)
+{
+    if (!outputPath || !*outputPath || page < 1 || page > document->numPages())
+        return QVPDF_ERR_ARGUMENT;
+    const QString target = QFile::decodeName(QByteArray(outputPath));
+    const PageImageWriter::Format format = PageImageWriter::formatForPath(target);
+    if (format == PageImageWriter::Format::Unsupported)
+        return QVPDF_ERR_ARGUMENT;
+    const std::unique_ptr<Poppler::Page> pdfPage(document->page(page - 1));
+    if (!pdfPage)
+        return QVPDF_ERR_RENDER;
+    const double dpi = renderDpiFor(pdfPage->pageSizeF());
+    QImage image = pdfPage->renderToImage(dpi, dpi);
+    if (image.isNull())
+        return QVPDF_ERR_RENDER;
+    const int dotsPerMeter = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    return writeResult(PageImageWriter::writeImage(image, format, target));
+}
+
+void prepareForRendering(Poppler::Document *document)
+{
+    document->setRenderBackend(Poppler::Document::SplashBackend);
+    document->setRenderHint(Poppler::Document::Antialiasing, true);
+    document->setRenderHint(Poppler::Document::TextAntialiasing, true);
+}
+
 } // namespace
+
+struct QvPdfDocument
+{
+    std::unique_ptr<Poppler::Document> document;
+};
 
 extern "C" {
 
@@ -74,34 +124,59 @@ __attribute__((visibility("default"))) int Convert2ImageByPage(
     try {
         if (!outputPath || !*outputPath || page < 1)
             return QVPDF_ERR_ARGUMENT;
-        const QString target = QString::fromUtf8(outputPath);
-        const PageImageWriter::Format format = PageImageWriter::formatForPath(target);
-        if (format == PageImageWriter::Format::Unsupported)
+        if (PageImageWriter::formatForPath(QFile::decodeName(QByteArray(outputPath)))
+            == PageImageWriter::Format::Unsupported)
             return QVPDF_ERR_ARGUMENT;
-
         const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password);
         if (!document)
             return QVPDF_ERR_OPEN;
-        if (page > document->numPages())
-            return QVPDF_ERR_ARGUMENT;
-        document->setRenderBackend(Poppler::Document::SplashBackend);
-        document->setRenderHint(Poppler::Document::Antialiasing, true);
-        document->setRenderHint(Poppler::Document::TextAntialiasing, true);
-        const std::unique_ptr<Poppler::Page> pdfPage(document->page(page - 1));
-        if (!pdfPage)
-            return QVPDF_ERR_RENDER;
-
-        const double dpi = renderDpiFor(pdfPage->pageSizeF());
-        QImage image = pdfPage->renderToImage(dpi, dpi);
-        if (image.isNull())
-            return QVPDF_ERR_RENDER;
-        const int dotsPerMeter = qRound(dpi / 0.0254);
-        image.setDotsPerMeterX(dotsPerMeter);
-        image.setDotsPerMeterY(dotsPerMeter);
-        return PageImageWriter::writeImage(image, format, target) ? QVPDF_OK : QVPDF_ERR_WRITE;
+        prepareForRendering(document.get());
+        return renderPage(document.get(), page, outputPath);
     } catch (...) {
         return QVPDF_ERR_RENDER;
     }
 }
+
+__attribute__((visibility("default"))) QvPdfDocument *QvPdfOpen(
+    const char *pdfPath, const char *password, int *result)
+{
+    try {
+        std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password);
+        if (!document) {
+            if (result)
+                *result = QVPDF_ERR_OPEN;
+            return nullptr;
+        }
+        prepareForRendering(document.get());
+        auto *handle = new QvPdfDocument;
+        handle->document = std::move(document);
+        if (result)
+            *result = QVPDF_OK;
+        return handle;
+    } catch (...) {
+        if (result)
+            *result = QVPDF_ERR_OPEN;
+        return nullptr;
+    }
+}
+
+__attribute__((visibility("default"))) int QvPdfPageCount(QvPdfDocument *document)
+{
+    return document ? document->document->numPages() : QVPDF_ERR_ARGUMENT;
+}
+
+__attribute__((visibility("default"))) int QvPdfRenderPage(
+    QvPdfDocument *document, int page, const char *outputPath)
+{
+    if (!document)
+        return QVPDF_ERR_ARGUMENT;
+    try {
+        return renderPage(document->document.get(), page, outputPath);
+    } catch (...) {
+        return QVPDF_ERR_RENDER;
+    }
+}
+
+__attribute__((visibility("default"))) void QvPdfClose(QvPdfDocument *document) { delete document; }
 
 } // extern "C"

@@ -36,7 +36,7 @@ QString write(const QImage &image, const QString &runFolder, const QString &path
     if (output.isEmpty())
         return QString();
     if (!saveWithSystemEncoder(pixels, format->type, output)) {
-        QFile::remove(output);
+        releaseReservedPath(output);
         return QString();
     }
     return output;

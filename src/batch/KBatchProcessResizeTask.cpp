@@ -1,6 +1,7 @@
 #include "KBatchProcessResizeTask.h"
 
 #include "batch/BatchOutput.h"
+#include "codec/ImageLimits.h"
 
 KBatchProcessResizeTask::KBatchProcessResizeTask(const QString &runFolder,
     const QVector<QPair<QString, int>> &files, const ResizeParams &params, int outputFormat)
@@ -39,6 +40,9 @@ QString KBatchProcessResizeTask::resizeOne(const QString &path) const
         return QString();
     const QSize target = m_params.targetFor(full.isValid() ? full : frame.size());
     if (target.width() <= 0 || target.height() <= 0)
+        return QString();
+    // The scaler would allocate the target whatever its size.
+    if (!ImageLimits::sizeAllowed(target.width(), target.height()))
         return QString();
     if (frame.size() == target)
         return BatchOutput::write(frame, m_runFolder, path, m_outputFormat);

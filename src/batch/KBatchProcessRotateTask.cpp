@@ -1,5 +1,7 @@
 #include "KBatchProcessRotateTask.h"
 
+#include <cmath>
+
 #include <FreeImage.h>
 
 #include <QColorSpace>
@@ -75,9 +77,32 @@ void KBatchProcessRotateTask::run()
     }
 }
 
+QSize KBatchProcessRotateTask::outputSize(const QSize &size, int type, int angle)
+{
+    switch (type) {
+    case RotateLeft:
+    case RotateRight:
+        return size.transposed();
+    case FreeAngle: {
+        // The bounding box of the turned picture, as FreeImage makes it.
+        const double radians = double(angle) * M_PI / 180.0;
+        const double c = std::fabs(std::cos(radians));
+        const double s = std::fabs(std::sin(radians));
+        return QSize(int(std::ceil(size.width() * c + size.height() * s)),
+            int(std::ceil(size.width() * s + size.height() * c)));
+    }
+    default:
+        return size;
+    }
+}
+
 QImage KBatchProcessRotateTask::transform(const QImage &image, int type, int angle)
 {
     if (image.isNull())
+        return QImage();
+    // Refused before FreeImage allocates anything for it.
+    const QSize turned = outputSize(image.size(), type, angle);
+    if (!ImageLimits::sizeAllowed(turned.width(), turned.height()))
         return QImage();
     FIBITMAP *bitmap = toBitmap(image);
     if (!bitmap)

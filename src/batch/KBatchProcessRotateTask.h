@@ -29,6 +29,8 @@ public:
     // The image turned or mirrored as the type says (null on failure). Images
     // with alpha get transparent corners on a free turn, others white ones.
     static QImage transform(const QImage &image, int type, int angle);
+    // The size transform() gives an image of the given size.
+    static QSize outputSize(const QSize &size, int type, int angle);
 
     // The lossless operation a type and angle mean; false for free angles
     // that are no multiple of 90 degrees.

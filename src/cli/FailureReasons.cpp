@@ -1,20 +1,21 @@
 #include "FailureReasons.h"
 
+#include <sys/statvfs.h>
+
 #include <QFile>
 #include <QFileInfo>
 
 #include "codec/ImageFormats.h"
+#include "codec/InputCheck.h"
 #include "codec/KImageWrapper.h"
 
 namespace FailureReasons {
 
 QString fileProblem(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("no such file");
-    if (!info.isFile())
-        return QStringLiteral("not a regular file");
+    const QString problem = InputCheck::regularFileProblem(path);
+    if (!problem.isEmpty())
+        return problem;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot be read: ") + file.errorString();
@@ -30,6 +31,12 @@ QString outputProblem(const QString &dir)
         return QStringLiteral("the output folder %1 no longer exists").arg(dir);
     if (!info.isDir() || !info.isWritable())
         return QStringLiteral("cannot write into the output folder %1").arg(dir);
+    // What is left when the run failed for want of space (a little is
+    // always in use by the file system's own records).
+    struct statvfs fs;
+    if (::statvfs(QFile::encodeName(dir).constData(), &fs) == 0
+        && quint64(fs.f_bavail) * fs.f_frsize < 256 * 1024)
+        return QStringLiteral("no space left on the device");
     return QString();
 }
 
@@ -40,9 +47,12 @@ QString imageProblem(const QString &path, QImage *frame)
         return QStringLiteral("not an image type this program reads (.%1)").arg(extension);
     KImageWrapper wrapper;
     if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded
-        || wrapper.frameCount() == 0)
+        || wrapper.frameCount() == 0) {
+        if (!wrapper.errorString().isEmpty())
+            return wrapper.errorString();
         return QStringLiteral("cannot be decoded: the file is damaged or is not a %1 image")
             .arg(extension.toUpper());
+    }
     if (frame)
         *frame = wrapper.frameAt(0);
     return QString();

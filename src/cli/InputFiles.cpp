@@ -13,8 +13,11 @@ void walk(const QString &folder, bool recursive,
     QSet<QString> *seen, QStringList *files)
 {
     const QDir dir(folder);
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::DirsLast);
+    // System: FIFOs, sockets, devices and dangling links are listed too, so
+    // that they are reported instead of left out without a word.
+    const QFileInfoList entries
+        = dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::System | QDir::NoDotAndDotDot,
+            QDir::Name | QDir::DirsLast);
     for (const QFileInfo &entry : entries) {
         const QString canonical = entry.canonicalFilePath();
         if (entry.isDir()) {
@@ -23,9 +26,13 @@ void walk(const QString &folder, bool recursive,
                 walk(entry.absoluteFilePath(), recursive, takes, skipDir, seen, files);
             continue;
         }
-        if (!takes(entry.absoluteFilePath()) || seen->contains(canonical))
+        if (!takes(entry.absoluteFilePath()))
             continue;
-        seen->insert(canonical);
+        // A dangling link has no canonical path; its own path stands in.
+        const QString key = canonical.isEmpty() ? entry.absoluteFilePath() : canonical;
+        if (seen->contains(key))
+            continue;
+        seen->insert(key);
         files->append(entry.absoluteFilePath());
     }
 }
@@ -52,9 +59,10 @@ Collected collect(const QStringList &arguments, bool recursive,
             continue;
         }
         const QString canonical = info.canonicalFilePath();
-        if (seen.contains(canonical))
+        const QString key = canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+        if (seen.contains(key))
             continue;
-        seen.insert(canonical);
+        seen.insert(key);
         result.files.append(info.absoluteFilePath());
     }
     return result;

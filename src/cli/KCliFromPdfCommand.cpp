@@ -18,8 +18,7 @@ namespace {
 
 // One selected page, and which of the user's ranges it came from (every
 // page its own for all/odd/even), so that a run of pages cut out of a
-// document keeps the converter's rule for a failing page: the rest of its
-// range is skipped, and only in a list of ranges.
+// document keeps the user's ranges.
 struct PageUnit
 {
     int page;
@@ -114,6 +113,12 @@ bool KCliFromPdfCommand::configure(const QCommandLineParser &parser, QString *er
         *error = QStringLiteral("--pages: no page given");
         return false;
     }
+    for (const SelectPageItem::Range &range : parsed.ranges) {
+        if (range.first < 1) {
+            *error = QStringLiteral("--pages: pages are numbered from 1 ('%1')").arg(pages);
+            return false;
+        }
+    }
     m_mode = SelectPageItem::SpecificPages;
     m_pages = pages;
     return true;
@@ -156,7 +161,8 @@ void KCliFromPdfCommand::start(KCliRun *run)
                 = PageSelection::parseRanges(m_pages, document.pageCount);
             if (parsed.error != PageSelection::RangeError::None) {
                 run->failRow(document.row,
-                    QStringLiteral("the pages %1 are not all in the document, which has %2")
+                    QStringLiteral("the pages %1 are not all in the document, which has %2 "
+                                   "page(s); nothing was written for it")
                         .arg(m_pages)
                         .arg(document.pageCount));
                 continue;
@@ -258,7 +264,7 @@ QString KCliFromPdfCommand::explainFailure(const QString &input, const QString &
     if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())
-        reason = QStringLiteral("none of its pages could be written as %1")
+        reason = QStringLiteral("not all of its pages could be written as %1")
                      .arg(FailureReasons::formatName(outputExtension(m_format)));
     return reason;
 }

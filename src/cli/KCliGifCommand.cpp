@@ -3,10 +3,13 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include "Animation.h"
 #include "app/AppPaths.h"
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
+#include "compress/GifCompressArguments.h"
+#include "compress/GifSourceFacts.h"
 
 QString KCliGifCommand::name() const { return QStringLiteral("gif"); }
 
@@ -109,9 +112,28 @@ QString KCliGifCommand::explainFailure(const QString &input, const QString &outp
     QString reason = FailureReasons::fileProblem(input);
     if (reason.isEmpty())
         reason = FailureReasons::imageProblem(input);
+    if (reason.isEmpty()) {
+        // The converter's budget for the frames it keeps, at the output size.
+        const GifSourceFacts facts = readGifSourceFacts(input);
+        if (facts.valid && facts.size.width() > 0) {
+            const qint64 width = m_request.width > 0 ? m_request.width : facts.size.width();
+            const qint64 height = qMax<qint64>(1, width * facts.size.height() / facts.size.width());
+            const qint64 kept = qMax(1,
+                facts.frameCount
+                    - GifCompressArguments::droppedFrames(facts.frameCount, m_request.frameOption)
+                          .size());
+            if (width * height * kept > qvgif::maxOutputPixels())
+                reason = QStringLiteral("too large to convert: %1 frames of %2 x %3 pixels; try "
+                                        "fewer frames (--drop) or a smaller width (--width)")
+                             .arg(kept)
+                             .arg(width)
+                             .arg(height);
+        }
+    }
     if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())
-        reason = QStringLiteral("the GIF converter could not make a GIF of it with these settings");
+        reason = QStringLiteral("the GIF converter could not make a GIF of it with these "
+                                "settings; try fewer frames (--drop) or a smaller width (--width)");
     return reason;
 }

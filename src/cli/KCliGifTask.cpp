@@ -71,7 +71,7 @@ QString KCliGifTask::shrinkOne(const QString &path) const
     if (output.isEmpty())
         return QString();
     if (!writeFileAtomically(output, bytes)) {
-        QFile::remove(output); // the reserved, still empty name
+        releaseReservedPath(output);
         return QString();
     }
     return output;

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include "codec/FileNameCodec.h"
+
 namespace {
 
 void write(FILE *stream, const QByteArray &bytes)
@@ -28,8 +30,12 @@ KCliReporter::~KCliReporter() { m_progress.clear(); }
 
 void KCliReporter::setTotal(int total) { m_progress.start(total); }
 
-QByteArray KCliReporter::jsonLine(const CliRowResult &result)
+QByteArray KCliReporter::jsonLine(const CliRowResult &raw)
 {
+    // Names that are not UTF-8 are shown with U+FFFD where a byte was not.
+    CliRowResult result = raw;
+    result.input = FileNameCodec::forDisplay(raw.input);
+    result.output = FileNameCodec::forDisplay(raw.output);
     QJsonObject object;
     object.insert(QStringLiteral("input"), result.input);
     object.insert(
@@ -42,12 +48,15 @@ QByteArray KCliReporter::jsonLine(const CliRowResult &result)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-void KCliReporter::rowFinished(const CliRowResult &result)
+void KCliReporter::rowFinished(const CliRowResult &raw)
 {
+    CliRowResult result = raw;
+    result.input = FileNameCodec::forDisplay(raw.input);
+    result.output = FileNameCodec::forDisplay(raw.output);
     m_progress.fileFinished(!result.ok);
     m_progress.clear();
     if (m_json)
-        write(m_results, jsonLine(result) + '\n');
+        write(m_results, jsonLine(raw) + '\n');
     else if (result.ok)
         write(m_results,
             (result.input + QStringLiteral(" -> ") + result.output).toLocal8Bit() + '\n');

@@ -8,6 +8,7 @@
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
 #include "codec/ImageFormats.h"
+#include "codec/ImageLimits.h"
 
 namespace {
 
@@ -169,6 +170,8 @@ QString KCliResizeCommand::explainFailure(const QString &input, const QString &o
                          .arg(frame.height())
                          .arg(target.width())
                          .arg(target.height());
+        else
+            reason = ImageLimits::outputSizeProblem(target.width(), target.height());
     }
     if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);

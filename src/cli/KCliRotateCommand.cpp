@@ -8,6 +8,7 @@
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
 #include "codec/ImageFormats.h"
+#include "codec/ImageLimits.h"
 
 QString KCliRotateCommand::name() const { return QStringLiteral("rotate"); }
 
@@ -86,8 +87,13 @@ void KCliRotateCommand::start(KCliRun *run)
 QString KCliRotateCommand::explainFailure(const QString &input, const QString &outputDir) const
 {
     QString reason = FailureReasons::fileProblem(input);
+    QImage frame;
     if (reason.isEmpty())
-        reason = FailureReasons::imageProblem(input);
+        reason = FailureReasons::imageProblem(input, &frame);
+    if (reason.isEmpty()) {
+        const QSize out = KBatchProcessRotateTask::outputSize(frame.size(), m_type, m_angle);
+        reason = ImageLimits::outputSizeProblem(out.width(), out.height());
+    }
     if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())

@@ -118,15 +118,16 @@ void KCliRun::partFinished(int row, int part, bool ok, const QString &path)
         r.partOutputs[part] = path;
     if (++r.partsDone < r.parts)
         return;
-    // A document counts when any of its parts wrote something; its output
-    // is the first part's first file.
+    // A document counts only when every part was written (a disk that
+    // fills up half way is a failure, whatever was written before); its
+    // output is the first part's first file.
     for (const QString &output : qAsConst(r.partOutputs)) {
-        if (!output.isEmpty()) {
-            completeRow(row, true, output, QString());
+        if (output.isEmpty()) {
+            rowFailed(row);
             return;
         }
     }
-    rowFailed(row);
+    completeRow(row, true, r.partOutputs.value(0), QString());
 }
 
 void KCliRun::rowFailed(int row)

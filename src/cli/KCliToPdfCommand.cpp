@@ -51,7 +51,19 @@ bool KCliToPdfCommand::configure(const QCommandLineParser &parser, QString *erro
     QByteArray line = file.readLine(4096);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
+    // A NUL would cut the password short where the PDF library reads it,
+    // and bytes that are not UTF-8 would be changed: both are refused.
+    if (line.contains('\0')) {
+        *error = QStringLiteral("the password file %1 contains a NUL byte").arg(path);
+        return false;
+    }
     m_password = QString::fromUtf8(line);
+    // Invalid bytes come back as U+FFFD, so they do not survive the round trip.
+    if (m_password.toUtf8() != line) {
+        m_password.clear();
+        *error = QStringLiteral("the password file %1 is not UTF-8 text").arg(path);
+        return false;
+    }
     if (m_password.isEmpty()) {
         // An empty password would write unprotected documents without a word.
         *error = QStringLiteral("the password file %1 has an empty first line").arg(path);

@@ -35,7 +35,9 @@
 #include "cli/KCliRun.h"
 #include "cli/KCliToPdfCommand.h"
 #include "codec/CodecLibraries.h"
+#include "codec/FileNameCodec.h"
 #include "codec/ImageFormats.h"
+#include "codec/InputCheck.h"
 
 namespace {
 
@@ -177,6 +179,8 @@ int usageError(const QString &command, const QString &message)
 
 int main(int argc, char *argv[])
 {
+    // Names that are not valid UTF-8 keep their bytes (see FileNameCodec).
+    FileNameCodec::install();
     // The command line is read before the application object exists, which
     // would otherwise take arguments such as -platform for itself.
     QStringList arguments;
@@ -297,8 +301,15 @@ int main(int argc, char *argv[])
         run.addFailedInput(missing, QStringLiteral("no such file or folder"));
     for (const QString &folder : inputs.emptyFolders)
         run.addFailedInput(folder, QStringLiteral("the folder holds no file this command takes"));
-    for (const QString &file : inputs.files)
-        run.addInput(file);
+    // FIFOs, devices and sockets (also behind links) fail here, before any
+    // engine could block on them.
+    for (const QString &file : inputs.files) {
+        const QString problem = InputCheck::regularFileProblem(file);
+        if (problem.isEmpty())
+            run.addInput(file);
+        else
+            run.addFailedInput(file, problem);
+    }
 
     QObject::connect(
         &run, &KCliRun::finished, &app, [](int status) { QCoreApplication::exit(status); });

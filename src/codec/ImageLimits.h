@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 // Bounds every decoder applies before it allocates pixels. Sizes come from
@@ -28,6 +29,34 @@ inline bool sizeAllowed(qint64 width, qint64 height)
 {
     return width > 0 && height > 0 && width <= kMaxPixels && height <= kMaxPixels
         && width * height <= kMaxPixels;
+}
+
+// 209715200 -> "209,715,200".
+inline QString groupedNumber(qint64 value)
+{
+    QString digits = QString::number(value < 0 ? -value : value);
+    for (int i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    return value < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+// The plain reason given for a picture (or an output) over the cap, e.g.
+// "too large: 70000 x 70000 pixels, the limit is 209,715,200 pixels".
+inline QString tooLargeReason(qint64 width, qint64 height)
+{
+    if (width <= 0 || height <= 0)
+        return QStringLiteral("the file is damaged: it gives no valid picture size");
+    return QStringLiteral("too large: %1 x %2 pixels, the limit is %3 pixels")
+        .arg(width)
+        .arg(height)
+        .arg(groupedNumber(kMaxPixels));
+}
+
+// Empty when an output of width x height pixels may be made; otherwise the
+// reason. Checked before the output's pixels are allocated.
+inline QString outputSizeProblem(qint64 width, qint64 height)
+{
+    return sizeAllowed(width, height) ? QString() : tooLargeReason(width, height);
 }
 
 } // namespace ImageLimits

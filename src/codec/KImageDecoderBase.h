@@ -25,7 +25,13 @@ public:
     virtual QImage frameAt(int index) = 0;
     virtual int frameCount() const;
 
+    // Why the last decode failed, in one plain line; empty when the decoder
+    // had nothing more precise to say than "damaged".
+    QString errorString() const { return m_error; }
+
 protected:
+    void setErrorString(const QString &error) { m_error = error; }
+
     KImageWrapper *wrapper() const { return m_wrapper; }
     // The record the wrapper picked from the extension; the unknown record
     // when there is none (in-memory data).
@@ -35,4 +41,5 @@ private:
     Q_DISABLE_COPY(KImageDecoderBase)
 
     KImageWrapper *m_wrapper;
+    QString m_error;
 };

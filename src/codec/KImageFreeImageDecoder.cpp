@@ -1,208 +1,40 @@
 #include "KImageFreeImageDecoder.h"
 
-#include <limits>
-#include <memory>
-
-#include <FreeImage.h>
-
-#include <QColorSpace>
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 
-#include "codec/ExifOrientation.h"
-#include "codec/ImageCompleteness.h"
-#include "codec/ImageHeaderSize.h"
-#include "codec/ImageLimits.h"
-#include "codec/PngChunks.h"
+#include "codec/DecodeHelper.h"
+#include "codec/ImageFormatRecord.h"
+#include "codec/KImageWindowsDecoder.h"
 
 namespace {
 
-struct BitmapDeleter
+// An icon or cursor directory. Its first four bytes alone also start most
+// uncompressed TGA files, so the first entry must make sense as well.
+bool isIconDirectory(const QByteArray &head)
 {
-    void operator()(FIBITMAP *bitmap) const { FreeImage_Unload(bitmap); }
-};
-using Bitmap = std::unique_ptr<FIBITMAP, BitmapDeleter>;
-
-QMutex &rawMutex()
-{
-    static QMutex mutex;
-    return mutex;
-}
-
-bool isAcceptedFormat(FREE_IMAGE_FORMAT fif)
-{
-    switch (fif) {
-    case FIF_TARGA:
-    case FIF_RAW:
-    case FIF_PSD:
-    case FIF_JXR:
-    case FIF_MNG:
-    case FIF_JNG:
-    case FIF_CUT:
-    case FIF_HDR:
-    case FIF_DDS:
-    // Mislabelled files of the formats the program reads anyway.
-    case FIF_BMP:
-    case FIF_ICO:
-    case FIF_JPEG:
-    case FIF_PNG:
-    case FIF_TIFF:
-    case FIF_GIF:
-    case FIF_WEBP:
-        return true;
-    default:
+    if (head.size() < 22 || head[0] != 0 || head[1] != 0 || (head[2] != 1 && head[2] != 2)
+        || head[3] != 0)
         return false;
-    }
+    const auto *b = reinterpret_cast<const uchar *>(head.constData());
+    const int count = b[4] | (b[5] << 8);
+    const quint32 offset = b[18] | (b[19] << 8) | (b[20] << 16) | (quint32(b[21]) << 24);
+    return count >= 1 && b[9] == 0 && offset >= quint32(6 + 16 * count);
 }
 
-int loadFlags(FREE_IMAGE_FORMAT fif)
+// Formats the toolkit's own readers take, by their signatures. Such content
+// under a FreeImage name (an icon saved as .tga, a JPEG as .psd) is read by
+// the toolkit in this process instead of by the FreeImage plug-in that the
+// content would select: those plug-ins were never meant for these files.
+bool isToolkitContent(const QByteArray &head, bool tiffCountsAsRaw)
 {
-    if (fif == FIF_RAW)
-        return RAW_DISPLAY;
-    if (fif == FIF_JPEG)
-        return JPEG_EXIFROTATE;
-    return 0;
-}
-
-QSize headerSize(FREE_IMAGE_FORMAT fif, const QByteArray &nativePath)
-{
-    if (FreeImage_FIFSupportsNoPixels(fif)) {
-        Bitmap header(
-            FreeImage_Load(fif, nativePath.constData(), loadFlags(fif) | FIF_LOAD_NOPIXELS));
-        if (!header)
-            return QSize();
-        const unsigned width = FreeImage_GetWidth(header.get());
-        const unsigned height = FreeImage_GetHeight(header.get());
-        if (width > 0x7FFFFFFF || height > 0x7FFFFFFF)
-            return QSize();
-        return QSize(int(width), int(height));
-    }
-    QFile file(QFile::decodeName(nativePath));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
-        return QSize();
-    const QByteArray bytes = file.readAll();
-    switch (fif) {
-    case FIF_GIF:
-        return ImageHeaderSize::gif(bytes);
-    case FIF_MNG:
-        return ImageHeaderSize::mng(bytes);
-    case FIF_DDS:
-        return ImageHeaderSize::dds(bytes);
-    default:
-        return QSize();
-    }
-}
-
-// FreeImage leaves zeros where these formats' data is missing; their
-// structure is checked first.
-bool isComplete(FREE_IMAGE_FORMAT fif, const QByteArray &bytes)
-{
-    switch (fif) {
-    case FIF_TARGA:
-        return ImageCompleteness::isTgaComplete(bytes);
-    case FIF_PSD:
-        return ImageCompleteness::isPsdComplete(bytes);
-    case FIF_DDS:
-        return ImageCompleteness::isDdsComplete(bytes);
-    case FIF_BMP:
-        return ImageCompleteness::isBmpComplete(bytes);
-    case FIF_JPEG:
-        return ImageCompleteness::isJpegComplete(bytes);
-    case FIF_ICO:
-        return ImageCompleteness::isIcoComplete(bytes);
-    default:
-        return true;
-    }
-}
-
-// FreeImage's metadata readers do not deliver the orientation here (its
-// TIFF tag reading fails against this libtiff), so the tag is read from
-// the file.
-int orientationOf(FREE_IMAGE_FORMAT fif, const QByteArray &bytes)
-{
-    switch (fif) {
-    case FIF_TIFF:
-        return ExifOrientation::fromExifBlock(bytes);
-    case FIF_PNG:
-        return ExifOrientation::fromPng(bytes);
-    case FIF_WEBP:
-        return ExifOrientation::fromWebp(bytes);
-    default:
-        return 0;
-    }
-}
-
-Bitmap toStandard32(FIBITMAP *bitmap)
-{
-    Bitmap standard;
-    FIBITMAP *source = bitmap;
-    const FREE_IMAGE_TYPE type = FreeImage_GetImageType(bitmap);
-    if (type == FIT_RGBF || type == FIT_RGBAF) {
-        // High dynamic range: tone-map rather than clip.
-        Bitmap rgbf(type == FIT_RGBAF ? FreeImage_ConvertToRGBF(bitmap) : nullptr);
-        standard.reset(FreeImage_ToneMapping(rgbf ? rgbf.get() : bitmap, FITMO_DRAGO03, 0, 0));
-        if (!standard)
-            return Bitmap();
-        source = standard.get();
-    } else if (type != FIT_BITMAP && type != FIT_RGB16 && type != FIT_RGBA16) {
-        standard.reset(FreeImage_ConvertToStandardType(bitmap, TRUE));
-        if (!standard)
-            return Bitmap();
-        source = standard.get();
-    }
-    return Bitmap(FreeImage_ConvertTo32Bits(source));
-}
-
-QImage toImage(FIBITMAP *bitmap32)
-{
-    const int width = int(FreeImage_GetWidth(bitmap32));
-    const int height = int(FreeImage_GetHeight(bitmap32));
-    QImage image(width, height, QImage::Format_ARGB32);
-    if (image.isNull())
-        return QImage();
-    // FreeImage stores rows bottom-up, 32-bit pixels as B, G, R, A bytes:
-    // on little-endian machines that is exactly ARGB32.
-    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "FreeImage pixel layout assumed little-endian");
-    const size_t rowBytes = size_t(width) * 4;
-    for (int y = 0; y < height; ++y)
-        memcpy(image.scanLine(y), FreeImage_GetScanLine(bitmap32, height - 1 - y), rowBytes);
-    image.setDotsPerMeterX(int(FreeImage_GetDotsPerMeterX(bitmap32)));
-    image.setDotsPerMeterY(int(FreeImage_GetDotsPerMeterY(bitmap32)));
-    return image;
-}
-
-QColorSpace colorSpaceOf(FIBITMAP *bitmap, FREE_IMAGE_FORMAT fif, const QByteArray &bytes)
-{
-    const FIICCPROFILE *profile = FreeImage_GetICCProfile(bitmap);
-    if (profile && profile->data && profile->size > 0) {
-        if (profile->flags & FIICC_COLOR_IS_CMYK)
-            return QColorSpace();
-        return QColorSpace::fromIccProfile(
-            QByteArray(static_cast<const char *>(profile->data), int(profile->size)));
-    }
-    // FreeImage's PNG reader drops iCCP chunks.
-    if (fif == FIF_PNG)
-        return QColorSpace::fromIccProfile(PngChunks::iccProfile(bytes));
-    return QColorSpace();
-}
-
-bool needsBytes(FREE_IMAGE_FORMAT fif)
-{
-    switch (fif) {
-    case FIF_TARGA:
-    case FIF_PSD:
-    case FIF_DDS:
-    case FIF_BMP:
-    case FIF_JPEG:
-    case FIF_ICO:
-    case FIF_TIFF:
-    case FIF_PNG:
-    case FIF_WEBP:
-        return true;
-    default:
-        return false;
-    }
+    const bool tiff = head.startsWith(QByteArray("II*\0", 4))
+        || head.startsWith(QByteArray("MM\0*", 4)) || head.startsWith(QByteArray("II+\0", 4))
+        || head.startsWith(QByteArray("MM\0+", 4));
+    if (tiff)
+        return !tiffCountsAsRaw;
+    return head.startsWith("BM") || isIconDirectory(head) || head.startsWith("\xFF\xD8\xFF")
+        || head.startsWith("\x89PNG\r\n\x1a\n") || head.startsWith("GIF87a")
+        || head.startsWith("GIF89a") || (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
 }
 
 } // namespace
@@ -217,58 +49,40 @@ KImageFreeImageDecoder::~KImageFreeImageDecoder() = default;
 bool KImageFreeImageDecoder::decodeFile(const QString &path)
 {
     m_frames.clear();
-    const QByteArray nativePath = QFile::encodeName(path);
-    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(nativePath.constData(), 0);
-    if (fif == FIF_UNKNOWN)
-        fif = FreeImage_GetFIFFromFilename(nativePath.constData());
-    if (fif == FIF_UNKNOWN || !isAcceptedFormat(fif) || !FreeImage_FIFSupportsReading(fif))
-        return false;
-
-    // The checks read the file through a mapping (no copy, whatever its
-    // size), which lasts until the end of this call.
     QFile file(path);
-    QByteArray bytes;
-    if (needsBytes(fif)) {
-        if (!file.open(QIODevice::ReadOnly) || file.size() > std::numeric_limits<int>::max())
-            return false;
-        uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
-        if (!mapped)
-            return false;
-        bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), int(file.size()));
-        if (!isComplete(fif, bytes))
-            return false;
+    if (!file.open(QIODevice::ReadOnly)) {
+        setErrorString(QStringLiteral("cannot be read: ") + file.errorString());
+        return false;
     }
-
-    std::unique_ptr<QMutexLocker> rawLock;
-    if (fif == FIF_RAW)
-        rawLock = std::make_unique<QMutexLocker>(&rawMutex());
-
-    const QSize size = headerSize(fif, nativePath);
-    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+    const QByteArray head = file.read(22);
+    file.close();
+    if (head.isEmpty()) {
+        setErrorString(QStringLiteral("the file is empty"));
         return false;
-
-    Bitmap bitmap(FreeImage_Load(fif, nativePath.constData(), loadFlags(fif)));
-    rawLock.reset();
-    if (!bitmap || !FreeImage_HasPixels(bitmap.get()))
+    }
+    // Camera RAW files are TIFF containers; everything else in TIFF clothing
+    // is a TIFF.
+    const bool rawName = format() && format()->type == ImageFormatRaw;
+    if (isToolkitContent(head, rawName)) {
+        KImageWindowsDecoder toolkit(wrapper());
+        if (!toolkit.decodeFile(path) || toolkit.frameCount() < 1) {
+            setErrorString(toolkit.errorString());
+            return false;
+        }
+        const QImage frame = toolkit.frameAt(0).convertToFormat(QImage::Format_ARGB32);
+        if (frame.isNull()) {
+            setErrorString(QStringLiteral("not enough memory to convert the picture"));
+            return false;
+        }
+        m_frames.append(frame);
+        return true;
+    }
+    QImage image;
+    QString reason;
+    if (!DecodeHelper::decode(path, &image, &reason)) {
+        setErrorString(reason);
         return false;
-    // The plug-in decoded what the header promised; anything else is refused
-    // before it is converted.
-    if (!ImageLimits::sizeAllowed(
-            FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get())))
-        return false;
-
-    if (fif == FIF_RAW && !FreeImage_AdjustBrightness(bitmap.get(), 25.0))
-        return false;
-
-    const Bitmap bitmap32 = toStandard32(bitmap.get());
-    if (!bitmap32)
-        return false;
-    QImage image = toImage(bitmap32.get());
-    if (image.isNull())
-        return false;
-    image.setColorSpace(colorSpaceOf(bitmap.get(), fif, bytes));
-    // JPEG is turned by the plug-in (JPEG_EXIFROTATE) and RAW by LibRaw.
-    image = ExifOrientation::apply(image, orientationOf(fif, bytes));
+    }
     m_frames.append(image);
     return true;
 }

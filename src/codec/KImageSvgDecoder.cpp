@@ -36,8 +36,11 @@ bool KImageSvgDecoder::decodeFile(const QString &path)
     bool ok = false;
     const QByteArray document = SvgDocumentCheck::inflateIfCompressed(raw, &ok);
     std::optional<QRectF> declared;
-    if (!ok || !SvgDocumentCheck::isSafe(document, &declared))
+    QString reason;
+    if (!ok || !SvgDocumentCheck::isSafe(document, &declared, &reason)) {
+        setErrorString(reason);
         return false;
+    }
     // A declared but empty view box would otherwise "load" at a default
     // size the document never asked for.
     if (declared && !(declared->width() > 0 && declared->height() > 0))
@@ -52,8 +55,11 @@ bool KImageSvgDecoder::decodeFile(const QString &path)
     const qreal height = std::round(box.height());
     if (!std::isfinite(width) || !std::isfinite(height) || width > ImageLimits::kMaxPixels
         || height > ImageLimits::kMaxPixels
-        || !ImageLimits::sizeAllowed(qint64(width), qint64(height)))
+        || !ImageLimits::sizeAllowed(qint64(width), qint64(height))) {
+        if (std::isfinite(width) && std::isfinite(height) && width < 1e15 && height < 1e15)
+            setErrorString(ImageLimits::tooLargeReason(qint64(width), qint64(height)));
         return false;
+    }
     const QSize size(static_cast<int>(width), static_cast<int>(height));
     m_renderer = std::move(renderer);
     m_renderSize = size;

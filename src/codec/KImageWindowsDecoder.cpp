@@ -40,6 +40,16 @@ QByteArray iconFormatOf(const QByteArray &head)
     return QByteArray();
 }
 
+// The size the reader reads from the header. The BMP reader hands on a
+// top-down bitmap's negative height as it stands in the file.
+QSize announcedSize(QImageReader *reader)
+{
+    const QSize size = reader->size();
+    if (size.height() < 0 && reader->format() == "bmp")
+        return QSize(size.width(), -size.height());
+    return size;
+}
+
 qint64 frameBytes(const QSize &size)
 {
     // A fixed overhead per frame keeps files of countless tiny frames bounded.
@@ -127,12 +137,16 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
     // So does the GIF reader, from any frame's extent.
     if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP") {
         const QSize canvas = ImageHeaderSize::webp(bytes);
-        if (!ImageLimits::sizeAllowed(canvas.width(), canvas.height()))
+        if (!ImageLimits::sizeAllowed(canvas.width(), canvas.height())) {
+            setErrorString(ImageLimits::tooLargeReason(canvas.width(), canvas.height()));
             return false;
+        }
     } else if (bytes.startsWith("GIF8")) {
         const QSize canvas = ImageHeaderSize::gif(bytes);
-        if (!ImageLimits::sizeAllowed(canvas.width(), canvas.height()))
+        if (!ImageLimits::sizeAllowed(canvas.width(), canvas.height())) {
+            setErrorString(ImageLimits::tooLargeReason(canvas.width(), canvas.height()));
             return false;
+        }
     } else if (looksLikeTiff(bytes.left(4))) {
         // A buffer of its own: the TIFF reader does not cope with a device
         // that has been read and rewound.
@@ -215,9 +229,11 @@ bool KImageWindowsDecoder::decodeReader(QImageReader *reader, bool allowLazy)
 
 bool KImageWindowsDecoder::decodeAnimation(QImageReader *reader)
 {
-    const QSize size = reader->size();
-    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+    const QSize size = announcedSize(reader);
+    if (!ImageLimits::sizeAllowed(size.width(), size.height())) {
+        setErrorString(ImageLimits::tooLargeReason(size.width(), size.height()));
         return false;
+    }
     qint64 used = 0;
     while (reader->canRead()) {
         used += frameBytes(size);
@@ -243,9 +259,11 @@ QImage KImageWindowsDecoder::readPage(QImageReader *reader, int page)
 {
     if (reader->currentImageNumber() != page && !reader->jumpToImage(page))
         return QImage();
-    const QSize size = reader->size();
-    if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+    const QSize size = announcedSize(reader);
+    if (!ImageLimits::sizeAllowed(size.width(), size.height())) {
+        setErrorString(ImageLimits::tooLargeReason(size.width(), size.height()));
         return QImage();
+    }
     QImage image = reader->read();
     // A size the header did not announce is not trusted either.
     if (image.isNull()
@@ -269,7 +287,7 @@ bool KImageWindowsDecoder::decodePages(QImageReader *reader, bool allowLazy)
             for (int page = 0; page < count && !m_lazyPageMode; ++page) {
                 if (page > 0 && !reader->jumpToImage(page))
                     break;
-                const QSize size = reader->size();
+                const QSize size = announcedSize(reader);
                 if (ImageLimits::sizeAllowed(size.width(), size.height()))
                     total += frameBytes(size);
                 m_lazyPageMode = total > ImageLimits::kMaxDecodedBytes;
@@ -293,10 +311,12 @@ bool KImageWindowsDecoder::decodePages(QImageReader *reader, bool allowLazy)
     for (int page = 0; page < count; ++page) {
         if (page > 0 && !reader->jumpToImage(page))
             break;
-        const QSize size = reader->size();
+        const QSize size = announcedSize(reader);
         // A page over the pixel cap is skipped; the others still load.
-        if (!ImageLimits::sizeAllowed(size.width(), size.height()))
+        if (!ImageLimits::sizeAllowed(size.width(), size.height())) {
+            setErrorString(ImageLimits::tooLargeReason(size.width(), size.height()));
             continue;
+        }
         used += frameBytes(size);
         if (used > ImageLimits::kMaxDecodedBytes)
             return false;

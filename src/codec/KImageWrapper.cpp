@@ -5,6 +5,7 @@
 #include "app/FileUtils.h"
 #include "codec/CodecLibraries.h"
 #include "codec/ImageFormats.h"
+#include "codec/InputCheck.h"
 #include "codec/KImageDecoderBase.h"
 #include "codec/KImageFreeImageDecoder.h"
 #include "codec/KImageGdiDecoder.h"
@@ -63,19 +64,30 @@ bool KImageWrapper::load(const QString &path)
 {
     m_path = path;
     m_state = Loading;
+    m_error.clear();
     m_format = ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path));
     m_decoder.reset();
+    m_error = InputCheck::regularFileProblem(path);
+    if (!m_error.isEmpty()) {
+        m_state = Failed;
+        return false;
+    }
     m_decoder = decoderFor(m_format->type, this);
     m_state = m_decoder->decodeFile(path) ? Loaded : Failed;
+    if (m_state == Failed)
+        m_error = m_decoder->errorString();
     return m_state == Loaded;
 }
 
 bool KImageWrapper::loadFromData(const QByteArray &data)
 {
     m_format = ImageFormats::global().unknownRecord();
+    m_error.clear();
     m_decoder.reset();
     m_decoder = std::make_unique<KImageWindowsDecoder>(this);
     m_state = m_decoder->decodeData(data) ? Loaded : Failed;
+    if (m_state == Failed)
+        m_error = m_decoder->errorString();
     return m_state == Loaded;
 }
 
@@ -119,7 +131,7 @@ bool KImageWrapper::saveFirstFrame(
     if (path.isEmpty())
         return false;
     if (!writeImageForType(image, format->type, path, false)) {
-        QFile::remove(path);
+        releaseReservedPath(path);
         return false;
     }
     return true;
@@ -141,7 +153,7 @@ QString KImageWrapper::saveFirstFrameAs(
     if (path.isEmpty())
         return QString();
     if (!saveWithSystemEncoder(image, format->type, path)) {
-        QFile::remove(path);
+        releaseReservedPath(path);
         return QString();
     }
     return path;

@@ -29,6 +29,8 @@ public:
 
     // Decodes the file with the decoder chosen by its extension (case does
     // not matter). Replaces any earlier load. True when the state ends at 2.
+    // Only regular files are read: FIFOs, devices and sockets, also behind
+    // symbolic links, fail at once without being opened for reading.
     bool load(const QString &path);
     // Decodes image bytes with content detection (no extension, so no GIF
     // colour count). Replaces any earlier load.
@@ -47,6 +49,11 @@ public:
     }
 
     int loadState() const { return m_state; }
+    // Why the last load failed, in one plain line ("not a regular file",
+    // "too large: ...", "the decoder crashed on this file ..."); empty when
+    // it succeeded or when the decoder could only tell that the file is
+    // damaged.
+    QString errorString() const { return m_error; }
     QString path() const { return m_path; }
     // The record chosen by the last load(); the unknown record after
     // loadFromData() and before any load.
@@ -80,4 +87,5 @@ private:
     std::unique_ptr<KImageDecoderBase> m_decoder;
     int m_state = Idle;
     SizeRequest m_sizeRequest;
+    QString m_error;
 };

@@ -20,8 +20,25 @@ struct Element
     int firstChild = -1;
     int nextSibling = -1;
     int lastChild = -1;
+    qint64 segments = 0;
     QString useTarget;
 };
+
+// Segments of a path's d or a polyline's points: every number is half a
+// coordinate pair, near enough (arcs and curves count more numbers per
+// segment, and cost more to flatten).
+qint64 segmentCount(const QStringRef &data)
+{
+    qint64 numbers = 0;
+    bool inNumber = false;
+    for (const QChar c : data) {
+        const bool part = c.isDigit() || c == QLatin1Char('.');
+        if (part && !inNumber)
+            ++numbers;
+        inNumber = part;
+    }
+    return (numbers + 1) / 2;
+}
 
 // Embedded pictures are decoded by the renderer without any size check.
 bool embeddedPictureAllowed(const QStringRef &href)
@@ -51,6 +68,7 @@ public:
         , m_ids(ids)
         , m_count(elements.size(), -1)
         , m_active(elements.size(), false)
+        , m_subtreeSegments(elements.size(), 0)
     {
     }
 
@@ -58,13 +76,18 @@ public:
     // reference loop or a chain too deep to render.
     qint64 count(int index, int depth)
     {
+        // Segments drawn, counted along with the elements (see segments()).
         if (depth > 4 * kMaxDepth || m_active[index])
             return -1;
-        if (m_count[index] >= 0)
+        if (m_count[index] >= 0) {
+            m_segments += m_subtreeSegments[index];
             return m_count[index];
+        }
+        const qint64 segmentsBefore = m_segments;
         m_active[index] = true;
         qint64 total = 1;
         const Element &element = m_elements[index];
+        m_segments += element.segments;
         if (!element.useTarget.isEmpty()) {
             const int target = m_ids.value(element.useTarget, -1);
             if (target >= 0) {
@@ -83,20 +106,32 @@ public:
         }
         m_active[index] = false;
         m_count[index] = qMin(total, kMaxExpandedElements + 1);
+        m_subtreeSegments[index] = m_segments - segmentsBefore;
         return m_count[index];
     }
 
+    // Path segments drawn by everything counted so far, every <use> of an
+    // element counting its segments again.
+    qint64 segments() const { return m_segments; }
+
 private:
     const QVector<Element> &m_elements;
+    qint64 m_segments = 0;
     const QHash<QString, int> &m_ids;
     QVector<qint64> m_count;
     QVector<bool> m_active;
+    QVector<qint64> m_subtreeSegments;
 };
 
 } // namespace
 
-bool isSafe(const QByteArray &document, std::optional<QRectF> *declaredViewBox)
+bool isSafe(const QByteArray &document, std::optional<QRectF> *declaredViewBox, QString *reason)
 {
+    auto refuse = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
     QXmlStreamReader xml(document);
     QVector<Element> elements;
     QHash<QString, int> ids;
@@ -120,6 +155,17 @@ bool isSafe(const QByteArray &document, std::optional<QRectF> *declaredViewBox)
         if (href.isEmpty())
             href = attributes.value(QLatin1String("href"));
         const QStringRef name = xml.name();
+        const QStringRef geometry = name == QLatin1String("path")
+            ? attributes.value(QLatin1String("d"))
+            : (name == QLatin1String("polyline") || name == QLatin1String("polygon"))
+            ? attributes.value(QLatin1String("points"))
+            : QStringRef();
+        elements[index].segments = segmentCount(geometry);
+        if (elements[index].segments > kMaxSegmentsPerPath)
+            return refuse(
+                QStringLiteral("too complex to draw: a path of %1 segments, the limit is %2")
+                    .arg(ImageLimits::groupedNumber(elements[index].segments),
+                        ImageLimits::groupedNumber(kMaxSegmentsPerPath)));
         if (name == QLatin1String("use") && href.startsWith(QLatin1Char('#')))
             elements[index].useTarget = href.mid(1).toString();
         if (name == QLatin1String("image") && !href.isEmpty()) {
@@ -160,7 +206,16 @@ bool isSafe(const QByteArray &document, std::optional<QRectF> *declaredViewBox)
         return false;
     Expansion expansion(elements, ids);
     const qint64 drawn = expansion.count(root, 0);
-    return drawn >= 0 && drawn <= kMaxExpandedElements;
+    if (drawn < 0)
+        return refuse(QStringLiteral("the drawing refers to itself in a loop"));
+    if (drawn > kMaxExpandedElements)
+        return refuse(QStringLiteral("too complex to draw: more than %1 elements")
+                          .arg(ImageLimits::groupedNumber(kMaxExpandedElements)));
+    if (expansion.segments() > kMaxPathSegments)
+        return refuse(QStringLiteral("too complex to draw: %1 path segments, the limit is %2")
+                          .arg(ImageLimits::groupedNumber(expansion.segments()),
+                              ImageLimits::groupedNumber(kMaxPathSegments)));
+    return true;
 }
 
 QByteArray inflateIfCompressed(const QByteArray &data, bool *ok)

@@ -69,7 +69,7 @@ bool KBatchProcessCompressTask::compressOne(const QString &source, QString *writ
     if (path.isEmpty())
         return false;
     if (!writeFileAtomically(path, bytes)) {
-        QFile::remove(path);
+        releaseReservedPath(path);
         return false;
     }
     *written = path;

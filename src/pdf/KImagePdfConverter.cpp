@@ -66,7 +66,7 @@ void KImagePdfConverter::run()
         stopped = true;
     }
     if (!m_unfinished.isEmpty())
-        QFile::remove(m_unfinished);
+        releaseReservedPath(m_unfinished);
     if (stopped && !isInterruptionRequested()) {
         for (int i = m_reported; i < m_params.files.size(); ++i)
             report(i, BatchResult::Failed, QString());
@@ -97,7 +97,7 @@ void KImagePdfConverter::runSingle()
             && document.write(target, m_params.password, &error);
         m_unfinished.clear();
         if (!ok) {
-            QFile::remove(target); // the reserved, still empty name
+            releaseReservedPath(target);
             logFailure(file, error);
             report(i, BatchResult::Failed, QString());
             continue;
@@ -116,39 +116,46 @@ void KImagePdfConverter::runCombined()
             report(i, BatchResult::Failed, QString());
     };
 
-    const bool folderOk
-        = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
-    const QString target = folderOk
-        ? reserveUniqueFilePath(m_params.outputFolder,
-            baseNameOf(m_params.files.first()) + QStringLiteral(".pdf"), QStringLiteral("pdf"))
-        : QString();
-    if (target.isEmpty()) {
-        logFailure(m_params.files.first(),
-            QStringLiteral("cannot create a document in ") + m_params.outputFolder);
-        failAll();
-        return;
-    }
-
-    // Rows are reported after the document is on disk: a page only counts
-    // once the whole file has been written.
-    m_unfinished = target;
+    // Pages first: the document is named after the first image that made
+    // it in, not after an input that failed.
     PdfImageDocument document;
     QVector<bool> added(count, false);
+    int first = -1;
     for (int i = 0; i < count; ++i) {
         if (isInterruptionRequested())
-            return; // run() removes the reserved name
+            return;
         QString error;
         added[i] = document.addImagePage(m_params.files.at(i), &error);
         if (!added[i])
             logFailure(m_params.files.at(i), error);
+        else if (first < 0)
+            first = i;
     }
+    if (first < 0) {
+        failAll();
+        return;
+    }
+
+    const bool folderOk
+        = !m_params.outputFolder.isEmpty() && QFileInfo(m_params.outputFolder).isDir();
+    const QString target = folderOk
+        ? reserveUniqueFilePath(m_params.outputFolder,
+            baseNameOf(m_params.files.at(first)) + QStringLiteral(".pdf"), QStringLiteral("pdf"))
+        : QString();
+    if (target.isEmpty()) {
+        logFailure(m_params.files.at(first),
+            QStringLiteral("cannot create a document in ") + m_params.outputFolder);
+        failAll();
+        return;
+    }
+    m_unfinished = target;
 
     QString error;
     const bool written
         = document.pageCount() > 0 && document.write(target, m_params.password, &error);
     m_unfinished.clear();
     if (!written) {
-        QFile::remove(target);
+        releaseReservedPath(target);
         if (document.pageCount() > 0)
             logFailure(target, error);
         failAll();

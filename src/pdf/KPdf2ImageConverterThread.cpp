@@ -60,8 +60,10 @@ void KPdf2ImageConverterThread::convertFile(int index)
     const KPdf2ImageProxy *proxy = KPdf2ImageProxy::instance();
     const QString path = m_files.at(index);
     const SelectPageItem selection = m_selections.value(path);
-    const int total = proxy->pageCount(path, QString());
     emit stateChanged({ index, BatchResult::Processing, QString() });
+    // One open document for all its pages: the cost is linear in the pages.
+    const KPdf2ImageProxy::Document document(proxy, path, QString());
+    const int total = document.pageCount();
 
     // The page number goes into the name before the suffix; passing the
     // suffix along keeps a base name with dots ("scan.v2") whole when the
@@ -70,63 +72,59 @@ void KPdf2ImageConverterThread::convertFile(int index)
     const bool canWrite = isOutputExtension(m_extension) && !m_runFolder.isEmpty();
     QString resultPath;
     int done = 0;
+    int failed = 0;
 
-    // Renders one page into a freshly reserved name; the placeholder goes
-    // again when the page fails.
-    auto renderPage = [this, proxy, path, baseName](int page) -> QString {
+    // Renders one page into a freshly reserved name.
+    auto renderPage = [this, &document, baseName](int page) -> QString {
         const QString name = baseName + QLatin1Char('-') + QString::number(page);
         const QString out = reserveUniqueFilePath(
             m_runFolder, name + QLatin1Char('.') + m_extension, m_extension);
         if (out.isEmpty())
             return QString();
-        if (!proxy->convertPage(path, QString(), page, out)) {
-            QFile::remove(out);
-            return QString();
-        }
-        return out;
+        const bool ok = document.renderPage(page, out);
+        releaseReservedPath(out);
+        return ok ? out : QString();
     };
 
+    QVector<int> pages;
+    int wanted = 0; // as chosen, pages beyond the end included: the progress scale
     if (total > 0 && canWrite && selection.mode == SelectPageItem::SpecificPages) {
         // The row merges its ranges; merging again keeps a page that two
-        // ranges share from being written twice if it did not.
+        // ranges share from being written twice if it did not. Page numbers
+        // outside the document (0 is accepted by the page dialog) are
+        // skipped without touching their neighbours.
         const QList<SelectPageItem::Range> ranges = PageSelection::mergeRanges(selection.ranges);
-        const int wanted = PageSelection::rangePageCount(ranges);
+        wanted = PageSelection::rangePageCount(ranges);
         for (const SelectPageItem::Range &range : ranges) {
-            if (done >= wanted || isInterruptionRequested())
-                break;
-            for (int page = range.first; page <= range.second && page <= total; ++page) {
-                if (isInterruptionRequested())
-                    break;
-                const QString out = renderPage(page);
-                if (out.isEmpty())
-                    break; // the rest of this range is skipped
-                if (resultPath.isEmpty())
-                    resultPath = out;
-                ++done;
-                emit processChanged({ index, percent(done, wanted) });
-                if (done >= wanted)
-                    break;
-            }
+            for (int page = qMax(1, range.first); page <= range.second && page <= total; ++page)
+                pages.append(page);
         }
     } else if (total > 0 && canWrite && selection.mode >= SelectPageItem::AllPages
         && selection.mode <= SelectPageItem::EvenPages) {
         // Counted from the document as it is now rather than from the row's
         // count, which is 0 until the file list fills it in.
-        const int wanted = PageSelection::selectedPageCount(selection.mode, total);
         const int first = selection.mode == SelectPageItem::EvenPages ? 1 : 0;
         const int step = selection.mode == SelectPageItem::AllPages ? 1 : 2;
-        for (int n = first; n < total && done < wanted; n += step) {
-            if (isInterruptionRequested())
-                break;
-            const QString out = renderPage(n + 1);
-            if (!out.isEmpty() && resultPath.isEmpty())
-                resultPath = out;
-            ++done; // a failed page still counts for the progress
-            emit processChanged({ index, percent(done, wanted) });
-        }
+        for (int n = first; n < total; n += step)
+            pages.append(n + 1);
+        wanted = pages.size();
     }
 
-    if (resultPath.isEmpty())
+    // A page that fails does not stop the others; the document only counts
+    // as converted when every chosen page was written.
+    for (int page : qAsConst(pages)) {
+        if (isInterruptionRequested())
+            break;
+        const QString out = renderPage(page);
+        if (out.isEmpty())
+            ++failed;
+        else if (resultPath.isEmpty())
+            resultPath = out;
+        ++done; // a failed page still counts for the progress
+        emit processChanged({ index, percent(done, wanted) });
+    }
+
+    if (resultPath.isEmpty() || failed > 0)
         emit stateChanged({ index, BatchResult::Failed, QString() });
     else
         emit stateChanged({ index, BatchResult::Succeeded, resultPath });

@@ -15,8 +15,10 @@
 // thread; run() executes in the thread it starts, which touches only the
 // copies of the parameters given here and the renderer proxy. Results reach
 // the view through queued signals: per file {row, 2} when it starts, then
-// progress, then exactly one final record, {row, 4, first image} or
-// {row, 8, ""} when no image of its wanted pages was written. Destroying the
+// progress, then exactly one final record, {row, 4, first image}, or
+// {row, 8, ""} when any of its wanted pages could not be written (the
+// others still are; a page that fails never stops its neighbours). Each
+// document is opened once for all its pages. Destroying the
 // object asks the run to stop after the current page and waits for it.
 class KPdf2ImageConverterThread : public QThread
 {

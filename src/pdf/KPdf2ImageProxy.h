@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include "qvpdfrender.h"
+
 // Gate to the page renderer libqvpdfrender.so beside the executable. One
 // process-wide instance, created on first use from whichever thread asks
 // first and destroyed at exit. The library is loaded once and not retried:
@@ -39,6 +41,27 @@ public:
     bool convertPage(
         const QString &path, const QString &second, int page, const QString &outputPath) const;
 
+    // One document opened once for all the pages a worker renders from it;
+    // used by one thread at a time. Closed when destroyed.
+    class Document
+    {
+    public:
+        Document(const KPdf2ImageProxy *proxy, const QString &path, const QString &second);
+        ~Document();
+        Document(const Document &) = delete;
+        Document &operator=(const Document &) = delete;
+
+        bool isOpen() const { return m_handle != nullptr; }
+        int pageCount() const;
+        // Renders page (1-based) to outputPath; on failure *error (when
+        // given) gets one plain line ("no space left on the device").
+        bool renderPage(int page, const QString &outputPath, QString *error = nullptr) const;
+
+    private:
+        const KPdf2ImageProxy *m_proxy;
+        QvPdfDocument *m_handle = nullptr;
+    };
+
 private:
     using PageCountFn = int (*)(const char *, const char *);
     using ConvertPageFn = int (*)(const char *, const char *, int, const char *);
@@ -46,5 +69,9 @@ private:
     QLibrary m_library;
     PageCountFn m_pageCount = nullptr;
     ConvertPageFn m_convertPage = nullptr;
+    QvPdfOpenFn m_open = nullptr;
+    QvPdfPageCountFn m_documentPageCount = nullptr;
+    QvPdfRenderPageFn m_renderPage = nullptr;
+    QvPdfCloseFn m_close = nullptr;
     bool m_loaded = false;
 };

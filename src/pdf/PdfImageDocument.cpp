@@ -1,16 +1,19 @@
 #include "PdfImageDocument.h"
 
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string>
 
+#include <fcntl.h>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <QColorSpace>
@@ -151,6 +154,40 @@ std::string number(double value)
     return text.toStdString();
 }
 
+// The end of the writer's pipeline: every write to the temporary file is
+// checked, and a failure (a full disk) stops the writer at once with the
+// system's reason, which write() reports.
+class CheckedFilePipeline : public Pipeline
+{
+public:
+    explicit CheckedFilePipeline(int fd)
+        : Pipeline("checked file", nullptr)
+        , m_fd(fd)
+    {
+    }
+
+    void write(unsigned char const *data, size_t length) override
+    {
+        while (length > 0) {
+            const ssize_t n = ::write(m_fd, data, length);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                m_errno = n < 0 ? errno : EIO;
+                throw std::runtime_error("write failed");
+            }
+            data += n;
+            length -= size_t(n);
+        }
+    }
+    void finish() override { }
+    int failure() const { return m_errno; }
+
+private:
+    const int m_fd;
+    int m_errno = 0;
+};
+
 } // namespace
 
 PdfImageDocument::PdfImageDocument()
@@ -216,9 +253,11 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
             auto provider = std::make_shared<JpegFileProvider>(imagePath, bytes.size(), crc);
             image.replaceStreamData(provider, newName("/DCTDecode"), QPDFObjectHandle::newNull());
         } else {
-            const QImage decoded = decodeImageForPdf(imagePath);
+            QString reason;
+            const QImage decoded = decodeImageForPdf(imagePath, &reason);
             if (decoded.isNull())
-                return fail(QStringLiteral("the image cannot be decoded"));
+                return fail(
+                    reason.isEmpty() ? QStringLiteral("the image cannot be decoded") : reason);
             const PdfPixelEncoder::Encoded encoded = PdfPixelEncoder::encode(decoded);
             width = encoded.colour.width;
             height = encoded.colour.height;
@@ -273,13 +312,21 @@ bool PdfImageDocument::write(const QString &target, const QString &password, QSt
     if (userPassword.contains('\0'))
         return fail(QStringLiteral("the password contains a NUL character"));
 
-    const QString temp = siblingTempPath(target);
+    QString reason;
+    const QString temp = siblingTempPath(target, &reason);
     if (temp.isEmpty())
-        return fail(QStringLiteral("cannot create a file in the output folder"));
+        return fail(QStringLiteral("cannot create a file in the output folder: ") + reason);
+    const QByteArray nativeTemp = QFile::encodeName(temp);
+    const int fd = ::open(nativeTemp.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        reason = fileErrorReason(errno);
+        QFile::remove(temp);
+        return fail(reason);
+    }
+    CheckedFilePipeline output(fd);
     try {
-        // QPDFWriter keeps the name pointer until it writes.
-        const QByteArray nativeTemp = QFile::encodeName(temp);
-        QPDFWriter writer(*m_pdf, nativeTemp.constData());
+        QPDFWriter writer(*m_pdf);
+        writer.setOutputPipeline(&output);
         writer.setObjectStreamMode(qpdf_o_generate);
         if (!userPassword.isEmpty()) {
             const QByteArray ownerPassword = randomOwnerPassword();
@@ -288,14 +335,21 @@ bool PdfImageDocument::write(const QString &target, const QString &password, QSt
         }
         writer.write();
     } catch (const std::exception &e) {
-        QFile::remove(temp);
-        return fail(QString::fromLocal8Bit(e.what()));
+        reason = output.failure() != 0 ? fileErrorReason(output.failure())
+                                       : QString::fromLocal8Bit(e.what());
     } catch (...) {
-        QFile::remove(temp);
-        return fail(QStringLiteral("unexpected failure"));
+        reason = output.failure() != 0 ? fileErrorReason(output.failure())
+                                       : QStringLiteral("unexpected failure");
     }
-    if (!replaceFile(temp, target))
-        return fail(QStringLiteral("cannot move the document into place"));
+    // Some file systems (NFS, FUSE) report a full disk only here.
+    if (::close(fd) != 0 && reason.isEmpty())
+        reason = fileErrorReason(errno);
+    if (!reason.isEmpty()) {
+        QFile::remove(temp);
+        return fail(reason);
+    }
+    if (!replaceFile(temp, target, &reason))
+        return fail(QStringLiteral("cannot move the document into place: ") + reason);
     return true;
 }
 

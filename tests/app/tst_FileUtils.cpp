@@ -19,6 +19,7 @@ private slots:
     void reserveFollowsTheSameRules();
     void concurrentReservationsNeverCollide();
     void reserveFailsInUnwritableFolder();
+    void concurrentWritersAllLand();
     void uniqueDirPath_data();
     void uniqueDirPath();
     void uniqueDirPathCreatesMissingParents();
@@ -111,8 +112,13 @@ void tst_FileUtils::reserveFollowsTheSameRules()
     makeEntries(tmp.path(), existingFiles, existingDirs);
     const QString path = reserveUniqueFilePath(tmp.path(), name, ext);
     QCOMPARE(path, tmp.path() + "/" + reserved);
-    QVERIFY(QFileInfo(path).isFile());
-    QCOMPARE(QFileInfo(path).size(), 0);
+    // Nothing is created under the final name: a writer killed before it
+    // finishes leaves no empty file there.
+    QVERIFY(!QFileInfo::exists(path));
+    // The name stays taken for this process until it is given back.
+    QVERIFY(reserveUniqueFilePath(tmp.path(), name, ext) != path);
+    releaseReservedPath(path);
+    QCOMPARE(reserveUniqueFilePath(tmp.path(), name, ext), path);
     // Existing files keep their content.
     for (const QString &f : existingFiles) {
         QFile file(tmp.path() + "/" + f);
@@ -154,6 +160,38 @@ void tst_FileUtils::concurrentReservationsNeverCollide()
     QFile original(dir + "/photo.jpg");
     QVERIFY(original.open(QIODevice::ReadOnly));
     QCOMPARE(original.readAll(), QByteArray("precious"));
+}
+
+// Reserve, write and link from several threads at once: a name given back
+// only after its file is in place is never handed to a second writer, so
+// every write lands.
+void tst_FileUtils::concurrentWritersAllLand()
+{
+    QTemporaryDir tmp;
+    const QString dir = tmp.path();
+    auto writeMany = [dir]() {
+        int failures = 0;
+        for (int i = 0; i < 150; ++i) {
+            const QString path
+                = reserveUniqueFilePath(dir, QStringLiteral("shot"), QStringLiteral("png"));
+            QString error;
+            if (path.isEmpty() || !writeFileAtomically(path, QFile::encodeName(path), &error))
+                ++failures;
+        }
+        return failures;
+    };
+    QList<QFuture<int>> futures;
+    for (int t = 0; t < 4; ++t)
+        futures << QtConcurrent::run(writeMany);
+    for (QFuture<int> &future : futures)
+        QCOMPARE(future.result(), 0);
+    const QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(names.size(), 600);
+    for (const QString &name : names) {
+        QFile file(QDir(dir).filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QFile::encodeName(file.fileName()));
+    }
 }
 
 void tst_FileUtils::reserveFailsInUnwritableFolder()

@@ -4,8 +4,11 @@
 #include <csignal>
 
 #include <poppler-qt5.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -13,6 +16,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -29,9 +33,11 @@ struct CliResult
     QByteArray err;
 };
 
-CliResult runCli(const QStringList &arguments, const QString &workingDir)
+CliResult runCli(const QStringList &arguments, const QString &workingDir,
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDir);
     process.start(QStringLiteral(QUORVEL_CLI), arguments);
     CliResult result;
@@ -127,6 +133,16 @@ private slots:
     void namesKeepInnerDots_data();
     void namesKeepInnerDots();
     void interruptLeavesCompleteFiles();
+    void decoderCrashFailsAlone_data();
+    void decoderCrashFailsAlone();
+    void specialFilesFailAlone();
+    void namesThatAreNotUtf8();
+    void longNamesWork();
+    void topDownBitmapReadsUpright();
+    void outputOverThePixelCap();
+    void fullDisk_data();
+    void fullDisk();
+    void killedRunLeavesNoFileAtTheFinalName();
 
 private:
     QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
@@ -169,6 +185,15 @@ void tst_QuorvelCli::initTestCase()
     QVERIFY(!TestUtils::writeFile(dir, QStringLiteral("broken.gif"), "GIF89a\x10\x00").isEmpty());
     QVERIFY(!TestUtils::writeFile(dir, QStringLiteral("broken.pdf"), PdfFixtures::brokenPdf())
                  .isEmpty());
+    // 336 bytes of icon that overflowed FreeImage's ICO reader under a .tga name.
+    QVERIFY(QFile::copy(TestUtils::dataDir()
+            + QStringLiteral("/codec/ico-negative-height-named-tga-overflowed-freeimage-loads.tga"),
+        fixture(QStringLiteral("crash.tga"))));
+    QVERIFY(
+        !TestUtils::writeFile(dir, QStringLiteral("nul-password.txt"), QByteArray("ab\0cd\n", 6))
+             .isEmpty());
+    QVERIFY(
+        !TestUtils::writeFile(dir, QStringLiteral("latin1-password.txt"), "caf\xe9\n").isEmpty());
 }
 
 void tst_QuorvelCli::init()
@@ -372,6 +397,12 @@ void tst_QuorvelCli::usageErrors_data()
         << QStringList { "frompdf", "--pages", "1;3", "doc.pdf" } << "is not all, odd, even";
     QTest::newRow("frompdf backwards range")
         << QStringList { "frompdf", "--pages", "5-3", "doc.pdf" } << "ends before it begins";
+    QTest::newRow("frompdf page 0")
+        << QStringList { "frompdf", "--pages", "0-3", "doc.pdf" } << "pages are numbered from 1";
+    QTest::newRow("topdf NUL in the password") << QStringList { "topdf", "--password-file",
+        "nul-password.txt", "photo.jpg" } << "contains a NUL byte";
+    QTest::newRow("topdf password not UTF-8") << QStringList { "topdf", "--password-file",
+        "latin1-password.txt", "photo.jpg" } << "is not UTF-8 text";
     QTest::newRow("topdf missing password file") << QStringList { "topdf", "--password-file",
         "no-such-file", "photo.jpg" } << "cannot read the password file";
     QTest::newRow("bad -j") << QStringList { "resize", "--percent", "50", "-j", "0", "photo.jpg" }
@@ -755,6 +786,301 @@ void tst_QuorvelCli::interruptLeavesCompleteFiles()
                 QStringLiteral("not processed: interrupted"));
     }
     QCOMPARE(ok, written.size());
+}
+
+void tst_QuorvelCli::decoderCrashFailsAlone_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("convert") << QStringList { "convert", "--to", "png" }
+                             << QStringList { "alpha.png", "icon.png", "photo.png" };
+    QTest::newRow("resize") << QStringList { "resize", "--percent", "50", "--to", "png" }
+                            << QStringList { "alpha.png", "icon.png", "photo.png" };
+    QTest::newRow("rotate") << QStringList { "rotate", "--left", "--to", "png" }
+                            << QStringList { "alpha.png", "icon.png", "photo.png" };
+    QTest::newRow("topdf") << QStringList { "topdf" }
+                           << QStringList { "alpha.pdf", "icon.pdf", "photo.pdf" };
+    QTest::newRow("topdf combined")
+        << QStringList { "topdf", "--combined" } << QStringList { "photo.pdf" };
+}
+
+// A decoder that crashes takes down only its helper: with a helper that
+// crashes on everything, the TGA fails with the reason and the others,
+// the 336-byte icon named .tga included (read by the toolkit), are written.
+void tst_QuorvelCli::decoderCrashFailsAlone()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+    const QString crasher = TestUtils::writeFile(
+        m_work->path(), QStringLiteral("crasher.sh"), "#!/bin/sh\nkill -SEGV $$\n");
+    QFile::setPermissions(crasher, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUORVEL_DECODE_HELPER"), crasher);
+    const QString tga = m_work->filePath(QStringLiteral("shot.tga"));
+    QVERIFY(QFile::copy(
+        fixture(QStringLiteral("crash.tga")), m_work->filePath(QStringLiteral("icon.tga"))));
+    QVERIFY(TestUtils::writeFile(m_work->path(), QStringLiteral("shot.tga"),
+                QByteArray("\0\0\2\0\0\0\0\0\0\0\0\0\1\0\1\0\x18\0\0\0\xff", 21))
+                .size()
+        > 0);
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result = runCli(arguments
+            + QStringList { QStringLiteral("-o"), out, fixture(QStringLiteral("photo.jpg")), tga,
+                m_work->filePath(QStringLiteral("icon.tga")),
+                fixture(QStringLiteral("alpha.png")) },
+        m_work->path(), environment);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(allEntries(out), expected);
+    QVERIFY2(result.err.contains(QFile::encodeName(tga) + ": the decoder crashed on this file"),
+        result.err.constData());
+}
+
+void tst_QuorvelCli::specialFilesFailAlone()
+{
+    // A FIFO named directly and one behind a link in a folder would block
+    // the first open for ever; a link to /dev/zero would be read without end.
+    const QString in = m_work->filePath(QStringLiteral("in"));
+    QVERIFY(QDir().mkpath(in));
+    const QString fifo = m_work->filePath(QStringLiteral("pipe.jpg"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString otherFifo = m_work->filePath(QStringLiteral("other-pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(otherFifo).constData(), 0600), 0);
+    QVERIFY(QFile::link(otherFifo, QDir(in).filePath(QStringLiteral("linked-pipe.jpg"))));
+    QVERIFY(
+        QFile::link(QStringLiteral("/dev/zero"), QDir(in).filePath(QStringLiteral("zero.jpg"))));
+    QVERIFY(QFile::copy(
+        fixture(QStringLiteral("photo.jpg")), QDir(in).filePath(QStringLiteral("photo.jpg"))));
+
+    QElapsedTimer timer;
+    timer.start();
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result
+        = runCli({ QStringLiteral("convert"), QStringLiteral("--to"), QStringLiteral("png"),
+                     QStringLiteral("-o"), out, fifo, in },
+            m_work->path());
+    QVERIFY2(timer.elapsed() < 30000, "a special file stalled the run");
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(allEntries(out), QStringList { "photo.png" });
+    const QString err = QString::fromLocal8Bit(result.err);
+    QVERIFY2(err.contains(fifo + QStringLiteral(": not a regular file (a FIFO)")), qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("linked-pipe.jpg: not a regular file (a FIFO)")),
+        qPrintable(err));
+    QVERIFY2(
+        err.contains(QStringLiteral("zero.jpg: not a regular file (a device)")), qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("1 of 4 done, 3 failed")), qPrintable(err));
+}
+
+void tst_QuorvelCli::namesThatAreNotUtf8()
+{
+    // Latin-1 "é" in a folder walked by the run: it is converted and
+    // counted like any other file, its output keeps the name's bytes, and
+    // the terminal is shown U+FFFD in its place.
+    const QString in = m_work->filePath(QStringLiteral("in"));
+    QVERIFY(QDir().mkpath(in));
+    const QByteArray rawIn = QFile::encodeName(in);
+    QVERIFY(QFile::copy(
+        fixture(QStringLiteral("photo.jpg")), QDir(in).filePath(QStringLiteral("x.jpg"))));
+    QCOMPARE(::rename(QByteArray(rawIn + "/x.jpg").constData(),
+                 QByteArray(rawIn + "/caf\xe9.jpg").constData()),
+        0);
+    QVERIFY(QFile::copy(
+        fixture(QStringLiteral("alpha.png")), QDir(in).filePath(QStringLiteral("plain.png"))));
+
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result = runCli({ QStringLiteral("convert"), QStringLiteral("--to"),
+                                        QStringLiteral("png"), QStringLiteral("-o"), out, in },
+        m_work->path());
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.contains("2 of 2 done"), result.err.constData());
+    struct stat st;
+    QCOMPARE(::stat(QByteArray(QFile::encodeName(out) + "/caf\xe9.png").constData(), &st), 0);
+    QVERIFY(st.st_size > 0);
+    QVERIFY2(result.out.contains("caf\xef\xbf\xbd.jpg"), result.out.constData());
+}
+
+void tst_QuorvelCli::longNamesWork()
+{
+    // 250 bytes: the longest names most file systems take; the temporary
+    // file beside the output must not be longer.
+    const QString name = QString(246, QLatin1Char('n')) + QStringLiteral(".jpg");
+    const QString in = m_work->filePath(QStringLiteral("in"));
+    QVERIFY(QDir().mkpath(in));
+    QVERIFY(QFile::copy(fixture(QStringLiteral("photo.jpg")), QDir(in).filePath(name)));
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    for (const char *format : { "png", "webp", "bmp" }) {
+        const CliResult result = runCli({ QStringLiteral("convert"), QStringLiteral("--to"),
+                                            QLatin1String(format), QStringLiteral("-o"), out, in },
+            m_work->path());
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+    }
+    QCOMPARE(allEntries(out).size(), 3);
+}
+
+void tst_QuorvelCli::topDownBitmapReadsUpright()
+{
+    // A BMP whose header gives a negative height stores its rows top first.
+    QByteArray bmp("BM");
+    auto le32 = [&bmp](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bmp.append(char((v >> (8 * i)) & 0xFF));
+    };
+    auto le16 = [&bmp](quint16 v) {
+        bmp.append(char(v & 0xFF));
+        bmp.append(char(v >> 8));
+    };
+    const int width = 4, height = 3, stride = 12;
+    le32(54 + stride * height);
+    le32(0);
+    le32(54);
+    le32(40);
+    le32(width);
+    le32(quint32(-height));
+    le16(1);
+    le16(24);
+    le32(0);
+    le32(stride * height);
+    le32(2835);
+    le32(2835);
+    le32(0);
+    le32(0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bmp.append(y == 0 ? QByteArray("\x00\x00\xff", 3) : QByteArray("\xff\x00\x00", 3));
+    const QString path = TestUtils::writeFile(m_work->path(), QStringLiteral("topdown.bmp"), bmp);
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result = runCli({ QStringLiteral("convert"), QStringLiteral("--to"),
+                                        QStringLiteral("png"), QStringLiteral("-o"), out, path },
+        m_work->path());
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    const QImage image(QDir(out).filePath(QStringLiteral("topdown.png")));
+    QCOMPARE(image.size(), QSize(4, 3));
+    QCOMPARE(image.pixel(0, 0), qRgb(255, 0, 0));
+    QCOMPARE(image.pixel(0, 2), qRgb(0, 0, 255));
+}
+
+void tst_QuorvelCli::outputOverThePixelCap()
+{
+    // 65535 pixels wide from 64 x 48: 65535 x 49151, refused before the
+    // scaler allocates 12 GB.
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result
+        = runCli({ QStringLiteral("resize"), QStringLiteral("--width"), QStringLiteral("65535"),
+                     QStringLiteral("-o"), out, fixture(QStringLiteral("photo.jpg")) },
+            m_work->path());
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(
+        result.err.contains("too large: 65535 x 49151 pixels, the limit is 209,715,200 pixels"),
+        result.err.constData());
+    QCOMPARE(allEntries(out), QStringList());
+}
+
+void tst_QuorvelCli::fullDisk_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("input");
+    for (const char *format : { "jpg", "png", "bmp", "webp", "tif" }) {
+        QTest::addRow("convert to %s", format)
+            << QStringList { "convert", "--to", format } << "noise.png";
+        QTest::addRow("frompdf to %s", format)
+            << QStringList { "frompdf", "--to", format } << "big.pdf";
+    }
+    QTest::newRow("resize") << QStringList { "resize", "--percent", "100", "--to", "png" }
+                            << "noise.png";
+    QTest::newRow("rotate") << QStringList { "rotate", "--right", "--to", "png" } << "noise.png";
+    QTest::newRow("compress") << QStringList { "compress", "--quality", "95" } << "noise.png";
+    QTest::newRow("gif") << QStringList { "gif", "--colors-percent", "100" } << "noise.gif";
+    QTest::newRow("topdf") << QStringList { "topdf" } << "noise.png";
+    QTest::newRow("topdf combined") << QStringList { "topdf", "--combined" } << "noise.png";
+}
+
+// Every command and output format on a file system with room for two pages
+// of memory: the file fails with the reason, and nothing it began is left.
+void tst_QuorvelCli::fullDisk()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, input);
+    if (::geteuid() != 0)
+        QSKIP("a tiny file system needs mounting, which needs root");
+    const QString mount = m_work->filePath(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(mount));
+    const QByteArray native = QFile::encodeName(mount);
+    const QString mountCommand = QStringLiteral("mount -t tmpfs -o size=8k tmpfs '%1'").arg(mount);
+    if (QProcess::execute(QStringLiteral("sh"), { QStringLiteral("-c"), mountCommand }) != 0)
+        QSKIP("mounting a tmpfs failed here (no permission in this container)");
+    auto unmount
+        = qScopeGuard([mount]() { QProcess::execute(QStringLiteral("umount"), { mount }); });
+
+    QString source = fixture(input);
+    if (input == QLatin1String("noise.gif") && !QFileInfo::exists(source)) {
+        QVector<QColor> colours;
+        for (int i = 0; i < 60; ++i)
+            colours.append(QColor::fromHsv(i * 6, 255, 128 + i));
+        QVERIFY(TestFixtures::writeAnimatedGif(source, 300, 300, colours));
+    }
+    if (input == QLatin1String("big.pdf") && !QFileInfo::exists(source))
+        QVERIFY(PdfFixtures::writePdf(source, 4));
+    const CliResult result
+        = runCli(arguments + QStringList { QStringLiteral("-o"), mount, source }, m_work->path());
+    QVERIFY2(result.exitCode == 1, result.err.constData());
+    QVERIFY2(result.err.contains("no space left on the device"), result.err.constData());
+    // Complete files may remain (a page that fitted); nothing partial or temporary.
+    for (const QString &name : allEntries(mount)) {
+        QVERIFY2(!name.startsWith(QLatin1Char('.')), qPrintable(name));
+        QImageReader reader(QDir(mount).filePath(name));
+        QVERIFY2(name.endsWith(QLatin1String(".pdf")) || !reader.read().isNull(), qPrintable(name));
+    }
+}
+
+void tst_QuorvelCli::killedRunLeavesNoFileAtTheFinalName()
+{
+    // Killed without warning in the middle of a write: only the hidden
+    // temporary file can remain, and the next run into the folder clears it.
+    const QString in = m_work->filePath(QStringLiteral("in"));
+    QVERIFY(QDir().mkpath(in));
+    QImage noise(900, 900, QImage::Format_RGB32);
+    QRandomGenerator random(5);
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            line[x] = 0xff000000u | (random.generate() & 0xffffffu);
+    }
+    for (int i = 0; i < 12; ++i)
+        QVERIFY(noise.save(
+            QDir(in).filePath(QStringLiteral("n%1.png").arg(i, 2, 10, QLatin1Char('0')))));
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QProcess process;
+        process.start(QStringLiteral(QUORVEL_CLI),
+            { QStringLiteral("convert"), QStringLiteral("--to"), QStringLiteral("webp"),
+                QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("-o"), out, in });
+        QVERIFY(process.waitForStarted());
+        // Once a temporary file exists, a write is in progress.
+        const bool writing = TestUtils::waitUntil(
+            [out]() {
+                return !QDir(out)
+                            .entryList({ QStringLiteral(".qv-*") }, QDir::Files | QDir::Hidden)
+                            .isEmpty();
+            },
+            60000);
+        ::kill(pid_t(process.processId()), SIGKILL);
+        process.waitForFinished();
+        if (!writing)
+            continue;
+        for (const QString &name : allEntries(out)) {
+            if (name.startsWith(QLatin1Char('.')))
+                continue;
+            QVERIFY2(QFileInfo(QDir(out).filePath(name)).size() > 0, qPrintable(name));
+            QCOMPARE(QImageReader(QDir(out).filePath(name)).size(), QSize(900, 900));
+        }
+    }
+    // The next run removes what the killed ones left.
+    const CliResult result
+        = runCli({ QStringLiteral("convert"), QStringLiteral("--to"), QStringLiteral("png"),
+                     QStringLiteral("-o"), out, fixture(QStringLiteral("photo.jpg")) },
+            m_work->path());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(
+        QDir(out).entryList({ QStringLiteral(".*") }, QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_QuorvelCli)

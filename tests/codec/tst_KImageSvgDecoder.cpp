@@ -60,6 +60,8 @@ private slots:
     void embeddedPicture();
     void refused_data();
     void refused();
+    void workBudget_data();
+    void workBudget();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -174,6 +176,42 @@ void tst_KImageSvgDecoder::refused()
     QVERIFY(!wrapper.load(write("bad.svg", document)));
     QCOMPARE(wrapper.frameCount(), 0);
     QVERIFY(wrapper.frameAt(0).isNull());
+}
+
+void tst_KImageSvgDecoder::workBudget_data()
+{
+    // One path zigzagging across the whole picture costs the renderer time
+    // that grows with its segments times the rows they cross: 100,000 of
+    // them took a minute of processor time.
+    auto zigzag = [](int segments) {
+        QByteArray d = "M0 0";
+        for (int i = 0; i < segments; ++i)
+            d += (i % 2) ? " L3 97" : " L97 3";
+        return QByteArray("<path d='" + d + "'/>");
+    };
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("reason"); // empty: it loads
+    QTest::newRow("path within the budget") << svg("viewBox='0 0 100 100'", zigzag(2000)) << "";
+    QTest::newRow("one path over the budget") << svg("viewBox='0 0 100 100'",
+        zigzag(10001)) << "too complex to draw: a path of 10,002 segments, the limit is 10,000";
+    QByteArray many = "<defs><path id='p' d='" + zigzag(9000).mid(9);
+    many.chop(3);
+    many += "'/></defs>";
+    for (int i = 0; i < 50; ++i)
+        many += "<use xlink:href='#p'/>";
+    QTest::newRow("a path drawn fifty times") << svg("viewBox='0 0 100 100'",
+        many) << "too complex to draw: 459,051 path segments, the limit is 400,000";
+}
+
+void tst_KImageSvgDecoder::workBudget()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, reason);
+    KImageWrapper wrapper;
+    QCOMPARE(wrapper.load(write("budget.svg", document)), reason.isEmpty());
+    QVERIFY2(reason.isEmpty() ? wrapper.errorString().isEmpty()
+                              : wrapper.errorString().startsWith(reason),
+        qPrintable(wrapper.errorString()));
 }
 
 QTEST_MAIN(tst_KImageSvgDecoder)

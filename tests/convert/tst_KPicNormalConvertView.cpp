@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QImageReader>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -26,6 +27,7 @@ private slots:
     void convertsEveryKind();
     void secondRunGetsItsOwnFolder();
     void sameBaseNameGetsDistinctOutputs();
+    void fileThatCrashedTheDecoderFailsAlone();
 
 private:
     bool runAndWait(KPicNormalConvertView &view, int *maxActive = nullptr);
@@ -164,6 +166,38 @@ void tst_KPicNormalConvertView::sameBaseNameGetsDistinctOutputs()
     written.sort();
     QCOMPARE(written,
         (QStringList { view.lastRunFolder() + "/a(1).jpg", view.lastRunFolder() + "/a.jpg" }));
+}
+
+// A decoder crash stays in the decode helper: with a helper that crashes
+// on everything, the TGA row fails and the rest of the batch is written,
+// the 336-byte icon named .tga (which used to abort the window) included.
+void tst_KPicNormalConvertView::fileThatCrashedTheDecoderFailsAlone()
+{
+    const QString icon = m_in.path() + "/icon.tga";
+    QFile::remove(icon);
+    QVERIFY(QFile::copy(TestUtils::dataDir()
+            + "/codec/ico-negative-height-named-tga-overflowed-freeimage-loads.tga",
+        icon));
+    const QString shot = TestUtils::writeFile(
+        m_in.path(), "shot.tga", QByteArray("\0\0\2\0\0\0\0\0\0\0\0\0\1\0\1\0\x18\0\0\0\xff", 21));
+    const QString crasher
+        = TestUtils::writeFile(m_in.path(), "crasher.sh", "#!/bin/sh\nkill -SEGV $$\n");
+    QFile::setPermissions(crasher, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("QUORVEL_DECODE_HELPER", QFile::encodeName(crasher));
+    auto restore = qScopeGuard([]() { qunsetenv("QUORVEL_DECODE_HELPER"); });
+
+    QTemporaryDir out;
+    KPicNormalConvertView view;
+    view.setOutputDirectory(out.path());
+    view.fileList()->appendFiles({ m_sources[0], shot, icon, m_sources[1] });
+    view.formatGroup()->button(1)->click();
+    QVERIFY(runAndWait(view, nullptr));
+    QCOMPARE(view.fileList()->row(0)->state(), int(BatchResult::Succeeded));
+    QCOMPARE(view.fileList()->row(1)->state(), int(BatchResult::Failed));
+    QCOMPARE(view.fileList()->row(2)->state(), int(BatchResult::Succeeded));
+    QCOMPARE(view.fileList()->row(3)->state(), int(BatchResult::Succeeded));
+    QCOMPARE(QDir(view.lastRunFolder()).entryList(QDir::Files | QDir::Hidden),
+        QStringList({ "alpha.png", "icon.png", "photo.png" }));
 }
 
 QTEST_MAIN(tst_KPicNormalConvertView)

@@ -10,6 +10,7 @@
 #include "app/Version.h"
 #include "app/ui/KApplication.h"
 #include "app/ui/KMainwindow.h"
+#include "codec/FileNameCodec.h"
 
 namespace {
 
@@ -65,6 +66,8 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
+    // Names that are not valid UTF-8 keep their bytes (see FileNameCodec).
+    FileNameCodec::install();
     // The login page's web engine needs its settings before the application exists.
     KWebView::prepareEngine();
     KApplication app(argc, argv);

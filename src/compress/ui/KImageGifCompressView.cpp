@@ -269,7 +269,7 @@ QString KImageGifCompressView::saveResultTo(const QString &dir)
     if (path.isEmpty())
         return QString();
     if (!saveResultAs(path)) {
-        QFile::remove(path);
+        releaseReservedPath(path);
         return QString();
     }
     return path;

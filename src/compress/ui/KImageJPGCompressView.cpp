@@ -224,7 +224,7 @@ QString KImageJPGCompressView::saveResultTo(const QString &dir)
     if (path.isEmpty())
         return QString();
     if (!writeFileAtomically(path, m_result)) {
-        QFile::remove(path);
+        releaseReservedPath(path);
         return QString();
     }
     return path;

@@ -4,6 +4,7 @@
 
 #include <QImageReader>
 #include <QLibrary>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,6 +18,7 @@ class tst_qvpdfrender : public QObject
 private slots:
     void initTestCase();
     void exportsOnlyTheTwoCalls();
+    void needsNoModuleOfTheProgram();
     void pageCount_data();
     void pageCount();
     void rendersEachFormat_data();
@@ -26,7 +28,7 @@ private slots:
     void refusedCalls_data();
     void refusedCalls();
     void existingFileKept();
-    void emptyPlaceholderReplaced();
+    void existingEmptyFileKept();
     void hugePageRenderedSmaller();
     void concurrentCalls();
 
@@ -71,6 +73,21 @@ void tst_qvpdfrender::exportsOnlyTheTwoCalls()
              "_ZN15PageImageWriter10writeImageERK6QImageNS_6FormatERK7QString" }) {
         QVERIFY2(!m_library.resolve(internal), internal);
     }
+}
+
+// The library stands alone: it links no Qt module beyond Core and Gui (the
+// program's file helpers used to pull in DBus), so it loads wherever
+// poppler does.
+void tst_qvpdfrender::needsNoModuleOfTheProgram()
+{
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), { QStringLiteral("-d"), m_library.fileName() });
+    if (!readelf.waitForFinished(30000) || readelf.exitCode() != 0)
+        QSKIP("readelf is not available");
+    const QByteArray dynamic = readelf.readAllStandardOutput();
+    QVERIFY(dynamic.contains("libpoppler-qt5"));
+    for (const char *unwanted : { "libQt5DBus", "libQt5Widgets", "libQt5Network", "libQt5Svg" })
+        QVERIFY2(!dynamic.contains(unwanted), unwanted);
 }
 
 void tst_qvpdfrender::pageCount_data()
@@ -244,20 +261,23 @@ void tst_qvpdfrender::existingFileKept()
 {
     QTemporaryDir out;
     const QString target = TestUtils::writeFile(out.path(), "taken.png", "somebody's file");
-    QCOMPARE(convert(m_fivePages, 1, target), int(QVPDF_ERR_WRITE));
+    QCOMPARE(convert(m_fivePages, 1, target), int(QVPDF_ERR_EXISTS));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("somebody's file"));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "taken.png" });
 }
 
-// The converter reserves the name with an empty file first.
-void tst_qvpdfrender::emptyPlaceholderReplaced()
+// Reservations leave nothing at the final name, so even an empty file there
+// is somebody else's and is kept.
+void tst_qvpdfrender::existingEmptyFileKept()
 {
     QTemporaryDir out;
     const QString target = TestUtils::writeFile(out.path(), "reserved.jpg", QByteArray());
-    QCOMPARE(convert(m_fivePages, 3, target), 0);
-    QVERIFY(!QImage(target).isNull());
+    QCOMPARE(convert(m_fivePages, 3, target), int(QVPDF_ERR_EXISTS));
+    QCOMPARE(QFileInfo(target).size(), 0);
+    QCOMPARE(
+        QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "reserved.jpg" });
 }
 
 // A poster-sized page would need gigabytes at 150 dpi; it comes out at a
