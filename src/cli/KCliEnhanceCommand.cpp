@@ -80,11 +80,15 @@ QString KCliEnhanceCommand::writeResult(
     // result's own (a BMP comes back as PNG).
     const QFileInfo source(input);
     const QString suffix = source.suffix().toLower();
-    const QString resultExt
-        = format == "jpeg" ? QStringLiteral("jpg") : QString::fromLatin1(format);
+    QString resultExt = QString::fromLatin1(format);
+    if (format == "jpeg")
+        resultExt = QStringLiteral("jpg");
+    else if (format == "tiff")
+        resultExt = QStringLiteral("tif");
     const bool same = suffix == resultExt
         || (resultExt == QLatin1String("jpg")
-            && (suffix == QLatin1String("jpeg") || suffix == QLatin1String("jpe")));
+            && (suffix == QLatin1String("jpeg") || suffix == QLatin1String("jpe")))
+        || (resultExt == QLatin1String("tif") && suffix == QLatin1String("tiff"));
     const QString ext = same ? source.suffix() : resultExt;
     return writeNewFile(outputDir, source.fileName(), ext, data, error);
 }

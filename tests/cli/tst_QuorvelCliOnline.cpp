@@ -24,12 +24,19 @@ struct CliResult
     QByteArray err;
 };
 
-CliResult runCli(const QStringList &arguments, const QString &workingDir, const QString &serviceUrl)
+CliResult runCli(const QStringList &arguments, const QString &workingDir, const QString &serviceUrl,
+    const QString &tempDir = QString())
 {
     QProcess process;
     process.setWorkingDirectory(workingDir);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUORVEL_SERVICE_URL"), serviceUrl);
+    if (!tempDir.isEmpty()) {
+        // Qt would otherwise make its runtime folder there when none is set.
+        environment.insert(
+            QStringLiteral("XDG_RUNTIME_DIR"), workingDir + QStringLiteral("/runtime"));
+        environment.insert(QStringLiteral("TMPDIR"), tempDir);
+    }
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUORVEL_CLI), arguments);
     CliResult result;
@@ -98,6 +105,7 @@ private slots:
     void ocrWritesOneTextPerImage();
     void combineWritesOneTextInListOrder();
     void enhanceKeepsTheSourceSize();
+    void largeImageIsSentReducedWithoutLeftovers();
     void unreachableServiceFailsEveryRow();
     void usageErrors_data();
     void usageErrors();
@@ -217,6 +225,37 @@ void tst_QuorvelCliOnline::enhanceKeepsTheSourceSize()
     QCOMPARE(QImageReader(QDir(out).filePath(QStringLiteral("photo.jpg"))).size(), QSize(320, 200));
     QCOMPARE(
         QImageReader(QDir(out).filePath(QStringLiteral("first.png"))).size(), QSize(1000, 140));
+}
+
+void tst_QuorvelCliOnline::largeImageIsSentReducedWithoutLeftovers()
+{
+    // Noise does not compress: a 1000 x 1000 PNG of over 2 MB goes as a JPEG
+    // copy scaled to about 2073600 pixels (1440 x 1440), and the copy made in
+    // the temporary folder is gone afterwards.
+    QImage noise(1000, 1000, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            line[x] = 0xff000000u | (seed >> 8);
+        }
+    }
+    const QString source = m_work->filePath(QStringLiteral("noise.png"));
+    QVERIFY(noise.save(source, "PNG"));
+    QVERIFY(QFileInfo(source).size() > 2097152);
+    const QString temp = m_work->filePath(QStringLiteral("tmp"));
+    QVERIFY(QDir().mkpath(temp));
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result
+        = runCli({ QStringLiteral("enhance"), QStringLiteral("-o"), out, source }, m_work->path(),
+            m_url, temp);
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    // The service answers in the uploaded copy's format; the name is the source's.
+    QCOMPARE(allEntries(out), QStringList({ "noise.jpg" }));
+    QCOMPARE(
+        QImageReader(QDir(out).filePath(QStringLiteral("noise.jpg"))).size(), QSize(1440, 1440));
+    QCOMPARE(allEntries(temp), QStringList());
 }
 
 void tst_QuorvelCliOnline::unreachableServiceFailsEveryRow()
