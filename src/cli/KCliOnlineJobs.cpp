@@ -187,5 +187,5 @@ void KCliOnlineJobs::onTimeout()
     m_client->setCancelled(true);
     finishCurrent(false, QString(),
         QStringLiteral("the online service did not finish within %1 seconds")
-            .arg(KCliOnlineCommand::jobTimeoutMs() / 1000));
+            .arg(qMax(1, KCliOnlineCommand::jobTimeoutMs() / 1000)));
 }

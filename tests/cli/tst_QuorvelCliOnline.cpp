@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,12 +26,15 @@ struct CliResult
 };
 
 CliResult runCli(const QStringList &arguments, const QString &workingDir, const QString &serviceUrl,
-    const QString &tempDir = QString())
+    const QString &tempDir = QString(), int jobTimeoutMs = 0)
 {
     QProcess process;
     process.setWorkingDirectory(workingDir);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUORVEL_SERVICE_URL"), serviceUrl);
+    if (jobTimeoutMs > 0)
+        environment.insert(
+            QStringLiteral("QUORVEL_CLI_JOB_TIMEOUT_MS"), QString::number(jobTimeoutMs));
     if (!tempDir.isEmpty()) {
         // Qt would otherwise make its runtime folder there when none is set.
         environment.insert(
@@ -107,6 +111,7 @@ private slots:
     void enhanceKeepsTheSourceSize();
     void largeImageIsSentReducedWithoutLeftovers();
     void unreachableServiceFailsEveryRow();
+    void silentServiceFailsEachFileInTurn();
     void usageErrors_data();
     void usageErrors();
 
@@ -272,6 +277,31 @@ void tst_QuorvelCliOnline::unreachableServiceFailsEveryRow()
     for (const QJsonObject &row : rows) {
         QCOMPARE(row.value(QStringLiteral("status")).toString(), QStringLiteral("failed"));
         QVERIFY(row.value(QStringLiteral("error")).toString().contains(QStringLiteral("service")));
+    }
+    QCOMPARE(allEntries(out), QStringList());
+}
+
+void tst_QuorvelCliOnline::silentServiceFailsEachFileInTurn()
+{
+    // A service that takes the connection and never answers: every file is
+    // given up after the limit, on its own, and the run still ends.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+    const QString url = QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort());
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const CliResult result
+        = runCli({ QStringLiteral("ocr"), QStringLiteral("--json"), QStringLiteral("-o"), out,
+                     fixture("first.png"), fixture("second.jpg") },
+            m_work->path(), url, QString(), 1500);
+    QCOMPARE(result.exitCode, 1);
+    const auto rows = rowsByName(result.out);
+    QCOMPARE(rows.size(), 2);
+    for (const QJsonObject &row : rows) {
+        QCOMPARE(row.value(QStringLiteral("status")).toString(), QStringLiteral("failed"));
+        QVERIFY2(row.value(QStringLiteral("error"))
+                     .toString()
+                     .contains(QStringLiteral("did not finish")),
+            qPrintable(row.value(QStringLiteral("error")).toString()));
     }
     QCOMPARE(allEntries(out), QStringList());
 }
