@@ -1,6 +1,8 @@
 // Runs quorvel-cli's online commands (ocr, enhance) against the real
 // quorvel-service on a free loopback port, with images rendered here.
 
+#include <sqlite3.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -10,6 +12,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,22 +28,17 @@ struct CliResult
     QByteArray err;
 };
 
+using Environment = QMap<QString, QString>;
+
 CliResult runCli(const QStringList &arguments, const QString &workingDir, const QString &serviceUrl,
-    const QString &tempDir = QString(), int jobTimeoutMs = 0)
+    const Environment &extra = Environment())
 {
     QProcess process;
     process.setWorkingDirectory(workingDir);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUORVEL_SERVICE_URL"), serviceUrl);
-    if (jobTimeoutMs > 0)
-        environment.insert(
-            QStringLiteral("QUORVEL_CLI_JOB_TIMEOUT_MS"), QString::number(jobTimeoutMs));
-    if (!tempDir.isEmpty()) {
-        // Qt would otherwise make its runtime folder there when none is set.
-        environment.insert(
-            QStringLiteral("XDG_RUNTIME_DIR"), workingDir + QStringLiteral("/runtime"));
-        environment.insert(QStringLiteral("TMPDIR"), tempDir);
-    }
+    for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+        environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUORVEL_CLI), arguments);
     CliResult result;
@@ -112,6 +110,8 @@ private slots:
     void largeImageIsSentReducedWithoutLeftovers();
     void unreachableServiceFailsEveryRow();
     void silentServiceFailsEachFileInTurn();
+    void storedUserOrCliIsSent_data();
+    void storedUserOrCliIsSent();
     void usageErrors_data();
     void usageErrors();
 
@@ -252,9 +252,10 @@ void tst_QuorvelCliOnline::largeImageIsSentReducedWithoutLeftovers()
     const QString temp = m_work->filePath(QStringLiteral("tmp"));
     QVERIFY(QDir().mkpath(temp));
     const QString out = m_work->filePath(QStringLiteral("out"));
-    const CliResult result
-        = runCli({ QStringLiteral("enhance"), QStringLiteral("-o"), out, source }, m_work->path(),
-            m_url, temp);
+    const CliResult result = runCli(
+        { QStringLiteral("enhance"), QStringLiteral("-o"), out, source }, m_work->path(), m_url,
+        // Qt would otherwise make its runtime folder in TMPDIR when none is set.
+        { { "TMPDIR", temp }, { "XDG_RUNTIME_DIR", m_work->filePath(QStringLiteral("runtime")) } });
     QVERIFY2(result.exitCode == 0, result.err.constData());
     // The service answers in the uploaded copy's format; the name is the source's.
     QCOMPARE(allEntries(out), QStringList({ "noise.jpg" }));
@@ -292,7 +293,7 @@ void tst_QuorvelCliOnline::silentServiceFailsEachFileInTurn()
     const CliResult result
         = runCli({ QStringLiteral("ocr"), QStringLiteral("--json"), QStringLiteral("-o"), out,
                      fixture("first.png"), fixture("second.jpg") },
-            m_work->path(), url, QString(), 1500);
+            m_work->path(), url, { { "QUORVEL_CLI_JOB_TIMEOUT_MS", "1500" } });
     QCOMPARE(result.exitCode, 1);
     const auto rows = rowsByName(result.out);
     QCOMPARE(rows.size(), 2);
@@ -304,6 +305,52 @@ void tst_QuorvelCliOnline::silentServiceFailsEachFileInTurn()
             qPrintable(row.value(QStringLiteral("error")).toString()));
     }
     QCOMPARE(allEntries(out), QStringList());
+}
+
+void tst_QuorvelCliOnline::storedUserOrCliIsSent_data()
+{
+    QTest::addColumn<QString>("storedUser");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("nobody logged in") << QString() << QByteArray("cli");
+    QTest::newRow("logged in") << QStringLiteral("u-ada-7") << QByteArray("u-ada-7");
+}
+
+void tst_QuorvelCliOnline::storedUserOrCliIsSent()
+{
+    QFETCH(QString, storedUser);
+    QFETCH(QByteArray, sent);
+    const QString config = m_work->filePath(QStringLiteral("config"));
+    if (!storedUser.isEmpty()) {
+        QSettings settings(config + QStringLiteral("/quorvel/quorvel.conf"), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("quorvelUser"), storedUser);
+    }
+    // Word jobs carry the user; whether this service can make Word files
+    // does not matter here.
+    const CliResult result
+        = runCli({ QStringLiteral("ocr"), QStringLiteral("--to"), QStringLiteral("docx"),
+                     QStringLiteral("--json"), QStringLiteral("-o"), m_work->filePath("out"),
+                     fixture("first.png") },
+            m_work->path(), m_url, { { "XDG_CONFIG_HOME", config } });
+    const auto rows = rowsByName(result.out);
+    QCOMPARE(rows.size(), 1);
+    const QJsonObject row = rows.first();
+    if (row.value(QStringLiteral("status")).toString() == QLatin1String("failed"))
+        QVERIFY(!row.value(QStringLiteral("error")).toString().isEmpty());
+
+    const QByteArray path = (m_data.path() + QStringLiteral("/service.db")).toUtf8();
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt *stmt = nullptr;
+    QByteArray user;
+    if (sqlite3_prepare_v2(db,
+            "SELECT user_id FROM jobs WHERE product = 'pic2word' ORDER BY rowid DESC LIMIT 1", -1,
+            &stmt, nullptr)
+            == SQLITE_OK
+        && sqlite3_step(stmt) == SQLITE_ROW)
+        user = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    QCOMPARE(user, sent);
 }
 
 void tst_QuorvelCliOnline::usageErrors_data()
