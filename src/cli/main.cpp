@@ -27,8 +27,10 @@
 #include "cli/InputFiles.h"
 #include "cli/KCliCompressCommand.h"
 #include "cli/KCliConvertCommand.h"
+#include "cli/KCliEnhanceCommand.h"
 #include "cli/KCliFromPdfCommand.h"
 #include "cli/KCliGifCommand.h"
+#include "cli/KCliOcrCommand.h"
 #include "cli/KCliReporter.h"
 #include "cli/KCliResizeCommand.h"
 #include "cli/KCliRotateCommand.h"
@@ -99,6 +101,8 @@ std::vector<std::unique_ptr<KCliCommand>> makeCommands()
     commands.emplace_back(new KCliGifCommand);
     commands.emplace_back(new KCliToPdfCommand);
     commands.emplace_back(new KCliFromPdfCommand);
+    commands.emplace_back(new KCliOcrCommand);
+    commands.emplace_back(new KCliEnhanceCommand);
     return commands;
 }
 
@@ -120,6 +124,9 @@ QString generalHelp(const std::vector<std::unique_ptr<KCliCommand>> &commands)
         "new folder in the current one unless -o says where, never overwrites a file (a name\n"
         "that is taken gets (1), (2), ...), runs -j files at once, and exits with 0 when every\n"
         "input succeeded, 1 when some failed and 2 on a usage error.\n"
+        "ocr and enhance send each file, one at a time, to the online service: the bundled\n"
+        "one, or the one QUORVEL_SERVICE_URL names. A file the service fails or does not\n"
+        "finish within 90 seconds fails alone.\n"
         "Run 'quorvel-cli <command> --help' for a command's options.\n");
     return text;
 }

@@ -143,6 +143,7 @@ void KvHttp::startJob(const QList<UploadFile> &files)
     m_resultData.clear();
     m_resultKey.clear();
     m_previewKey.clear();
+    m_failureReason.clear();
     m_jobId.clear();
     m_downloadStage = 0;
     m_cancelled = false;
@@ -282,6 +283,7 @@ void KvHttp::triggerDownload(QNetworkReply *reply)
             requestDownloadUrl(m_resultKey);
         }
     } else if (state == QLatin1String("failed")) {
+        m_failureReason = object.value(QStringLiteral("reason")).toString();
         if (object.value(QStringLiteral("code")).toInt() != 201) {
             failJob();
             return;

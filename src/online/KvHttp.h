@@ -41,6 +41,8 @@ public:
     QByteArray resultData() const { return m_resultData; }
     QByteArray previewData() const { return m_previewData; }
     QString resultKey() const { return m_resultKey; }
+    // The service's "reason" text of a job it reported failed; empty otherwise.
+    QString failureReason() const { return m_failureReason; }
     QString jobId() const { return m_jobId; }
     JobState jobState() const { return m_jobState; }
     int downloadStage() const { return m_downloadStage; }
@@ -114,6 +116,7 @@ private:
     int m_downloadStage = 0;
     JobState m_jobState = Idle;
     QString m_resultKey;
+    QString m_failureReason;
     QString m_previewKey;
     QString m_downloadUrl;
     int m_uploadMillis = 0;

@@ -616,6 +616,10 @@ void tst_QuorvelCli::helpForEveryCommand_data()
                            << "--password-file <FILE>";
     QTest::newRow("frompdf") << "frompdf"
                              << "--pages <pages>";
+    QTest::newRow("ocr") << "ocr"
+                         << "--combine";
+    QTest::newRow("enhance") << "enhance"
+                             << "--mode <mode>";
 }
 
 void tst_QuorvelCli::helpForEveryCommand()
