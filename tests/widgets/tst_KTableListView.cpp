@@ -218,9 +218,9 @@ void tst_KTableListView::deletingRowZeroKeepsRowOnesResult()
     const QStringList paths = makeFiles(dir.path(), { "a.jpg", "b.jpg", "c.jpg" });
     KTableListView list(nullptr);
     list.appendFiles(paths);
-    list.updateStatus({ 0, 4, "/out/a.png" });
-    list.updateStatus({ 1, 4, "/out/b.png" });
-    list.updateStatus({ 2, 8, QString() });
+    list.updateStatus({ 0, BatchResult::Succeeded, "/out/a.png" });
+    list.updateStatus({ 1, BatchResult::Succeeded, "/out/b.png" });
+    list.updateStatus({ 2, BatchResult::Failed, QString() });
     // Delete row 0 through its own delete button (B3 after success).
     QSignalSpy cleared(&list, &KTableListView::clearImage);
     list.row(0)->button(2)->click();
@@ -241,7 +241,7 @@ void tst_KTableListView::deletingRowZeroKeepsRowOnesResult()
 void tst_KTableListView::recordsForMissingRowsAreIgnored()
 {
     KTableListView list(nullptr);
-    list.updateStatus({ 5, 4, "/x" });
+    list.updateStatus({ 5, BatchResult::Succeeded, "/x" });
     QVERIFY(!list.hasResult(5));
     list.removeFile("/not/listed.jpg");
     QCOMPARE(list.rowCount(), 0);
@@ -268,8 +268,8 @@ void tst_KTableListView::deleteButtonsAfterRun()
     KTableListView list(nullptr);
     list.show();
     list.appendFiles(makeFiles(dir.path(), { "a.jpg", "b.jpg" }));
-    list.updateStatus({ 0, 4, "/out/a.png" });
-    list.updateStatus({ 1, 8, QString() });
+    list.updateStatus({ 0, BatchResult::Succeeded, "/out/a.png" });
+    list.updateStatus({ 1, BatchResult::Failed, QString() });
     list.setDeleteButtonsVisible(true);
     QVERIFY(list.row(0)->button(2)->isVisible());
     QVERIFY(!list.row(1)->button(2)->isVisible());
@@ -312,11 +312,11 @@ void tst_KTableListView::screenshotOfAllStates()
         names << QStringLiteral("holiday photo %1.heic").arg(i + 1);
     KTableListView list(nullptr);
     list.appendFiles(makeFiles(dir.path(), names));
-    list.updateStatus({ 1, 2, QString() });
-    list.updateStatus({ 2, 4, dir.path() + "/out.jpg" });
-    list.updateStatus({ 3, 8, QString() });
-    list.updateStatus({ 4, 4, dir.path() + "/out(1).jpg" });
-    list.updateStatus({ 0, 1, QString() });
+    list.updateStatus({ 1, BatchResult::Processing, QString() });
+    list.updateStatus({ 2, BatchResult::Succeeded, dir.path() + "/out.jpg" });
+    list.updateStatus({ 3, BatchResult::Failed, QString() });
+    list.updateStatus({ 4, BatchResult::Succeeded, dir.path() + "/out(1).jpg" });
+    list.updateStatus({ 0, BatchResult::NotStarted, QString() });
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     const QImage image = list.grab().toImage();
