@@ -128,7 +128,7 @@ QVector<QPair<QString, int>> BatchRun::runFiles() const
 
 int BatchRun::rowOfRunId(int runId) const
 {
-    if (runId < 0)
+    if (runId < 0 || !m_running)
         return -1;
     // Rows only ever move up when earlier rows go, so the file is at or
     // before the row it started on.

@@ -56,6 +56,9 @@ public:
     // cannot be made: then nothing starts and every row keeps its state.
     QString startInFolder(const QString &parent, const QString &name, QString *error);
     QString runFolder() const { return m_runFolder; }
+    // The row now showing the file with runId in the current run; -1 when it
+    // is gone or there is no run.
+    int rowOfRunId(int runId) const;
     // (path, run id) of the files of the current run still listed, in row order.
     QVector<QPair<QString, int>> runFiles() const;
 
@@ -91,7 +94,6 @@ private:
         BatchResult result;
     };
 
-    int rowOfRunId(int runId) const;
     void checkEnd();
 
     QVector<Entry> m_entries;

@@ -168,8 +168,9 @@ void KImagePdfConverter::runCombined()
         if (document.addImagePage(m_params.files.at(i), &error)) {
             report(i, BatchResult::Succeeded, target);
         } else {
+            // The row still names the document it is missing from.
             logFailure(m_params.files.at(i), error);
-            report(i, BatchResult::Failed, QString(), error);
+            report(i, BatchResult::Failed, target, error);
         }
     }
     if (document.pageCount() == 0) {

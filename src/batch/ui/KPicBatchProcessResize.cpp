@@ -6,6 +6,7 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "batch/BatchNaming.h"
 #include "batch/HeaderSizeProbe.h"
@@ -14,6 +15,7 @@
 #include "batch/ui/KPicResizeOutput.h"
 #include "batch/ui/KPicResizeParams.h"
 #include "widgets/KTableListView.h"
+#include "widgets/ViewParts.h"
 
 KPicBatchProcessResize::KPicBatchProcessResize(QWidget *parent)
     : QWidget(parent)
@@ -40,6 +42,7 @@ KPicBatchProcessResize::KPicBatchProcessResize(QWidget *parent)
     connect(m_list, &KTableListView::addImages, this, &KPicBatchProcessResize::onAddFiles);
     connect(m_list, &KTableListView::clearImage, this, &KPicBatchProcessResize::onClearImage);
     connect(m_output, &KPicResizeOutput::startResize, this, &KPicBatchProcessResize::onStartResize);
+    connect(m_list->run(), &BatchRun::finished, this, &KPicBatchProcessResize::onRunFinished);
 }
 
 KPicBatchProcessResize::~KPicBatchProcessResize()
@@ -60,7 +63,7 @@ void KPicBatchProcessResize::onAddFiles(const QStringList &files)
             }
         }
     }
-    if (!m_running)
+    if (!isRunning())
         m_output->setStartEnabled(!m_list->files().isEmpty());
 }
 
@@ -72,22 +75,25 @@ void KPicBatchProcessResize::onClearImage()
 
 void KPicBatchProcessResize::onStartResize()
 {
-    if (m_running || m_list->files().isEmpty())
+    BatchRun *run = m_list->run();
+    if (run->isRunning() || run->count() == 0)
         return;
-    m_pool->setMaxThreadCount(1);
-    m_completed = 0;
-    m_runFiles = m_list->files();
-    for (int i = 0; i < m_runFiles.size(); ++i)
-        m_list->updateStatus({ i, BatchResult::Processing, QString() });
-    m_list->setButtonsEnabled(false);
-    m_output->setStartEnabled(false);
-    m_running = true;
-    const ResizeParams params = m_params->params();
-    const int format = m_output->formatIndex();
     if (m_outputFolder.isEmpty())
         m_outputFolder = batchOutputRoot();
-    m_runFolder = uniqueDirPath(m_outputFolder, tr("quorvel"));
-    const auto groups = BatchNaming::groupByBaseName(m_runFiles);
+    QString error;
+    const QString folder = run->startInFolder(m_outputFolder, tr("quorvel"), &error);
+    if (folder.isEmpty()) {
+        showNotice(this, tr("imageBatchResize"), error);
+        return;
+    }
+    m_runFolder = folder;
+    m_pool->setMaxThreadCount(1);
+    m_output->setStartEnabled(false);
+    const ResizeParams params = m_params->params();
+    const int format = m_output->formatIndex();
+    // Run ids are the rows at the start, so grouping the run's files gives
+    // (path, run id) pairs.
+    const auto groups = BatchNaming::groupByBaseName(run->files());
     for (const auto &group : groups) {
         auto *task = new KBatchProcessResizeTask(m_runFolder, group, params, format);
         connect(task, &KBatchProcessResizeTask::processStatusChanged, this,
@@ -99,17 +105,15 @@ void KPicBatchProcessResize::onStartResize()
 void KPicBatchProcessResize::onProcessStatusChanged(const BatchResult &result)
 {
     m_list->updateStatus(result);
-    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
-        return;
-    ++m_completed;
-    if (m_running && m_completed >= m_runFiles.size()) {
-        m_running = false;
-        m_list->setDeleteButtonsVisible(true);
-        m_list->setButtonsEnabled(true);
-        m_output->setStartEnabled(!m_list->files().isEmpty());
-        emit runFinished();
-    }
 }
+
+void KPicBatchProcessResize::onRunFinished()
+{
+    m_output->setStartEnabled(!m_list->files().isEmpty());
+    emit runFinished();
+}
+
+bool KPicBatchProcessResize::isRunning() const { return m_list->run()->isRunning(); }
 
 void KPicBatchProcessResize::paintEvent(QPaintEvent *event)
 {
