@@ -160,12 +160,15 @@ void KImagePdfConverter::runCombined()
     // not reach the disk, every row is failed again with the reason.
     m_unfinished = target;
     PdfImageDocument document;
+    QStringList reasons; // of the rows left out, by row
     for (int i = 0; i < count; ++i) {
         if (isInterruptionRequested())
             return; // run() removes the reserved name
         emit stateChanged({ i, BatchResult::Processing, QString(), QString() });
         QString error;
-        if (document.addImagePage(m_params.files.at(i), &error)) {
+        const bool added = document.addImagePage(m_params.files.at(i), &error);
+        reasons << (added ? QString() : error);
+        if (added) {
             report(i, BatchResult::Succeeded, target);
         } else {
             // The row still names the document it is missing from.
@@ -174,9 +177,12 @@ void KImagePdfConverter::runCombined()
         }
     }
     if (document.pageCount() == 0) {
+        // No document at all: the rows keep their reasons but name none.
         m_unfinished.clear();
         QFile::remove(target);
-        return; // every row already failed with its own reason
+        for (int i = 0; i < count; ++i)
+            report(i, BatchResult::Failed, QString(), reasons.value(i));
+        return;
     }
 
     QString error;
