@@ -22,6 +22,8 @@ KPicBatchProcessResize::KPicBatchProcessResize(QWidget *parent)
 {
     setFixedSize(886, 600);
     m_pool = new QThreadPool(this);
+    m_probePool = new QThreadPool(this);
+    m_probePool->setMaxThreadCount(1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -49,26 +51,48 @@ KPicBatchProcessResize::~KPicBatchProcessResize()
 {
     m_pool->clear();
     m_pool->waitForDone();
+    m_probePool->clear();
+    m_probePool->waitForDone();
 }
 
 void KPicBatchProcessResize::onAddFiles(const QStringList &files)
 {
     // The first image listed gives the reference size the pixel boxes show.
+    // It is read on the probe pool (a slow or hostile file must not stall
+    // the window); the answer comes back queued, and the destructor waits
+    // for the pool, so the view is there to receive it.
     if (!m_params->imageSize().isValid() && !files.isEmpty()) {
-        for (const QString &file : files) {
-            const QSize size = probeImageSize(file);
-            if (size.isValid()) {
-                m_params->setImageSize(size);
-                break;
+        const int generation = ++m_probeGeneration;
+        const QStringList candidates = files;
+        KPicBatchProcessResize *view = this;
+        m_probePool->start([view, candidates, generation]() {
+            QSize found;
+            for (const QString &file : candidates) {
+                found = probeImageSize(file);
+                if (found.isValid())
+                    break;
             }
-        }
+            QMetaObject::invokeMethod(
+                view, [view, found, generation]() { view->onImageSizeProbed(found, generation); },
+                Qt::QueuedConnection);
+        });
     }
     if (!isRunning())
         m_output->setStartEnabled(!m_list->files().isEmpty());
 }
 
+void KPicBatchProcessResize::onImageSizeProbed(const QSize &size, int generation)
+{
+    // A list cleared or refilled since asks again; an old answer is dropped.
+    if (generation != m_probeGeneration || !size.isValid() || m_params->imageSize().isValid()
+        || m_list->files().isEmpty())
+        return;
+    m_params->setImageSize(size);
+}
+
 void KPicBatchProcessResize::onClearImage()
 {
+    ++m_probeGeneration;
     m_output->setStartEnabled(false);
     m_params->setImageSize(QSize(-1, -1));
 }

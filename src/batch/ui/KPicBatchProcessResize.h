@@ -36,6 +36,7 @@ public slots:
     void onStartResize();
     void onProcessStatusChanged(const BatchResult &result);
     void onRunFinished();
+    void onImageSizeProbed(const QSize &size, int generation);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -45,6 +46,8 @@ private:
     KPicResizeParams *m_params = nullptr;
     KPicResizeOutput *m_output = nullptr;
     QThreadPool *m_pool = nullptr;
+    QThreadPool *m_probePool = nullptr; // reads the reference size of added files
+    int m_probeGeneration = 0;
     QString m_outputFolder;
     QString m_runFolder;
 };
