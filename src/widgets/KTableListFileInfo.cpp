@@ -69,4 +69,4 @@ void KTableListFileInfo::setNote(const QString &note)
     m_note->setVisible(!note.isEmpty());
 }
 
-QString KTableListFileInfo::noteText() const { return m_note->isVisible() ? m_note->text() : QString(); }
+QString KTableListFileInfo::noteText() const { return m_note->isHidden() ? QString() : m_note->text(); }

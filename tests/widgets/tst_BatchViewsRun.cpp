@@ -9,7 +9,9 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +24,7 @@
 #include "convert/ui/KPicNormalConvertView.h"
 #include "pdf/ui/KImageConvertPdfView.h"
 #include "pdf/ui/KPdfConvertImageView.h"
+#include "widgets/KMessageTips.h"
 #include "widgets/KTableListItem.h"
 #include "widgets/KTableListView.h"
 
@@ -153,6 +156,8 @@ private slots:
     void cleanup() { KTableListView::setPageCounter(nullptr); }
     void failedRowDeletedWhileRunning_data();
     void failedRowDeletedWhileRunning();
+    void reasonsInTooltips_data();
+    void reasonsInTooltips();
 };
 
 void tst_BatchViewsRun::failedRowDeletedWhileRunning_data()
@@ -219,6 +224,99 @@ void tst_BatchViewsRun::failedRowDeletedWhileRunning()
     QCOMPARE(list->row(1)->state(), int(BatchResult::Succeeded));
     QVERIFY(list->addButton()->isEnabled());
     QVERIFY(list->clearButton()->isEnabled());
+}
+
+void tst_BatchViewsRun::reasonsInTooltips_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output"); // "", "RO" read-only disk, "FULL" full disk
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("corrupt") << "corrupt.jpg" << "" << "not an image";
+    QTest::newRow("truncated") << "truncated.jpg" << "" << "truncated";
+    QTest::newRow("password PDF") << "locked.pdf" << "" << "password";
+    QTest::newRow("read-only output folder") << "photo.png" << "RO" << "read-only";
+    QTest::newRow("full disk") << "noise.png" << "FULL" << "the disk is full";
+}
+
+void tst_BatchViewsRun::reasonsInTooltips()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QString, reason);
+    QTemporaryDir in, out;
+    QString path = in.filePath(input);
+    const QByteArray jpeg = [] {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        TestUtils::quadrantImage(64, 48).save(&buffer, "JPG");
+        return bytes;
+    }();
+    if (input == "corrupt.jpg")
+        TestUtils::writeFile(in.path(), input, "plain words");
+    else if (input == "truncated.jpg")
+        TestUtils::writeFile(in.path(), input, jpeg.left(jpeg.size() / 2));
+    else if (input == "locked.pdf")
+        QVERIFY(PdfFixtures::writePdf(path, 2, "secret"));
+    else if (input == "photo.png")
+        TestUtils::writeFile(in.path(), input, pngBytes());
+    else {
+        QImage noise(300, 300, QImage::Format_RGB32);
+        quint32 seed = 7;
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 300; ++x)
+                noise.setPixel(x, y, 0xff000000u | ((seed = seed * 1664525u + 1013904223u) >> 8));
+        QVERIFY(noise.save(path));
+    }
+
+    // Output folders on a small file system of their own (root only).
+    const QString parent = out.filePath("mnt");
+    QDir().mkpath(parent);
+    bool mounted = false;
+    if (!output.isEmpty()) {
+        const QString options = output == "RO" ? "size=64k,ro" : "size=64k";
+        mounted = TestUtils::isRoot()
+            && QProcess::execute("mount", { "-t", "tmpfs", "-o", options, "tmpfs", parent }) == 0;
+        if (!mounted)
+            QSKIP("a read-only or full disk needs a small tmpfs, which only root can mount");
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            QProcess::execute("umount", { parent });
+    });
+
+    const bool pdf = input.endsWith(".pdf");
+    ViewUnderTest v = makeView(pdf ? "PDF to images" : "convert");
+    if (pdf) {
+        // A document that cannot be opened is not listed; one message names
+        // it and says why.
+        QVERIFY(v.list->appendFiles({ path }).isEmpty());
+        QVERIFY2(v.list->lastRejection().contains("locked.pdf: the PDF is protected by a password"),
+            qPrintable(v.list->lastRejection()));
+        auto *notice = v.list->findChild<KMessageTips *>();
+        QVERIFY(notice);
+        QCOMPARE(notice->message(), v.list->lastRejection());
+        return;
+    }
+    QCOMPARE(v.list->appendFiles({ path }).size(), 1);
+    if (output == "RO") {
+        // No run folder can be made on a read-only disk: one message.
+        v.start(parent);
+        QVERIFY(!v.running());
+        auto *notice = v.widget->findChild<KMessageTips *>();
+        QVERIFY(notice);
+        QVERIFY2(notice->message().contains(reason), qPrintable(notice->message()));
+        return;
+    }
+    v.start(parent);
+    QVERIFY(TestUtils::waitUntil([&v] { return !v.running(); }, 60000));
+    KTableListItem *row = v.list->row(0);
+    QCOMPARE(row->state(), int(BatchResult::Failed));
+    QVERIFY2(row->toolTip().contains(reason), qPrintable(row->toolTip()));
+    QVERIFY(row->reasonText().contains(reason));
+    QVERIFY(!row->reasonLineText().isEmpty());
+    // Nothing partial is left in the run folder.
+    QVERIFY(QDir(v.runFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
 }
 
 QTEST_MAIN(tst_BatchViewsRun)
