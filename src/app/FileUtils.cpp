@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <QDBusConnection>
@@ -85,7 +84,8 @@ QString fileErrorText(int errnoValue, const QString &path)
     case ENAMETOOLONG:
         return QStringLiteral("the name is too long: %1").arg(path);
     default:
-        return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errnoValue)));
+        return QStringLiteral("%1: %2").arg(
+            path, QString::fromLocal8Bit(std::strerror(errnoValue)));
     }
 }
 

@@ -106,8 +106,8 @@ void KCliRun::onPartStatusChanged(const BatchResult &result, int part)
         return;
     if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
         return; // "processing": nothing to show beyond the bar
-    partFinished(result.index, part, result.status == BatchResult::Succeeded, result.path,
-        result.reason);
+    partFinished(
+        result.index, part, result.status == BatchResult::Succeeded, result.path, result.reason);
 }
 
 void KCliRun::partFinished(int row, int part, bool ok, const QString &path, const QString &reason)

@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include <QMap>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
@@ -97,8 +97,8 @@ void KCliToPdfCommand::start(KCliRun *run)
         // last word counts (a combined document can fail after its pages
         // went in), so records are kept until the converter is done.
         auto kept = std::make_shared<QMap<int, BatchResult>>();
-        QObject::connect(converter, &KImagePdfConverter::stateChanged, run,
-            [kept, rows](BatchResult result) {
+        QObject::connect(
+            converter, &KImagePdfConverter::stateChanged, run, [kept, rows](BatchResult result) {
                 if (!BatchResult::isFinal(result.status))
                     return;
                 result.index = rows.value(result.index, -1);

@@ -19,7 +19,10 @@ quint32 be32(const QByteArray &b, int at)
         | (quint32(uchar(b[at + 2])) << 8) | quint32(uchar(b[at + 3]));
 }
 
-quint16 be16(const QByteArray &b, int at) { return quint16((uchar(b[at]) << 8) | uchar(b[at + 1])); }
+quint16 be16(const QByteArray &b, int at)
+{
+    return quint16((uchar(b[at]) << 8) | uchar(b[at + 1]));
+}
 
 qint32 le32(const QByteArray &b, int at)
 {
@@ -39,8 +42,7 @@ QSize jpegSize(const QByteArray &file)
             ++at;
             continue;
         }
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8
-            && marker != 0xCC)
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
             return QSize(be16(file, at + 7), be16(file, at + 5));
         at += 2 + be16(file, at + 2);
     }

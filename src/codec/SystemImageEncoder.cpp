@@ -163,8 +163,10 @@ bool writeImageForType(
                     writeError = folderWriteProblem(folder);
                 if (writeError.isEmpty())
                     writeError = writer.error() == QImageWriter::DeviceError
-                        ? QStringLiteral("the file could not be written: %1").arg(file.errorString())
-                        : QStringLiteral("the image could not be encoded: %1").arg(writer.errorString());
+                        ? QStringLiteral("the file could not be written: %1")
+                              .arg(file.errorString())
+                        : QStringLiteral("the image could not be encoded: %1")
+                              .arg(writer.errorString());
             }
         } else {
             writeError = fileErrorText(EACCES, folder);

@@ -29,8 +29,7 @@ void KBatchProcessCompressTask::run()
     }
 }
 
-bool KBatchProcessCompressTask::compressOne(
-    const QString &source, QString *written, QString *error)
+bool KBatchProcessCompressTask::compressOne(const QString &source, QString *written, QString *error)
 {
     KImageWrapper wrapper;
     if (!wrapper.load(source) || wrapper.loadState() != KImageWrapper::Loaded) {

@@ -47,7 +47,8 @@ void ProcessCompressThread::run()
     if (image.isNull()) {
         m_error = QStringLiteral("there is no picture to compress");
     } else if (m_params.quality <= 0 && m_params.byteLimit() <= 0) {
-        m_error = QStringLiteral("no size limit was given: enter the largest size the file may have");
+        m_error
+            = QStringLiteral("no size limit was given: enter the largest size the file may have");
     } else if (m_params.quality > 0) {
         emit processStatusChanged(1, 50);
         ok = JpegSizeSearch::encode(image, m_params.quality, &m_result);

@@ -53,8 +53,9 @@ QString KImagePdfConverter::folderProblem() const
     if (m_params.outputFolder.isEmpty() || !QFileInfo(m_params.outputFolder).isDir())
         return QStringLiteral("the output folder does not exist");
     const QString why = folderWriteProblem(m_params.outputFolder);
-    return why.isEmpty() ? QStringLiteral("cannot create a document in %1").arg(m_params.outputFolder)
-                         : why;
+    return why.isEmpty()
+        ? QStringLiteral("cannot create a document in %1").arg(m_params.outputFolder)
+        : why;
 }
 
 QString KImagePdfConverter::writeProblem(const QString &error) const

@@ -45,8 +45,8 @@ private:
     void runCombined();
     // Emits the record and remembers how far the rows have been reported, so
     // that an unexpected failure can still close every row.
-    void report(
-        int index, BatchResult::Status status, const QString &path, const QString &reason = QString());
+    void report(int index, BatchResult::Status status, const QString &path,
+        const QString &reason = QString());
 
     QString folderProblem() const;
     QString writeProblem(const QString &error) const;

@@ -83,6 +83,7 @@ int KPdf2ImageProxy::convertPage(
     const QByteArray file = path.toUtf8();
     const QByteArray password = second.toUtf8();
     const QByteArray output = outputPath.toUtf8();
-    const int result = m_convertPage(file.constData(), password.constData(), page, output.constData());
+    const int result
+        = m_convertPage(file.constData(), password.constData(), page, output.constData());
     return result >= 0 ? Ok : result;
 }

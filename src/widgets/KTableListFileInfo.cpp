@@ -69,4 +69,7 @@ void KTableListFileInfo::setNote(const QString &note)
     m_note->setVisible(!note.isEmpty());
 }
 
-QString KTableListFileInfo::noteText() const { return m_note->isHidden() ? QString() : m_note->text(); }
+QString KTableListFileInfo::noteText() const
+{
+    return m_note->isHidden() ? QString() : m_note->text();
+}

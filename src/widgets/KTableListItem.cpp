@@ -262,7 +262,8 @@ void KTableListItem::setResult(const BatchResult &result)
     setState(result.status);
     m_reason = result.status == BatchResult::Failed ? result.reason : QString();
     m_info->setNote(m_reason);
-    const QString tip = m_reason.isEmpty() ? QString() : tr("process failed") + QStringLiteral(": ") + m_reason;
+    const QString tip
+        = m_reason.isEmpty() ? QString() : tr("process failed") + QStringLiteral(": ") + m_reason;
     setToolTip(tip);
     if (m_statusText)
         m_statusText->setToolTip(tip);

@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/BatchRun.h"
 #include "TestUtils.h"
+#include "app/BatchRun.h"
 
 // One step of a scripted run: a worker record (index = run id), or the
 // deletion of a row, or the end of an extra step.
@@ -40,8 +40,9 @@ QString describe(const BatchRun &run)
             : r.status == BatchResult::Failed                  ? 'F'
             : r.status == BatchResult::Processing              ? 'P'
                                                                : 'N';
-        rows << QStringLiteral("%1:%2:%3").arg(QFileInfo(run.files()[i]).fileName(),
-            QString(QLatin1Char(letter)), r.status == BatchResult::Failed ? r.reason : r.path);
+        rows << QStringLiteral("%1:%2:%3")
+                    .arg(QFileInfo(run.files()[i]).fileName(), QString(QLatin1Char(letter)),
+                        r.status == BatchResult::Failed ? r.reason : r.path);
     }
     return rows.join(QLatin1Char(' '));
 }
@@ -178,9 +179,12 @@ void tst_BatchRun::folderThatCannotBeMade_data()
 {
     QTest::addColumn<QString>("parent"); // FILE: a plain file; RO: a read-only folder
     QTest::addColumn<QString>("reasonPart");
-    QTest::newRow("below a plain file") << "FILE/sub" << "not a folder";
-    QTest::newRow("read-only folder") << "RO" << "permission denied";
-    QTest::newRow("no folder chosen") << "" << "no folder";
+    QTest::newRow("below a plain file") << "FILE/sub"
+                                        << "not a folder";
+    QTest::newRow("read-only folder") << "RO"
+                                      << "permission denied";
+    QTest::newRow("no folder chosen") << ""
+                                      << "no folder";
 }
 
 void tst_BatchRun::folderThatCannotBeMade()

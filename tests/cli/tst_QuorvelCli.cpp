@@ -2,6 +2,7 @@
 // it wrote, printed and returned.
 
 #include <csignal>
+#include <memory>
 
 #include <poppler-qt5.h>
 
@@ -11,8 +12,6 @@
 #include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <memory>
-
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -812,12 +811,30 @@ void tst_QuorvelCli::reasonsReachTheJson_data()
     QTest::addColumn<QString>("output"); // "", "RO" read-only disk, "FULL" full disk
     QTest::addColumn<QString>("reason"); // part of the "error" member
 
-    QTest::newRow("corrupt") << "convert" << "corrupt.jpg" << "" << "not an image";
-    QTest::newRow("truncated") << "convert" << "truncated.jpg" << "" << "truncated";
-    QTest::newRow("too large") << "compress" << "huge.png" << "" << "too large: 40000 x 40000";
-    QTest::newRow("password PDF") << "frompdf" << "locked.pdf" << "" << "password";
-    QTest::newRow("read-only output folder") << "convert" << "photo.jpg" << "RO" << "read-only";
-    QTest::newRow("full disk") << "convert" << "noise.png" << "FULL" << "the disk is full";
+    QTest::newRow("corrupt") << "convert"
+                             << "corrupt.jpg"
+                             << ""
+                             << "not an image";
+    QTest::newRow("truncated") << "convert"
+                               << "truncated.jpg"
+                               << ""
+                               << "truncated";
+    QTest::newRow("too large") << "compress"
+                               << "huge.png"
+                               << ""
+                               << "too large: 40000 x 40000";
+    QTest::newRow("password PDF") << "frompdf"
+                                  << "locked.pdf"
+                                  << ""
+                                  << "password";
+    QTest::newRow("read-only output folder") << "convert"
+                                             << "photo.jpg"
+                                             << "RO"
+                                             << "read-only";
+    QTest::newRow("full disk") << "convert"
+                               << "noise.png"
+                               << "FULL"
+                               << "the disk is full";
 }
 
 void tst_QuorvelCli::reasonsReachTheJson()

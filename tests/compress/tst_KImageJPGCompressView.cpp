@@ -12,11 +12,11 @@
 #include "compress/ProcessCompressThread.h"
 #include "compress/ui/KHighQualitySetting.h"
 #include "compress/ui/KImageJPGCompressView.h"
-#include "widgets/KMessageTips.h"
 #include "compress/ui/KNormalCompressSettig.h"
 #include "widgets/KImageCompareWidget.h"
 #include "widgets/KImageContentView.h"
 #include "widgets/KImageShowLabel.h"
+#include "widgets/KMessageTips.h"
 #include "widgets/KPicResizeSlider.h"
 
 class tst_KImageJPGCompressView : public QObject

@@ -15,8 +15,8 @@
 #include "app/BatchResult.h"
 #include "app/ui/KApplication.h"
 #include "pdf/ui/KImageConvertPdfView.h"
-#include "widgets/KTableListItem.h"
 #include "widgets/KMessageTips.h"
+#include "widgets/KTableListItem.h"
 #include "widgets/KTableListView.h"
 
 namespace {
@@ -282,7 +282,8 @@ void tst_KImageConvertPdfView::rowsChangedDuringARun()
     QVERIFY(list->appendFiles({ d }).isEmpty());
     QVERIFY(!list->addButton()->isEnabled());
     QVERIFY(!list->clearButton()->isEnabled());
-    QVERIFY(TestUtils::waitUntil([list] { return list->row(0)->state() == BatchResult::Succeeded; }, 60000));
+    QVERIFY(TestUtils::waitUntil(
+        [list] { return list->row(0)->state() == BatchResult::Succeeded; }, 60000));
     list->row(0)->button(2)->click();
     QVERIFY(TestUtils::waitUntil([&view] { return !view.isRunning(); }, 60000));
 

@@ -16,8 +16,8 @@
 #include "pdf/SelectPageItem.h"
 #include "pdf/ui/KPdfConvertImageView.h"
 #include "pdf/ui/KSelectPageView.h"
-#include "widgets/KTableListItem.h"
 #include "widgets/KMessageTips.h"
+#include "widgets/KTableListItem.h"
 #include "widgets/KTableListView.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <memory>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QDir>
@@ -166,7 +166,8 @@ void tst_BatchViewsRun::failedRowDeletedWhileRunning_data()
     QTest::addColumn<QString>("outputSuffix");
     for (const char *kind : { "convert", "batch compress", "resize", "rotate", "images to PDF" })
         QTest::newRow(kind) << kind << (QByteArray(kind) == "images to PDF" ? ".pdf" : ".jpg");
-    QTest::newRow("PDF to images") << "PDF to images" << "-1.jpg";
+    QTest::newRow("PDF to images") << "PDF to images"
+                                   << "-1.jpg";
 }
 
 void tst_BatchViewsRun::failedRowDeletedWhileRunning()
@@ -231,11 +232,21 @@ void tst_BatchViewsRun::reasonsInTooltips_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("output"); // "", "RO" read-only disk, "FULL" full disk
     QTest::addColumn<QString>("reason");
-    QTest::newRow("corrupt") << "corrupt.jpg" << "" << "not an image";
-    QTest::newRow("truncated") << "truncated.jpg" << "" << "truncated";
-    QTest::newRow("password PDF") << "locked.pdf" << "" << "password";
-    QTest::newRow("read-only output folder") << "photo.png" << "RO" << "read-only";
-    QTest::newRow("full disk") << "noise.png" << "FULL" << "the disk is full";
+    QTest::newRow("corrupt") << "corrupt.jpg"
+                             << ""
+                             << "not an image";
+    QTest::newRow("truncated") << "truncated.jpg"
+                               << ""
+                               << "truncated";
+    QTest::newRow("password PDF") << "locked.pdf"
+                                  << ""
+                                  << "password";
+    QTest::newRow("read-only output folder") << "photo.png"
+                                             << "RO"
+                                             << "read-only";
+    QTest::newRow("full disk") << "noise.png"
+                               << "FULL"
+                               << "the disk is full";
 }
 
 void tst_BatchViewsRun::reasonsInTooltips()
@@ -316,7 +327,9 @@ void tst_BatchViewsRun::reasonsInTooltips()
     QVERIFY(row->reasonText().contains(reason));
     QVERIFY(!row->reasonLineText().isEmpty());
     // Nothing partial is left in the run folder.
-    QVERIFY(QDir(v.runFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
+    QVERIFY(QDir(v.runFolder())
+                .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden)
+                .isEmpty());
 }
 
 QTEST_MAIN(tst_BatchViewsRun)

@@ -141,8 +141,9 @@ bool KPdfConvertImageView::startInto(const QString &parentDir)
     if (run->isRunning() || run->count() == 0)
         return false;
     QString error = tr("cannot create the output folder: choose a folder first");
-    const QString folder
-        = isUsableParent(parentDir) ? run->startInFolder(parentDir, tr("Pdf2Image"), &error) : QString();
+    const QString folder = isUsableParent(parentDir)
+        ? run->startInFolder(parentDir, tr("Pdf2Image"), &error)
+        : QString();
     if (folder.isEmpty()) {
         // One message; the rows keep their states.
         showNotice(this, tr("PDF to PIC"), error);

@@ -84,7 +84,8 @@ void tst_qvpdfrender::pageCount_data()
                             << int(QVPDF_ERR_OPEN);
     QTest::newRow("not a PDF") << QByteArray("plain text") << "text.pdf" << QByteArray()
                                << int(QVPDF_ERR_OPEN);
-    QTest::newRow("missing") << QByteArray() << "missing.pdf" << QByteArray() << int(QVPDF_ERR_OPEN);
+    QTest::newRow("missing") << QByteArray() << "missing.pdf" << QByteArray()
+                             << int(QVPDF_ERR_OPEN);
     // A password document is told apart from a broken one.
     QTest::newRow("encrypted, no password")
         << QByteArray("locked") << "" << QByteArray() << int(QVPDF_ERR_PASSWORD);
