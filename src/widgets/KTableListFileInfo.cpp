@@ -40,7 +40,8 @@ KTableListFileInfo::KTableListFileInfo(QWidget *parent, const QString &path)
     m_note->setFont(font);
     m_note->setStyleSheet(QStringLiteral("color:#E5484D;"));
     m_note->hide();
-    second->addWidget(m_note, 1);
+    second->addWidget(m_note);
+    second->addStretch(1); // both stay at the left edge, under the path
     layout->addLayout(second);
     layout->addSpacing(14);
 }

@@ -315,10 +315,17 @@ void tst_KTableListView::screenshotOfAllStates()
     list.appendFiles(makeFiles(dir.path(), names));
     list.updateStatus({ 1, BatchResult::Processing, QString(), QString() });
     list.updateStatus({ 2, BatchResult::Succeeded, dir.path() + "/out.jpg", QString() });
-    list.updateStatus({ 3, BatchResult::Failed, QString(), QString() });
+    const QString reason = "truncated: the file ends before its image data does";
+    list.updateStatus({ 3, BatchResult::Failed, QString(), reason });
     list.updateStatus({ 4, BatchResult::Succeeded, dir.path() + "/out(1).jpg", QString() });
     list.updateStatus({ 0, BatchResult::NotStarted, QString(), QString() });
     list.show();
+    // The failed row: the whole reason as its tooltip, a line that fits beside the size.
+    QCOMPARE(list.row(3)->toolTip(), "process failed: " + reason);
+    const QString line = list.row(3)->reasonLineText();
+    QVERIFY(!line.isEmpty());
+    QVERIFY(line == reason || line.endsWith(QChar(0x2026)));
+    QVERIFY(list.row(2)->reasonLineText().isEmpty());
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     const QImage image = list.grab().toImage();
     QCOMPARE(image.size(), QSize(886, 416));
