@@ -18,6 +18,7 @@ class tst_KImageRawConvertView : public QObject
 {
     Q_OBJECT
 private slots:
+    void workerReportsItsFailure();
     void typedNameGetsAnExtension_data();
     void typedNameGetsAnExtension();
     void initTestCase();
@@ -105,6 +106,23 @@ void tst_KImageRawConvertView::replacingAWorkerWhileItLoads()
     QTest::qWait(200);
     QCOMPARE(developed.count(), 1); // the replaced worker's report is not taken
     QCOMPARE(view.currentResult().size(), QSize(64, 48));
+}
+
+void tst_KImageRawConvertView::workerReportsItsFailure()
+{
+    // A file that cannot be developed is reported as failed, and so is an
+    // adjustment with nothing developed.
+    const QString fake = TestUtils::writeFile(m_dir.path(), "broken.nef", QByteArray(4096, 'x'));
+    KImageRawLoadThread worker(fake);
+    QSignalSpy loaded(&worker, &KImageRawLoadThread::loadStatus);
+    QSignalSpy adjusted(&worker, &KImageRawLoadThread::ajustStatus);
+    worker.start();
+    QVERIFY(loaded.wait(30000));
+    QCOMPARE(loaded.first().at(0).toBool(), false);
+    QVERIFY(worker.result().isNull());
+    worker.requestAdjust(60, 40);
+    QVERIFY(adjusted.wait(30000));
+    QCOMPARE(adjusted.first().at(0).toBool(), false);
 }
 
 void tst_KImageRawConvertView::typedNameGetsAnExtension_data()
