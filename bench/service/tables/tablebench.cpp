@@ -29,7 +29,7 @@ struct Span
     int row, column, rowSpan, columnSpan;
 };
 
-struct Spec
+struct TableCase
 {
     int rows, columns;
     QString pattern;
@@ -71,51 +71,51 @@ QVector<Span> layout(int rows, int cols, const QString &pattern)
     return spans;
 }
 
-QImage render(const Spec &spec, QRandomGenerator &random)
+QImage render(const TableCase &table, QRandomGenerator &random)
 {
-    QFont font(spec.font);
-    font.setPixelSize(spec.pixelSize);
+    QFont font(table.font);
+    font.setPixelSize(table.pixelSize);
     const QFontMetrics metrics(font);
-    QVector<int> widths(spec.columns, 0);
-    for (const Span &s : spec.cells)
+    QVector<int> widths(table.columns, 0);
+    for (const Span &s : table.cells)
         if (s.columnSpan == 1)
             widths[s.column] = qMax(
-                widths[s.column], metrics.horizontalAdvance(spec.texts[{ s.row, s.column }]));
+                widths[s.column], metrics.horizontalAdvance(table.texts[{ s.row, s.column }]));
     for (int &w : widths)
-        w += 2 * spec.pixelSize;
-    const int rowHeight = spec.pixelSize * 2 + 6;
+        w += 2 * table.pixelSize;
+    const int rowHeight = table.pixelSize * 2 + 6;
     const int margin = 24;
     QVector<int> xs { margin };
     for (int w : widths)
         xs << xs.last() + w;
-    QImage image(xs.last() + margin, spec.rows * rowHeight + 2 * margin, QImage::Format_RGB32);
+    QImage image(xs.last() + margin, table.rows * rowHeight + 2 * margin, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setFont(font);
     QPen pen(Qt::black);
-    pen.setWidth(spec.scan ? 1 : 2);
+    pen.setWidth(table.scan ? 1 : 2);
     painter.setPen(pen);
-    for (const Span &s : spec.cells) {
+    for (const Span &s : table.cells) {
         const QRect box(QPoint(xs[s.column], margin + s.row * rowHeight),
             QPoint(xs[s.column + s.columnSpan], margin + (s.row + s.rowSpan) * rowHeight));
         painter.drawRect(box);
-        painter.drawText(box.adjusted(spec.pixelSize / 2, 0, 0, 0),
-            Qt::AlignVCenter | Qt::AlignLeft, spec.texts[{ s.row, s.column }]);
+        painter.drawText(box.adjusted(table.pixelSize / 2, 0, 0, 0),
+            Qt::AlignVCenter | Qt::AlignLeft, table.texts[{ s.row, s.column }]);
     }
     painter.end();
-    if (spec.tilt != 0) {
+    if (table.tilt != 0) {
         QImage turned(image.size(), QImage::Format_RGB32);
         turned.fill(Qt::white);
         QPainter p(&turned);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.translate(image.width() / 2.0, image.height() / 2.0);
-        p.rotate(spec.tilt);
+        p.rotate(table.tilt);
         p.translate(-image.width() / 2.0, -image.height() / 2.0);
         p.drawImage(0, 0, image);
         p.end();
         image = turned;
     }
-    if (spec.scan) {
+    if (table.scan) {
         // Grey paper, uneven light and noise, as from a phone or a cheap scanner.
         for (int y = 0; y < image.height(); ++y) {
             QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
@@ -212,23 +212,23 @@ int main(int argc, char **argv)
         for (const QString &pattern : patterns) {
             // Variants: clean PNG, scan-like JPEG, and scan-like tilted by 0.5 degrees.
             for (int variant = 0; variant < 3 && index < limit; ++variant, ++index) {
-                Spec spec;
-                spec.rows = size.first;
-                spec.columns = size.second;
-                spec.pattern = pattern;
-                spec.font = fonts[(index / 3 + variant) % fonts.size()];
-                spec.pixelSize = 16 + 2 * int(random.bounded(6));
-                spec.scan = variant >= 1;
-                spec.tilt = variant == 2 ? 0.5 : 0.0;
-                spec.cells = layout(spec.rows, spec.columns, pattern);
-                for (const Span &s : spec.cells) {
+                TableCase table;
+                table.rows = size.first;
+                table.columns = size.second;
+                table.pattern = pattern;
+                table.font = fonts[(index / 3 + variant) % fonts.size()];
+                table.pixelSize = 16 + 2 * int(random.bounded(6));
+                table.scan = variant >= 1;
+                table.tilt = variant == 2 ? 0.5 : 0.0;
+                table.cells = layout(table.rows, table.columns, pattern);
+                for (const Span &s : table.cells) {
                     QString text = words[int(random.bounded(words.size()))];
                     if (random.bounded(3) == 0)
                         text += ' ' + QString::number(random.bounded(1000));
-                    spec.texts[{ s.row, s.column }] = text;
+                    table.texts[{ s.row, s.column }] = text;
                 }
-                const QImage image = render(spec, random);
-                const QByteArray bytes = encode(image, spec.scan);
+                const QImage image = render(table, random);
+                const QByteArray bytes = encode(image, table.scan);
                 if (!saveDir.isEmpty()) {
                     QDir().mkpath(saveDir);
                     image.save(QStringLiteral("%1/table%2.png")
@@ -245,17 +245,17 @@ int main(int argc, char **argv)
                 Tally t;
                 t.tables = 1;
                 t.seconds = timer.elapsed() / 1000.0;
-                bool exact = grid.ruled && grid.rows() == spec.rows
-                    && grid.columns() == spec.columns && grid.cells.size() == spec.cells.size();
-                for (int i = 0; exact && i < spec.cells.size(); ++i) {
+                bool exact = grid.ruled && grid.rows() == table.rows
+                    && grid.columns() == table.columns && grid.cells.size() == table.cells.size();
+                for (int i = 0; exact && i < table.cells.size(); ++i) {
                     const TableCell &c = grid.cells[i];
-                    const Span &s = spec.cells[i];
+                    const Span &s = table.cells[i];
                     exact = c.row == s.row && c.column == s.column && c.rowSpan == s.rowSpan
                         && c.columnSpan == s.columnSpan;
                 }
                 t.exactGrids = exact ? 1 : 0;
-                for (const Span &s : spec.cells) {
-                    const QString expected = spec.texts[{ s.row, s.column }];
+                for (const Span &s : table.cells) {
+                    const QString expected = table.texts[{ s.row, s.column }];
                     QString found;
                     if (exact && !gridOnly) {
                         if (const TableCell *c = grid.cellAt(s.row, s.column))
@@ -266,20 +266,20 @@ int main(int argc, char **argv)
                     t.chars += expected.size();
                     t.errors += qMin(editDistance(found, expected), int(expected.size()));
                 }
-                const QString kind = spec.tilt != 0 ? QStringLiteral("tilted")
-                    : spec.scan                     ? QStringLiteral("scan")
-                                                    : QStringLiteral("clean");
-                const QString group = QStringLiteral("%1 / %2").arg(kind, spec.font);
+                const QString kind = table.tilt != 0 ? QStringLiteral("tilted")
+                    : table.scan                     ? QStringLiteral("scan")
+                                                     : QStringLiteral("clean");
+                const QString group = QStringLiteral("%1 / %2").arg(kind, table.font);
                 byGroup[kind].add(t);
                 byGroup[group].add(t);
                 byGroup[QStringLiteral("pattern %1").arg(pattern)].add(t);
                 all.add(t);
                 out << QStringLiteral("%1 %2x%3 %4 %5px %6: grid %7, cells %8/%9, %10 s\n")
                            .arg(index, 3)
-                           .arg(spec.rows)
-                           .arg(spec.columns)
+                           .arg(table.rows)
+                           .arg(table.columns)
                            .arg(pattern, -7)
-                           .arg(spec.pixelSize)
+                           .arg(table.pixelSize)
                            .arg(group)
                            .arg(exact ? "exact"
                                       : (grid.ruled ? QStringLiteral("%1x%2")
