@@ -7,6 +7,15 @@ exe="$1"
 shots="$2"
 [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: skipped"; exit 77; }
 command -v xwininfo >/dev/null || { echo "xwininfo missing: skipped"; exit 77; }
+# The X server of the test run may still be settling on a busy machine.
+if command -v xdpyinfo >/dev/null; then
+    reachable=0
+    for _ in $(seq 1 100); do
+        if xdpyinfo >/dev/null 2>&1; then reachable=1; break; fi
+        sleep 0.1
+    done
+    [ "$reachable" = 1 ] || { echo "display $DISPLAY not reachable"; exit 1; }
+fi
 mkdir -p "$shots"
 work=$(mktemp -d)
 cd "$work" || exit 1
