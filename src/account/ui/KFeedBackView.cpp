@@ -16,7 +16,7 @@ namespace {
 
 QFont yaHei(int pixelSize)
 {
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(pixelSize);
     return font;
 }

@@ -24,7 +24,7 @@ KUserMenuWidget::KUserMenuWidget(QWidget *parent)
     m_name = new QLabel(this);
     m_name->setFixedSize(150, 20);
     m_name->setAlignment(Qt::AlignCenter);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(16);
     m_name->setFont(font);
     m_name->setStyleSheet(QStringLiteral("color:#3E3E3E;"));

@@ -184,7 +184,7 @@ KWebView::KWebView(const QString &title, QWidget *parent)
     row->setSpacing(11);
     m_title = new QLabel(title, this);
     m_title->setFixedSize(72, 30);
-    QFont font(QStringLiteral("Microsoft YaHei"));
+    QFont font(uiFontFamily());
     font.setPixelSize(12);
     m_title->setFont(font);
     row->addWidget(m_title);
