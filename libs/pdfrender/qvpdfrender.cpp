@@ -25,15 +25,23 @@ constexpr double kRenderDpi = 150.0;
 constexpr double kMaxPixels = 64.0 * 1024 * 1024;
 constexpr double kMaxSide = 32000.0;
 
-std::unique_ptr<Poppler::Document> openDocument(const char *pdfPath, const char *password)
+// The document, or null with why in *code.
+std::unique_ptr<Poppler::Document> openDocument(
+    const char *pdfPath, const char *password, int *code)
 {
+    *code = QVPDF_ERR_OPEN;
     if (!pdfPath || !*pdfPath)
         return nullptr;
     const QString path = QString::fromUtf8(pdfPath);
     const QByteArray secret = password ? QByteArray(password) : QByteArray();
     std::unique_ptr<Poppler::Document> document(Poppler::Document::load(path, secret, secret));
-    if (!document || document->isLocked())
+    if (!document)
         return nullptr;
+    if (document->isLocked()) {
+        *code = QVPDF_ERR_PASSWORD;
+        return nullptr;
+    }
+    *code = QVPDF_OK;
     return document;
 }
 
@@ -59,9 +67,10 @@ __attribute__((visibility("default"))) int GetPdfPageCount(
     const char *pdfPath, const char *password)
 {
     try {
-        const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password);
+        int code = QVPDF_OK;
+        const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password, &code);
         if (!document)
-            return QVPDF_ERR_OPEN;
+            return code;
         return document->numPages();
     } catch (...) {
         return QVPDF_ERR_OPEN;
@@ -79,9 +88,10 @@ __attribute__((visibility("default"))) int Convert2ImageByPage(
         if (format == PageImageWriter::Format::Unsupported)
             return QVPDF_ERR_ARGUMENT;
 
-        const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password);
+        int code = QVPDF_OK;
+        const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password, &code);
         if (!document)
-            return QVPDF_ERR_OPEN;
+            return code;
         if (page > document->numPages())
             return QVPDF_ERR_ARGUMENT;
         document->setRenderBackend(Poppler::Document::SplashBackend);

@@ -18,9 +18,10 @@ extern "C" {
 enum QvPdfRenderResult {
     QVPDF_OK = 0,
     QVPDF_ERR_ARGUMENT = -1, /* null path, unsupported output suffix, bad page number */
-    QVPDF_ERR_OPEN = -2, /* missing, unreadable, broken or locked document */
+    QVPDF_ERR_OPEN = -2, /* missing, unreadable or broken document */
     QVPDF_ERR_RENDER = -3, /* the page could not be rendered */
-    QVPDF_ERR_WRITE = -4 /* the image file could not be written */
+    QVPDF_ERR_WRITE = -4, /* the image file could not be written */
+    QVPDF_ERR_PASSWORD = -5 /* the document needs a password (none or a wrong one was given) */
 };
 
 /* Number of pages (0 or more), or a negative QvPdfRenderResult when the

@@ -2,8 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDBusConnection>
@@ -63,39 +66,104 @@ QString uniqueFilePath(const QString &dir, const QString &name, const QString &e
     }
 }
 
-QString reserveUniqueFilePath(const QString &dir, const QString &name, const QString &ext)
+QString fileErrorText(int errnoValue, const QString &path)
+{
+    switch (errnoValue) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("the disk is full");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permission denied: %1").arg(path);
+    case EROFS:
+        return QStringLiteral("%1 is on a read-only disk").arg(path);
+    case ENOENT:
+        return QStringLiteral("%1 does not exist").arg(path);
+    case ENOTDIR:
+        return QStringLiteral("%1 is not a folder").arg(path);
+    case ENAMETOOLONG:
+        return QStringLiteral("the name is too long: %1").arg(path);
+    default:
+        return QStringLiteral("%1: %2").arg(
+            path, QString::fromLocal8Bit(std::strerror(errnoValue)));
+    }
+}
+
+QString folderWriteProblem(const QString &dir)
+{
+    const QByteArray native = QFile::encodeName(dir);
+    if (::access(native.constData(), W_OK | X_OK) != 0)
+        return fileErrorText(errno, dir);
+    struct statvfs fs;
+    if (::statvfs(native.constData(), &fs) == 0) {
+        if (fs.f_flag & ST_RDONLY)
+            return fileErrorText(EROFS, dir);
+        // Less than a block or two left counts as full.
+        if (fs.f_bavail < 2 || (fs.f_files > 0 && fs.f_favail == 0))
+            return fileErrorText(ENOSPC, dir);
+    }
+    return QString();
+}
+
+QString reserveUniqueFilePath(
+    const QString &dir, const QString &name, const QString &ext, QString *error)
 {
     const QString stem = stemOf(name);
     for (int n = 0;; ++n) {
         const QString candidate = candidatePath(dir, stem, ext, n);
         if (isRegularFile(candidate))
             continue;
-        const int error = createExclusive(candidate);
-        if (error == 0)
+        const int code = createExclusive(candidate);
+        if (code == 0)
             return candidate;
         // EEXIST: somebody took it (or a folder/other entry has that name) - try the next.
-        if (error != EEXIST && error != EISDIR)
+        if (code != EEXIST && code != EISDIR) {
+            if (error)
+                *error = fileErrorText(code, dir);
             return QString();
-        if (n > 1000000)
+        }
+        if (n > 1000000) {
+            if (error)
+                *error = QStringLiteral("no free file name left in %1").arg(dir);
             return QString();
+        }
     }
 }
 
-QString uniqueDirPath(const QString &dir, const QString &name)
+QString uniqueDirPath(const QString &dir, const QString &name, QString *error)
 {
-    QDir().mkpath(dir);
-    QString candidate = dir + QLatin1Char('/') + name;
-    for (int n = 1;; ++n) {
-        if (!QFileInfo(candidate).isDir()) {
-            if (QDir().mkdir(candidate))
-                return candidate;
-            // Lost a race for the folder: look further. Any other failure
-            // (a file of that name, no permission) returns the path as it is.
-            if (!QFileInfo(candidate).isDir())
-                return candidate;
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = QStringLiteral("cannot create the output folder: %1").arg(why);
+        return QString();
+    };
+    if (dir.isEmpty())
+        return fail(QStringLiteral("no folder was chosen"));
+    if (!QFileInfo(dir).isDir()) {
+        // mkpath does not say why; the parent chain does.
+        if (!QDir().mkpath(dir)) {
+            QString existing = dir;
+            while (!existing.isEmpty() && !QFileInfo::exists(existing))
+                existing = QFileInfo(existing).path();
+            if (QFileInfo(existing).isDir())
+                return fail(fileErrorText(QFileInfo(existing).isWritable() ? EIO : EACCES, dir));
+            return fail(fileErrorText(ENOTDIR, existing));
         }
-        candidate = QStringLiteral("%1/%2(%3)").arg(dir, name, QString::number(n));
     }
+    for (int n = 0; n < 1000000; ++n) {
+        const QString candidate = n == 0
+            ? dir + QLatin1Char('/') + name
+            : QStringLiteral("%1/%2(%3)").arg(dir, name, QString::number(n));
+        // Any entry of that name (a folder, a plain file, a link) is passed
+        // by; mkdir itself is the test, so a race for the name is lost safely.
+        const QByteArray native = QFile::encodeName(candidate);
+        if (::mkdir(native.constData(), 0755) == 0)
+            return candidate;
+        const int code = errno;
+        if (code != EEXIST)
+            return fail(fileErrorText(code, code == ENAMETOOLONG ? candidate : dir));
+    }
+    return fail(QStringLiteral("no free folder name left in %1").arg(dir));
 }
 
 QString siblingTempPath(const QString &target)
@@ -117,28 +185,54 @@ QString siblingTempPath(const QString &target)
     return QString();
 }
 
-bool replaceFile(const QString &from, const QString &to)
+bool replaceFile(const QString &from, const QString &to, QString *error)
 {
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
         return true;
+    if (error)
+        *error = fileErrorText(errno, QFileInfo(to).path());
     QFile::remove(from);
     return false;
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes)
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
+    const QString folder = QFileInfo(path).path();
+    errno = 0;
     const QString temp = siblingTempPath(path);
-    if (temp.isEmpty())
-        return false;
-    QFile file(temp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()
-        || !file.flush()) {
-        file.close();
-        QFile::remove(temp);
+    if (temp.isEmpty()) {
+        if (error)
+            *error = fileErrorText(errno ? errno : EACCES, folder);
         return false;
     }
-    file.close();
-    return replaceFile(temp, path);
+    // Written with plain calls so that the reason (a full disk above all)
+    // is the system's own.
+    const QByteArray native = QFile::encodeName(temp);
+    const int fd = ::open(native.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    int code = fd < 0 ? errno : 0;
+    qint64 done = 0;
+    while (code == 0 && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno != EINTR)
+                code = errno;
+            continue;
+        }
+        done += n;
+    }
+    if (fd >= 0) {
+        if (code == 0 && ::fsync(fd) != 0 && errno != EINVAL)
+            code = errno;
+        if (::close(fd) != 0 && code == 0)
+            code = errno;
+    }
+    if (code != 0) {
+        ::unlink(native.constData());
+        if (error)
+            *error = fileErrorText(code, folder);
+        return false;
+    }
+    return replaceFile(temp, path, error);
 }
 
 void openFile(const QString &path)

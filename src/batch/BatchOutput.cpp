@@ -10,30 +10,45 @@
 
 namespace BatchOutput {
 
-QImage firstFrame(const QString &path)
+QImage firstFrame(const QString &path, QString *error)
 {
     KImageWrapper wrapper;
-    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded)
+    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded) {
+        if (error)
+            *error = wrapper.errorString();
         return QImage();
-    return wrapper.frameAt(0);
+    }
+    const QImage frame = wrapper.frameAt(0);
+    if (frame.isNull() && error)
+        *error = QStringLiteral("not enough memory for the image");
+    return frame;
 }
 
-QString write(const QImage &image, const QString &runFolder, const QString &path, int outputFormat)
+QString write(const QImage &image, const QString &runFolder, const QString &path, int outputFormat,
+    QString *error)
 {
     const QString ext = outputExtension(outputFormat);
     const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);
-    if (image.isNull() || ext.isEmpty() || format->type < 0)
+    if (ext.isEmpty() || format->type < 0) {
+        if (error)
+            *error = QStringLiteral("unknown output format");
         return QString();
+    }
+    if (image.isNull()) {
+        if (error)
+            *error = QStringLiteral("not enough memory for the result");
+        return QString();
+    }
     QImage pixels = image;
     if (format->type == ImageFormatBmp || format->type == ImageFormatJpeg)
         pixels = flattenedOntoWhite(pixels);
     // A reserved name is never handed to another task; the encoder writes
     // through a temporary sibling, so a failure leaves nothing behind.
     const QString output
-        = reserveUniqueFilePath(runFolder, BatchNaming::outputName(path, ext), ext);
+        = reserveUniqueFilePath(runFolder, BatchNaming::outputName(path, ext), ext, error);
     if (output.isEmpty())
         return QString();
-    if (!saveWithSystemEncoder(pixels, format->type, output)) {
+    if (!saveWithSystemEncoder(pixels, format->type, output, error)) {
         QFile::remove(output);
         return QString();
     }

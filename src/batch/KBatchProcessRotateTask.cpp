@@ -63,10 +63,13 @@ KBatchProcessRotateTask::KBatchProcessRotateTask(const QString &runFolder,
 void KBatchProcessRotateTask::run()
 {
     for (const auto &file : m_files) {
-        emit processStatusChanged({ file.second, BatchResult::Processing, QString() });
-        const QString written = rotateOne(file.first);
-        emit processStatusChanged({ file.second,
-            written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded, written });
+        emit processStatusChanged({ file.second, BatchResult::Processing, QString(), QString() });
+        QString error;
+        const QString written = rotateOne(file.first, &error);
+        if (written.isEmpty())
+            emit processStatusChanged({ file.second, BatchResult::Failed, QString(), error });
+        else
+            emit processStatusChanged({ file.second, BatchResult::Succeeded, written, QString() });
     }
 }
 
@@ -117,12 +120,13 @@ QImage KBatchProcessRotateTask::transform(const QImage &image, int type, int ang
     return out;
 }
 
-QString KBatchProcessRotateTask::rotateOne(const QString &path) const
+QString KBatchProcessRotateTask::rotateOne(const QString &path, QString *error) const
 {
-    const QImage frame = BatchOutput::firstFrame(path);
+    const QImage frame = BatchOutput::firstFrame(path, error);
     if (frame.isNull())
         return QString();
     // One encode from the decoded pixels. Formats without alpha are flattened
     // after the turn, so what was transparent and the uncovered corners are white.
-    return BatchOutput::write(transform(frame, m_type, m_angle), m_runFolder, path, m_outputFormat);
+    return BatchOutput::write(
+        transform(frame, m_type, m_angle), m_runFolder, path, m_outputFormat, error);
 }

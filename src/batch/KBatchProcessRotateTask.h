@@ -31,7 +31,7 @@ signals:
     void processStatusChanged(const BatchResult &result);
 
 private:
-    QString rotateOne(const QString &path) const;
+    QString rotateOne(const QString &path, QString *error) const;
 
     const QString m_runFolder;
     const QVector<QPair<QString, int>> m_files;

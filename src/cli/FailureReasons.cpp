@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
-#include "codec/KImageWrapper.h"
 
 namespace FailureReasons {
 
@@ -28,24 +28,9 @@ QString outputProblem(const QString &dir)
     const QFileInfo info(dir);
     if (!info.exists())
         return QStringLiteral("the output folder %1 no longer exists").arg(dir);
-    if (!info.isDir() || !info.isWritable())
+    if (!info.isDir())
         return QStringLiteral("cannot write into the output folder %1").arg(dir);
-    return QString();
-}
-
-QString imageProblem(const QString &path, QImage *frame)
-{
-    const QString extension = ImageFormats::extensionOf(QFileInfo(path).fileName()).toLower();
-    if (!ImageFormats::global().isKnownExtension(extension))
-        return QStringLiteral("not an image type this program reads (.%1)").arg(extension);
-    KImageWrapper wrapper;
-    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded
-        || wrapper.frameCount() == 0)
-        return QStringLiteral("cannot be decoded: the file is damaged or is not a %1 image")
-            .arg(extension.toUpper());
-    if (frame)
-        *frame = wrapper.frameAt(0);
-    return QString();
+    return folderWriteProblem(dir);
 }
 
 QString formatName(const QString &extension)

@@ -108,8 +108,6 @@ QString KCliGifCommand::explainFailure(const QString &input, const QString &outp
 {
     QString reason = FailureReasons::fileProblem(input);
     if (reason.isEmpty())
-        reason = FailureReasons::imageProblem(input);
-    if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())
         reason = QStringLiteral("the GIF converter could not make a GIF of it with these settings");

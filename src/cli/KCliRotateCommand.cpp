@@ -87,8 +87,6 @@ QString KCliRotateCommand::explainFailure(const QString &input, const QString &o
 {
     QString reason = FailureReasons::fileProblem(input);
     if (reason.isEmpty())
-        reason = FailureReasons::imageProblem(input);
-    if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())
         reason = QStringLiteral("could not be turned or written as %1")

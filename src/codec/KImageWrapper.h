@@ -34,6 +34,8 @@ public:
     bool loadFromData(const QByteArray &data);
 
     int loadState() const { return m_state; }
+    // Why the last load failed, in one plain line; empty after a success.
+    QString errorString() const { return m_error; }
     QString path() const { return m_path; }
     // The record chosen by the last load(); the unknown record after
     // loadFromData() and before any load.
@@ -57,12 +59,13 @@ public:
     // WEBP are written. The file appears complete or not at all.
     bool saveFirstFrame(
         const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const;
-    // The same, returning the written path (empty on failure).
-    QString saveFirstFrameAs(
-        const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const;
+    // The same, returning the written path (empty on failure, with why in error).
+    QString saveFirstFrameAs(const ImageFormatRecord *format, const QString &outDir,
+        const QString &baseName, QString *error = nullptr) const;
 
 private:
     QString m_path;
+    QString m_error;
     const ImageFormatRecord *m_format;
     std::unique_ptr<KImageDecoderBase> m_decoder;
     int m_state = Idle;

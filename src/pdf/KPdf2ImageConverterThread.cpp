@@ -69,18 +69,27 @@ void KPdf2ImageConverterThread::convertFile(int index)
     const QString baseName = QFileInfo(path).completeBaseName();
     const bool canWrite = isOutputExtension(m_extension) && !m_runFolder.isEmpty();
     QString resultPath;
+    QString reason; // why the last page that failed did
     int done = 0;
 
     // Renders one page into a freshly reserved name; the placeholder goes
     // again when the page fails.
-    auto renderPage = [this, proxy, path, baseName](int page) -> QString {
+    auto renderPage = [this, proxy, path, baseName, &reason](int page) -> QString {
         const QString name = baseName + QLatin1Char('-') + QString::number(page);
         const QString out = reserveUniqueFilePath(
-            m_runFolder, name + QLatin1Char('.') + m_extension, m_extension);
+            m_runFolder, name + QLatin1Char('.') + m_extension, m_extension, &reason);
         if (out.isEmpty())
             return QString();
-        if (!proxy->convertPage(path, QString(), page, out)) {
+        const int code = proxy->convertPage(path, QString(), page, out);
+        if (code != KPdf2ImageProxy::Ok) {
             QFile::remove(out);
+            reason = KPdf2ImageProxy::errorText(code);
+            // The renderer only says it could not write; the folder says why.
+            if (code == KPdf2ImageProxy::CannotWrite) {
+                const QString why = folderWriteProblem(m_runFolder);
+                if (!why.isEmpty())
+                    reason = why;
+            }
             return QString();
         }
         return out;
@@ -126,8 +135,17 @@ void KPdf2ImageConverterThread::convertFile(int index)
         }
     }
 
-    if (resultPath.isEmpty())
-        emit stateChanged({ index, BatchResult::Failed, QString() });
-    else
-        emit stateChanged({ index, BatchResult::Succeeded, resultPath });
+    if (resultPath.isEmpty()) {
+        if (total < 0)
+            reason = KPdf2ImageProxy::errorText(total);
+        else if (total == 0)
+            reason = QStringLiteral("the PDF has no pages");
+        else if (!canWrite)
+            reason = QStringLiteral("no output folder or format");
+        else if (reason.isEmpty())
+            reason = QStringLiteral("none of the chosen pages exist in the PDF");
+        emit stateChanged({ index, BatchResult::Failed, QString(), reason });
+    } else {
+        emit stateChanged({ index, BatchResult::Succeeded, resultPath, QString() });
+    }
 }

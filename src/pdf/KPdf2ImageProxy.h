@@ -29,15 +29,30 @@ public:
 
     bool isLoaded() const { return m_loaded; }
 
-    // The document's page count (0 or more), or negative when it cannot be
-    // opened or the library is missing. second: the document's password,
-    // normally empty.
+    // The renderer's failure codes (QvPdfRenderResult), kept as they come,
+    // plus one for a renderer that is not there.
+    enum Result {
+        Ok = 0,
+        BadArgument = -1,
+        CannotOpen = -2,
+        CannotRender = -3,
+        CannotWrite = -4,
+        NeedsPassword = -5,
+        NoRenderer = -100
+    };
+
+    // The document's page count (0 or more), or a negative Result when it
+    // cannot be opened or the library is missing. second: the document's
+    // password, normally empty.
     int pageCount(const QString &path, const QString &second) const;
 
     // Renders page (1-based) to outputPath in the format its suffix names.
-    // True when the image was written.
-    bool convertPage(
+    // Ok (0) when the image was written, otherwise a negative Result.
+    int convertPage(
         const QString &path, const QString &second, int page, const QString &outputPath) const;
+
+    // One plain line for a negative Result ("protected by a password", ...).
+    static QString errorText(int result);
 
 private:
     using PageCountFn = int (*)(const char *, const char *);

@@ -19,6 +19,7 @@
 #include <QRandomGenerator>
 
 #include "app/FileUtils.h"
+#include "codec/ImageLoadFailure.h"
 #include "pdf/JpegInfo.h"
 #include "pdf/PdfImageDecoder.h"
 #include "pdf/PdfPageLayout.h"
@@ -181,7 +182,7 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
 
     QFile file(imagePath);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot open the image: ") + file.errorString());
+        return fail(ImageLoadFailure::explain(imagePath));
     if (file.size() > kMaxImageFileBytes)
         return fail(QStringLiteral("the image file is too large"));
 
@@ -218,7 +219,7 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
         } else {
             const QImage decoded = decodeImageForPdf(imagePath);
             if (decoded.isNull())
-                return fail(QStringLiteral("the image cannot be decoded"));
+                return fail(ImageLoadFailure::explain(imagePath));
             const PdfPixelEncoder::Encoded encoded = PdfPixelEncoder::encode(decoded);
             width = encoded.colour.width;
             height = encoded.colour.height;

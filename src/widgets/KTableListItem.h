@@ -2,9 +2,11 @@
 
 #include <QWidget>
 
+#include "app/BatchResult.h"
 #include "pdf/SelectPageItem.h"
 
 class KSelectPageView;
+class KTableListFileInfo;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -28,6 +30,12 @@ public:
     QString filePath() const { return m_path; }
     int state() const { return m_state; }
     void setState(int state);
+    // State plus, for a failed file, its reason as the row's tooltip and as
+    // a short second line.
+    void setResult(const BatchResult &result);
+    QString reasonText() const { return m_reason; }
+    // The reason as shown on the second line (elided).
+    QString reasonLineText() const;
     void setProgress(int value);
 
     // PDF rows.
@@ -70,6 +78,8 @@ private:
     void styleButton(int i, const QString &image, const QString &tip);
 
     QString m_path;
+    QString m_reason;
+    KTableListFileInfo *m_info = nullptr;
     bool m_pdfMode = false;
     int m_state = 1;
     bool m_hovered = false;

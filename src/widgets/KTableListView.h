@@ -10,6 +10,7 @@
 #include "app/BatchResult.h"
 #include "pdf/SelectPageItem.h"
 
+class BatchRun;
 class KTableAddFileView;
 class KTableListItem;
 class QListWidget;
@@ -20,7 +21,10 @@ class QTimer;
 // The file list every batch tool shows: an empty page with a "Choose File"
 // target, then one row per file with its state and row buttons. Views add
 // files through it, hand files() to their workers and feed the workers'
-// BatchResult records back through updateStatus(). Interface thread only.
+// BatchResult records back through updateStatus(). The files and their
+// records live in the list's BatchRun, which maps a worker's record to its
+// file and locks the list while a run goes on (no adding or clearing; only
+// finished rows can be deleted). Interface thread only.
 // In PDF mode every row shows its document's page count and keeps a page
 // choice, which the list collects per path for the PDF-to-image converter.
 class KTableListView : public QWidget
@@ -31,7 +35,12 @@ public:
 
     void setFileFilter(const QString &filter);
     void setAddFileText(const QString &text);
-    QStringList files() const { return m_files; }
+    QStringList files() const;
+    // The files and the run over them; views start runs and feed worker
+    // records through it (or through updateStatus).
+    BatchRun *run() const { return m_run; }
+    // During a run: a worker's record (index = run id). Otherwise: the
+    // record of row index.
     void updateStatus(const BatchResult &result);
     void setButtonsEnabled(bool enabled);
     void setDeleteButtonsVisible(bool visible);
@@ -45,8 +54,8 @@ public:
     bool isPdfMode() const { return m_pdfMode; }
     int rowCount() const;
     KTableListItem *row(int index) const;
-    bool hasResult(int row) const { return m_results.contains(row); }
-    BatchResult result(int row) const { return m_results.value(row); }
+    bool hasResult(int row) const;
+    BatchResult result(int row) const;
     bool isShowingList() const;
     QPushButton *addButton() const { return m_addButton; }
     QPushButton *clearButton() const { return m_clearButton; }
@@ -56,8 +65,12 @@ public:
     // (any case) or exactly "pdf".
     static bool isAdmissible(const QString &path);
 
-    // Adds the paths (already admitted) as rows; returns the ones actually added.
+    // Adds the paths (already admitted) as rows; returns the ones actually
+    // added. Documents a PDF list cannot open are left out and named in one
+    // message with the reason (see lastRejection()). Nothing is added during a run.
     QStringList appendFiles(const QStringList &paths);
+    // The text of the last message about files that were not added.
+    QString lastRejection() const { return m_lastRejection; }
 
     // How PDF rows count a document's pages (negative: it cannot be opened).
     // By default the page renderer (KPdf2ImageProxy) answers; tests put a
@@ -85,11 +98,14 @@ protected:
 private:
     void removeRow(int row);
     bool dropIsAdmissible(const QStringList &paths) const;
+    void onResultChanged(int row, const BatchResult &result);
+    void onRunningChanged(bool running);
 
     bool m_pdfMode = false;
+    bool m_buttonsWanted = true;
     QString m_filter;
-    QStringList m_files;
-    QHash<int, BatchResult> m_results;
+    QString m_lastRejection;
+    BatchRun *m_run = nullptr;
     QMap<QString, SelectPageItem> m_pageSelections; // PDF lists, one per listed path
     QPushButton *m_addButton = nullptr;
     QPushButton *m_clearButton = nullptr;
