@@ -34,9 +34,9 @@ int main(int argc, char **argv)
     const qint64 addMs = timer.elapsed();
     timer.restart();
     for (int i = 0; i < count; ++i)
-        list.updateStatus({ i, BatchResult::Processing, QString() });
+        list.updateStatus({ i, BatchResult::Processing, QString(), QString() });
     for (int i = 0; i < count; ++i)
-        list.updateStatus({ i, BatchResult::Succeeded, paths[i] });
+        list.updateStatus({ i, BatchResult::Succeeded, paths[i], QString() });
     app.processEvents();
     const qint64 statusMs = timer.elapsed();
     std::printf("files=%d add_ms=%lld status_updates_ms=%lld (%d records)\n", count,

@@ -27,15 +27,23 @@ constexpr double kRenderDpi = 150.0;
 constexpr double kMaxPixels = 64.0 * 1024 * 1024;
 constexpr double kMaxSide = 32000.0;
 
-std::unique_ptr<Poppler::Document> openDocument(const char *pdfPath, const char *password)
+// The document, or null with why in *code.
+std::unique_ptr<Poppler::Document> openDocument(
+    const char *pdfPath, const char *password, int *code)
 {
+    *code = QVPDF_ERR_OPEN;
     if (!pdfPath || !*pdfPath)
         return nullptr;
     const QString path = QFile::decodeName(QByteArray(pdfPath));
     const QByteArray secret = password ? QByteArray(password) : QByteArray();
     std::unique_ptr<Poppler::Document> document(Poppler::Document::load(path, secret, secret));
-    if (!document || document->isLocked())
+    if (!document)
         return nullptr;
+    if (document->isLocked()) {
+        *code = QVPDF_ERR_PASSWORD;
+        return nullptr;
+    }
+    *code = QVPDF_OK;
     return document;
 }
 
@@ -109,9 +117,10 @@ __attribute__((visibility("default"))) int GetPdfPageCount(
     const char *pdfPath, const char *password)
 {
     try {
-        const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password);
+        int code = QVPDF_OK;
+        const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password, &code);
         if (!document)
-            return QVPDF_ERR_OPEN;
+            return code;
         return document->numPages();
     } catch (...) {
         return QVPDF_ERR_OPEN;
@@ -127,9 +136,10 @@ __attribute__((visibility("default"))) int Convert2ImageByPage(
         if (PageImageWriter::formatForPath(QFile::decodeName(QByteArray(outputPath)))
             == PageImageWriter::Format::Unsupported)
             return QVPDF_ERR_ARGUMENT;
-        const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password);
+        int code = QVPDF_OK;
+        const std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password, &code);
         if (!document)
-            return QVPDF_ERR_OPEN;
+            return code;
         prepareForRendering(document.get());
         return renderPage(document.get(), page, outputPath);
     } catch (...) {
@@ -141,10 +151,11 @@ __attribute__((visibility("default"))) QvPdfDocument *QvPdfOpen(
     const char *pdfPath, const char *password, int *result)
 {
     try {
-        std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password);
+        int code = QVPDF_OK;
+        std::unique_ptr<Poppler::Document> document = openDocument(pdfPath, password, &code);
         if (!document) {
             if (result)
-                *result = QVPDF_ERR_OPEN;
+                *result = code;
             return nullptr;
         }
         prepareForRendering(document.get());

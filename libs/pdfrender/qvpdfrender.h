@@ -23,11 +23,12 @@ extern "C" {
 enum QvPdfRenderResult {
     QVPDF_OK = 0,
     QVPDF_ERR_ARGUMENT = -1, /* null path, unsupported output suffix, bad page number */
-    QVPDF_ERR_OPEN = -2, /* missing, unreadable, broken or locked document */
+    QVPDF_ERR_OPEN = -2, /* missing, unreadable or broken document */
     QVPDF_ERR_RENDER = -3, /* the page could not be rendered */
     QVPDF_ERR_WRITE = -4, /* the image file could not be written */
     QVPDF_ERR_NO_SPACE = -5, /* the image file could not be written: the disk is full */
-    QVPDF_ERR_EXISTS = -6 /* outputPath exists (it is never replaced) */
+    QVPDF_ERR_EXISTS = -6, /* outputPath exists (it is never replaced) */
+    QVPDF_ERR_PASSWORD = -7 /* the document needs a password (none or a wrong one was given) */
 };
 
 typedef struct QvPdfDocument QvPdfDocument;

@@ -7,11 +7,17 @@
 // signals, to the view that owns the file list.
 struct BatchResult
 {
+    // Values are flags of old and stay as they are: 1, 2, 4, 8.
     enum Status { NotStarted = 1, Processing = 2, Succeeded = 4, Failed = 8 };
 
     int index = -1; // row of the file in the view's list when the run started
-    int status = NotStarted;
+    Status status = NotStarted;
     QString path; // the written output (empty until there is one)
+    // Failed records: why, in one plain line for the user ("truncated",
+    // "the disk is full", ...). Empty otherwise.
+    QString reason;
+
+    static bool isFinal(Status status) { return status == Succeeded || status == Failed; }
 };
 
 Q_DECLARE_METATYPE(BatchResult)

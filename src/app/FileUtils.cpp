@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -171,6 +172,45 @@ QString uniqueFilePath(const QString &dir, const QString &name, const QString &e
     }
 }
 
+QString fileErrorText(int errnoValue, const QString &path)
+{
+    switch (errnoValue) {
+    case ENOSPC:
+    case EDQUOT:
+        return fileErrorReason(errnoValue);
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permission denied: %1").arg(path);
+    case EROFS:
+        return QStringLiteral("%1 is on a read-only disk").arg(path);
+    case ENOENT:
+        return QStringLiteral("%1 does not exist").arg(path);
+    case ENOTDIR:
+        return QStringLiteral("%1 is not a folder").arg(path);
+    case ENAMETOOLONG:
+        return QStringLiteral("the name is too long: %1").arg(path);
+    default:
+        return QStringLiteral("%1: %2").arg(
+            path, QString::fromLocal8Bit(std::strerror(errnoValue)));
+    }
+}
+
+QString folderWriteProblem(const QString &dir)
+{
+    const QByteArray native = QFile::encodeName(dir);
+    if (::access(native.constData(), W_OK | X_OK) != 0)
+        return fileErrorText(errno, dir);
+    struct statvfs fs;
+    if (::statvfs(native.constData(), &fs) == 0) {
+        if (fs.f_flag & ST_RDONLY)
+            return fileErrorText(EROFS, dir);
+        // Less than a block or two left counts as full.
+        if (fs.f_bavail < 2 || (fs.f_files > 0 && fs.f_favail == 0))
+            return fileErrorText(ENOSPC, dir);
+    }
+    return QString();
+}
+
 QString reserveUniqueFilePath(
     const QString &dir, const QString &name, const QString &ext, QString *error)
 {
@@ -211,21 +251,40 @@ void releaseReservedPath(const QString &path)
     r.names.remove(path);
 }
 
-QString uniqueDirPath(const QString &dir, const QString &name)
+QString uniqueDirPath(const QString &dir, const QString &name, QString *error)
 {
-    QDir().mkpath(dir);
-    QString candidate = dir + QLatin1Char('/') + name;
-    for (int n = 1;; ++n) {
-        if (!QFileInfo(candidate).isDir()) {
-            if (QDir().mkdir(candidate))
-                return candidate;
-            // Lost a race for the folder: look further. Any other failure
-            // (a file of that name, no permission) returns the path as it is.
-            if (!QFileInfo(candidate).isDir())
-                return candidate;
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = QStringLiteral("cannot create the output folder: %1").arg(why);
+        return QString();
+    };
+    if (dir.isEmpty())
+        return fail(QStringLiteral("no folder was chosen"));
+    if (!QFileInfo(dir).isDir()) {
+        // mkpath does not say why; the parent chain does.
+        if (!QDir().mkpath(dir)) {
+            QString existing = dir;
+            while (!existing.isEmpty() && !QFileInfo::exists(existing))
+                existing = QFileInfo(existing).path();
+            if (QFileInfo(existing).isDir())
+                return fail(fileErrorText(QFileInfo(existing).isWritable() ? EIO : EACCES, dir));
+            return fail(fileErrorText(ENOTDIR, existing));
         }
-        candidate = QStringLiteral("%1/%2(%3)").arg(dir, name, QString::number(n));
     }
+    for (int n = 0; n < 1000000; ++n) {
+        const QString candidate = n == 0
+            ? dir + QLatin1Char('/') + name
+            : QStringLiteral("%1/%2(%3)").arg(dir, name, QString::number(n));
+        // Any entry of that name (a folder, a plain file, a link) is passed
+        // by; mkdir itself is the test, so a race for the name is lost safely.
+        const QByteArray native = QFile::encodeName(candidate);
+        if (::mkdir(native.constData(), 0755) == 0)
+            return candidate;
+        const int code = errno;
+        if (code != EEXIST)
+            return fail(fileErrorText(code, code == ENAMETOOLONG ? candidate : dir));
+    }
+    return fail(QStringLiteral("no free folder name left in %1").arg(dir));
 }
 
 QString siblingTempPath(const QString &target, QString *error)

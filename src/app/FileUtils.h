@@ -27,10 +27,20 @@ QString reserveUniqueFilePath(
 // Gives a reservation back after a failed write. Nothing on disk is touched.
 void releaseReservedPath(const QString &path);
 
-// dir/name, or dir/name(n) with the first n at which no folder exists; the
-// folder (and any missing parent of dir) is created. The path is returned even
-// when creation fails, so the following write fails and reports it.
-QString uniqueDirPath(const QString &dir, const QString &name);
+// dir/name, or dir/name(n) with the first n at which nothing exists (a file
+// of that name moves the counter on as a folder does); the folder (and any
+// missing parent of dir) is created. Empty when it cannot be, with why in
+// error.
+QString uniqueDirPath(const QString &dir, const QString &name, QString *error = nullptr);
+
+// One plain line for a failed file-system call's errno about path ("no space
+// left on the device", "permission denied: ..."); used for every reason a write gives.
+QString fileErrorText(int errnoValue, const QString &path);
+
+// Why a file cannot be written into dir now (no permission, a full disk,
+// a read-only disk), for writers whose library only says that it failed.
+// Empty when nothing is visibly wrong.
+QString folderWriteProblem(const QString &dir);
 
 // A fresh, empty, hidden file beside target, created exclusively. Its name
 // has a fixed length whatever target's is (".qv-" + process id + random +

@@ -1,7 +1,5 @@
 #include "BatchOutput.h"
 
-#include <QFile>
-
 #include "app/FileUtils.h"
 #include "batch/BatchNaming.h"
 #include "codec/ImageFormats.h"
@@ -10,21 +8,37 @@
 
 namespace BatchOutput {
 
-QImage firstFrame(const QString &path, const KImageWrapper::SizeRequest &sizeRequest)
+QImage firstFrame(
+    const QString &path, QString *error, const KImageWrapper::SizeRequest &sizeRequest)
 {
     KImageWrapper wrapper;
     wrapper.setSizeRequest(sizeRequest);
-    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded)
+    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded) {
+        if (error)
+            *error = wrapper.errorString();
         return QImage();
-    return wrapper.frameAt(0);
+    }
+    const QImage frame = wrapper.frameAt(0);
+    if (frame.isNull() && error)
+        *error = QStringLiteral("not enough memory for the image");
+    return frame;
 }
 
-QString write(const QImage &image, const QString &runFolder, const QString &path, int outputFormat)
+QString write(const QImage &image, const QString &runFolder, const QString &path, int outputFormat,
+    QString *error)
 {
     const QString ext = outputExtension(outputFormat);
     const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);
-    if (image.isNull() || ext.isEmpty() || format->type < 0)
+    if (ext.isEmpty() || format->type < 0) {
+        if (error)
+            *error = QStringLiteral("unknown output format");
         return QString();
+    }
+    if (image.isNull()) {
+        if (error)
+            *error = QStringLiteral("not enough memory for the result");
+        return QString();
+    }
     QImage pixels = image;
     // BMP is flattened here; the JPEG writer puts rows on white as it goes.
     if (format->type == ImageFormatBmp)
@@ -32,27 +46,30 @@ QString write(const QImage &image, const QString &runFolder, const QString &path
     // A reserved name is never handed to another task; the encoder writes
     // through a temporary sibling, so a failure leaves nothing behind.
     const QString output
-        = reserveUniqueFilePath(runFolder, BatchNaming::outputName(path, ext), ext);
+        = reserveUniqueFilePath(runFolder, BatchNaming::outputName(path, ext), ext, error);
     if (output.isEmpty())
         return QString();
-    if (!saveWithSystemEncoder(pixels, format->type, output)) {
+    if (!saveWithSystemEncoder(pixels, format->type, output, error)) {
         releaseReservedPath(output);
         return QString();
     }
     return output;
 }
 
-QString writeBytes(
-    const QByteArray &bytes, const QString &runFolder, const QString &path, const QString &ext)
+QString writeBytes(const QByteArray &bytes, const QString &runFolder, const QString &path,
+    const QString &ext, QString *error)
 {
-    if (bytes.isEmpty() || ext.isEmpty())
+    if (bytes.isEmpty() || ext.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("nothing to write");
         return QString();
+    }
     const QString output
-        = reserveUniqueFilePath(runFolder, BatchNaming::outputName(path, ext), ext);
+        = reserveUniqueFilePath(runFolder, BatchNaming::outputName(path, ext), ext, error);
     if (output.isEmpty())
         return QString();
-    if (!writeFileAtomically(output, bytes)) {
-        QFile::remove(output);
+    if (!writeFileAtomically(output, bytes, error)) {
+        releaseReservedPath(output);
         return QString();
     }
     return output;

@@ -24,7 +24,7 @@ signals:
     void processStatusChanged(const BatchResult &result);
 
 private:
-    QString resizeOne(const QString &path) const;
+    QString resizeOne(const QString &path, QString *error) const;
 
     const QString m_runFolder;
     const QVector<QPair<QString, int>> m_files;

@@ -70,10 +70,13 @@ KBatchProcessRotateTask::KBatchProcessRotateTask(const QString &runFolder,
 void KBatchProcessRotateTask::run()
 {
     for (const auto &file : m_files) {
-        emit processStatusChanged({ file.second, BatchResult::Processing, QString() });
-        const QString written = rotateOne(file.first);
-        emit processStatusChanged({ file.second,
-            written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded, written });
+        emit processStatusChanged({ file.second, BatchResult::Processing, QString(), QString() });
+        QString error;
+        const QString written = rotateOne(file.first, &error);
+        if (written.isEmpty())
+            emit processStatusChanged({ file.second, BatchResult::Failed, QString(), error });
+        else
+            emit processStatusChanged({ file.second, BatchResult::Succeeded, written, QString() });
     }
 }
 
@@ -170,7 +173,8 @@ bool KBatchProcessRotateTask::losslessOperation(
     }
 }
 
-QString KBatchProcessRotateTask::rotateLosslessly(const QString &path, bool *taken) const
+QString KBatchProcessRotateTask::rotateLosslessly(
+    const QString &path, bool *taken, QString *error) const
 {
     *taken = false;
     JpegLossless::Operation operation;
@@ -194,20 +198,21 @@ QString KBatchProcessRotateTask::rotateLosslessly(const QString &path, bool *tak
     if (JpegLossless::transform(source, operation, &turned) != JpegLossless::Result::Transformed)
         return QString();
     *taken = true;
-    return BatchOutput::writeBytes(turned, m_runFolder, path, QStringLiteral("jpg"));
+    return BatchOutput::writeBytes(turned, m_runFolder, path, QStringLiteral("jpg"), error);
 }
 
-QString KBatchProcessRotateTask::rotateOne(const QString &path) const
+QString KBatchProcessRotateTask::rotateOne(const QString &path, QString *error) const
 {
     // JPEG to JPG by right angles: the blocks are moved, not re-encoded.
     bool taken = false;
-    const QString lossless = rotateLosslessly(path, &taken);
+    const QString lossless = rotateLosslessly(path, &taken, error);
     if (taken)
         return lossless;
-    const QImage frame = BatchOutput::firstFrame(path);
+    const QImage frame = BatchOutput::firstFrame(path, error);
     if (frame.isNull())
         return QString();
     // One encode from the decoded pixels. Formats without alpha are flattened
     // after the turn, so what was transparent and the uncovered corners are white.
-    return BatchOutput::write(transform(frame, m_type, m_angle), m_runFolder, path, m_outputFormat);
+    return BatchOutput::write(
+        transform(frame, m_type, m_angle), m_runFolder, path, m_outputFormat, error);
 }

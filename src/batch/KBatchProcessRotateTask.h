@@ -40,10 +40,10 @@ signals:
     void processStatusChanged(const BatchResult &result);
 
 private:
-    QString rotateOne(const QString &path) const;
+    QString rotateOne(const QString &path, QString *error) const;
     // The written path when the lossless path took the file (*taken), which
-    // is final even when empty (the write failed).
-    QString rotateLosslessly(const QString &path, bool *taken) const;
+    // is final even when empty (the write failed, with why in error).
+    QString rotateLosslessly(const QString &path, bool *taken, QString *error) const;
 
     const QString m_runFolder;
     const QVector<QPair<QString, int>> m_files;

@@ -1,13 +1,10 @@
 #include "FailureReasons.h"
 
-#include <sys/statvfs.h>
-
 #include <QFile>
 #include <QFileInfo>
 
-#include "codec/ImageFormats.h"
+#include "app/FileUtils.h"
 #include "codec/InputCheck.h"
-#include "codec/KImageWrapper.h"
 
 namespace FailureReasons {
 
@@ -29,33 +26,9 @@ QString outputProblem(const QString &dir)
     const QFileInfo info(dir);
     if (!info.exists())
         return QStringLiteral("the output folder %1 no longer exists").arg(dir);
-    if (!info.isDir() || !info.isWritable())
+    if (!info.isDir())
         return QStringLiteral("cannot write into the output folder %1").arg(dir);
-    // What is left when the run failed for want of space (a little is
-    // always in use by the file system's own records).
-    struct statvfs fs;
-    if (::statvfs(QFile::encodeName(dir).constData(), &fs) == 0
-        && quint64(fs.f_bavail) * fs.f_frsize < 256 * 1024)
-        return QStringLiteral("no space left on the device");
-    return QString();
-}
-
-QString imageProblem(const QString &path, QImage *frame)
-{
-    const QString extension = ImageFormats::extensionOf(QFileInfo(path).fileName()).toLower();
-    if (!ImageFormats::global().isKnownExtension(extension))
-        return QStringLiteral("not an image type this program reads (.%1)").arg(extension);
-    KImageWrapper wrapper;
-    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded
-        || wrapper.frameCount() == 0) {
-        if (!wrapper.errorString().isEmpty())
-            return wrapper.errorString();
-        return QStringLiteral("cannot be decoded: the file is damaged or is not a %1 image")
-            .arg(extension.toUpper());
-    }
-    if (frame)
-        *frame = wrapper.frameAt(0);
-    return QString();
+    return folderWriteProblem(dir);
 }
 
 QString formatName(const QString &extension)

@@ -97,8 +97,6 @@ QString KCliCompressCommand::explainFailure(const QString &input, const QString 
 {
     QString reason = FailureReasons::fileProblem(input);
     if (reason.isEmpty())
-        reason = FailureReasons::imageProblem(input);
-    if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())
         reason = QStringLiteral("could not be written as JPG");

@@ -67,8 +67,6 @@ QString KCliConvertCommand::explainFailure(const QString &input, const QString &
 {
     QString reason = FailureReasons::fileProblem(input);
     if (reason.isEmpty())
-        reason = FailureReasons::imageProblem(input);
-    if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())
         reason = QStringLiteral("could not be written as %1")

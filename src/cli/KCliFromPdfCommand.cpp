@@ -149,9 +149,7 @@ void KCliFromPdfCommand::start(KCliRun *run)
         document.row = input.second;
         document.pageCount = proxy->pageCount(document.path, QString());
         if (document.pageCount < 0) {
-            run->failRow(document.row,
-                QStringLiteral("cannot be opened as a PDF: damaged, not a "
-                               "PDF, or protected by a password"));
+            run->failRow(document.row, KPdf2ImageProxy::errorText(document.pageCount));
             continue;
         }
         SelectPageItem item;
@@ -258,9 +256,11 @@ void KCliFromPdfCommand::start(KCliRun *run)
 QString KCliFromPdfCommand::explainFailure(const QString &input, const QString &outputDir) const
 {
     QString reason = FailureReasons::fileProblem(input);
-    if (reason.isEmpty() && KPdf2ImageProxy::instance()->pageCount(input, QString()) < 0)
-        reason = QStringLiteral("cannot be opened as a PDF: damaged, not a PDF, or protected by a "
-                                "password");
+    if (reason.isEmpty()) {
+        const int pages = KPdf2ImageProxy::instance()->pageCount(input, QString());
+        if (pages < 0)
+            reason = KPdf2ImageProxy::errorText(pages);
+    }
     if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())

@@ -110,8 +110,6 @@ void KCliGifCommand::start(KCliRun *run)
 QString KCliGifCommand::explainFailure(const QString &input, const QString &outputDir) const
 {
     QString reason = FailureReasons::fileProblem(input);
-    if (reason.isEmpty())
-        reason = FailureReasons::imageProblem(input);
     if (reason.isEmpty()) {
         // The converter's budget for the frames it keeps, at the output size.
         const GifSourceFacts facts = readGifSourceFacts(input);

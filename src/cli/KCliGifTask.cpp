@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "app/FileUtils.h"
+#include "codec/ImageLoadFailure.h"
 #include "codec/KImageWrapper.h"
 #include "compress/GifCompressArguments.h"
 #include "compress/GifSourceFacts.h"
@@ -25,20 +26,27 @@ KCliGifTask::KCliGifTask(const QString &runFolder, const QVector<QPair<QString, 
 void KCliGifTask::run()
 {
     for (const auto &file : m_files) {
-        emit processStatusChanged({ file.second, BatchResult::Processing, QString() });
-        const QString written = shrinkOne(file.first);
-        emit processStatusChanged({ file.second,
-            written.isEmpty() ? BatchResult::Failed : BatchResult::Succeeded, written });
+        emit processStatusChanged({ file.second, BatchResult::Processing, QString(), QString() });
+        QString error;
+        const QString written = shrinkOne(file.first, &error);
+        if (written.isEmpty())
+            emit processStatusChanged({ file.second, BatchResult::Failed, QString(), error });
+        else
+            emit processStatusChanged({ file.second, BatchResult::Succeeded, written, QString() });
     }
 }
 
-QString KCliGifTask::shrinkOne(const QString &path) const
+QString KCliGifTask::shrinkOne(const QString &path, QString *error) const
 {
-    if (!m_convert || !m_release)
+    if (!m_convert || !m_release) {
+        *error = QStringLiteral("the GIF converter library is missing");
         return QString();
+    }
     const GifSourceFacts facts = readGifSourceFacts(path);
-    if (!facts.valid)
+    if (!facts.valid) {
+        *error = ImageLoadFailure::explain(path);
         return QString();
+    }
     GifCompressRequest request = m_request;
     request.sourcePath = path;
 
@@ -56,21 +64,25 @@ QString KCliGifTask::shrinkOne(const QString &path) const
     if (result && result->count > 0 && result->bytes)
         bytes = QByteArray(reinterpret_cast<const char *>(result->bytes), result->count);
     m_release();
-    if (bytes.isEmpty())
+    if (bytes.isEmpty()) {
+        *error = QStringLiteral("the GIF converter could not make a GIF of it with these settings");
         return QString();
+    }
 
     // What the library returned must be a picture before it is written.
     {
         KImageWrapper check;
-        if (!check.loadFromData(bytes) || check.loadState() != KImageWrapper::Loaded)
+        if (!check.loadFromData(bytes) || check.loadState() != KImageWrapper::Loaded) {
+            *error = QStringLiteral("the GIF converter returned a damaged GIF");
             return QString();
+        }
     }
 
-    const QString output
-        = reserveUniqueFilePath(m_runFolder, QFileInfo(path).fileName(), QStringLiteral("gif"));
+    const QString output = reserveUniqueFilePath(
+        m_runFolder, QFileInfo(path).fileName(), QStringLiteral("gif"), error);
     if (output.isEmpty())
         return QString();
-    if (!writeFileAtomically(output, bytes)) {
+    if (!writeFileAtomically(output, bytes, error)) {
         releaseReservedPath(output);
         return QString();
     }

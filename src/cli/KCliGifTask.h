@@ -34,7 +34,7 @@ signals:
     void processStatusChanged(const BatchResult &result);
 
 private:
-    QString shrinkOne(const QString &path) const;
+    QString shrinkOne(const QString &path, QString *error) const;
 
     const QString m_runFolder;
     const QVector<QPair<QString, int>> m_files;

@@ -12,6 +12,7 @@
 #include "cli/FailureReasons.h"
 #include "cli/KCliOnlineCommand.h"
 #include "cli/KCliRun.h"
+#include "codec/KImageWrapper.h"
 #include "online/KvHttp.h"
 #include "online/ServiceEndpoint.h"
 #include "online/UploadFile.h"
@@ -96,6 +97,18 @@ bool KCliOnlineJobs::stillPending(int row) const
     return false;
 }
 
+QString KCliOnlineJobs::decodeFirstFrame(const QString &path, QImage *frame)
+{
+    KImageWrapper wrapper;
+    if (!wrapper.load(path) || wrapper.loadState() != KImageWrapper::Loaded
+        || wrapper.frameCount() == 0) {
+        return wrapper.errorString().isEmpty() ? QStringLiteral("cannot be decoded")
+                                               : wrapper.errorString();
+    }
+    *frame = wrapper.frameAt(0);
+    return frame->isNull() ? QStringLiteral("not enough memory for the image") : QString();
+}
+
 void KCliOnlineJobs::startNext()
 {
     while (m_next < m_queue.size()) {
@@ -107,7 +120,7 @@ void KCliOnlineJobs::startNext()
         QString reason = FailureReasons::fileProblem(path);
         QImage image;
         if (reason.isEmpty())
-            reason = FailureReasons::imageProblem(path, &image);
+            reason = decodeFirstFrame(path, &image);
         if (!reason.isEmpty()) {
             m_run->failRow(row, reason);
             continue;

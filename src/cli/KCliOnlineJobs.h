@@ -10,6 +10,7 @@
 class KCliOnlineCommand;
 class KCliRun;
 class KvHttp;
+class QImage;
 class QTimer;
 
 // Runs a command-line run's inputs through the online service, strictly one
@@ -40,6 +41,8 @@ private slots:
     void onTimeout();
 
 private:
+    // Frame 0 of path, or why it cannot be had.
+    static QString decodeFirstFrame(const QString &path, QImage *frame);
     void startNext();
     void finishCurrent(bool ok, const QString &output, const QString &reason);
     bool stillPending(int row) const;

@@ -159,20 +159,6 @@ void KCliResizeCommand::start(KCliRun *run)
 QString KCliResizeCommand::explainFailure(const QString &input, const QString &outputDir) const
 {
     QString reason = FailureReasons::fileProblem(input);
-    QImage frame;
-    if (reason.isEmpty())
-        reason = FailureReasons::imageProblem(input, &frame);
-    if (reason.isEmpty()) {
-        const QSize target = m_params.targetFor(frame.size());
-        if (target.width() <= 0 || target.height() <= 0)
-            reason = QStringLiteral("%1x%2 pixels resized gives %3x%4, an empty image")
-                         .arg(frame.width())
-                         .arg(frame.height())
-                         .arg(target.width())
-                         .arg(target.height());
-        else
-            reason = ImageLimits::outputSizeProblem(target.width(), target.height());
-    }
     if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())

@@ -87,13 +87,6 @@ void KCliRotateCommand::start(KCliRun *run)
 QString KCliRotateCommand::explainFailure(const QString &input, const QString &outputDir) const
 {
     QString reason = FailureReasons::fileProblem(input);
-    QImage frame;
-    if (reason.isEmpty())
-        reason = FailureReasons::imageProblem(input, &frame);
-    if (reason.isEmpty()) {
-        const QSize out = KBatchProcessRotateTask::outputSize(frame.size(), m_type, m_angle);
-        reason = ImageLimits::outputSizeProblem(out.width(), out.height());
-    }
     if (reason.isEmpty())
         reason = FailureReasons::outputProblem(outputDir);
     if (reason.isEmpty())

@@ -106,16 +106,19 @@ void KCliRun::onPartStatusChanged(const BatchResult &result, int part)
         return;
     if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
         return; // "processing": nothing to show beyond the bar
-    partFinished(result.index, part, result.status == BatchResult::Succeeded, result.path);
+    partFinished(
+        result.index, part, result.status == BatchResult::Succeeded, result.path, result.reason);
 }
 
-void KCliRun::partFinished(int row, int part, bool ok, const QString &path)
+void KCliRun::partFinished(int row, int part, bool ok, const QString &path, const QString &reason)
 {
     Row &r = m_rows[row];
     if (r.done || r.diagnosing || part < 0 || part >= r.parts)
         return;
     if (ok)
         r.partOutputs[part] = path;
+    else if (!reason.isEmpty())
+        r.engineReason = reason;
     if (++r.partsDone < r.parts)
         return;
     // A document counts only when every part was written (a disk that
@@ -133,8 +136,9 @@ void KCliRun::partFinished(int row, int part, bool ok, const QString &path)
 void KCliRun::rowFailed(int row)
 {
     Row &r = m_rows[row];
-    if (!r.knownReason.isEmpty()) {
-        completeRow(row, false, QString(), r.knownReason);
+    const QString known = r.engineReason.isEmpty() ? r.knownReason : r.engineReason;
+    if (!known.isEmpty()) {
+        completeRow(row, false, QString(), known);
         return;
     }
     r.diagnosing = true;

@@ -16,8 +16,9 @@ class QTimer;
 
 // One run of a command over its inputs. The command hands the inputs to the
 // engines; their reports come back here queued, one input (row) at a time,
-// possibly in several parts (the page slices of one PDF). A row that failed
-// gets its reason from the command on a worker thread. When every row has
+// possibly in several parts (the page slices of one PDF). A failed row is
+// reported with the reason its engine gave; only an engine that gave none
+// leaves the command to look for one, on a worker thread. When every row has
 // its final result the run prints the summary and emits finished(status).
 //
 // Lives in the interface thread. Owns the engines' pool and, as their
@@ -76,9 +77,10 @@ private:
         bool done = false;
         bool diagnosing = false;
         QString knownReason;
+        QString engineReason; // what the engine said about a failed part
     };
 
-    void partFinished(int row, int part, bool ok, const QString &path);
+    void partFinished(int row, int part, bool ok, const QString &path, const QString &reason);
     void rowFailed(int row);
     void completeRow(int row, bool ok, const QString &output, const QString &reason);
     void checkFinished();

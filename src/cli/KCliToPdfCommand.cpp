@@ -1,8 +1,11 @@
 #include "KCliToPdfCommand.h"
 
+#include <memory>
+
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
@@ -101,13 +104,22 @@ void KCliToPdfCommand::start(KCliRun *run)
         }
         auto *converter = new KImagePdfConverter(params);
         run->adoptThread(converter);
-        // The converter numbers its files from 0; the lambda runs queued in
-        // the interface thread and maps them back to the run's rows.
+        // The converter numbers its files from 0; the lambdas run queued in
+        // the interface thread and map them back to the run's rows. A row's
+        // last word counts (a combined document can fail after its pages
+        // went in), so records are kept until the converter is done.
+        auto kept = std::make_shared<QMap<int, BatchResult>>();
         QObject::connect(
-            converter, &KImagePdfConverter::stateChanged, run, [run, rows](BatchResult result) {
+            converter, &KImagePdfConverter::stateChanged, run, [kept, rows](BatchResult result) {
+                if (!BatchResult::isFinal(result.status))
+                    return;
                 result.index = rows.value(result.index, -1);
-                run->onProcessStatusChanged(result);
+                kept->insert(result.index, result);
             });
+        QObject::connect(converter, &QThread::finished, run, [run, kept]() {
+            for (const BatchResult &result : qAsConst(*kept))
+                run->onProcessStatusChanged(result);
+        });
         converter->start();
     }
 }

@@ -295,9 +295,10 @@ int main(int argc, char *argv[])
                 return 1;
             }
         } else {
-            outputDir = uniqueDirPath(QDir::currentPath(), command->runFolderName());
-            if (!QFileInfo(outputDir).isDir()) {
-                reporter.error(QStringLiteral("cannot create the folder %1").arg(outputDir));
+            QString folderError;
+            outputDir = uniqueDirPath(QDir::currentPath(), command->runFolderName(), &folderError);
+            if (outputDir.isEmpty()) {
+                reporter.error(folderError);
                 return 1;
             }
         }

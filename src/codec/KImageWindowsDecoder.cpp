@@ -1,5 +1,7 @@
 #include "KImageWindowsDecoder.h"
 
+#include <climits>
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -47,6 +49,27 @@ QSize announcedSize(QImageReader *reader)
     const QSize size = reader->size();
     if (size.height() < 0 && reader->format() == "bmp")
         return QSize(size.width(), -size.height());
+    // The toolkit's PNG reader gives no size for a picture it will not
+    // allocate; its header still says how large the picture is.
+    QIODevice *device = reader->device();
+    if (!size.isValid() && device && !device->isSequential()) {
+        const qint64 position = device->pos();
+        QByteArray head;
+        if (device->seek(0))
+            head = device->read(24);
+        device->seek(position);
+        if (head.size() == 24 && head.startsWith("\x89PNG\r\n\x1a\n")
+            && head.mid(12, 4) == "IHDR") {
+            auto word = [&head](int at) {
+                return qint64(quint8(head[at])) << 24 | quint8(head[at + 1]) << 16
+                    | quint8(head[at + 2]) << 8 | quint8(head[at + 3]);
+            };
+            const qint64 width = word(16);
+            const qint64 height = word(20);
+            if (width > 0 && height > 0 && width <= INT_MAX && height <= INT_MAX)
+                return QSize(int(width), int(height));
+        }
+    }
     return size;
 }
 

@@ -5,6 +5,7 @@
 #include "app/FileUtils.h"
 #include "codec/CodecLibraries.h"
 #include "codec/ImageFormats.h"
+#include "codec/ImageLoadFailure.h"
 #include "codec/InputCheck.h"
 #include "codec/KImageDecoderBase.h"
 #include "codec/KImageFreeImageDecoder.h"
@@ -74,8 +75,13 @@ bool KImageWrapper::load(const QString &path)
     }
     m_decoder = decoderFor(m_format->type, this);
     m_state = m_decoder->decodeFile(path) ? Loaded : Failed;
-    if (m_state == Failed)
+    if (m_state == Failed) {
+        // The decoder's own reason when it has one, otherwise a look at the
+        // file's structure says what is wrong with it.
         m_error = m_decoder->errorString();
+        if (m_error.isEmpty())
+            m_error = ImageLoadFailure::explain(path);
+    }
     return m_state == Loaded;
 }
 
@@ -86,8 +92,11 @@ bool KImageWrapper::loadFromData(const QByteArray &data)
     m_decoder.reset();
     m_decoder = std::make_unique<KImageWindowsDecoder>(this);
     m_state = m_decoder->decodeData(data) ? Loaded : Failed;
-    if (m_state == Failed)
+    if (m_state == Failed) {
         m_error = m_decoder->errorString();
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("not an image this program reads");
+    }
     return m_state == Loaded;
 }
 
@@ -137,22 +146,30 @@ bool KImageWrapper::saveFirstFrame(
     return true;
 }
 
-QString KImageWrapper::saveFirstFrameAs(
-    const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const
+QString KImageWrapper::saveFirstFrameAs(const ImageFormatRecord *format, const QString &outDir,
+    const QString &baseName, QString *error) const
 {
-    if (!format || !isWrittenFormat(format->type) || frameCount() < 1)
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
         return QString();
+    };
+    if (!format || !isWrittenFormat(format->type))
+        return fail(QStringLiteral("this output format cannot be written"));
+    if (frameCount() < 1)
+        return fail(m_error.isEmpty() ? QStringLiteral("no image was loaded") : m_error);
     QImage image = frameAt(0);
     if (image.isNull())
-        return QString();
+        return fail(QStringLiteral("not enough memory for the image"));
     // BMP is flattened here; the JPEG writer puts rows on white as it goes.
     if (format->type == ImageFormatBmp)
         image = flattenedOntoWhite(image);
     const QString ext = format->extensions.value(0);
-    const QString path = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext);
+    const QString path
+        = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext, error);
     if (path.isEmpty())
         return QString();
-    if (!saveWithSystemEncoder(image, format->type, path)) {
+    if (!saveWithSystemEncoder(image, format->type, path, error)) {
         releaseReservedPath(path);
         return QString();
     }

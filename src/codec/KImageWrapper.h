@@ -50,9 +50,8 @@ public:
 
     int loadState() const { return m_state; }
     // Why the last load failed, in one plain line ("not a regular file",
-    // "too large: ...", "the decoder crashed on this file ..."); empty when
-    // it succeeded or when the decoder could only tell that the file is
-    // damaged.
+    // "too large: ...", "truncated: ...", "the decoder crashed on this file
+    // ..."); empty after a success.
     QString errorString() const { return m_error; }
     QString path() const { return m_path; }
     // The record chosen by the last load(); the unknown record after
@@ -77,15 +76,15 @@ public:
     // WEBP are written. The file appears complete or not at all.
     bool saveFirstFrame(
         const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const;
-    // The same, returning the written path (empty on failure).
-    QString saveFirstFrameAs(
-        const ImageFormatRecord *format, const QString &outDir, const QString &baseName) const;
+    // The same, returning the written path (empty on failure, with why in error).
+    QString saveFirstFrameAs(const ImageFormatRecord *format, const QString &outDir,
+        const QString &baseName, QString *error = nullptr) const;
 
 private:
     QString m_path;
+    QString m_error;
     const ImageFormatRecord *m_format;
     std::unique_ptr<KImageDecoderBase> m_decoder;
     int m_state = Idle;
     SizeRequest m_sizeRequest;
-    QString m_error;
 };

@@ -1,5 +1,7 @@
 #include "SystemImageEncoder.h"
 
+#include <cerrno>
+
 #include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
@@ -103,13 +105,19 @@ bool isOpaque(const QImage &image)
 
 } // namespace
 
-bool writeImageForType(const QImage &image, int typeId, const QString &path, bool premultiplyTiff)
+bool writeImageForType(
+    const QImage &image, int typeId, const QString &path, bool premultiplyTiff, QString *error)
 {
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     WriterChoice choice;
     if (image.isNull() || path.isEmpty() || !writerFor(typeId, &choice))
-        return false;
+        return fail(QStringLiteral("this output format cannot be written"));
     if (!isFreeOrPlaceholder(path))
-        return false;
+        return fail(QStringLiteral("%1 already exists").arg(path));
 
     // JPEG rows are put on white by its writer, without a flattened copy.
     QImage pixels = image;
@@ -122,19 +130,22 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
             pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     if (pixels.isNull())
-        return false;
+        return fail(QStringLiteral("not enough memory for the image"));
 
+    const QString folder = QFileInfo(path).path();
+    errno = 0;
     const QString temp = siblingTempPath(path);
     if (temp.isEmpty())
-        return false;
+        return fail(fileErrorText(errno ? errno : EACCES, folder));
     bool written = false;
+    QString writeError;
     if (typeId == ImageFormatJpeg) {
         // Straight through libjpeg-turbo: the same bytes as the toolkit's
         // optimised writer, without its converted copy of every row.
-        written = JpegWriter::write(pixels, choice.quality, temp);
+        written = JpegWriter::write(pixels, choice.quality, temp, &writeError);
     } else if (typeId == ImageFormatTiff) {
         // libtiff directly: contiguous samples in strips, one pass per strip.
-        written = TiffWriter::write(pixels, temp);
+        written = TiffWriter::write(pixels, temp, &writeError);
     } else {
         QFile file(temp);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -143,25 +154,50 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
             // Optimised Huffman tables: the same JPEG pixels in fewer bytes.
             if (typeId == ImageFormatJpeg)
                 writer.setOptimizedWrite(true);
+            errno = 0;
             written = writer.write(pixels) && file.flush() && file.error() == QFileDevice::NoError;
+            int code = errno;
             file.close();
+            if (code == 0)
+                code = errno;
             written = written && file.error() == QFileDevice::NoError;
+            if (!written) {
+                // The writer reports only that it failed; the system's error
+                // number (a full disk above all) or the folder tells why.
+                if (code == ENOSPC || code == EDQUOT || code == EACCES || code == EROFS
+                    || code == EIO)
+                    writeError = fileErrorText(code, folder);
+                else
+                    writeError = folderWriteProblem(folder);
+                if (writeError.isEmpty())
+                    writeError = writer.error() == QImageWriter::DeviceError
+                        ? QStringLiteral("the file could not be written: %1")
+                              .arg(file.errorString())
+                        : QStringLiteral("the image could not be encoded: %1")
+                              .arg(writer.errorString());
+            }
+        } else {
+            writeError = fileErrorText(EACCES, folder);
         }
     }
     if (!written) {
         QFile::remove(temp);
-        return false;
+        if (writeError.isEmpty())
+            writeError = folderWriteProblem(folder);
+        if (writeError.isEmpty())
+            writeError = QStringLiteral("the image could not be written");
+        return fail(writeError);
     }
     // A reservation made by another writer in the meantime is not ours to
     // replace; the check above and the rename leave only that window.
     if (!isFreeOrPlaceholder(path)) {
         QFile::remove(temp);
-        return false;
+        return fail(QStringLiteral("%1 already exists").arg(path));
     }
-    return replaceFile(temp, path);
+    return replaceFile(temp, path, error);
 }
 
-bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path)
+bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path, QString *error)
 {
-    return writeImageForType(image, typeId, path, true);
+    return writeImageForType(image, typeId, path, true, error);
 }

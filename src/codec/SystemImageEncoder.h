@@ -17,7 +17,9 @@
 // reservation left (reserveUniqueFilePath): a file with content is never
 // replaced. On failure nothing new is left behind; a placeholder stays for
 // its owner to remove.
-bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path);
+// error (optional): why it failed, in one plain line.
+bool saveWithSystemEncoder(
+    const QImage &image, int typeId, const QString &path, QString *error = nullptr);
 
 // The image painted onto an opaque white RGB32 image of the same size (so
 // transparency becomes white), keeping its colour space and resolution.

@@ -1,7 +1,6 @@
 #include "KBatchProcessCompressTask.h"
 
 #include <QColorSpace>
-#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 
@@ -20,25 +19,32 @@ void KBatchProcessCompressTask::run()
 {
     for (const auto &file : m_params.files) {
         QString written;
-        const bool ok = compressOne(file.first, &written);
-        emit processStatusChanged({ file.second, ok ? BatchResult::Succeeded : BatchResult::Failed,
-            ok ? written : QString() });
+        QString error;
+        const bool ok = compressOne(file.first, &written, &error);
+        if (ok)
+            emit processStatusChanged({ file.second, BatchResult::Succeeded, written, QString() });
+        else
+            emit processStatusChanged({ file.second, BatchResult::Failed, QString(), error });
     }
 }
 
-bool KBatchProcessCompressTask::compressOne(const QString &source, QString *written)
+bool KBatchProcessCompressTask::compressOne(const QString &source, QString *written, QString *error)
 {
     QImage frame;
     {
         // Only the frame outlives the wrapper: once the search shrinks the
         // picture, the full-size pixels are released.
         KImageWrapper wrapper;
-        if (!wrapper.load(source) || wrapper.loadState() != KImageWrapper::Loaded)
+        if (!wrapper.load(source) || wrapper.loadState() != KImageWrapper::Loaded) {
+            *error = wrapper.errorString();
             return false;
+        }
         frame = wrapper.frameAt(0);
     }
-    if (frame.isNull())
+    if (frame.isNull()) {
+        *error = QStringLiteral("not enough memory for the image");
         return false;
+    }
     if (frame.hasAlphaChannel()) {
         // JPEG keeps no alpha; what was transparent becomes white, as in every
         // other JPEG the program writes, rather than whatever colour hid under it.
@@ -56,8 +62,10 @@ bool KBatchProcessCompressTask::compressOne(const QString &source, QString *writ
     const bool encoded = m_params.quality > 0
         ? JpegSizeSearch::encode(frame, m_params.quality, &bytes)
         : JpegSizeSearch::run(std::move(frame), m_params.byteLimit(), &bytes, {});
-    if (!encoded)
+    if (!encoded) {
+        *error = QStringLiteral("the image could not be encoded as JPEG");
         return false;
+    }
 
     const QString name = QFileInfo(source).fileName();
     const int dot = name.lastIndexOf(QLatin1Char('.'));
@@ -65,10 +73,10 @@ bool KBatchProcessCompressTask::compressOne(const QString &source, QString *writ
     const QString ext = outputExtension(m_params.outputFormat);
     // base + ".ext": the naming rule strips one suffix, which keeps inner dots of the base.
     const QString path
-        = reserveUniqueFilePath(m_params.outputDir, base + QLatin1Char('.') + ext, ext);
+        = reserveUniqueFilePath(m_params.outputDir, base + QLatin1Char('.') + ext, ext, error);
     if (path.isEmpty())
         return false;
-    if (!writeFileAtomically(path, bytes)) {
+    if (!writeFileAtomically(path, bytes, error)) {
         releaseReservedPath(path);
         return false;
     }

@@ -22,7 +22,7 @@ signals:
     void processStatusChanged(const BatchResult &result);
 
 private:
-    bool compressOne(const QString &source, QString *written);
+    bool compressOne(const QString &source, QString *written, QString *error);
 
     const BatchCompressParams m_params;
 };

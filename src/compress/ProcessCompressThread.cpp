@@ -43,7 +43,13 @@ void ProcessCompressThread::run()
     }
 
     bool ok = false;
-    if (m_params.quality > 0) {
+    m_error.clear();
+    if (image.isNull()) {
+        m_error = QStringLiteral("there is no picture to compress");
+    } else if (m_params.quality <= 0 && m_params.byteLimit() <= 0) {
+        m_error
+            = QStringLiteral("no size limit was given: enter the largest size the file may have");
+    } else if (m_params.quality > 0) {
         emit processStatusChanged(1, 50);
         ok = JpegSizeSearch::encode(image, m_params.quality, &m_result);
         m_usedQuality = m_params.quality;
@@ -54,8 +60,13 @@ void ProcessCompressThread::run()
             [this](int counter) { emit processStatusChanged(1, counter); }, &m_stop, &m_usedQuality,
             &m_usedSize);
     }
-    if (!ok)
+    if (!ok) {
         m_result.clear();
+        if (m_error.isEmpty())
+            m_error = m_stop ? QStringLiteral("stopped")
+                             : QStringLiteral("the picture cannot be made as small as %1 KB")
+                                   .arg(m_params.byteLimit() / 1024);
+    }
     if (ok)
         emit processStatusChanged(3, 100, outputPath);
     else

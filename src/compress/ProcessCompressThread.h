@@ -23,6 +23,8 @@ public:
 
     // The encoded bytes; read after status 3 was delivered.
     QByteArray compressData() const { return m_result; }
+    // Why the run failed, in one plain line; read after status 2 was delivered.
+    QString errorString() const { return m_error; }
     // Asks a running search to end between two encodes (it then reports failure).
     void stop() { m_stop = true; }
 
@@ -40,6 +42,7 @@ private:
     QImage m_source;
     CompressParams m_params;
     QByteArray m_result;
+    QString m_error;
     std::atomic_bool m_stop { false };
     int m_usedQuality = 0;
     QSize m_usedSize;

@@ -24,23 +24,28 @@ QString KImageNormalConvertProcessTask::baseNameOf(const QString &path)
 
 void KImageNormalConvertProcessTask::run()
 {
-    emit processStatusChanged({ m_row, BatchResult::Processing, QString() });
+    emit processStatusChanged({ m_row, BatchResult::Processing, QString(), QString() });
 
-    BatchResult result { m_row, BatchResult::Failed, QString() };
+    BatchResult result { m_row, BatchResult::Failed, QString(), QString() };
     const QString ext = outputExtension(m_outputFormat);
-    if (!ext.isEmpty()) {
+    if (ext.isEmpty()) {
+        result.reason = QStringLiteral("unknown output format");
+    } else {
         // One wrapper per task: wrappers are never shared between threads.
         KImageWrapper wrapper;
         if (wrapper.load(m_sourcePath) && wrapper.loadState() == KImageWrapper::Loaded) {
             const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);
             // The wrapper reserves a free name and writes through a temporary
             // file, so concurrent tasks never share or half-write an output.
-            const QString written
-                = wrapper.saveFirstFrameAs(format, m_outputDir, baseNameOf(m_sourcePath));
+            const QString written = wrapper.saveFirstFrameAs(
+                format, m_outputDir, baseNameOf(m_sourcePath), &result.reason);
             if (!written.isEmpty()) {
                 result.status = BatchResult::Succeeded;
                 result.path = written;
+                result.reason.clear();
             }
+        } else {
+            result.reason = wrapper.errorString();
         }
     }
     emit processStatusChanged(result);

@@ -73,19 +73,28 @@ void KImageRawLoadThread::run()
             contrast = m_contrast;
         }
         if (mode == 0) {
-            develop();
+            const bool ok = develop();
             setProgress(100);
-            emit loadStatus(true);
+            emit loadStatus(ok);
         } else {
-            adjust(brightness, contrast);
+            const bool ok = adjust(brightness, contrast);
             setProgress(100);
-            emit ajustStatus(true);
+            emit ajustStatus(ok);
         }
     }
 }
 
-void KImageRawLoadThread::develop()
+bool KImageRawLoadThread::develop()
 {
+    // A file that fails must not leave the previous file's picture behind.
+    if (m_developed) {
+        FreeImage_Unload(m_developed);
+        m_developed = nullptr;
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_result = QImage();
+    }
     setProgress(10);
     const QByteArray native = QFile::encodeName(m_path);
     FIBITMAP *raw = nullptr;
@@ -101,30 +110,31 @@ void KImageRawLoadThread::develop()
     }
     setProgress(50);
     if (!raw)
-        return; // the pictures stay empty; the view shows nothing new
+        return false; // the pictures stay empty; the view shows nothing new
     m_developed = FreeImage_ConvertTo24Bits(raw);
     FreeImage_Unload(raw);
     if (!m_developed)
-        return;
+        return false;
     setProgress(60);
     FIBITMAP *clone = FreeImage_Clone(m_developed);
     if (!clone)
-        return;
+        return false;
     FreeImage_AdjustBrightness(clone, 50.0);
     setProgress(80);
     const QImage image = toImage(clone);
     FreeImage_Unload(clone);
     QMutexLocker lock(&m_mutex);
     m_result = image;
+    return !image.isNull();
 }
 
-void KImageRawLoadThread::adjust(int brightness, int contrast)
+bool KImageRawLoadThread::adjust(int brightness, int contrast)
 {
     if (!m_developed)
-        return;
+        return false;
     FIBITMAP *clone = FreeImage_Clone(m_developed);
     if (!clone)
-        return;
+        return false;
     FreeImage_AdjustBrightness(clone, brightness);
     setProgress(20);
     FreeImage_AdjustContrast(clone, contrast);
@@ -134,6 +144,7 @@ void KImageRawLoadThread::adjust(int brightness, int contrast)
     setProgress(70);
     QMutexLocker lock(&m_mutex);
     m_result = image;
+    return !image.isNull();
 }
 
 QImage KImageRawLoadThread::toImage(FIBITMAP *bitmap)

@@ -36,8 +36,9 @@ protected:
 
 private:
     void setProgress(int value);
-    void develop();
-    void adjust(int brightness, int contrast);
+    // False when nothing new could be made; the reports then say so.
+    bool develop();
+    bool adjust(int brightness, int contrast);
     static QImage toImage(FIBITMAP *bitmap);
 
     const QString m_path;

@@ -12,10 +12,13 @@
 //
 // Created and owned by the image-to-PDF view in the interface thread, one per
 // run; run() works in the thread it starts, on its own copy of the
-// parameters, and reports through the queued stateChanged signal only: one
-// final record per file, {row, 4, pdf} or {row, 8, ...}, in row order, so the
-// last row's record ends the run. Destroying the object asks the run to stop
-// and waits for it; an interrupted document is not left behind.
+// parameters, and reports through the queued stateChanged signal only. One
+// PDF per image: one final record per file, {row, 4, pdf} or {row, 8, "",
+// reason}, in row order. Combined: {row, 2} while a row's page is made, then
+// {row, 4, document} as soon as its page is in (or {row, 8, "", reason}); if
+// the document then cannot be written every row gets {row, 8, "", reason}.
+// The run is over when the thread finishes. Destroying the object asks the
+// run to stop and waits for it; an interrupted document is not left behind.
 class KImagePdfConverter : public QThread
 {
     Q_OBJECT
@@ -42,7 +45,11 @@ private:
     void runCombined();
     // Emits the record and remembers how far the rows have been reported, so
     // that an unexpected failure can still close every row.
-    void report(int index, int status, const QString &path);
+    void report(int index, BatchResult::Status status, const QString &path,
+        const QString &reason = QString());
+
+    QString folderProblem() const;
+    QString writeProblem(const QString &error) const;
 
     const Params m_params;
     int m_reported = 0; // rows 0..m_reported-1 have their final record

@@ -60,7 +60,7 @@ void KPdf2ImageConverterThread::convertFile(int index)
     const KPdf2ImageProxy *proxy = KPdf2ImageProxy::instance();
     const QString path = m_files.at(index);
     const SelectPageItem selection = m_selections.value(path);
-    emit stateChanged({ index, BatchResult::Processing, QString() });
+    emit stateChanged({ index, BatchResult::Processing, QString(), QString() });
     // One open document for all its pages: the cost is linear in the pages.
     const KPdf2ImageProxy::Document document(proxy, path, QString());
     const int total = document.pageCount();
@@ -71,19 +71,29 @@ void KPdf2ImageConverterThread::convertFile(int index)
     const QString baseName = QFileInfo(path).completeBaseName();
     const bool canWrite = isOutputExtension(m_extension) && !m_runFolder.isEmpty();
     QString resultPath;
+    QString reason; // why the last page that failed did
     int done = 0;
     int failed = 0;
 
-    // Renders one page into a freshly reserved name.
-    auto renderPage = [this, &document, baseName](int page) -> QString {
+    // Renders one page into a freshly reserved name; the reservation is
+    // given back either way (a written page is in place by then).
+    auto renderPage = [this, &document, baseName, &reason](int page) -> QString {
         const QString name = baseName + QLatin1Char('-') + QString::number(page);
         const QString out = reserveUniqueFilePath(
-            m_runFolder, name + QLatin1Char('.') + m_extension, m_extension);
+            m_runFolder, name + QLatin1Char('.') + m_extension, m_extension, &reason);
         if (out.isEmpty())
             return QString();
-        const bool ok = document.renderPage(page, out);
+        const bool ok = document.renderPage(page, out, &reason);
         releaseReservedPath(out);
-        return ok ? out : QString();
+        if (ok)
+            return out;
+        // The renderer only says it could not write; the folder says why.
+        if (reason == KPdf2ImageProxy::errorText(KPdf2ImageProxy::CannotWrite)) {
+            const QString why = folderWriteProblem(m_runFolder);
+            if (!why.isEmpty())
+                reason = why;
+        }
+        return QString();
     };
 
     QVector<int> pages;
@@ -124,8 +134,19 @@ void KPdf2ImageConverterThread::convertFile(int index)
         emit processChanged({ index, percent(done, wanted) });
     }
 
-    if (resultPath.isEmpty() || failed > 0)
-        emit stateChanged({ index, BatchResult::Failed, QString() });
-    else
-        emit stateChanged({ index, BatchResult::Succeeded, resultPath });
+    if (resultPath.isEmpty() || failed > 0) {
+        if (total < 0)
+            reason = KPdf2ImageProxy::errorText(total);
+        else if (total == 0)
+            reason = QStringLiteral("the PDF has no pages");
+        else if (!canWrite)
+            reason = QStringLiteral("no output folder or format");
+        else if (reason.isEmpty())
+            reason = QStringLiteral("none of the chosen pages exist in the PDF");
+        else if (!resultPath.isEmpty())
+            reason = QStringLiteral("%1 of %2 pages failed: %3").arg(failed).arg(done).arg(reason);
+        emit stateChanged({ index, BatchResult::Failed, QString(), reason });
+    } else {
+        emit stateChanged({ index, BatchResult::Succeeded, resultPath, QString() });
+    }
 }

@@ -31,14 +31,28 @@ public:
 
     bool isLoaded() const { return m_loaded; }
 
-    // The document's page count (0 or more), or negative when it cannot be
-    // opened or the library is missing. second: the document's password,
-    // normally empty.
+    // The renderer's failure codes (QvPdfRenderResult), kept as they come,
+    // plus one for a renderer that is not there.
+    enum Result {
+        Ok = 0,
+        BadArgument = -1,
+        CannotOpen = -2,
+        CannotRender = -3,
+        CannotWrite = -4,
+        NoSpace = -5,
+        Exists = -6,
+        NeedsPassword = -7,
+        NoRenderer = -100
+    };
+
+    // The document's page count (0 or more), or a negative Result when it
+    // cannot be opened or the library is missing. second: the document's
+    // password, normally empty.
     int pageCount(const QString &path, const QString &second) const;
 
     // Renders page (1-based) to outputPath in the format its suffix names.
-    // True when the image was written.
-    bool convertPage(
+    // Ok (0) when the image was written, otherwise a negative Result.
+    int convertPage(
         const QString &path, const QString &second, int page, const QString &outputPath) const;
 
     // One document opened once for all the pages a worker renders from it;
@@ -52,6 +66,9 @@ public:
         Document &operator=(const Document &) = delete;
 
         bool isOpen() const { return m_handle != nullptr; }
+        // Ok, or the Result that kept the document from opening.
+        int openResult() const { return m_openResult; }
+        // The page count, or the negative Result of the failed open.
         int pageCount() const;
         // Renders page (1-based) to outputPath; on failure *error (when
         // given) gets one plain line ("no space left on the device").
@@ -60,7 +77,11 @@ public:
     private:
         const KPdf2ImageProxy *m_proxy;
         QvPdfDocument *m_handle = nullptr;
+        int m_openResult = NoRenderer;
     };
+
+    // One plain line for a negative Result ("protected by a password", ...).
+    static QString errorText(int result);
 
 private:
     using PageCountFn = int (*)(const char *, const char *);

@@ -22,6 +22,7 @@
 #include <QRandomGenerator>
 
 #include "app/FileUtils.h"
+#include "codec/ImageLoadFailure.h"
 #include "pdf/JpegInfo.h"
 #include "pdf/PdfImageDecoder.h"
 #include "pdf/PdfPageLayout.h"
@@ -218,7 +219,7 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
 
     QFile file(imagePath);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot open the image: ") + file.errorString());
+        return fail(ImageLoadFailure::explain(imagePath));
     if (file.size() > kMaxImageFileBytes)
         return fail(QStringLiteral("the image file is too large"));
 
@@ -256,8 +257,7 @@ bool PdfImageDocument::addImagePage(const QString &imagePath, QString *error)
             QString reason;
             const QImage decoded = decodeImageForPdf(imagePath, &reason);
             if (decoded.isNull())
-                return fail(
-                    reason.isEmpty() ? QStringLiteral("the image cannot be decoded") : reason);
+                return fail(reason.isEmpty() ? ImageLoadFailure::explain(imagePath) : reason);
             const PdfPixelEncoder::Encoded encoded = PdfPixelEncoder::encode(decoded);
             width = encoded.colour.width;
             height = encoded.colour.height;

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "widgets/StyleSheets.h"
@@ -26,12 +27,24 @@ KTableListFileInfo::KTableListFileInfo(QWidget *parent, const QString &path)
     m_path->setToolTip(path);
     layout->addWidget(m_path);
     layout->addSpacing(2);
+    auto *second = new QHBoxLayout();
+    second->setContentsMargins(0, 0, 0, 0);
+    second->setSpacing(8);
     m_size = new QLabel(this);
-    m_size->setFixedSize(340, 15);
+    m_size->setFixedHeight(15);
     m_size->setFont(font);
     m_size->setStyleSheet(QStringLiteral("color:#999999;"));
     m_size->setText(sizeText(QFileInfo(path).size()));
-    layout->addWidget(m_size);
+    m_size->setFixedWidth(QFontMetrics(font).horizontalAdvance(m_size->text()) + 2);
+    second->addWidget(m_size);
+    m_note = new QLabel(this);
+    m_note->setFixedHeight(15);
+    m_note->setFont(font);
+    m_note->setStyleSheet(QStringLiteral("color:#E5484D;"));
+    m_note->hide();
+    second->addWidget(m_note);
+    second->addStretch(1); // both stay at the left edge, under the path
+    layout->addLayout(second);
     layout->addSpacing(14);
 }
 
@@ -49,3 +62,17 @@ QString KTableListFileInfo::sizeText(qint64 bytes)
 QString KTableListFileInfo::pathText() const { return m_path->text(); }
 
 QString KTableListFileInfo::sizeLabelText() const { return m_size->text(); }
+
+void KTableListFileInfo::setNote(const QString &note)
+{
+    // The path above is elided to 300 px; the note ends at the same place.
+    const int room = 300 - m_size->width() - 8;
+    m_note->setText(QFontMetrics(m_note->font()).elidedText(note, Qt::ElideRight, room));
+    m_note->setFixedWidth(qMax(0, room));
+    m_note->setVisible(!note.isEmpty());
+}
+
+QString KTableListFileInfo::noteText() const
+{
+    return m_note->isHidden() ? QString() : m_note->text();
+}

@@ -14,8 +14,13 @@ public:
 
     QString pathText() const;
     QString sizeLabelText() const;
+    // A failed file's reason beside its size, elided to the room left (the
+    // full text is the row's tooltip); empty hides it.
+    void setNote(const QString &note);
+    QString noteText() const;
 
 private:
     QLabel *m_path = nullptr;
     QLabel *m_size = nullptr;
+    QLabel *m_note = nullptr;
 };

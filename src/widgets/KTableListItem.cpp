@@ -117,9 +117,9 @@ KTableListItem::KTableListItem(QWidget *parent, const QString &path, StatusColum
     icon->setFixedSize(32, 32);
     icon->setPixmap(fileIcon(path).pixmap(32, 32));
     left->addWidget(icon);
-    auto *info = new KTableListFileInfo(this, path);
-    info->setFixedSize(300, 50);
-    left->addWidget(info);
+    m_info = new KTableListFileInfo(this, path);
+    m_info->setFixedSize(300, 50);
+    left->addWidget(m_info);
     left->addSpacing(20);
     m_detail = new QHBoxLayout();
     m_detail->setContentsMargins(0, 0, 0, 0);
@@ -230,6 +230,21 @@ void KTableListItem::setState(int state)
     }
     update();
 }
+
+void KTableListItem::setResult(const BatchResult &result)
+{
+    setState(result.status);
+    m_reason = result.status == BatchResult::Failed ? result.reason : QString();
+    m_info->setNote(m_reason);
+    const QString tip
+        = m_reason.isEmpty() ? QString() : tr("process failed") + QStringLiteral(": ") + m_reason;
+    setToolTip(tip);
+    if (m_statusText)
+        m_statusText->setToolTip(tip);
+    m_statusIcon->setToolTip(tip);
+}
+
+QString KTableListItem::reasonLineText() const { return m_info->noteText(); }
 
 void KTableListItem::setProgress(int value)
 {

@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include "app/BatchResult.h"
+
+class KTableListFileInfo;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
@@ -23,6 +26,12 @@ public:
     QString filePath() const { return m_path; }
     int state() const { return m_state; }
     void setState(int state);
+    // State plus, for a failed file, its reason as the row's tooltip and as
+    // a short second line.
+    void setResult(const BatchResult &result);
+    QString reasonText() const { return m_reason; }
+    // The reason as shown on the second line (elided).
+    QString reasonLineText() const;
     void setProgress(int value);
 
     // For tests and the views: the row's parts.
@@ -61,6 +70,8 @@ private:
     void styleButton(int i, const QString &image, const QString &tip);
 
     QString m_path;
+    QString m_reason;
+    KTableListFileInfo *m_info = nullptr;
     int m_state = 1;
     bool m_hovered = false;
     QHBoxLayout *m_detail = nullptr;

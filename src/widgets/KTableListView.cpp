@@ -14,9 +14,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
 #include "widgets/DesktopIntegration.h"
+#include "widgets/KMessageTips.h"
 #include "widgets/KTableAddFileView.h"
 #include "widgets/KTableListItem.h"
 #include "widgets/StyleSheets.h"
@@ -40,11 +42,14 @@ QPushButton *toolbarButton(const QString &text, QWidget *parent)
 
 KTableListView::KTableListView(QWidget *parent)
     : QWidget(parent)
-    , m_rowFactory([](QWidget *rowParent, const QString &path) {
+    , m_rowFactory([](QWidget *rowParent, const QString &path, QString *) {
         return new KTableListItem(rowParent, path);
     })
 {
     registerWorkerMetaTypes();
+    m_run = new BatchRun(this);
+    connect(m_run, &BatchRun::resultChanged, this, &KTableListView::onResultChanged);
+    connect(m_run, &BatchRun::runningChanged, this, &KTableListView::onRunningChanged);
     setFixedSize(886, 416);
     setAcceptDrops(true);
     auto *layout = new QVBoxLayout(this);
@@ -112,6 +117,12 @@ void KTableListView::setAddFileText(const QString &text) { m_emptyPage->setText(
 
 int KTableListView::rowCount() const { return m_list->count(); }
 
+QStringList KTableListView::files() const { return m_run->files(); }
+
+bool KTableListView::hasResult(int row) const { return row >= 0 && row < m_run->count(); }
+
+BatchResult KTableListView::result(int row) const { return m_run->result(row); }
+
 KTableListItem *KTableListView::row(int index) const
 {
     QListWidgetItem *item = m_list->item(index);
@@ -123,11 +134,14 @@ bool KTableListView::isShowingList() const { return m_stack->currentIndex() == 1
 bool KTableListView::isAdmissible(const QString &path)
 {
     const QString suffix = ImageFormats::extensionOf(path);
-    return ImageFormats::global().isKnownExtension(suffix) || suffix == QLatin1String("pdf");
+    return ImageFormats::global().isKnownExtension(suffix)
+        || suffix.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
 }
 
 void KTableListView::onAddFile()
 {
+    if (m_run->isRunning())
+        return;
     const QString filter = m_filter.isEmpty() ? ImageFormats::global().openFilter() : m_filter;
     const QStringList chosen
         = QFileDialog::getOpenFileNames(this, tr("Open File"), desktopFolder(), filter);
@@ -142,17 +156,44 @@ void KTableListView::onAddFile()
 
 QStringList KTableListView::appendFiles(const QStringList &paths)
 {
-    const QSet<QString> listed(m_files.begin(), m_files.end());
-    QStringList fresh;
+    if (m_run->isRunning())
+        return QStringList();
+    const QStringList listedFiles = m_run->files();
+    const QSet<QString> listed(listedFiles.begin(), listedFiles.end());
+    QStringList candidates;
+    QHash<QString, KTableListItem *> rows; // made once per path; a PDF is opened here
     QSet<QString> seen;
-    m_list->setUpdatesEnabled(false);
+    QStringList rejected;
     for (const QString &path : paths) {
         if (listed.contains(path) || seen.contains(path))
             continue;
         seen.insert(path);
-        KTableListItem *rowWidget = m_rowFactory(m_list, path);
-        if (!rowWidget)
+        QString reason;
+        KTableListItem *rowWidget = m_rowFactory(m_list, path, &reason);
+        if (!rowWidget) {
+            if (!reason.isEmpty())
+                rejected << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
             continue;
+        }
+        rows.insert(path, rowWidget);
+        candidates << path;
+    }
+    if (!rejected.isEmpty()) {
+        m_lastRejection = tr("These files were not added:") + QLatin1Char('\n')
+            + rejected.join(QLatin1Char('\n'));
+        // No nested event loop: the notice needs no answer.
+        auto *tips = new KMessageTips(tr("addFile"), m_lastRejection, this);
+        tips->setConfirmButtons();
+        tips->open();
+    }
+    const QStringList fresh = m_run->add(candidates);
+    for (const QString &path : qAsConst(candidates)) {
+        if (!fresh.contains(path))
+            delete rows.take(path);
+    }
+    m_list->setUpdatesEnabled(false);
+    for (const QString &path : qAsConst(fresh)) {
+        KTableListItem *rowWidget = rows.value(path);
         const int rowIndex = m_list->count();
         auto *item = new QListWidgetItem();
         item->setSizeHint(QSize(826, 50));
@@ -160,12 +201,6 @@ QStringList KTableListView::appendFiles(const QStringList &paths)
         connect(rowWidget, &KTableListItem::operateBtnClicked, this,
             &KTableListView::onOperateBtnClicked);
         m_list->setItemWidget(item, rowWidget);
-        m_files << path;
-        fresh << path;
-        BatchResult initial;
-        initial.index = rowIndex;
-        initial.status = BatchResult::NotStarted;
-        m_results.insert(rowIndex, initial);
     }
     m_list->setUpdatesEnabled(true);
     if (m_list->count() > 0)
@@ -177,24 +212,40 @@ QStringList KTableListView::appendFiles(const QStringList &paths)
 
 void KTableListView::updateStatus(const BatchResult &result)
 {
-    QListWidgetItem *item = m_list->item(result.index);
-    if (!item)
-        return;
-    auto *rowWidget = qobject_cast<KTableListItem *>(m_list->itemWidget(item));
+    if (m_run->isRunning())
+        m_run->apply(result);
+    else
+        m_run->setRowResult(result.index, result);
+}
+
+void KTableListView::onResultChanged(int rowIndex, const BatchResult &result)
+{
+    KTableListItem *rowWidget = row(rowIndex);
     if (!rowWidget)
         return;
-    rowWidget->setState(result.status);
-    m_results.insert(result.index, result);
+    rowWidget->setResult(result);
+    // During a run a finished row can already go; its delete button shows.
+    if (m_run->isRunning() && result.status == BatchResult::Succeeded)
+        rowWidget->button(2)->setVisible(true);
     // Scrolling moves every row widget; a burst of records scrolls once, to the last row.
-    m_scrollRow = result.index;
+    m_scrollRow = rowIndex;
     if (!m_scrollTimer->isActive())
         m_scrollTimer->start();
 }
 
+void KTableListView::onRunningChanged(bool running)
+{
+    m_addButton->setEnabled(!running && m_buttonsWanted);
+    m_clearButton->setEnabled(!running && m_buttonsWanted);
+    if (!running)
+        setDeleteButtonsVisible(true);
+}
+
 void KTableListView::setButtonsEnabled(bool enabled)
 {
-    m_addButton->setEnabled(enabled);
-    m_clearButton->setEnabled(enabled);
+    m_buttonsWanted = enabled;
+    m_addButton->setEnabled(enabled && !m_run->isRunning());
+    m_clearButton->setEnabled(enabled && !m_run->isRunning());
 }
 
 void KTableListView::setDeleteButtonsVisible(bool visible)
@@ -215,34 +266,25 @@ void KTableListView::setProgress(int rowIndex, int value)
 
 void KTableListView::removeFile(const QString &path)
 {
-    const int index = m_files.indexOf(path);
+    const int index = m_run->rowOf(path);
     if (index >= 0)
         removeRow(index);
-    if (m_files.isEmpty())
+    if (m_run->count() == 0)
         m_stack->setCurrentIndex(0);
 }
 
 void KTableListView::removeRow(int rowIndex)
 {
+    // During a run only rows with their final record may go; the run keeps
+    // every other file's record with its file.
+    if (!m_run->canRemove(rowIndex))
+        return;
     QListWidgetItem *item = m_list->takeItem(rowIndex);
     if (!item)
         return;
     delete item;
-    // Results of the rows behind move up with their rows.
-    QHash<int, BatchResult> moved;
-    for (auto it = m_results.constBegin(); it != m_results.constEnd(); ++it) {
-        if (it.key() < rowIndex) {
-            moved.insert(it.key(), it.value());
-        } else if (it.key() > rowIndex) {
-            BatchResult r = it.value();
-            r.index = it.key() - 1;
-            moved.insert(it.key() - 1, r);
-        }
-    }
-    m_results = moved;
-    if (rowIndex < m_files.size())
-        m_files.removeAt(rowIndex);
-    if (m_files.isEmpty()) {
+    m_run->remove(rowIndex);
+    if (m_run->count() == 0) {
         m_stack->setCurrentIndex(0);
         emit clearImage();
     }
@@ -254,17 +296,15 @@ void KTableListView::onOperateBtnClicked(int code)
     auto *rowWidget = qobject_cast<KTableListItem *>(sender());
     if (!rowWidget)
         return;
-    const int rowIndex = m_files.indexOf(rowWidget->filePath());
+    const int rowIndex = m_run->rowOf(rowWidget->filePath());
     if (rowIndex < 0)
         return;
     switch (code) {
     case KTableListItem::OpenFile:
-        if (m_results.contains(rowIndex))
-            openFile(m_results.value(rowIndex).path);
+        openFile(m_run->result(rowIndex).path);
         break;
     case KTableListItem::OpenFolder:
-        if (m_results.contains(rowIndex))
-            revealInFolder(m_results.value(rowIndex).path);
+        revealInFolder(m_run->result(rowIndex).path);
         break;
     case KTableListItem::DeleteFile:
         removeRow(rowIndex);
@@ -276,8 +316,8 @@ void KTableListView::onOperateBtnClicked(int code)
 
 void KTableListView::onClearFile()
 {
-    m_results.clear();
-    m_files.clear();
+    if (!m_run->clear())
+        return; // locked while a run goes on
     m_list->clear();
     m_stack->setCurrentIndex(0);
     emit clearImage();
@@ -310,7 +350,7 @@ void KTableListView::dragEnterEvent(QDragEnterEvent *event)
 void KTableListView::dropEvent(QDropEvent *event)
 {
     const QStringList files = KTableAddFileView::localFiles(event->mimeData());
-    if (!dropIsAdmissible(files)) {
+    if (m_run->isRunning() || !dropIsAdmissible(files)) {
         event->ignore();
         return;
     }

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include "widgets/KMessageTips.h"
 #include "widgets/StyleSheets.h"
 
 QString desktopFolder()
@@ -21,4 +22,11 @@ QPushButton *createActionButton(const QString &text, QWidget *parent)
     button->setFont(font);
     button->setStyleSheet(blueButtonStyleSheet());
     return button;
+}
+
+void showNotice(QWidget *parent, const QString &title, const QString &message)
+{
+    auto *tips = new KMessageTips(title, message, parent);
+    tips->setConfirmButtons();
+    tips->open();
 }

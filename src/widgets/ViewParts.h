@@ -13,3 +13,8 @@ QString desktopFolder();
 // A main action button of a tool ("start convert", "save result" ...):
 // 108 x 40, 16 px, the blue button style.
 QPushButton *createActionButton(const QString &text, QWidget *parent);
+
+// One notice that needs no answer (a run that cannot start, files that were
+// not added): a KMessageTips with the confirm buttons, opened without a
+// nested event loop and deleted when closed.
+void showNotice(QWidget *parent, const QString &title, const QString &message);

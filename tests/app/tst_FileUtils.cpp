@@ -212,8 +212,12 @@ void tst_FileUtils::uniqueDirPath_data()
     QTest::newRow("free") << QStringList() << QStringList() << "format convert" << true;
     QTest::newRow("name and name(1) taken") << QStringList { "format convert", "format convert(1)" }
                                             << QStringList() << "format convert(2)" << true;
-    QTest::newRow("regular file does not move the counter")
-        << QStringList() << QStringList { "format convert" } << "format convert" << false;
+    // A plain file named like the run folder must not make every row fail.
+    QTest::newRow("regular file moves the counter")
+        << QStringList() << QStringList { "format convert" } << "format convert(1)" << true;
+    QTest::newRow("file and folder both taken")
+        << QStringList { "format convert(1)" } << QStringList { "format convert" }
+        << "format convert(2)" << true;
 }
 
 void tst_FileUtils::uniqueDirPath()

@@ -1,4 +1,6 @@
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/PSettings.h"
@@ -8,13 +10,28 @@ class tst_PSettings : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void firstRunDefaults();
     void valuesPersistAcrossInstances();
     void clarityFlagReadsNonZeroAsEnabled_data();
     void clarityFlagReadsNonZeroAsEnabled();
     void groupedValues();
+
+private:
+    QTemporaryDir m_home;
 };
+
+void tst_PSettings::initTestCase()
+{
+    // Run by hand this test must never clear the real user's settings: the
+    // store is redirected before anything opens it.
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_home.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_home.path());
+    QSettings probe(QSettings::NativeFormat, QSettings::UserScope, "quorvel", "quorvel");
+    QVERIFY2(probe.fileName().startsWith(m_home.path()), qPrintable(probe.fileName()));
+}
 
 void tst_PSettings::init()
 {

@@ -124,7 +124,8 @@ void tst_KPicBatchProcessResize::referenceSizeComesFromTheFirstImage()
     QVERIFY(TestUtils::quadrantImage(1600, 1200).save(dir.filePath("big.png")));
     KPicBatchProcessResize page;
     page.fileList()->appendFiles({ dir.filePath("big.png") });
-    QCOMPARE(page.paramsPanel()->imageSize(), QSize(1600, 1200));
+    // Read on a worker: the answer arrives through the event loop.
+    QTRY_COMPARE(page.paramsPanel()->imageSize(), QSize(1600, 1200));
     page.paramsPanel()->modeButton(0)->click();
     page.paramsPanel()->lockBox()->click(); // off: real numbers, not "-1"
     QCOMPARE(page.paramsPanel()->widthEdit()->text(), QString("1600"));

@@ -2,6 +2,7 @@
 // it wrote, printed and returned.
 
 #include <csignal>
+#include <memory>
 
 #include <poppler-qt5.h>
 #include <sys/stat.h>
@@ -143,6 +144,8 @@ private slots:
     void fullDisk_data();
     void fullDisk();
     void killedRunLeavesNoFileAtTheFinalName();
+    void reasonsReachTheJson_data();
+    void reasonsReachTheJson();
 
 private:
     QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
@@ -1085,6 +1088,138 @@ void tst_QuorvelCli::killedRunLeavesNoFileAtTheFinalName()
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(
         QDir(out).entryList({ QStringLiteral(".*") }, QDir::Files | QDir::Hidden), QStringList());
+}
+
+namespace {
+
+// A small file system mounted for one test (root only), unmounted on exit.
+struct ScratchMount
+{
+    QString path;
+    bool mounted = false;
+    ScratchMount(const QString &dir, const QString &options)
+        : path(dir)
+    {
+        QDir().mkpath(dir);
+        mounted = TestUtils::isRoot()
+            && QProcess::execute(QStringLiteral("mount"),
+                   { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), options,
+                       QStringLiteral("tmpfs"), dir })
+                == 0;
+    }
+    ~ScratchMount()
+    {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), { path });
+    }
+};
+
+// A PNG whose header announces width x height and holds nothing else.
+QByteArray hugePngHeader(quint32 width, quint32 height)
+{
+    QByteArray ihdr("IHDR");
+    for (quint32 v : { width, height })
+        for (int shift = 24; shift >= 0; shift -= 8)
+            ihdr.append(char((v >> shift) & 0xff));
+    ihdr.append("\x08\x06\x00\x00\x00", 5);
+    quint32 crc = 0xffffffffu; // CRC-32 of the chunk type and data
+    for (const char byte : ihdr) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    crc ^= 0xffffffffu;
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    png.append("\x00\x00\x00\x0d", 4);
+    png.append(ihdr);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        png.append(char((crc >> shift) & 0xff));
+    png.append(QByteArray("\x00\x00\x00\x00IEND\xae\x42\x60\x82", 12));
+    return png;
+}
+
+} // namespace
+
+void tst_QuorvelCli::reasonsReachTheJson_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("input"); // a fixture name, or made here
+    QTest::addColumn<QString>("output"); // "", "RO" read-only disk, "FULL" full disk
+    QTest::addColumn<QString>("reason"); // part of the "error" member
+
+    QTest::newRow("corrupt") << "convert"
+                             << "corrupt.jpg"
+                             << ""
+                             << "not an image";
+    QTest::newRow("truncated") << "convert"
+                               << "truncated.jpg"
+                               << ""
+                               << "truncated";
+    QTest::newRow("too large") << "compress"
+                               << "huge.png"
+                               << ""
+                               << "too large: 40000 x 40000";
+    QTest::newRow("password PDF") << "frompdf"
+                                  << "locked.pdf"
+                                  << ""
+                                  << "password";
+    QTest::newRow("read-only output folder") << "convert"
+                                             << "photo.jpg"
+                                             << "RO"
+                                             << "read-only";
+    QTest::newRow("full disk") << "convert"
+                               << "noise.png"
+                               << "FULL"
+                               << "no space left on the device";
+}
+
+void tst_QuorvelCli::reasonsReachTheJson()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QString, reason);
+    const QString dir = m_work->path();
+    QString path = fixture(input);
+    if (input == "corrupt.jpg")
+        path = TestUtils::writeFile(dir, input, "plain words, no picture");
+    else if (input == "truncated.jpg")
+        path = TestUtils::writeFile(dir, input, readBytes(fixture("photo.jpg")).left(400));
+    else if (input == "huge.png")
+        path = TestUtils::writeFile(dir, input, hugePngHeader(40000, 40000));
+    else if (input == "locked.pdf")
+        QVERIFY(PdfFixtures::writePdf(path = QDir(dir).filePath(input), 2, "secret"));
+
+    QString out = QDir(dir).filePath("out");
+    std::unique_ptr<ScratchMount> mount;
+    if (!output.isEmpty()) {
+        mount.reset(new ScratchMount(out, output == "RO" ? "size=64k,ro" : "size=64k"));
+        if (!mount->mounted) {
+            if (output == "FULL")
+                QSKIP("a full disk needs a small tmpfs, which only root can mount");
+            // Not root: a folder without write permission does as well.
+            QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner);
+            reason = "permission denied";
+        }
+    }
+    QStringList args { command, "--json", "-o", out, path };
+    if (command == "compress")
+        args << "--quality"
+             << "80";
+    else
+        args << "--to"
+             << "png";
+    const CliResult result = runCli(args, dir);
+    QCOMPARE(result.exitCode, 1);
+    const QJsonObject object = QJsonDocument::fromJson(result.out.trimmed()).object();
+    QCOMPARE(object.value("status").toString(), QString("failed"));
+    const QString error = object.value("error").toString();
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    // The same words on standard error.
+    QVERIFY2(result.err.contains(error.toLocal8Bit()), result.err.constData());
+    // Nothing partial left behind.
+    if (QFileInfo(out).isDir())
+        QVERIFY2(allEntries(out).isEmpty(), qPrintable(allEntries(out).join(',')));
 }
 
 QTEST_GUILESS_MAIN(tst_QuorvelCli)

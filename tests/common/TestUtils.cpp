@@ -1,5 +1,7 @@
 #include "TestUtils.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -63,5 +65,7 @@ bool waitUntil(const std::function<bool()> &predicate, int timeoutMs)
 }
 
 QStringList fileNames(const QString &dir) { return QDir(dir).entryList(QDir::Files, QDir::Name); }
+
+bool isRoot() { return ::geteuid() == 0; }
 
 } // namespace TestUtils

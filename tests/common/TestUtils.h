@@ -35,4 +35,7 @@ bool waitUntil(const std::function<bool()> &predicate, int timeoutMs = 10000);
 // Names of the regular, non-hidden files in dir, sorted.
 QStringList fileNames(const QString &dir);
 
+// Running as root: permission bits do not stop writes.
+bool isRoot();
+
 } // namespace TestUtils

@@ -16,6 +16,7 @@
 #include "widgets/KImageCompareWidget.h"
 #include "widgets/KImageContentView.h"
 #include "widgets/KImageShowLabel.h"
+#include "widgets/KMessageTips.h"
 #include "widgets/KPicResizeSlider.h"
 
 class tst_KImageJPGCompressView : public QObject
@@ -31,6 +32,8 @@ private slots:
     void savingTwiceKeepsBoth();
     void heicSourceIsCompressed();
     void unreadableSourceIsExplained();
+    void newSourceClearsTheResult();
+    void failureNamesItsReason();
 
 private:
     bool compressWith(KImageJPGCompressView &view);
@@ -165,6 +168,51 @@ void tst_KImageJPGCompressView::unreadableSourceIsExplained()
     QVERIFY(!view.loadFile(broken));
     QVERIFY(!view.startButton()->isEnabled());
     QCOMPARE(view.contentView()->currentPage(), 0);
+}
+
+void tst_KImageJPGCompressView::newSourceClearsTheResult()
+{
+    // Compress A, add B: saving must not write A's bytes under B's name.
+    QTemporaryDir out;
+    QImage other = TestUtils::quadrantImage(300, 200);
+    const QString b = m_dir.filePath("beach.png");
+    QVERIFY(other.save(b));
+    KImageJPGCompressView view;
+    QVERIFY(view.loadFile(m_source));
+    QVERIFY(compressWith(view));
+    const QByteArray first = view.resultBytes();
+    QVERIFY(view.saveButton()->isEnabled());
+
+    QVERIFY(view.loadFile(b));
+    QVERIFY(!view.saveButton()->isEnabled());
+    QVERIFY(view.resultBytes().isEmpty());
+    QCOMPARE(view.saveResultTo(out.path()), QString());
+    QVERIFY(TestUtils::fileNames(out.path()).isEmpty());
+
+    // Once B is compressed, B's own result is saved under B's name.
+    QVERIFY(compressWith(view));
+    QVERIFY(view.resultBytes() != first);
+    QCOMPARE(view.saveResultTo(out.path()), out.filePath("beach.jpg"));
+    QImage saved(out.filePath("beach.jpg"));
+    QCOMPARE(saved.size(), QSize(300, 200));
+}
+
+void tst_KImageJPGCompressView::failureNamesItsReason()
+{
+    // An empty size field: one message with the reason, not a silent close.
+    KImageJPGCompressView view;
+    QVERIFY(view.loadFile(m_source));
+    view.customPanel()->sizeButton()->click();
+    view.customPanel()->sizeEdit()->setText(QString());
+    QSignalSpy finished(&view, &KImageJPGCompressView::compressFinished);
+    view.onStartCompress();
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.last().value(0).toBool(), false);
+    QVERIFY2(view.lastError().contains("size"), qPrintable(view.lastError()));
+    const QList<KMessageTips *> notices = view.findChildren<KMessageTips *>();
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(notices.first()->message(), view.lastError());
+    QVERIFY(view.startButton()->isEnabled());
 }
 
 QTEST_MAIN(tst_KImageJPGCompressView)

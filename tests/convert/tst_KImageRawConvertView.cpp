@@ -18,6 +18,9 @@ class tst_KImageRawConvertView : public QObject
 {
     Q_OBJECT
 private slots:
+    void workerReportsItsFailure();
+    void typedNameGetsAnExtension_data();
+    void typedNameGetsAnExtension();
     void initTestCase();
     void developAdjustAndSave();
     void undecodableFileIsExplained();
@@ -103,6 +106,56 @@ void tst_KImageRawConvertView::replacingAWorkerWhileItLoads()
     QTest::qWait(200);
     QCOMPARE(developed.count(), 1); // the replaced worker's report is not taken
     QCOMPARE(view.currentResult().size(), QSize(64, 48));
+}
+
+void tst_KImageRawConvertView::workerReportsItsFailure()
+{
+    // A file that cannot be developed is reported as failed, and so is an
+    // adjustment with nothing developed.
+    const QString fake = TestUtils::writeFile(m_dir.path(), "broken.nef", QByteArray(4096, 'x'));
+    KImageRawLoadThread worker(fake);
+    QSignalSpy loaded(&worker, &KImageRawLoadThread::loadStatus);
+    QSignalSpy adjusted(&worker, &KImageRawLoadThread::ajustStatus);
+    worker.start();
+    QVERIFY(loaded.wait(30000));
+    QCOMPARE(loaded.first().at(0).toBool(), false);
+    QVERIFY(worker.result().isNull());
+    worker.requestAdjust(60, 40);
+    QVERIFY(adjusted.wait(30000));
+    QCOMPARE(adjusted.first().at(0).toBool(), false);
+}
+
+void tst_KImageRawConvertView::typedNameGetsAnExtension_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no extension, JPEG chosen") << "shot"
+                                               << "JPEG (*.jpg *.jpeg)"
+                                               << "shot.jpg";
+    QTest::newRow("no extension, PNG chosen") << "shot"
+                                              << "PNG (*.png)"
+                                              << "shot.png";
+    QTest::newRow("own extension kept") << "shot.PNG"
+                                        << "JPEG (*.jpg *.jpeg)"
+                                        << "shot.PNG";
+    QTest::newRow("dots inside the name") << "v1.2"
+                                          << "JPEG (*.jpg)"
+                                          << "v1.2.jpg";
+    QTest::newRow("existing file passed by") << "taken"
+                                             << "JPEG (*.jpg)"
+                                             << "taken(1).jpg";
+}
+
+void tst_KImageRawConvertView::typedNameGetsAnExtension()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, filter);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    TestUtils::writeFile(dir.path(), "taken.jpg", "x");
+    const QString path = KImageRawConvertView::withImageSuffix(dir.filePath(typed), filter);
+    QCOMPARE(path, dir.filePath(expected));
 }
 
 QTEST_MAIN(tst_KImageRawConvertView)

@@ -24,9 +24,12 @@ struct Record
     int index;
     int status;
     QString path;
+    QString reason;
 };
 
-// Receives the converter's records in this (the test's) thread.
+// Receives the converter's records in this (the test's) thread and keeps
+// each row's last word, as the file list does: "processing" records are
+// passed over, and a later final record of a row replaces its earlier one.
 class RecordCollector : public QObject
 {
     Q_OBJECT
@@ -35,7 +38,16 @@ public:
 public slots:
     void onStateChanged(BatchResult result)
     {
-        records.append({ result.index, result.status, result.path });
+        if (result.status == BatchResult::Processing)
+            return;
+        const Record record { result.index, result.status, result.path, result.reason };
+        for (Record &kept : records) {
+            if (kept.index == result.index) {
+                kept = record;
+                return;
+            }
+        }
+        records.append(record);
     }
 };
 
@@ -753,10 +765,12 @@ void tst_KImagePdfConverter::unloadableImageSingle()
     const QVector<Record> records
         = runConverter(0, { garbage, truncated, empty, missing, m_png }, out.path());
     QCOMPARE(records.size(), 5);
+    const QStringList reasons { "not an image", "truncated", "empty", "no such file" };
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(records[i].index, i);
         QCOMPARE(records[i].status, int(BatchResult::Failed));
         QVERIFY(records[i].path.isEmpty()); // nothing was written for it
+        QVERIFY2(records[i].reason.contains(reasons[i]), qPrintable(records[i].reason));
     }
     QCOMPARE(records[4].status, int(BatchResult::Succeeded));
     // No half-made or empty documents for the failed files.

@@ -333,8 +333,10 @@ void tst_KPdf2ImageConverterThread::missingLibrary()
     QTemporaryDir out;
     KPdf2ImageProxy proxy(QDir(out.path()).filePath("libqvpdfrender.so"));
     QVERIFY(!proxy.isLoaded());
-    QCOMPARE(proxy.pageCount(m_five, QString()), -1);
-    QVERIFY(!proxy.convertPage(m_five, QString(), 1, QDir(out.path()).filePath("x.png")));
+    QCOMPARE(proxy.pageCount(m_five, QString()), int(KPdf2ImageProxy::NoRenderer));
+    QCOMPARE(proxy.convertPage(m_five, QString(), 1, QDir(out.path()).filePath("x.png")),
+        int(KPdf2ImageProxy::NoRenderer));
+    QVERIFY(KPdf2ImageProxy::errorText(KPdf2ImageProxy::NoRenderer).contains("missing"));
     QVERIFY(allEntries(out.path()).isEmpty());
 }
 

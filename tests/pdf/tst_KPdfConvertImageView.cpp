@@ -17,6 +17,7 @@
 #include "pdf/ui/KPdfConvertImageView.h"
 #include "pdf/ui/KPdfTableListItem.h"
 #include "pdf/ui/KSelectPageView.h"
+#include "widgets/KMessageTips.h"
 #include "widgets/KTableListItem.h"
 #include "widgets/KTableListView.h"
 
@@ -220,13 +221,16 @@ void tst_KPdfConvertImageView::documentsWithoutImagesEndTheRun()
 
 void tst_KPdfConvertImageView::unusableOutputFolder()
 {
+    // One message instead of a failed row per document; nothing starts.
     KPdfConvertImageView view;
     view.fileList()->appendFiles({ m_five });
     view.setOutputFolder(QString());
     view.startButton()->click();
-    QVERIFY(view.isRunning());
-    QVERIFY(TestUtils::waitUntil([&view] { return !view.isRunning(); }, 60000));
-    QCOMPARE(view.fileList()->result(0).status, int(BatchResult::Failed));
+    QVERIFY(!view.isRunning());
+    auto *notice = view.findChild<KMessageTips *>();
+    QVERIFY(notice);
+    QVERIFY2(notice->message().contains("output folder"), qPrintable(notice->message()));
+    QCOMPARE(view.fileList()->result(0).status, int(BatchResult::NotStarted));
     QCOMPARE(view.lastRunFolder(), QString());
     QVERIFY(!QFileInfo::exists("/Pdf2Image"));
     verifyControlsEnabled(view);
@@ -243,7 +247,7 @@ void tst_KPdfConvertImageView::controls()
         view.outputFolder(), QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     QCOMPARE(view.folderBox()->contextMenuPolicy(), Qt::NoContextMenu);
 
-    // Two runs into one folder; a document dropped during a run waits.
+    // Two runs into one folder; during a run nothing can be added.
     QTemporaryDir out;
     const QString other = m_inputs.filePath("other.pdf");
     QVERIFY(PdfFixtures::writePdf(other, 1));
@@ -251,10 +255,12 @@ void tst_KPdfConvertImageView::controls()
     choosePages(view.fileList()->row(0), SelectPageItem::SpecificPages, "1");
     QVERIFY(view.startInto(out.path()));
     QVERIFY(!view.fileList()->row(0)->button(0)->isVisible());
-    view.fileList()->appendFiles({ other });
+    QVERIFY(view.fileList()->appendFiles({ other }).isEmpty());
+    QVERIFY(!view.fileList()->addButton()->isEnabled());
     QVERIFY(!view.startButton()->isEnabled());
     QVERIFY(TestUtils::waitUntil([&view] { return !view.isRunning(); }, 60000));
     QCOMPARE(view.runFiles(), QStringList { m_five });
+    QCOMPARE(view.fileList()->appendFiles({ other }), QStringList { other });
     QVERIFY(runInto(view, out.path()));
     QCOMPARE(view.lastRunFolder(), out.filePath("Pdf2Image(1)"));
     QCOMPARE(TestUtils::fileNames(out.filePath("Pdf2Image(1)")),
@@ -293,7 +299,7 @@ void tst_KPdfConvertImageView::screenshot()
     QCOMPARE(pdfRow(view.fileList(), 3)->selectPageButton()->text(), QString("total12page"));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.fileList()->updateStatus({ 0, BatchResult::Succeeded, m_five });
+    view.fileList()->updateStatus({ 0, BatchResult::Succeeded, m_five, QString() });
     view.fileList()->setProgress(3, 40);
     const QImage image = view.grab().toImage();
     QCOMPARE(image.size(), QSize(886, 600));

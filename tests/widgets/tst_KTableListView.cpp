@@ -86,7 +86,8 @@ void tst_KTableListView::admission_data()
     QTest::newRow("jpg") << "a.jpg" << true;
     QTest::newRow("upper-case HEIC") << "a.HEIC" << true;
     QTest::newRow("pdf") << "doc.pdf" << true;
-    QTest::newRow("upper-case PDF refused") << "doc.PDF" << false;
+    QTest::newRow("upper-case PDF") << "SCAN.PDF" << true;
+    QTest::newRow("mixed-case PDF") << "doc.Pdf" << true;
     QTest::newRow("text file") << "notes.txt" << false;
     QTest::newRow("no suffix") << "README" << false;
 }
@@ -217,9 +218,9 @@ void tst_KTableListView::deletingRowZeroKeepsRowOnesResult()
     const QStringList paths = makeFiles(dir.path(), { "a.jpg", "b.jpg", "c.jpg" });
     KTableListView list(nullptr);
     list.appendFiles(paths);
-    list.updateStatus({ 0, 4, "/out/a.png" });
-    list.updateStatus({ 1, 4, "/out/b.png" });
-    list.updateStatus({ 2, 8, QString() });
+    list.updateStatus({ 0, BatchResult::Succeeded, "/out/a.png", QString() });
+    list.updateStatus({ 1, BatchResult::Succeeded, "/out/b.png", QString() });
+    list.updateStatus({ 2, BatchResult::Failed, QString(), QString() });
     // Delete row 0 through its own delete button (B3 after success).
     QSignalSpy cleared(&list, &KTableListView::clearImage);
     list.row(0)->button(2)->click();
@@ -240,7 +241,7 @@ void tst_KTableListView::deletingRowZeroKeepsRowOnesResult()
 void tst_KTableListView::recordsForMissingRowsAreIgnored()
 {
     KTableListView list(nullptr);
-    list.updateStatus({ 5, 4, "/x" });
+    list.updateStatus({ 5, BatchResult::Succeeded, "/x", QString() });
     QVERIFY(!list.hasResult(5));
     list.removeFile("/not/listed.jpg");
     QCOMPARE(list.rowCount(), 0);
@@ -267,8 +268,8 @@ void tst_KTableListView::deleteButtonsAfterRun()
     KTableListView list(nullptr);
     list.show();
     list.appendFiles(makeFiles(dir.path(), { "a.jpg", "b.jpg" }));
-    list.updateStatus({ 0, 4, "/out/a.png" });
-    list.updateStatus({ 1, 8, QString() });
+    list.updateStatus({ 0, BatchResult::Succeeded, "/out/a.png", QString() });
+    list.updateStatus({ 1, BatchResult::Failed, QString(), QString() });
     list.setDeleteButtonsVisible(true);
     QVERIFY(list.row(0)->button(2)->isVisible());
     QVERIFY(!list.row(1)->button(2)->isVisible());
@@ -286,12 +287,19 @@ void tst_KTableListView::screenshotOfAllStates()
         names << QStringLiteral("holiday photo %1.heic").arg(i + 1);
     KTableListView list(nullptr);
     list.appendFiles(makeFiles(dir.path(), names));
-    list.updateStatus({ 1, 2, QString() });
-    list.updateStatus({ 2, 4, dir.path() + "/out.jpg" });
-    list.updateStatus({ 3, 8, QString() });
-    list.updateStatus({ 4, 4, dir.path() + "/out(1).jpg" });
-    list.updateStatus({ 0, 1, QString() });
+    list.updateStatus({ 1, BatchResult::Processing, QString(), QString() });
+    list.updateStatus({ 2, BatchResult::Succeeded, dir.path() + "/out.jpg", QString() });
+    const QString reason = "truncated: the file ends before its image data does";
+    list.updateStatus({ 3, BatchResult::Failed, QString(), reason });
+    list.updateStatus({ 4, BatchResult::Succeeded, dir.path() + "/out(1).jpg", QString() });
+    list.updateStatus({ 0, BatchResult::NotStarted, QString(), QString() });
     list.show();
+    // The failed row: the whole reason as its tooltip, a line that fits beside the size.
+    QCOMPARE(list.row(3)->toolTip(), "process failed: " + reason);
+    const QString line = list.row(3)->reasonLineText();
+    QVERIFY(!line.isEmpty());
+    QVERIFY(line == reason || line.endsWith(QChar(0x2026)));
+    QVERIFY(list.row(2)->reasonLineText().isEmpty());
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     const QImage image = list.grab().toImage();
     QCOMPARE(image.size(), QSize(886, 416));

@@ -6,6 +6,7 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "batch/BatchNaming.h"
 #include "batch/HeaderSizeProbe.h"
@@ -14,12 +15,15 @@
 #include "batch/ui/KPicResizeOutput.h"
 #include "batch/ui/KPicResizeParams.h"
 #include "widgets/KTableListView.h"
+#include "widgets/ViewParts.h"
 
 KPicBatchProcessResize::KPicBatchProcessResize(QWidget *parent)
     : QWidget(parent)
 {
     setFixedSize(886, 600);
     m_pool = new QThreadPool(this);
+    m_probePool = new QThreadPool(this);
+    m_probePool->setMaxThreadCount(1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -40,54 +44,80 @@ KPicBatchProcessResize::KPicBatchProcessResize(QWidget *parent)
     connect(m_list, &KTableListView::addImages, this, &KPicBatchProcessResize::onAddFiles);
     connect(m_list, &KTableListView::clearImage, this, &KPicBatchProcessResize::onClearImage);
     connect(m_output, &KPicResizeOutput::startResize, this, &KPicBatchProcessResize::onStartResize);
+    connect(m_list->run(), &BatchRun::finished, this, &KPicBatchProcessResize::onRunFinished);
 }
 
 KPicBatchProcessResize::~KPicBatchProcessResize()
 {
     m_pool->clear();
     m_pool->waitForDone();
+    m_probePool->clear();
+    m_probePool->waitForDone();
 }
 
 void KPicBatchProcessResize::onAddFiles(const QStringList &files)
 {
     // The first image listed gives the reference size the pixel boxes show.
+    // It is read on the probe pool (a slow or hostile file must not stall
+    // the window); the answer comes back queued, and the destructor waits
+    // for the pool, so the view is there to receive it.
     if (!m_params->imageSize().isValid() && !files.isEmpty()) {
-        for (const QString &file : files) {
-            const QSize size = probeImageSize(file);
-            if (size.isValid()) {
-                m_params->setImageSize(size);
-                break;
+        const int generation = ++m_probeGeneration;
+        const QStringList candidates = files;
+        KPicBatchProcessResize *view = this;
+        m_probePool->start([view, candidates, generation]() {
+            QSize found;
+            for (const QString &file : candidates) {
+                found = probeImageSize(file);
+                if (found.isValid())
+                    break;
             }
-        }
+            QMetaObject::invokeMethod(
+                view, [view, found, generation]() { view->onImageSizeProbed(found, generation); },
+                Qt::QueuedConnection);
+        });
     }
-    if (!m_running)
+    if (!isRunning())
         m_output->setStartEnabled(!m_list->files().isEmpty());
+}
+
+void KPicBatchProcessResize::onImageSizeProbed(const QSize &size, int generation)
+{
+    // A list cleared or refilled since asks again; an old answer is dropped.
+    if (generation != m_probeGeneration || !size.isValid() || m_params->imageSize().isValid()
+        || m_list->files().isEmpty())
+        return;
+    m_params->setImageSize(size);
 }
 
 void KPicBatchProcessResize::onClearImage()
 {
+    ++m_probeGeneration;
     m_output->setStartEnabled(false);
     m_params->setImageSize(QSize(-1, -1));
 }
 
 void KPicBatchProcessResize::onStartResize()
 {
-    if (m_running || m_list->files().isEmpty())
+    BatchRun *run = m_list->run();
+    if (run->isRunning() || run->count() == 0)
         return;
-    m_pool->setMaxThreadCount(1);
-    m_completed = 0;
-    m_runFiles = m_list->files();
-    for (int i = 0; i < m_runFiles.size(); ++i)
-        m_list->updateStatus({ i, BatchResult::Processing, QString() });
-    m_list->setButtonsEnabled(false);
-    m_output->setStartEnabled(false);
-    m_running = true;
-    const ResizeParams params = m_params->params();
-    const int format = m_output->formatIndex();
     if (m_outputFolder.isEmpty())
         m_outputFolder = batchOutputRoot();
-    m_runFolder = uniqueDirPath(m_outputFolder, tr("quorvel"));
-    const auto groups = BatchNaming::groupByBaseName(m_runFiles);
+    QString error;
+    const QString folder = run->startInFolder(m_outputFolder, tr("quorvel"), &error);
+    if (folder.isEmpty()) {
+        showNotice(this, tr("imageBatchResize"), error);
+        return;
+    }
+    m_runFolder = folder;
+    m_pool->setMaxThreadCount(1);
+    m_output->setStartEnabled(false);
+    const ResizeParams params = m_params->params();
+    const int format = m_output->formatIndex();
+    // Run ids are the rows at the start, so grouping the run's files gives
+    // (path, run id) pairs.
+    const auto groups = BatchNaming::groupByBaseName(run->files());
     for (const auto &group : groups) {
         auto *task = new KBatchProcessResizeTask(m_runFolder, group, params, format);
         connect(task, &KBatchProcessResizeTask::processStatusChanged, this,
@@ -99,17 +129,15 @@ void KPicBatchProcessResize::onStartResize()
 void KPicBatchProcessResize::onProcessStatusChanged(const BatchResult &result)
 {
     m_list->updateStatus(result);
-    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
-        return;
-    ++m_completed;
-    if (m_running && m_completed >= m_runFiles.size()) {
-        m_running = false;
-        m_list->setDeleteButtonsVisible(true);
-        m_list->setButtonsEnabled(true);
-        m_output->setStartEnabled(!m_list->files().isEmpty());
-        emit runFinished();
-    }
 }
+
+void KPicBatchProcessResize::onRunFinished()
+{
+    m_output->setStartEnabled(!m_list->files().isEmpty());
+    emit runFinished();
+}
+
+bool KPicBatchProcessResize::isRunning() const { return m_list->run()->isRunning(); }
 
 void KPicBatchProcessResize::paintEvent(QPaintEvent *event)
 {

@@ -22,7 +22,7 @@ public:
 
     void setOutputFolder(const QString &dir) { m_outputFolder = dir; }
     QString lastRunFolder() const { return m_runFolder; }
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
     KTableListView *fileList() const { return m_list; }
     KPicResizeParams *paramsPanel() const { return m_params; }
     KPicResizeOutput *outputPanel() const { return m_output; }
@@ -35,6 +35,8 @@ public slots:
     void onClearImage();
     void onStartResize();
     void onProcessStatusChanged(const BatchResult &result);
+    void onRunFinished();
+    void onImageSizeProbed(const QSize &size, int generation);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -44,9 +46,8 @@ private:
     KPicResizeParams *m_params = nullptr;
     KPicResizeOutput *m_output = nullptr;
     QThreadPool *m_pool = nullptr;
-    QStringList m_runFiles;
+    QThreadPool *m_probePool = nullptr; // reads the reference size of added files
+    int m_probeGeneration = 0;
     QString m_outputFolder;
     QString m_runFolder;
-    int m_completed = 0;
-    bool m_running = false;
 };

@@ -12,6 +12,7 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "batch/BatchNaming.h"
 #include "batch/KBatchProcessRotateTask.h"
@@ -129,6 +130,7 @@ KPicBatchProcessRotate::KPicBatchProcessRotate(QWidget *parent)
 
     connect(m_list, &KTableListView::addImages, this, &KPicBatchProcessRotate::onAddImages);
     connect(m_list, &KTableListView::clearImage, this, &KPicBatchProcessRotate::onClearImage);
+    connect(m_list->run(), &BatchRun::finished, this, &KPicBatchProcessRotate::onRunFinished);
     connect(
         m_types, &QButtonGroup::idClicked, this, &KPicBatchProcessRotate::onNormalRotateSelectBtn);
     connect(m_slider, &QSlider::valueChanged, this, &KPicBatchProcessRotate::onSliderValueChanged);
@@ -153,7 +155,7 @@ void KPicBatchProcessRotate::setControlsEnabled(bool enabled)
 
 void KPicBatchProcessRotate::onAddImages(const QStringList &)
 {
-    if (!m_running)
+    if (!isRunning())
         m_start->setEnabled(!m_list->files().isEmpty());
 }
 
@@ -199,19 +201,23 @@ void KPicBatchProcessRotate::onCurrentIndexChanged(int index) { m_format = index
 
 void KPicBatchProcessRotate::onStartRotte()
 {
-    if (m_running || m_list->files().isEmpty())
+    BatchRun *run = m_list->run();
+    if (run->isRunning() || run->count() == 0)
         return;
-    m_completed = 0;
-    m_runFiles = m_list->files();
-    for (int i = 0; i < m_runFiles.size(); ++i)
-        m_list->updateStatus({ i, BatchResult::Processing, QString() });
-    m_running = true;
-    setControlsEnabled(false);
     if (m_outputFolder.isEmpty())
         m_outputFolder = batchOutputRoot();
-    m_runFolder = uniqueDirPath(m_outputFolder, tr("quorvel"));
+    QString error;
+    const QString folder = run->startInFolder(m_outputFolder, tr("quorvel"), &error);
+    if (folder.isEmpty()) {
+        showNotice(this, tr("imageBatchRotate"), error);
+        return;
+    }
+    m_runFolder = folder;
+    setControlsEnabled(false);
     m_pool->setMaxThreadCount(2);
-    const auto groups = BatchNaming::groupByBaseName(m_runFiles);
+    // Run ids are the rows at the start, so grouping the run's files gives
+    // (path, run id) pairs.
+    const auto groups = BatchNaming::groupByBaseName(run->files());
     for (const auto &group : groups) {
         auto *task = new KBatchProcessRotateTask(m_runFolder, group, m_type, m_angle, m_format);
         connect(task, &KBatchProcessRotateTask::processStatusChanged, this,
@@ -223,16 +229,15 @@ void KPicBatchProcessRotate::onStartRotte()
 void KPicBatchProcessRotate::onProcessStatusChanged(const BatchResult &result)
 {
     m_list->updateStatus(result);
-    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
-        return;
-    ++m_completed;
-    if (m_running && m_completed >= m_runFiles.size()) {
-        m_running = false;
-        m_list->setDeleteButtonsVisible(true);
-        setControlsEnabled(true);
-        emit runFinished();
-    }
 }
+
+void KPicBatchProcessRotate::onRunFinished()
+{
+    setControlsEnabled(true);
+    emit runFinished();
+}
+
+bool KPicBatchProcessRotate::isRunning() const { return m_list->run()->isRunning(); }
 
 void KPicBatchProcessRotate::paintEvent(QPaintEvent *event)
 {

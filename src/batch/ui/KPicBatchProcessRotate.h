@@ -26,7 +26,7 @@ public:
     void setControlsEnabled(bool enabled);
     void setOutputFolder(const QString &dir) { m_outputFolder = dir; }
     QString lastRunFolder() const { return m_runFolder; }
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
     int rotationType() const { return m_type; }
     int angle() const { return m_angle; }
 
@@ -49,6 +49,7 @@ public slots:
     void onCurrentIndexChanged(int index);
     void onStartRotte();
     void onProcessStatusChanged(const BatchResult &result);
+    void onRunFinished();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -67,7 +68,4 @@ private:
     int m_format = 0;
     QString m_outputFolder;
     QString m_runFolder;
-    QStringList m_runFiles;
-    int m_completed = 0;
-    bool m_running = false;
 };

@@ -104,6 +104,15 @@ void KImageJPGCompressView::onAddFile()
 
 bool KImageJPGCompressView::loadFile(const QString &path)
 {
+    // A new source: any result belongs to the old one, and so does a run
+    // still going (its reports are dropped by the run id).
+    ++m_runId;
+    releaseEngine();
+    if (m_progress)
+        m_progress->close();
+    m_progress = nullptr;
+    m_result.clear();
+    m_save->setEnabled(false);
     m_sourcePath = path;
     const QString fileName = QFileInfo(path).fileName();
     const int dot = fileName.lastIndexOf(QLatin1Char('.'));
@@ -120,8 +129,6 @@ bool KImageJPGCompressView::loadFile(const QString &path)
     m_content->showComparePage(true);
     m_content->setImages(m_source, m_source, bytes, bytes);
     m_start->setEnabled(true);
-    // Saving is offered once there is a result to save.
-    m_save->setEnabled(!m_result.isEmpty());
     return true;
 }
 
@@ -202,6 +209,7 @@ void KImageJPGCompressView::onProcessStatusChanged(int status, int progress, con
     }
     m_progress->setValue(100);
     m_progress->close();
+    m_progress = nullptr;
     if (status == 3 && m_engine) {
         m_result = m_engine->compressData();
         QImage converted;
@@ -212,6 +220,11 @@ void KImageJPGCompressView::onProcessStatusChanged(int status, int progress, con
         emit compressFinished(true);
         return;
     }
+    // One message with the reason, as the GIF tool gives.
+    const QString reason = m_engine ? m_engine->errorString() : QString();
+    m_lastError = reason.isEmpty() ? tr("The picture could not be compressed")
+                                   : tr("The picture could not be compressed: %1").arg(reason);
+    showNotice(this, tr("image compress"), m_lastError);
     emit compressFinished(false);
 }
 

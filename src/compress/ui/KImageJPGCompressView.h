@@ -30,6 +30,8 @@ public:
 
     Mode mode() const { return m_mode; }
     QByteArray resultBytes() const { return m_result; }
+    // The message of the last failed run (empty before any).
+    QString lastError() const { return m_lastError; }
     ProcessCompressThread *engine() const { return m_engine; }
     KNormalCompressSettig *normalPanel() const { return m_normal; }
     KHighQualitySetting *customPanel() const { return m_custom; }
@@ -70,5 +72,6 @@ private:
     ProcessCompressThread *m_engine = nullptr;
     QPointer<KImageLoadView> m_progress;
     QByteArray m_result;
+    QString m_lastError;
     int m_runId = 0;
 };

@@ -9,6 +9,7 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "compress/KBatchProcessCompressTask.h"
 #include "compress/ui/KHighQualitySetting.h"
@@ -76,6 +77,7 @@ KPicBatchCompressProcess::KPicBatchCompressProcess(QWidget *parent)
     connect(m_start, &QPushButton::clicked, this, &KPicBatchCompressProcess::onStartCompress);
     connect(m_list, &KTableListView::addImages, this, &KPicBatchCompressProcess::onAddFiles);
     connect(m_list, &KTableListView::clearImage, this, &KPicBatchCompressProcess::onClearImage);
+    connect(m_list->run(), &BatchRun::finished, this, &KPicBatchCompressProcess::onRunFinished);
     connect(m_normal, &KNormalCompressSettig::statusChanged, this,
         &KPicBatchCompressProcess::onCompressModeChanged);
     connect(m_custom, &KHighQualitySetting::statusChanged, this,
@@ -94,9 +96,11 @@ KPicBatchCompressProcess::~KPicBatchCompressProcess()
     m_pool->waitForDone();
 }
 
+bool KPicBatchCompressProcess::isRunning() const { return m_list->run()->isRunning(); }
+
 void KPicBatchCompressProcess::onStartCompress()
 {
-    if (m_running)
+    if (isRunning())
         return;
     const QString dir = QFileDialog::getExistingDirectory(
         this, tr("Select Save Path"), desktopFolder(), QFileDialog::ShowDirsOnly);
@@ -108,10 +112,17 @@ bool KPicBatchCompressProcess::startInto(const QString &parentDir)
 {
     // A second start while tasks of the first still report would mix the two
     // runs' counts: starting is refused until every row of a run has reported.
-    if (m_running || m_list->files().isEmpty())
+    BatchRun *run = m_list->run();
+    if (run->isRunning() || run->count() == 0)
         return false;
+    QString error;
+    const QString folder = run->startInFolder(parentDir, tr("AI toolbox batch compress"), &error);
+    if (folder.isEmpty()) {
+        showNotice(this, tr("imageBatchCompress"), error);
+        return false;
+    }
     m_params = BatchCompressParams();
-    m_params.outputDir = uniqueDirPath(parentDir, tr("AI toolbox batch compress"));
+    m_params.outputDir = folder;
     m_params.outputFormat = m_format;
     if (m_normalMode) {
         m_params.quality = batchQualityOf(m_normal->presetId());
@@ -121,22 +132,18 @@ bool KPicBatchCompressProcess::startInto(const QString &parentDir)
         m_params.sizeValue = s.sizeValue;
         m_params.sizeUnit = s.sizeUnit;
     }
-    m_completed = 0;
     m_tasksStarted = 0;
-    m_runFiles = m_list->files();
-    for (int i = 0; i < m_runFiles.size(); ++i)
-        m_list->updateStatus({ i, BatchResult::Processing, QString() });
-    m_running = true;
     m_start->setEnabled(false);
 
-    // Files that share a base name go to one task, in list order.
+    // Files that share a base name go to one task, in list order; each file
+    // travels with its run id.
+    const auto runFiles = run->runFiles();
     QMultiMap<QString, int> groups;
-    for (int i = 0; i < m_runFiles.size(); ++i)
-        groups.insert(baseNameOf(m_runFiles[i]), i);
+    for (int i = 0; i < runFiles.size(); ++i)
+        groups.insert(baseNameOf(runFiles[i].first), i);
     m_pool->setMaxThreadCount(2);
-    for (int k = 0; k < m_runFiles.size(); ++k) {
-        onProcessStatusChanged({ k, BatchResult::Processing, QString() });
-        const QString key = baseNameOf(m_runFiles[k]);
+    for (int k = 0; k < runFiles.size(); ++k) {
+        const QString key = baseNameOf(runFiles[k].first);
         if (!groups.contains(key))
             continue;
         QList<int> rows = groups.values(key);
@@ -144,7 +151,7 @@ bool KPicBatchCompressProcess::startInto(const QString &parentDir)
         groups.remove(key);
         BatchCompressParams params = m_params;
         for (int row : qAsConst(rows))
-            params.files.append({ m_runFiles[row], row });
+            params.files.append(runFiles[row]);
         auto *task = new KBatchProcessCompressTask(params);
         connect(task, &KBatchProcessCompressTask::processStatusChanged, this,
             &KPicBatchCompressProcess::onProcessStatusChanged, Qt::QueuedConnection);
@@ -156,7 +163,7 @@ bool KPicBatchCompressProcess::startInto(const QString &parentDir)
 
 void KPicBatchCompressProcess::onAddFiles(const QStringList &)
 {
-    if (!m_running && !m_list->files().isEmpty())
+    if (!isRunning() && !m_list->files().isEmpty())
         m_start->setEnabled(true);
 }
 
@@ -175,15 +182,12 @@ void KPicBatchCompressProcess::onSelectFormatChanged(int index) { m_format = ind
 void KPicBatchCompressProcess::onProcessStatusChanged(const BatchResult &result)
 {
     m_list->updateStatus(result);
-    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
-        return;
-    ++m_completed;
-    if (m_running && m_completed >= m_runFiles.size()) {
-        m_running = false;
-        m_list->setDeleteButtonsVisible(true);
-        m_start->setEnabled(!m_list->files().isEmpty());
-        emit runFinished();
-    }
+}
+
+void KPicBatchCompressProcess::onRunFinished()
+{
+    m_start->setEnabled(!m_list->files().isEmpty());
+    emit runFinished();
 }
 
 void KPicBatchCompressProcess::paintEvent(QPaintEvent *event)

@@ -29,7 +29,7 @@ public:
     // JPEG quality of a preset id in batch compression: 1 → 60, 2 → 80, 3 → 40.
     static int batchQualityOf(int presetId);
 
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
     QString lastRunFolder() const { return m_params.outputDir; }
     BatchCompressParams lastParams() const { return m_params; }
     int tasksStarted() const { return m_tasksStarted; }
@@ -48,6 +48,7 @@ public slots:
     void onCompressModeChanged();
     void onSelectFormatChanged(int index);
     void onProcessStatusChanged(const BatchResult &result);
+    void onRunFinished();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -61,8 +62,5 @@ private:
     bool m_normalMode = true;
     int m_format = 0;
     BatchCompressParams m_params;
-    int m_completed = 0;
     int m_tasksStarted = 0;
-    QStringList m_runFiles;
-    bool m_running = false;
 };

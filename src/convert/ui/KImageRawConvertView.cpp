@@ -217,6 +217,22 @@ QString KImageRawConvertView::proposedSavePath() const
         info.absolutePath(), dot < 0 ? name : name.left(dot), QStringLiteral("jpg"));
 }
 
+QString KImageRawConvertView::withImageSuffix(const QString &path, const QString &selectedFilter)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (path.isEmpty() || suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")
+        || suffix == QLatin1String("png"))
+        return path;
+    // A name typed without a known extension gets the chosen format's one;
+    // the dialog only asked about the bare name, so an existing file of the
+    // full name is passed by.
+    const bool png = selectedFilter.contains(QLatin1String("png"), Qt::CaseInsensitive)
+        && !selectedFilter.contains(QLatin1String("jpg"), Qt::CaseInsensitive);
+    const QString ext = png ? QStringLiteral("png") : QStringLiteral("jpg");
+    const QFileInfo info(path);
+    return uniqueFilePath(info.absolutePath(), info.fileName() + QLatin1Char('.') + ext, ext);
+}
+
 bool KImageRawConvertView::saveTo(const QString &path) const
 {
     if (m_result.isNull() || path.isEmpty())
@@ -240,10 +256,19 @@ void KImageRawConvertView::onStartConvert()
             m_worker->requestAdjust(m_brightness->value(), m_contrast->value());
         return;
     }
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save File"), proposedSavePath(), ImageFormats::global().jpegPngFilter());
-    if (path.isEmpty() || !saveTo(path))
+    QString filter;
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, tr("Save File"), proposedSavePath(), ImageFormats::global().jpegPngFilter(), &filter);
+    if (chosen.isEmpty())
         return;
+    const QString path = withImageSuffix(chosen, filter);
+    if (!saveTo(path)) {
+        const QString why = folderWriteProblem(QFileInfo(path).absolutePath());
+        showNotice(this, tr("raw convert"),
+            why.isEmpty() ? tr("The file could not be saved")
+                          : tr("The file could not be saved: %1").arg(why));
+        return;
+    }
     auto *tips = new KFileOpenTips(
         tr("raw convert"), tr("save succeed, open directly or open folder"), this);
     const int answer = tips->exec();

@@ -28,6 +28,10 @@ public:
     QString proposedSavePath() const;
     // Writes the current picture to path (format from its suffix); false on failure.
     bool saveTo(const QString &path) const;
+    // The path to save to for what the save dialog returned: a name without
+    // ".jpg", ".jpeg" or ".png" gets the extension of the chosen filter (a
+    // free name when that file exists).
+    static QString withImageSuffix(const QString &path, const QString &selectedFilter);
 
     bool isApplyMode() const { return m_applyMode; }
     QImage currentResult() const { return m_result; }

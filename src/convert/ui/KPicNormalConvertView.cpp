@@ -9,6 +9,7 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
 #include "convert/KImageNormalConvertProcessTask.h"
@@ -85,7 +86,10 @@ KPicNormalConvertView::KPicNormalConvertView(QWidget *parent)
     connect(m_formats, &QButtonGroup::idClicked, this, &KPicNormalConvertView::onFormatOutputBtn);
     connect(m_list, &KTableListView::addImages, this, &KPicNormalConvertView::onAddFiles);
     connect(m_list, &KTableListView::clearImage, this, &KPicNormalConvertView::onClearFiles);
+    connect(m_list->run(), &BatchRun::finished, this, &KPicNormalConvertView::onRunFinished);
 }
+
+bool KPicNormalConvertView::isRunning() const { return m_list->run()->isRunning(); }
 
 KPicNormalConvertView::~KPicNormalConvertView()
 {
@@ -98,7 +102,7 @@ void KPicNormalConvertView::onFormatOutputBtn(int id) { m_format = id; }
 
 void KPicNormalConvertView::onAddFiles(const QStringList &)
 {
-    if (!m_running && !m_list->files().isEmpty())
+    if (!isRunning() && !m_list->files().isEmpty())
         m_start->setEnabled(true);
 }
 
@@ -110,41 +114,40 @@ void KPicNormalConvertView::onClearFiles()
 
 void KPicNormalConvertView::onStartConvert()
 {
-    m_snapshot = m_list->files();
-    if (m_snapshot.isEmpty() || m_running)
+    BatchRun *run = m_list->run();
+    if (run->count() == 0 || run->isRunning())
         return;
     if (m_outputDir.isEmpty())
         m_outputDir = desktopFolder();
-    m_running = true;
+    QString error;
+    const QString folder = run->startInFolder(m_outputDir, tr("format convert"), &error);
+    if (folder.isEmpty()) {
+        // One message, and every row stays as it was.
+        showNotice(this, tr("Image Convert"), error);
+        return;
+    }
+    m_runFolder = folder;
     m_start->setEnabled(false);
-    for (int i = 0; i < m_snapshot.size(); ++i)
-        m_list->updateStatus({ i, BatchResult::Processing, QString() });
-    m_completed = 0;
     m_pool->setMaxThreadCount(2);
-    m_runFolder = uniqueDirPath(m_outputDir, tr("format convert"));
-    for (int i = 0; i < m_snapshot.size(); ++i) {
-        auto *task = new KImageNormalConvertProcessTask(m_runFolder, i, m_snapshot[i], m_format);
+    const auto files = run->runFiles();
+    for (const auto &file : files) {
+        auto *task
+            = new KImageNormalConvertProcessTask(m_runFolder, file.second, file.first, m_format);
         connect(task, &KImageNormalConvertProcessTask::processStatusChanged, this,
             &KPicNormalConvertView::onProcessStatusChanged, Qt::QueuedConnection);
         m_pool->start(task);
     }
-    m_list->setButtonsEnabled(false);
-    m_start->setEnabled(false);
 }
 
 void KPicNormalConvertView::onProcessStatusChanged(const BatchResult &result)
 {
     m_list->updateStatus(result);
-    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
-        return;
-    ++m_completed;
-    if (m_running && m_completed >= m_snapshot.size()) {
-        m_running = false;
-        m_list->setDeleteButtonsVisible(true);
-        m_start->setEnabled(!m_list->files().isEmpty());
-        m_list->setButtonsEnabled(true);
-        emit runFinished();
-    }
+}
+
+void KPicNormalConvertView::onRunFinished()
+{
+    m_start->setEnabled(!m_list->files().isEmpty());
+    emit runFinished();
 }
 
 void KPicNormalConvertView::paintEvent(QPaintEvent *event)

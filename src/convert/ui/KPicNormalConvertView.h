@@ -24,7 +24,7 @@ public:
     void setOutputDirectory(const QString &dir) { m_outputDir = dir; }
     QString outputDirectory() const { return m_outputDir; }
     QString lastRunFolder() const { return m_runFolder; }
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
 
     KTableListView *fileList() const { return m_list; }
     QPushButton *startButton() const { return m_start; }
@@ -40,6 +40,7 @@ public slots:
     void onAddFiles(const QStringList &files);
     void onClearFiles();
     void onProcessStatusChanged(const BatchResult &result);
+    void onRunFinished();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -52,7 +53,4 @@ private:
     QString m_outputDir;
     QString m_runFolder;
     int m_format = 0;
-    int m_completed = 0;
-    QStringList m_snapshot;
-    bool m_running = false;
 };

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "pdf/KImagePdfConverter.h"
 #include "pdf/ui/PdfViewParts_p.h"
@@ -110,6 +111,7 @@ KImageConvertPdfView::KImageConvertPdfView(QWidget *parent)
     connect(m_start, &QPushButton::clicked, this, &KImageConvertPdfView::onStartConvert);
     connect(m_list, &KTableListView::addImages, this, &KImageConvertPdfView::onAddFiles);
     connect(m_list, &KTableListView::clearImage, this, &KImageConvertPdfView::onClearFile);
+    connect(m_list->run(), &BatchRun::finished, this, &KImageConvertPdfView::onRunFinished);
 }
 
 KImageConvertPdfView::~KImageConvertPdfView()
@@ -149,17 +151,18 @@ void KImageConvertPdfView::setControlsEnabled(bool enabled)
     m_list->setButtonsEnabled(enabled);
 }
 
+bool KImageConvertPdfView::isRunning() const { return m_list->run()->isRunning(); }
+
 void KImageConvertPdfView::onAddFiles(const QStringList &)
 {
-    // Files dropped during a run wait for the next start.
-    if (!m_running)
+    if (!isRunning())
         setControlsEnabled(true);
 }
 
 void KImageConvertPdfView::onClearFile()
 {
     m_start->setEnabled(false);
-    if (!m_running)
+    if (!isRunning())
         m_list->setButtonsEnabled(true);
 }
 
@@ -167,21 +170,26 @@ void KImageConvertPdfView::onStartConvert() { startInto(m_folder->text()); }
 
 bool KImageConvertPdfView::startInto(const QString &parentDir)
 {
-    const QStringList files = m_list->files();
-    if (m_running || files.isEmpty())
+    BatchRun *run = m_list->run();
+    if (run->isRunning() || run->count() == 0)
         return false;
-    m_runFiles = files;
-    m_finished = 0;
+    QString error = tr("cannot create the output folder: choose a folder first");
+    const QString folder = isUsableParent(parentDir)
+        ? run->startInFolder(parentDir, tr("Pdf Convert"), &error)
+        : QString();
+    if (folder.isEmpty()) {
+        // One message; the rows keep their states.
+        showNotice(this, tr("PIC to PDF"), error);
+        return false;
+    }
+    m_runFolder = folder;
+    m_runFiles = run->files();
     setControlsEnabled(false);
-    for (int i = 0; i < m_runFiles.size(); ++i)
-        m_list->updateStatus({ i, BatchResult::NotStarted, QString() });
 
     KImagePdfConverter::Params params;
     params.mode = m_combined ? 1 : 0;
     // Handed to the writer as it is; text left in a disabled box is not used.
     params.password = m_password->isEnabled() ? m_password->text() : QString();
-    m_runFolder
-        = isUsableParent(parentDir) ? uniqueDirPath(parentDir, tr("Pdf Convert")) : QString();
     params.outputFolder = m_runFolder;
     params.files = m_runFiles;
 
@@ -191,26 +199,18 @@ bool KImageConvertPdfView::startInto(const QString &parentDir)
     m_converter = std::make_unique<KImagePdfConverter>(params);
     connect(m_converter.get(), &KImagePdfConverter::stateChanged, this,
         &KImageConvertPdfView::onStateChanged, Qt::QueuedConnection);
-    m_running = true;
+    // A combined document is only done when it is written, after its rows
+    // have their records: the run waits for the converter's thread to end.
+    run->beginStep();
+    connect(m_converter.get(), &QThread::finished, run, &BatchRun::endStep, Qt::QueuedConnection);
     m_converter->start();
     return true;
 }
 
-void KImageConvertPdfView::onStateChanged(BatchResult result)
+void KImageConvertPdfView::onStateChanged(BatchResult result) { m_list->updateStatus(result); }
+
+void KImageConvertPdfView::onRunFinished()
 {
-    if (!m_running || result.index < 0 || result.index >= m_runFiles.size())
-        return;
-    const int row = currentRow(m_list->files(), m_runFiles, result.index);
-    if (row >= 0)
-        m_list->updateStatus({ row, result.status, result.path });
-    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
-        return;
-    // The converter gives every file one final record, in row order; the
-    // run is over with the last one, whether it succeeded or failed.
-    if (++m_finished < m_runFiles.size())
-        return;
-    m_running = false;
-    m_list->setDeleteButtonsVisible(true);
     setControlsEnabled(true);
     emit runFinished();
 }

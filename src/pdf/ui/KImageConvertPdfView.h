@@ -42,9 +42,9 @@ public:
     QString outputFolder() const;
 
     bool isCombined() const { return m_combined; }
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
     QString lastRunFolder() const { return m_runFolder; }
-    QStringList runFiles() const { return m_runFiles; }
+    QStringList runFiles() const { return m_runFiles; } // files() when the last run started
 
     KTableListView *fileList() const { return m_list; }
     QButtonGroup *modeGroup() const { return m_modes; }
@@ -67,6 +67,7 @@ public slots:
     void onClearFile();
     void onStartConvert();
     void onStateChanged(BatchResult result);
+    void onRunFinished();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -86,9 +87,7 @@ private:
 
     QString m_startFolder; // where the folder dialog opens: the desktop
     bool m_combined = false;
-    bool m_running = false;
     QStringList m_runFiles; // files() when the run started, in row order
     QString m_runFolder;
-    int m_finished = 0; // files of the run with their final record
     std::unique_ptr<KImagePdfConverter> m_converter;
 };

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
 #include "pdf/KPdf2ImageConverterThread.h"
@@ -90,6 +91,7 @@ KPdfConvertImageView::KPdfConvertImageView(QWidget *parent)
     connect(m_start, &QPushButton::clicked, this, &KPdfConvertImageView::onStartConvert);
     connect(m_list, &KTableListView::addImages, this, &KPdfConvertImageView::onAddFiles);
     connect(m_list, &KTableListView::clearImage, this, &KPdfConvertImageView::onClearFile);
+    connect(m_list->run(), &BatchRun::finished, this, &KPdfConvertImageView::onRunFinished);
 }
 
 KPdfConvertImageView::~KPdfConvertImageView()
@@ -118,17 +120,18 @@ void KPdfConvertImageView::setControlsEnabled(bool enabled)
     m_list->setButtonsEnabled(enabled);
 }
 
+bool KPdfConvertImageView::isRunning() const { return m_list->run()->isRunning(); }
+
 void KPdfConvertImageView::onAddFiles(const QStringList &)
 {
-    // Documents dropped during a run wait for the next start.
-    if (!m_running)
+    if (!isRunning())
         setControlsEnabled(true);
 }
 
 void KPdfConvertImageView::onClearFile()
 {
     m_start->setEnabled(false);
-    if (!m_running)
+    if (!isRunning())
         m_list->setButtonsEnabled(true);
 }
 
@@ -136,17 +139,25 @@ void KPdfConvertImageView::onStartConvert() { startInto(m_folder->text()); }
 
 bool KPdfConvertImageView::startInto(const QString &parentDir)
 {
-    const QStringList files = m_list->files();
-    if (m_running || files.isEmpty())
+    BatchRun *run = m_list->run();
+    if (run->isRunning() || run->count() == 0)
         return false;
-    m_runFiles = files;
-    m_finished = 0;
+    QString error = tr("cannot create the output folder: choose a folder first");
+    const QString folder = isUsableParent(parentDir)
+        ? run->startInFolder(parentDir, tr("Pdf2Image"), &error)
+        : QString();
+    if (folder.isEmpty()) {
+        // One message; the rows keep their states.
+        showNotice(this, tr("PDF to PIC"), error);
+        return false;
+    }
+    m_runFolder = folder;
+    m_runFiles = run->files();
     for (int i = 0; i < m_runFiles.size(); ++i)
         m_list->setProgress(i, 0);
     setControlsEnabled(false);
 
     const QMap<QString, SelectPageItem> selections = KPdfTableListItem::pageSelections(m_list);
-    m_runFolder = isUsableParent(parentDir) ? uniqueDirPath(parentDir, tr("Pdf2Image")) : QString();
     const QString extension = outputExtension(m_format);
 
     // The previous run has reported every file; its thread is at most
@@ -158,36 +169,26 @@ bool KPdfConvertImageView::startInto(const QString &parentDir)
         &KPdfConvertImageView::onStateChanged, Qt::QueuedConnection);
     connect(m_converter.get(), &KPdf2ImageConverterThread::processChanged, this,
         &KPdfConvertImageView::onProcessChanged, Qt::QueuedConnection);
-    m_running = true;
     m_converter->start();
     return true;
 }
 
 void KPdfConvertImageView::onProcessChanged(ProcessProgress progress)
 {
-    if (!m_running)
-        return;
-    const int row = currentRow(m_list->files(), m_runFiles, progress.index);
+    const int row = m_list->run()->rowOfRunId(progress.index);
     if (row >= 0)
         m_list->setProgress(row, progress.value);
 }
 
 void KPdfConvertImageView::onStateChanged(BatchResult result)
 {
-    if (!m_running || result.index < 0 || result.index >= m_runFiles.size())
-        return;
-    const int row = currentRow(m_list->files(), m_runFiles, result.index);
-    if (row >= 0)
-        m_list->updateStatus({ row, result.status, result.path });
-    if (result.status != BatchResult::Succeeded && result.status != BatchResult::Failed)
-        return;
-    // One final record per file, in row order: the last one ends the run
-    // whether its file succeeded or not (a document of 0 pages, or one that
-    // can no longer be opened, fails).
-    if (++m_finished < m_runFiles.size())
-        return;
-    m_running = false;
-    m_list->setDeleteButtonsVisible(true);
+    // One final record per file; the run ends with the last of them
+    // whether its file succeeded or not.
+    m_list->updateStatus(result);
+}
+
+void KPdfConvertImageView::onRunFinished()
+{
     setControlsEnabled(true);
     emit runFinished();
 }

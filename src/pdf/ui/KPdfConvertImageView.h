@@ -42,7 +42,7 @@ public:
     QString outputFolder() const;
 
     int formatIndex() const { return m_format; }
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
     QString lastRunFolder() const { return m_runFolder; }
     QStringList runFiles() const { return m_runFiles; }
 
@@ -63,6 +63,7 @@ public slots:
     void onClearFile();
     void onStartConvert();
     void onStateChanged(BatchResult result);
+    void onRunFinished();
     void onProcessChanged(ProcessProgress progress);
 
 protected:
@@ -79,9 +80,7 @@ private:
 
     QString m_startFolder; // where the folder dialog opens: the desktop
     int m_format = 0; // index of the output format, 0 = "jpg"
-    bool m_running = false;
     QStringList m_runFiles; // files() when the run started, in row order
     QString m_runFolder;
-    int m_finished = 0; // files of the run with their final record
     std::unique_ptr<KPdf2ImageConverterThread> m_converter;
 };

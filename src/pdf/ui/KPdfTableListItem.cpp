@@ -33,13 +33,16 @@ int KPdfTableListItem::pageCountOf(const QString &path)
 
 void KPdfTableListItem::makePdfList(KTableListView *list)
 {
-    list->setRowFactory([](QWidget *parent, const QString &path) -> KTableListItem * {
-        // Each document is opened once here, when its row is made.
-        const int pages = pageCountOf(path);
-        if (pages < 0)
-            return nullptr;
-        return new KPdfTableListItem(parent, path, pages);
-    });
+    list->setRowFactory(
+        [](QWidget *parent, const QString &path, QString *reason) -> KTableListItem * {
+            // Each document is opened once here, when its row is made.
+            const int pages = pageCountOf(path);
+            if (pages < 0) {
+                *reason = KPdf2ImageProxy::errorText(pages);
+                return nullptr;
+            }
+            return new KPdfTableListItem(parent, path, pages);
+        });
 }
 
 QMap<QString, SelectPageItem> KPdfTableListItem::pageSelections(const KTableListView *list)
