@@ -271,6 +271,8 @@ void KvHttp::triggerDownload(QNetworkReply *reply)
         if (m_downloadStage != 0)
             return;
         m_pollTimer->stop();
+        // The service is done with the job: nothing is left to cancel.
+        m_jobState = Idle;
         const QJsonObject result = object.value(QStringLiteral("result")).toObject();
         m_resultKey = result.value(QStringLiteral("key")).toString();
         if (ServiceTypes::hasPreview(m_serviceType))
@@ -290,6 +292,7 @@ void KvHttp::triggerDownload(QNetworkReply *reply)
         }
         // A second "failed" from an overlapping poll must not report twice.
         m_pollTimer->stop();
+        m_jobState = Idle;
         ++m_jobSerial;
         emit processFinished(201);
     } else if (state == QLatin1String("processing")) {
