@@ -26,15 +26,23 @@ QSize boxTarget(const QSize &size, int maxWidth, int maxHeight)
 {
     if (size.isEmpty() || (size.width() <= maxWidth && size.height() <= maxHeight))
         return QSize();
-    return scaledSize(
-        size, qMin(double(maxWidth) / size.width(), double(maxHeight) / size.height()));
+    // In whole numbers: the limiting side gets exactly its limit (800 / 900
+    // in floating point would make 900 pixels 799).
+    const qint64 w = size.width();
+    const qint64 h = size.height();
+    if (w * maxHeight >= h * maxWidth)
+        return QSize(maxWidth, int(qMax<qint64>(1, h * maxWidth / w)));
+    return QSize(int(qMax<qint64>(1, w * maxHeight / h)), maxHeight);
 }
 
 UploadFile reducedCopy(const QImage &image, const QSize &target, const QString &baseName)
 {
     if (image.isNull() || !target.isValid())
         return UploadFile();
-    const QImage reduced = image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // The target keeps the picture's proportions already (truncated to whole
+    // pixels); fitting it again would lose a pixel to rounding: 900 x 600 into
+    // 800 x 533 would give 799 x 533.
+    const QImage reduced = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QString copy = QDir::tempPath() + QDir::separator() + baseName
         + QString::number(QDateTime::currentMSecsSinceEpoch()) + QStringLiteral(".jpg");
     UploadFile file;
