@@ -36,6 +36,51 @@ QString readText(const QString &path)
 const QStringList kWords { "alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel",
     "india", "juliet" };
 
+// The protocol of the service as a stand-in plays it: job 2 is failed with
+// code 201, job 3 is never answered, every other job succeeds with the text
+// "text of jobN.txt".
+FakeService::Response scriptedAnswer(
+    const QString &base, const FakeService::Request &request, int *created)
+{
+    const QByteArray path = request.path();
+    const QJsonObject body = QJsonDocument::fromJson(request.body).object();
+    if (path == "/api/v1/object/uploadurl")
+        return FakeService::json(
+            QStringLiteral(R"({"data":{"url":"%1/storage/in"}})").arg(base).toUtf8());
+    if (path.startsWith("/storage/in"))
+        return FakeService::json("");
+    if (path == "/api/v1/ocr/images") {
+        ++*created;
+        return FakeService::json(
+            QStringLiteral(R"({"data":{"jobid":"job%1"}})").arg(*created).toUtf8());
+    }
+    if (path == "/api/v1/ocr/query") {
+        const QString job = body.value("jobid").toString();
+        if (job == "job2")
+            return FakeService::json(R"({"status":"failed","code":201,"reason":"busy"})");
+        if (job == "job3") {
+            FakeService::Response silent;
+            silent.hold = true;
+            return silent;
+        }
+        return FakeService::json(
+            QStringLiteral(R"({"status":"success","result":{"key":"out/%1.txt"}})")
+                .arg(job)
+                .toUtf8());
+    }
+    if (path == "/api/v1/object/downloadurl")
+        return FakeService::json(QStringLiteral(R"({"data":{"url":"%1/storage/%2"}})")
+                                     .arg(base, body.value("key").toString())
+                                     .toUtf8());
+    if (path.startsWith("/storage/out/")) {
+        FakeService::Response text;
+        text.contentType = "text/plain";
+        text.body = "text of " + path.mid(13);
+        return text;
+    }
+    return FakeService::json("{}", 404);
+}
+
 } // namespace
 
 class tst_KImageBatchOcrView : public QObject
@@ -49,6 +94,7 @@ private slots:
     void combinedTextKeepsListOrderWhenTheLastFails();
     void eachFileGetsItsOwnText();
     void silentOr201FailsOnlyThatRow();
+    void largeTextPageGoesReducedNamedAfterItsSource();
 
 private:
     QStringList writeWordImages(const QString &dir, int count);
@@ -214,43 +260,7 @@ void tst_KImageBatchOcrView::silentOr201FailsOnlyThatRow()
     const QString base = fake.baseUrl();
     int created = 0;
     fake.setHandler([&](const FakeService::Request &request) {
-        const QByteArray path = request.path();
-        const QJsonObject body = QJsonDocument::fromJson(request.body).object();
-        if (path == "/api/v1/object/uploadurl")
-            return FakeService::json(
-                QStringLiteral(R"({"data":{"url":"%1/storage/in"}})").arg(base).toUtf8());
-        if (path.startsWith("/storage/in"))
-            return FakeService::json("");
-        if (path == "/api/v1/ocr/images") {
-            ++created;
-            return FakeService::json(
-                QStringLiteral(R"({"data":{"jobid":"job%1"}})").arg(created).toUtf8());
-        }
-        if (path == "/api/v1/ocr/query") {
-            const QString job = body.value("jobid").toString();
-            if (job == "job2")
-                return FakeService::json(R"({"status":"failed","code":201,"reason":"busy"})");
-            if (job == "job3") {
-                FakeService::Response silent;
-                silent.hold = true;
-                return silent;
-            }
-            return FakeService::json(
-                QStringLiteral(R"({"status":"success","result":{"key":"out/%1.txt"}})")
-                    .arg(job)
-                    .toUtf8());
-        }
-        if (path == "/api/v1/object/downloadurl")
-            return FakeService::json(QStringLiteral(R"({"data":{"url":"%1/storage/%2"}})")
-                                         .arg(base, body.value("key").toString())
-                                         .toUtf8());
-        if (path.startsWith("/storage/out/")) {
-            FakeService::Response text;
-            text.contentType = "text/plain";
-            text.body = "text of " + path.mid(13);
-            return text;
-        }
-        return FakeService::json("{}", 404);
+        return scriptedAnswer(base, request, &created);
     });
 
     QTemporaryDir in;
@@ -276,6 +286,39 @@ void tst_KImageBatchOcrView::silentOr201FailsOnlyThatRow()
     QVERIFY(!fake.requestsTo("/api/v1/cancel/job3").isEmpty());
     screenshot(&view, QStringLiteral("batch-failed-rows"));
     QVERIFY(view.startButton()->isEnabled());
+}
+
+void tst_KImageBatchOcrView::largeTextPageGoesReducedNamedAfterItsSource()
+{
+    FakeService fake;
+    QVERIFY(fake.listen());
+    const QString base = fake.baseUrl();
+    int created = 0;
+    fake.setHandler([&](const FakeService::Request &request) {
+        return scriptedAnswer(base, request, &created);
+    });
+    QTemporaryDir in;
+    QTemporaryDir out;
+    const QString page = in.filePath(QStringLiteral("big page.png"));
+    QVERIFY(noiseImage(QSize(1000, 1000)).save(page));
+    QVERIFY(QFileInfo(page).size() > 2097152);
+    const QStringList before
+        = QDir::temp().entryList({ QStringLiteral("big page*.jpg") }, QDir::Files);
+
+    KImageBatchOcrView view;
+    view.client()->setBaseUrl(base);
+    view.client()->setPollInterval(100);
+    view.setOutputFolder(out.path());
+    view.fileList()->appendFiles({ page });
+    QVERIFY(runBatch(view, 30000));
+
+    const QList<FakeService::Request> puts = fake.requestsTo("/storage/in");
+    QCOMPARE(puts.size(), 1);
+    QCOMPARE(QImage::fromData(puts.first().body, "JPEG").size(), QSize(1440, 1440));
+    const BatchResult result = view.fileList()->result(0);
+    QCOMPARE(result.status, int(BatchResult::Succeeded));
+    QCOMPARE(QFileInfo(result.path).fileName(), QStringLiteral("big page.png.txt"));
+    QCOMPARE(QDir::temp().entryList({ QStringLiteral("big page*.jpg") }, QDir::Files), before);
 }
 
 QTEST_MAIN(tst_KImageBatchOcrView)
