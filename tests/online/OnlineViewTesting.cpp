@@ -3,59 +3,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QFont>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QUrlQuery>
 
+#include "ServiceSignIn.h"
 #include "TestUtils.h"
 #include "account/KAccoutManager.h"
 #include "online/BundledService.h"
 #include "widgets/KMessageTips.h"
 
 namespace OnlineViewTesting {
-
-namespace {
-
-// The service's sign-in page as a browser would use it; returns the login
-// result JSON that its callback page hands to the program.
-QString signIn(const QString &url, const QString &name)
-{
-    QNetworkAccessManager net;
-    const QString callback = url + QStringLiteral("/qq/callback");
-    QUrlQuery form;
-    form.addQueryItem(QStringLiteral("name"), name);
-    form.addQueryItem(QStringLiteral("response_type"), QStringLiteral("code"));
-    form.addQueryItem(QStringLiteral("client_id"), QStringLiteral("588743635"));
-    form.addQueryItem(QStringLiteral("redirect_uri"), callback);
-    QNetworkRequest post(QUrl(url + QStringLiteral("/oauth2.0/authorize")));
-    post.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-    post.setAttribute(
-        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply *reply = net.post(post, form.toString(QUrl::FullyEncoded).toUtf8());
-    QSignalSpy done(reply, &QNetworkReply::finished);
-    if (!done.wait(10000))
-        return QString();
-    const QUrl target = reply->url().resolved(
-        reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
-    reply->deleteLater();
-    QNetworkReply *page = net.get(QNetworkRequest(target));
-    QSignalSpy pageDone(page, &QNetworkReply::finished);
-    if (!pageDone.wait(10000))
-        return QString();
-    const QString html = QString::fromUtf8(page->readAll());
-    page->deleteLater();
-    const QRegularExpressionMatch m
-        = QRegularExpression(QStringLiteral("var user = (\\{[^;]*\\});")).match(html);
-    return m.hasMatch() ? m.captured(1) : QString();
-}
-
-} // namespace
 
 QString startServiceAndLogIn(QString *error)
 {
@@ -72,7 +32,7 @@ QString startServiceAndLogIn(QString *error)
         return QString();
     }
     qputenv("QUORVEL_SERVICE_URL", url.toUtf8());
-    const QString login = signIn(url, QStringLiteral("Tester"));
+    const QString login = signInOnService(url, QStringLiteral("Tester"));
     if (login.isEmpty()) {
         *error = QStringLiteral("the service's sign-in pages gave no login result");
         url.clear();
