@@ -14,6 +14,7 @@
 #include "online/ui/KImageOcrResultLabel.h"
 #include "online/ui/KImageOcrShowCompareView.h"
 #include "online/ui/KImageOcrView.h"
+#include "widgets/KImageAddFileShowView.h"
 #include "widgets/KImageLoadView.h"
 #include "widgets/KMessageTips.h"
 
@@ -58,6 +59,8 @@ private slots:
     void unwritableResultIsReported();
     void unreachableServiceIsNamed();
     void timeoutCancelsAndReenables();
+    void closingTheProgressDialogGivesUp();
+    void droppedFilesAreIgnored();
 
 private:
     QString writeImage(const QString &name, const QImage &image);
@@ -281,6 +284,34 @@ void tst_KImageOcrView::timeoutCancelsAndReenables()
     QVERIFY(view.needsRun());
     // The text view says nothing on a timeout.
     QVERIFY(!visibleTips(&view, 300));
+}
+
+void tst_KImageOcrView::closingTheProgressDialogGivesUp()
+{
+    KImageOcrView view;
+    view.client()->setPollInterval(60000);
+    QVERIFY(view.loadFile(m_words));
+    QSignalSpy finished(&view, &KOnlineJobView::jobFinished);
+    view.onStartConvert();
+    QVERIFY(view.isRunning());
+    screenshot(view.progressDialog(), QStringLiteral("ocr-progress"));
+    view.progressDialog()->closeButton()->click();
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().value(0).toBool(), false);
+    QVERIFY(!view.isRunning());
+    QVERIFY(view.startButton()->isEnabled());
+    // The dialog is kept for the next job.
+    QVERIFY(view.progressDialog());
+    QVERIFY(!view.progressDialog()->isVisible());
+}
+
+void tst_KImageOcrView::droppedFilesAreIgnored()
+{
+    KImageOcrView view;
+    emit view.display()->addPage()->addFiles({ m_words });
+    QVERIFY(view.sourcePath().isEmpty());
+    QVERIFY(!view.startButton()->isEnabled());
+    QCOMPARE(view.display()->addPage()->currentPage(), 0);
 }
 
 QTEST_MAIN(tst_KImageOcrView)
