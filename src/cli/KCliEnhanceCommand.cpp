@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include "online/OnlineUploads.h"
+
 QString KCliEnhanceCommand::name() const { return QStringLiteral("enhance"); }
 
 QString KCliEnhanceCommand::summary() const
@@ -56,11 +58,8 @@ int KCliEnhanceCommand::serviceType() const { return m_type; }
 
 QSize KCliEnhanceCommand::uploadSize(const QSize &imageSize, qint64 fileBytes) const
 {
-    if (m_type == 6) {
-        if (imageSize.width() <= 800 && imageSize.height() <= 800)
-            return QSize();
-        return scaled(imageSize, qMin(800.0 / imageSize.width(), 800.0 / imageSize.height()));
-    }
+    if (m_type == 6)
+        return OnlineUploads::boxTarget(imageSize, 800, 800);
     return pixelTarget(imageSize, fileBytes, 2097152, 2073600);
 }
 

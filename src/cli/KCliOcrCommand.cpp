@@ -3,7 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
-#include "app/FileUtils.h"
+#include "cli/FailureReasons.h"
 
 QString KCliOcrCommand::name() const { return QStringLiteral("ocr"); }
 
@@ -83,31 +83,26 @@ QSize KCliOcrCommand::uploadSize(const QSize &imageSize, qint64 fileBytes) const
 
 void KCliOcrCommand::beginRun(const QStringList &inputs)
 {
-    m_combinedText.clear();
-    m_combinedPath.clear();
+    m_outputReady = false;
     m_combinedName = inputs.isEmpty() ? QString() : QFileInfo(inputs.first()).fileName();
 }
 
 QString KCliOcrCommand::writeResult(
     const QString &input, const QByteArray &data, const QString &outputDir, QString *error)
 {
-    if (!m_combine) {
-        // The name keeps the source's own extension: scan.png -> scan.png.txt.
-        const QString name = QFileInfo(input).fileName() + QLatin1Char('.') + m_extension;
-        return writeNewFile(outputDir, name, m_extension, data, error);
+    if (!m_outputReady) {
+        m_output.begin(outputDir, m_extension, m_combine, m_combinedName);
+        m_outputReady = true;
     }
-    // Combined: the file is rewritten whole after every result, so it is
-    // complete (and in list order) whenever a row reports it.
-    const QByteArray text = m_combinedText + data;
-    if (m_combinedPath.isEmpty()) {
-        m_combinedPath = writeNewFile(
-            outputDir, m_combinedName + QStringLiteral(".txt"), QStringLiteral("txt"), text, error);
-        if (m_combinedPath.isEmpty())
-            return QString();
-    } else if (!writeFileAtomically(m_combinedPath, text)) {
-        *error = QStringLiteral("the result could not be added to %1").arg(m_combinedPath);
-        return QString();
+    // Each source gets scan.png.txt; combined text is one file, rewritten
+    // whole after every result so it is complete whenever a row reports it.
+    QString reason;
+    const QString path = m_output.write(input, data, &reason);
+    if (path.isEmpty()) {
+        *error = FailureReasons::outputProblem(outputDir);
+        if (error->isEmpty())
+            *error = QStringLiteral("the result could not be written to %1: %2")
+                         .arg(outputDir, reason);
     }
-    m_combinedText = text;
-    return m_combinedPath;
+    return path;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/KCliOnlineCommand.h"
+#include "online/OcrBatchOutput.h"
 
 // "ocr": text, Word or Excel recognition of every input by the online
 // service, one job after the other. Outputs are named after the source file
@@ -28,6 +29,8 @@ private:
     bool m_table = false;
     bool m_combine = false;
     QString m_combinedName;
-    QString m_combinedPath;
-    QByteArray m_combinedText;
+    // Named and written as the batch recognition view does; set up by the
+    // first result of a run, when the output folder is known.
+    OcrBatchOutput m_output;
+    bool m_outputReady = false;
 };

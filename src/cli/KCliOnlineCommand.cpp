@@ -1,7 +1,5 @@
 #include "KCliOnlineCommand.h"
 
-#include <cmath>
-
 #include <QFile>
 
 #include "app/FileUtils.h"
@@ -9,6 +7,7 @@
 #include "cli/FailureReasons.h"
 #include "cli/KCliOnlineJobs.h"
 #include "cli/KCliRun.h"
+#include "online/OnlineUploads.h"
 
 bool KCliOnlineCommand::takesFromFolder(const QString &path) const
 {
@@ -33,16 +32,13 @@ void KCliOnlineCommand::start(KCliRun *run)
 
 QSize KCliOnlineCommand::scaled(const QSize &size, double factor)
 {
-    return QSize(qMax(1, int(size.width() * factor)), qMax(1, int(size.height() * factor)));
+    return OnlineUploads::scaledSize(size, factor);
 }
 
 QSize KCliOnlineCommand::pixelTarget(
     const QSize &size, qint64 bytes, qint64 limitBytes, qint64 targetPixels)
 {
-    if (bytes <= limitBytes || size.isEmpty())
-        return QSize();
-    const double pixels = double(size.width()) * double(size.height());
-    return scaled(size, std::sqrt(double(targetPixels) / pixels));
+    return OnlineUploads::pixelTarget(size, bytes, limitBytes, targetPixels);
 }
 
 QString KCliOnlineCommand::writeNewFile(const QString &dir, const QString &name, const QString &ext,

@@ -1,7 +1,5 @@
 #include "KCliOnlineJobs.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -14,32 +12,9 @@
 #include "cli/KCliRun.h"
 #include "codec/KImageWrapper.h"
 #include "online/KvHttp.h"
+#include "online/OnlineUploads.h"
 #include "online/ServiceEndpoint.h"
 #include "online/UploadFile.h"
-
-namespace {
-
-// The upload of one file: the source itself, or a reduced JPEG copy made in
-// the temporary folder, read back and deleted at once.
-UploadFile prepareUpload(const QString &path, const QImage &image, const QSize &target)
-{
-    UploadFile file = UploadFile::fromPath(path);
-    if (file.name.isEmpty() || !target.isValid() || target == image.size())
-        return file;
-    const QImage reduced = image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    const QString copy = QDir::tempPath() + QDir::separator() + QFileInfo(path).completeBaseName()
-        + QString::number(QDateTime::currentMSecsSinceEpoch()) + QStringLiteral(".jpg");
-    if (reduced.save(copy, "JPEG", 100)) {
-        const UploadFile small = UploadFile::fromPath(copy);
-        QFile::remove(copy);
-        if (!small.name.isEmpty())
-            return small;
-    }
-    QFile::remove(copy);
-    return file; // the copy failed: the file goes as it is
-}
-
-} // namespace
 
 KCliOnlineJobs::KCliOnlineJobs(KCliOnlineCommand *command, KCliRun *run)
     : QObject(run)
@@ -126,7 +101,7 @@ void KCliOnlineJobs::startNext()
             continue;
         }
         const QSize target = m_command->uploadSize(image.size(), QFileInfo(path).size());
-        const UploadFile file = prepareUpload(path, image, target);
+        const UploadFile file = OnlineUploads::prepareUpload(path, image, target);
         if (file.name.isEmpty()) {
             m_run->failRow(row, QStringLiteral("cannot be read"));
             continue;

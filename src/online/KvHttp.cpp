@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "online/KvHttpUploadOss.h"
+#include "online/NetworkReach.h"
 #include "online/RequestSigning.h"
 #include "online/ServiceEndpoint.h"
 #include "online/ServiceTypes.h"
@@ -123,7 +124,10 @@ bool KvHttp::takeReply(QNetworkReply *reply, int *status, QByteArray *body)
     reply->manager()->deleteLater();
     reply->deleteLater();
     const QVariant serial = reply->property(kJobProperty);
-    return !serial.isValid() || serial.toULongLong() == m_jobSerial;
+    const bool current = !serial.isValid() || serial.toULongLong() == m_jobSerial;
+    if (current && serial.isValid())
+        m_unreachable = NetworkReach::isUnreachable(reply);
+    return current;
 }
 
 void KvHttp::failJob()
@@ -144,6 +148,7 @@ void KvHttp::startJob(const QList<UploadFile> &files)
     m_resultKey.clear();
     m_previewKey.clear();
     m_failureReason.clear();
+    m_unreachable = false;
     m_jobId.clear();
     m_downloadStage = 0;
     m_cancelled = false;
@@ -151,6 +156,9 @@ void KvHttp::startJob(const QList<UploadFile> &files)
     m_files = files;
     m_sessionId = QStringLiteral("demo-sid");
     m_pendingUploads = files.size();
+    const QString base = baseUrl();
+    if (base.isEmpty())
+        m_unreachable = true; // no service to send anything to
     if (files.isEmpty()) {
         m_jobState = Idle;
         QMetaObject::invokeMethod(this, &KvHttp::progressError, Qt::QueuedConnection);
@@ -159,7 +167,7 @@ void KvHttp::startJob(const QList<UploadFile> &files)
 
     const bool ai = m_serviceType >= 5 && m_serviceType <= 7;
     m_uploader.reset(
-        new KvHttpUploadOss(this, baseUrl(), ai ? QStringLiteral("ai") : QStringLiteral("ocr")));
+        new KvHttpUploadOss(this, base, ai ? QStringLiteral("ai") : QStringLiteral("ocr")));
     connect(
         m_uploader.get(), &KvHttpUploadInterface::uploadFinished, this, &KvHttp::triggerCommitTask);
     connect(m_uploader.get(), &KvHttpUploadInterface::signals_picUpload, this,
@@ -196,6 +204,7 @@ void KvHttp::triggerCommitTask(bool ok)
 {
     m_jobState = Uploaded;
     if (!ok) {
+        m_unreachable = m_unreachable || m_uploader->unreachable();
         failJob();
         return;
     }

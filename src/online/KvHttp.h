@@ -43,6 +43,9 @@ public:
     QString resultKey() const { return m_resultKey; }
     // The service's "reason" text of a job it reported failed; empty otherwise.
     QString failureReason() const { return m_failureReason; }
+    // True when the last job failed because the service could not be reached
+    // at all (no address, connection refused or dropped, no answer).
+    bool serviceUnreachable() const { return m_unreachable; }
     QString jobId() const { return m_jobId; }
     JobState jobState() const { return m_jobState; }
     int downloadStage() const { return m_downloadStage; }
@@ -117,6 +120,7 @@ private:
     JobState m_jobState = Idle;
     QString m_resultKey;
     QString m_failureReason;
+    bool m_unreachable = false;
     QString m_previewKey;
     QString m_downloadUrl;
     int m_uploadMillis = 0;

@@ -20,6 +20,9 @@ public:
     virtual void cancel() = 0;
 
     QString uploadedKey() const { return m_objectKey; }
+    // True when the upload failed because the service or the storage could
+    // not be reached at all (no HTTP answer), not because it refused.
+    bool unreachable() const { return m_unreachable; }
 
 signals:
     void signals_picUpload(int consumeTime, bool bExists);
@@ -27,6 +30,7 @@ signals:
 
 protected:
     bool m_cancelled = false;
+    bool m_unreachable = false;
     QString m_baseUrl;
     int m_currentIndex = 0;
     QString m_objectKey;

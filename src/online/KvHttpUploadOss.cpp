@@ -10,6 +10,7 @@
 #include <QUuid>
 
 #include "online/KvHttp.h"
+#include "online/NetworkReach.h"
 
 KvHttpUploadOss::KvHttpUploadOss(KvHttp *owner, const QString &baseUrl, const QString &category)
     : KvHttpUploadInterface(owner, baseUrl)
@@ -59,6 +60,7 @@ void KvHttpUploadOss::triggerStartUpload(QNetworkReply *reply)
     }
     const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_unreachable = NetworkReach::isUnreachable(reply);
     reply->manager()->deleteLater();
     reply->deleteLater();
     reply->close();
@@ -88,6 +90,7 @@ void KvHttpUploadOss::triggerUploadFinished(QNetworkReply *reply)
         return;
     }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_unreachable = NetworkReach::isUnreachable(reply);
     reply->manager()->deleteLater();
     reply->deleteLater();
     if (status == 200) {

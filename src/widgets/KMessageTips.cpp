@@ -1,5 +1,6 @@
 #include "KMessageTips.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -26,12 +27,15 @@ KMessageTips::KMessageTips(const QString &title, const QString &message, QWidget
     header->setContentsMargins(0, 0, 0, 0);
     header->setSpacing(0);
     m_title = new QLabel(title, this);
-    m_title->setFixedSize(100, 18);
     m_title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     font.setPixelSize(14);
     m_title->setFont(font);
+    // 100 pixels, or what a longer title ("Table recognition") needs; the
+    // close button keeps its place at the right.
+    const int titleWidth = qBound(100, QFontMetrics(font).horizontalAdvance(title) + 4, 340);
+    m_title->setFixedSize(titleWidth, 18);
     header->addWidget(m_title);
-    header->addSpacing(250);
+    header->addSpacing(250 - (titleWidth - 100));
     m_close = new QPushButton(this);
     m_close->setFixedSize(12, 12);
     m_close->setStyleSheet(buttonStyleSheet(QStringLiteral("closeWindow")));

@@ -73,7 +73,7 @@ void tst_Layering::brokenRulesAreReported_data()
     QTest::newRow("one tool's views use another's")
         << "src/convert/ui/Bad.cpp" << QByteArray("#include \"pdf/ui/KSelectPageView.h\"\n")
         << "src/convert/ui/Bad.cpp:1: includes \"pdf/ui/KSelectPageView.h\": convert/ui may use "
-           "only app, codec, convert, widgets";
+           "only app, codec, convert, online/ui, widgets";
     QTest::newRow("outside library uses ours")
         << "libs/pdfrender/Bad.cpp" << QByteArray("#include \"app/FileUtils.h\"\n")
         << "libs/pdfrender/Bad.cpp:1: includes \"app/FileUtils.h\": libs/pdfrender stands in for "

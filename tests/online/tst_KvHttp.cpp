@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QtTest>
 
 #include "FakeService.h"
@@ -72,6 +73,8 @@ private slots:
     void errorsEndTheJobOnce_data();
     void errorsEndTheJobOnce();
     void uploadUrlWithoutUrlFailsThePut();
+    void unreachableServiceIsToldApart_data();
+    void unreachableServiceIsToldApart();
     void noCancelRequestWhileUploading();
     void cancelWhilePollingSendsSignedDelete();
     void nextJobRunsAfterATimeout();
@@ -554,6 +557,45 @@ void tst_KvHttp::uploadUrlWithoutUrlFailsThePut()
     QCOMPARE(picUpload.first().at(0).toInt(), 0);
     QCOMPARE(picUpload.first().at(1).toBool(), false);
     QCOMPARE(m_service->requestsTo("/api/v1/ocr/images").size(), 0);
+}
+
+void tst_KvHttp::unreachableServiceIsToldApart_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<bool>("unreachable");
+    QTest::newRow("nothing listens") << "closed port" << true;
+    QTest::newRow("create refused") << "refused" << false;
+    QTest::newRow("upload URL missing") << "no url" << false;
+}
+
+void tst_KvHttp::unreachableServiceIsToldApart()
+{
+    QFETCH(QString, failure);
+    QFETCH(bool, unreachable);
+    KvHttp *client = newClient(0);
+    if (failure == "closed port") {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        client->setBaseUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
+    } else if (failure == "refused") {
+        m_script.createStatus = 401;
+        m_script.createBody = R"({"error":"bad"})";
+    } else {
+        m_script.uploadUrlBody = R"({"data":{}})";
+    }
+    QSignalSpy error(client, &KvHttp::progressError);
+    client->startJob({ sampleFile() });
+    QVERIFY(error.wait(5000));
+    QCOMPARE(client->serviceUnreachable(), unreachable);
+    // The next job starts with a clean slate.
+    client->setBaseUrl(m_service->baseUrl());
+    m_script = Script();
+    QSignalSpy success(client, &KvHttp::downloadSuccess);
+    client->startJob({ sampleFile() });
+    QVERIFY(success.wait(5000));
+    QVERIFY(!client->serviceUnreachable());
 }
 
 void tst_KvHttp::noCancelRequestWhileUploading()

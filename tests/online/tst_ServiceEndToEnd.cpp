@@ -6,16 +6,13 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QUrlQuery>
 #include <QtTest>
 
+#include "ServiceSignIn.h"
 #include "TestUtils.h"
 #include "account/KAccoutManager.h"
 #include "app/PSettings.h"
@@ -116,40 +113,7 @@ void tst_ServiceEndToEnd::contrastJobReturnsAnImageOfTheSameSize()
     QCOMPARE(result.size(), QSize(1400, 140));
 }
 
-QString tst_ServiceEndToEnd::signIn(const QString &name)
-{
-    QNetworkAccessManager net;
-    const QString callback = m_url + QStringLiteral("/qq/callback");
-    QUrlQuery form;
-    form.addQueryItem(QStringLiteral("name"), name);
-    form.addQueryItem(QStringLiteral("response_type"), QStringLiteral("code"));
-    form.addQueryItem(QStringLiteral("client_id"), QStringLiteral("588743635"));
-    form.addQueryItem(QStringLiteral("redirect_uri"), callback);
-    QNetworkRequest post(QUrl(m_url + QStringLiteral("/oauth2.0/authorize")));
-    post.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-    post.setAttribute(
-        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply *reply = net.post(post, form.toString(QUrl::FullyEncoded).toUtf8());
-    QSignalSpy done(reply, &QNetworkReply::finished);
-    if (!done.wait(10000))
-        return QString();
-    const QUrl target = reply->url().resolved(
-        reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
-    reply->deleteLater();
-    if (!target.path().endsWith(QLatin1String("/qq/callback")))
-        return QString();
-
-    QNetworkReply *page = net.get(QNetworkRequest(target));
-    QSignalSpy pageDone(page, &QNetworkReply::finished);
-    if (!pageDone.wait(10000))
-        return QString();
-    const QString html = QString::fromUtf8(page->readAll());
-    page->deleteLater();
-    // The page hands {nickname, userid} to window.qqCallBack.
-    const QRegularExpressionMatch m
-        = QRegularExpression(QStringLiteral("var user = (\\{[^;]*\\});")).match(html);
-    return m.hasMatch() ? m.captured(1) : QString();
-}
+QString tst_ServiceEndToEnd::signIn(const QString &name) { return signInOnService(m_url, name); }
 
 void tst_ServiceEndToEnd::accountLogsInRestoresAndLogsOut()
 {

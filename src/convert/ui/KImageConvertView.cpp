@@ -3,7 +3,7 @@
 #include "convert/ui/KImageConvertTaskPane.h"
 #include "convert/ui/KImageRawConvertView.h"
 #include "convert/ui/KPicNormalConvertView.h"
-#include "widgets/KPlaceholderView.h"
+#include "online/ui/KImageAIEnhanceView.h"
 
 KImageConvertView::KImageConvertView(QWidget *parent)
     : KModePage(QSize(1050, 600), parent)
@@ -11,7 +11,7 @@ KImageConvertView::KImageConvertView(QWidget *parent)
     auto *pane = new KImageConvertTaskPane(this);
     setTaskPane(pane);
     addToolView(new KPicNormalConvertView(this));
-    addToolView(new KPlaceholderView(tr("Enhance Convert"), this));
+    addToolView(new KImageAIEnhanceView(this));
     addToolView(new KImageRawConvertView(this));
     finishPage();
 }
