@@ -17,6 +17,7 @@
 #include "app/BatchRun.h"
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
+#include "codec/InputCheck.h"
 #include "widgets/DesktopIntegration.h"
 #include "widgets/KMessageTips.h"
 #include "widgets/KTableAddFileView.h"
@@ -168,7 +169,13 @@ QStringList KTableListView::appendFiles(const QStringList &paths)
         if (listed.contains(path) || seen.contains(path))
             continue;
         seen.insert(path);
-        QString reason;
+        // A pipe or a device would hold a worker for ever; it is not a
+        // picture or a document anyway.
+        QString reason = InputCheck::regularFileProblem(path);
+        if (!reason.isEmpty()) {
+            rejected << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
+            continue;
+        }
         KTableListItem *rowWidget = m_rowFactory(m_list, path, &reason);
         if (!rowWidget) {
             if (!reason.isEmpty())

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
@@ -29,6 +31,7 @@ private slots:
     void admission_data();
     void admission();
     void duplicatesAreAddedOnce();
+    void pipesAndFoldersAreRefused();
     void drop_data();
     void drop();
     void rowStatesAndButtonCodes_data();
@@ -121,6 +124,25 @@ void tst_KTableListView::duplicatesAreAddedOnce()
         QCOMPARE(list.row(i)->state(), 1);
         QCOMPARE(list.row(i)->statusText(), QString("not started"));
     }
+}
+
+// A pipe named like a photo would hold a worker for ever: it is left out,
+// named in the list's one message, and the real files are added.
+void tst_KTableListView::pipesAndFoldersAreRefused()
+{
+    QTemporaryDir dir;
+    const QStringList paths = makeFiles(dir.path(), { "a.jpg" });
+    const QString pipe = dir.filePath("pipe.jpg");
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString folder = dir.filePath("album.png");
+    QVERIFY(QDir().mkdir(folder));
+    KTableListView list(nullptr);
+    QCOMPARE(list.appendFiles({ pipe, paths[0], folder }), paths);
+    QCOMPARE(list.files(), paths);
+    QVERIFY2(list.lastRejection().contains("pipe.jpg: not a regular file (a FIFO)"),
+        qPrintable(list.lastRejection()));
+    QVERIFY2(list.lastRejection().contains("album.png: not a regular file"),
+        qPrintable(list.lastRejection()));
 }
 
 static bool sendDrop(QWidget *target, const QStringList &paths)
