@@ -135,9 +135,10 @@ void tst_KPicBatchProcessRotate::freeAngleCorners()
     QImage source(120, 80, QImage::Format_ARGB32);
     source.fill(QColor(20, 120, 200));
     QVERIFY(source.save(in.filePath("tilted.png")));
+    const QString broken = TestUtils::writeFile(in.path(), "broken.png", "not a picture");
     int failed = -1;
-    const QString written = runPage(
-        { in.filePath("tilted.png"), in.filePath("missing.png") }, 4, 30, format, out, &failed);
+    const QString written
+        = runPage({ in.filePath("tilted.png"), broken }, 4, 30, format, out, &failed);
     QVERIFY(!written.isEmpty());
     QCOMPARE(failed, 1);
     // The failed file leaves nothing behind.

@@ -45,6 +45,14 @@ private:
     QString m_source;
 };
 
+// Opens path in the view and waits for its report: true when it is shown.
+static bool openSource(KImageGifCompressView &view, const QString &path)
+{
+    QSignalSpy loaded(&view, &KImageGifCompressView::sourceLoaded);
+    view.loadFile(path);
+    return loaded.wait(30000) && loaded.last().value(0).toBool();
+}
+
 void tst_KImageGifCompressView::initTestCase()
 {
     KApplication::installFontSubstitutions();
@@ -149,7 +157,7 @@ void tst_KImageGifCompressView::compressesAndSavesTwice()
     KImageGifCompressView view;
     QVERIFY(!view.startButton()->isEnabled());
     QVERIFY(!view.saveButton()->isEnabled());
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     QCOMPARE(view.contentView()->currentPage(), 1);
     QVERIFY(view.startButton()->isEnabled());
     QVERIFY(!view.saveButton()->isEnabled());
@@ -190,7 +198,7 @@ void tst_KImageGifCompressView::savingReplacesOnlyWhatTheUserChose()
 {
     KImageGifCompressView view;
     QTemporaryDir out;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     // Nothing compressed yet: nothing written.
     QVERIFY(!view.saveResultAs(out.filePath("early.gif")));
     QCOMPARE(view.saveResultTo(out.path()), QString());
@@ -216,7 +224,7 @@ void tst_KImageGifCompressView::savingReplacesOnlyWhatTheUserChose()
 void tst_KImageGifCompressView::progressStopsAtEighty()
 {
     KImageGifCompressView view;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     view.setConverterLibraryPath(QStringLiteral(QVGIFCONV_PATH));
     QSignalSpy finished(&view, &KImageGifCompressView::compressFinished);
     view.onStartCompress();
@@ -245,7 +253,7 @@ void tst_KImageGifCompressView::progressStopsAtEighty()
 void tst_KImageGifCompressView::closedProgressDialogIsForgotten()
 {
     KImageGifCompressView view;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     view.setConverterLibraryPath(QStringLiteral(QVGIFCONV_PATH));
     QSignalSpy finished(&view, &KImageGifCompressView::compressFinished);
     view.onStartCompress();
@@ -264,7 +272,7 @@ void tst_KImageGifCompressView::missingLibraryIsExplained()
 {
     KImageGifCompressView view;
     view.show();
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     view.setConverterLibraryPath(m_dir.filePath("libabsent.so"));
     QSignalSpy finished(&view, &KImageGifCompressView::compressFinished);
     view.onStartCompress();
@@ -281,7 +289,7 @@ void tst_KImageGifCompressView::missingLibraryIsExplained()
     QCOMPARE(notice->message(), view.lastNotice());
     notice->closeButton()->click();
     // Adding the file again allows another try.
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     QVERIFY(view.startButton()->isEnabled());
 }
 
@@ -292,14 +300,14 @@ void tst_KImageGifCompressView::replacedSourceIgnoresTheOldReport()
     QVERIFY(TestFixtures::writeAnimatedGif(other, 120, 80, colours));
 
     KImageGifCompressView view;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     view.setConverterLibraryPath(QStringLiteral(QVGIFCONV_PATH));
     QSignalSpy finished(&view, &KImageGifCompressView::compressFinished);
     view.onStartCompress();
     view.progressDialog()->closeButton()->click();
     // Another file while the first one is still being compressed: it cannot
     // start before the worker is free, and the old result is not shown as its own.
-    QVERIFY(view.loadFile(other));
+    QVERIFY(openSource(view, other));
     QVERIFY(!view.startButton()->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!view.isCompressing(), 60000);
     QCOMPARE(finished.count(), 0);
@@ -327,8 +335,8 @@ void tst_KImageGifCompressView::onlyGifsAreAccepted()
 {
     QFETCH(QString, path);
     KImageGifCompressView view;
-    QVERIFY(view.loadFile(m_source));
-    QVERIFY(!view.loadFile(path));
+    QVERIFY(openSource(view, m_source));
+    QVERIFY(!openSource(view, path));
     QCOMPARE(view.contentView()->currentPage(), 0);
     QVERIFY(!view.startButton()->isEnabled());
     QVERIFY(!view.saveButton()->isEnabled());
@@ -340,7 +348,7 @@ void tst_KImageGifCompressView::onlyGifsAreAccepted()
 void tst_KImageGifCompressView::destroyedWhileCompressing()
 {
     auto *view = new KImageGifCompressView;
-    QVERIFY(view->loadFile(m_source));
+    QVERIFY(openSource(*view, m_source));
     view->setConverterLibraryPath(QStringLiteral(QVGIFCONV_PATH));
     view->onStartCompress();
     QVERIFY(view->isCompressing());
@@ -358,7 +366,7 @@ void tst_KImageGifCompressView::screenshot()
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     if (!out.isEmpty())
         QVERIFY(view.grab().save(out + "/KImageGifCompressView-empty.png"));
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     view.resizePanel()->presetCombo()->setCurrentIndex(3);
     view.qualityPanel()->frameCombo()->setCurrentIndex(5);
     QVERIFY(compress(view));
@@ -375,7 +383,7 @@ void tst_KImageGifCompressView::screenshot()
 
     KImageGifCompressView failing;
     failing.show();
-    QVERIFY(failing.loadFile(m_source));
+    QVERIFY(openSource(failing, m_source));
     failing.setConverterLibraryPath(m_dir.filePath("libabsent.so"));
     QSignalSpy failed(&failing, &KImageGifCompressView::compressFinished);
     failing.onStartCompress();

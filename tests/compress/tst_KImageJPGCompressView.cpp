@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,8 +14,10 @@
 #include "compress/ui/KHighQualitySetting.h"
 #include "compress/ui/KImageJPGCompressView.h"
 #include "compress/ui/KNormalCompressSettig.h"
+#include "compress/ui/KSourceLoader.h"
 #include "widgets/KImageCompareWidget.h"
 #include "widgets/KImageContentView.h"
+#include "widgets/KImageLoadView.h"
 #include "widgets/KImageShowLabel.h"
 #include "widgets/KMessageTips.h"
 #include "widgets/KPicResizeSlider.h"
@@ -34,12 +37,21 @@ private slots:
     void unreadableSourceIsExplained();
     void newSourceClearsTheResult();
     void failureNamesItsReason();
+    void slowSourceOpensOffTheInterfaceThread();
 
 private:
     bool compressWith(KImageJPGCompressView &view);
     QTemporaryDir m_dir;
     QString m_source;
 };
+
+// Opens path in the view and waits for its report: true when it is shown.
+static bool openSource(KImageJPGCompressView &view, const QString &path)
+{
+    QSignalSpy loaded(&view, &KImageJPGCompressView::sourceLoaded);
+    view.loadFile(path);
+    return loaded.wait(30000) && loaded.last().value(0).toBool();
+}
 
 void tst_KImageJPGCompressView::initTestCase()
 {
@@ -74,7 +86,7 @@ void tst_KImageJPGCompressView::presetsSelectTheirQuality()
     QFETCH(int, preset);
     QFETCH(int, quality);
     KImageJPGCompressView view;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     QVERIFY(view.startButton()->isEnabled());
     QVERIFY(!view.saveButton()->isEnabled()); // nothing to save yet
     view.normalPanel()->presetButton(preset)->click();
@@ -120,7 +132,7 @@ void tst_KImageJPGCompressView::sliderAndField()
 void tst_KImageJPGCompressView::sizeLimitInKilobytes()
 {
     KImageJPGCompressView view;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     view.customPanel()->sizeButton()->click();
     view.customPanel()->sizeEdit()->setText("20");
     view.customPanel()->unitCombo()->setCurrentIndex(1); // KB
@@ -137,7 +149,7 @@ void tst_KImageJPGCompressView::savingTwiceKeepsBoth()
 {
     KImageJPGCompressView view;
     QTemporaryDir out;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     QCOMPARE(view.saveResultTo(out.path()), QString()); // nothing compressed yet: nothing written
     QVERIFY(TestUtils::fileNames(out.path()).isEmpty());
     QVERIFY(compressWith(view));
@@ -154,7 +166,7 @@ void tst_KImageJPGCompressView::heicSourceIsCompressed()
     const QString heic = m_dir.filePath("phone.heic");
     QVERIFY(TestFixtures::writeHeic(heic, TestUtils::quadrantImage(120, 80)));
     KImageJPGCompressView view;
-    QVERIFY(view.loadFile(heic));
+    QVERIFY(openSource(view, heic));
     QVERIFY(compressWith(view));
     QImage result;
     QVERIFY(result.loadFromData(view.resultBytes(), "JPG"));
@@ -165,7 +177,7 @@ void tst_KImageJPGCompressView::unreadableSourceIsExplained()
 {
     KImageJPGCompressView view;
     const QString broken = TestUtils::writeFile(m_dir.path(), "broken.jpg", "not a jpeg at all");
-    QVERIFY(!view.loadFile(broken));
+    QVERIFY(!openSource(view, broken));
     QVERIFY(!view.startButton()->isEnabled());
     QCOMPARE(view.contentView()->currentPage(), 0);
 }
@@ -178,12 +190,12 @@ void tst_KImageJPGCompressView::newSourceClearsTheResult()
     const QString b = m_dir.filePath("beach.png");
     QVERIFY(other.save(b));
     KImageJPGCompressView view;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     QVERIFY(compressWith(view));
     const QByteArray first = view.resultBytes();
     QVERIFY(view.saveButton()->isEnabled());
 
-    QVERIFY(view.loadFile(b));
+    QVERIFY(openSource(view, b));
     QVERIFY(!view.saveButton()->isEnabled());
     QVERIFY(view.resultBytes().isEmpty());
     QCOMPARE(view.saveResultTo(out.path()), QString());
@@ -201,7 +213,7 @@ void tst_KImageJPGCompressView::failureNamesItsReason()
 {
     // An empty size field: one message with the reason, not a silent close.
     KImageJPGCompressView view;
-    QVERIFY(view.loadFile(m_source));
+    QVERIFY(openSource(view, m_source));
     view.customPanel()->sizeButton()->click();
     view.customPanel()->sizeEdit()->setText(QString());
     QSignalSpy finished(&view, &KImageJPGCompressView::compressFinished);
@@ -212,6 +224,50 @@ void tst_KImageJPGCompressView::failureNamesItsReason()
     const QList<KMessageTips *> notices = view.findChildren<KMessageTips *>();
     QCOMPARE(notices.size(), 1);
     QCOMPARE(notices.first()->message(), view.lastError());
+    QVERIFY(view.startButton()->isEnabled());
+}
+
+// A source that takes long (a TGA read by a decoder helper that waits for
+// a release file) opens on a worker: the view answers at once, the progress
+// dialog comes up after a moment, closing it gives the source up, and a
+// source replaced while it opens never reports.
+void tst_KImageJPGCompressView::slowSourceOpensOffTheInterfaceThread()
+{
+    QTemporaryDir dir;
+    const QString release = dir.filePath("release");
+    const QString helper = TestUtils::writeFile(dir.path(), "helper.sh",
+        QByteArray("#!/bin/sh\nwhile [ ! -e '") + QFile::encodeName(release)
+            + "' ]; do sleep 0.02; done\nexit 3\n");
+    QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("QUORVEL_DECODE_HELPER", QFile::encodeName(helper));
+    auto restore = qScopeGuard([&] {
+        TestUtils::writeFile(dir.path(), "release", "go");
+        qunsetenv("QUORVEL_DECODE_HELPER");
+    });
+    const QString slow = TestUtils::writeFile(
+        dir.path(), "slow.tga", QByteArray("\0\0\2\0\0\0\0\0\0\0\0\0\1\0\1\0\x18\0\0\0\xff", 21));
+
+    KImageJPGCompressView view;
+    KSourceLoader *loader = view.findChild<KSourceLoader *>();
+    QVERIFY(loader);
+    QSignalSpy loaded(&view, &KImageJPGCompressView::sourceLoaded);
+    view.loadFile(slow);
+    QVERIFY(view.isLoading());
+    QVERIFY(!view.startButton()->isEnabled());
+    QVERIFY(TestUtils::waitUntil([loader] { return loader->dialog() != nullptr; }, 5000));
+    QVERIFY(loaded.isEmpty());
+    loader->dialog()->closeButton()->click();
+    QCOMPARE(loaded.count(), 1);
+    QCOMPARE(loaded.last().value(0).toBool(), false);
+    QVERIFY(!view.isLoading());
+
+    // Replaced while it opens: only the second source is reported and shown.
+    view.loadFile(slow);
+    QVERIFY(openSource(view, m_source));
+    QVERIFY(view.startButton()->isEnabled());
+    TestUtils::writeFile(dir.path(), "release", "go");
+    QTest::qWait(200);
+    QCOMPARE(view.contentView()->currentPage(), 1);
     QVERIFY(view.startButton()->isEnabled());
 }
 

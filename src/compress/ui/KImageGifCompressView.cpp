@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QPainter>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -14,6 +13,7 @@
 #include "compress/KImageGifCompressThread.h"
 #include "compress/ui/KQualityGifCompressSettig.h"
 #include "compress/ui/KResizeGifCompressSettig.h"
+#include "compress/ui/KSourceLoader.h"
 #include "widgets/DesktopIntegration.h"
 #include "widgets/KImageContentView.h"
 #include "widgets/KImageLoadView.h"
@@ -71,6 +71,13 @@ KImageGifCompressView::KImageGifCompressView(QWidget *parent)
     connect(m_start, &QPushButton::clicked, this, &KImageGifCompressView::onStartCompress);
     connect(m_save, &QPushButton::clicked, this, &KImageGifCompressView::onSaveFile);
     connect(m_timer, &QTimer::timeout, this, &KImageGifCompressView::onGetProgress);
+    m_loader = new KSourceLoader(tr("Gif compress"), this);
+    connect(m_loader, &KSourceLoader::loaded, this, &KImageGifCompressView::onSourceLoaded);
+    connect(m_loader, &KSourceLoader::cancelled, this, [this]() {
+        m_pendingPath.clear();
+        m_content->setHintText(tr("*please add compress file, support only gif format"));
+        emit sourceLoaded(false);
+    });
 }
 
 KImageGifCompressView::~KImageGifCompressView()
@@ -104,35 +111,49 @@ void KImageGifCompressView::onAddFile()
         loadFile(path);
 }
 
-bool KImageGifCompressView::loadFile(const QString &path)
+void KImageGifCompressView::loadFile(const QString &path)
 {
     forgetSource();
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    // Judged by content: a renamed PNG is refused here rather than by the converter.
-    const bool isGif = reader.format() == "gif";
-    const QImage first = isGif ? reader.read() : QImage();
-    if (first.isNull()) {
+    m_pendingPath = path;
+    m_content->showComparePage(false);
+    m_content->setHintText(tr("Opening \"%1\" ...").arg(QFileInfo(path).fileName()));
+    // Judged by content on the worker: a renamed PNG is refused there
+    // rather than by the converter.
+    m_loader->start(path, SourceImageLoadThread::Kind::GifOnly);
+}
+
+bool KImageGifCompressView::isLoading() const { return m_loader->isLoading(); }
+
+void KImageGifCompressView::onSourceLoaded(
+    const QString &path, const QImage &image, int, const QString &error)
+{
+    if (path != m_pendingPath)
+        return;
+    m_pendingPath.clear();
+    if (image.isNull()) {
         m_content->showComparePage(false);
-        m_content->setHintText(
-            tr("\"%1\" is not a GIF file that can be read.").arg(QFileInfo(path).fileName()));
-        return false;
+        m_content->setHintText(tr("\"%1\" is not a GIF file that can be read: %2")
+                                   .arg(QFileInfo(path).fileName(), error));
+        emit sourceLoaded(false);
+        return;
     }
     m_sourcePath = path;
-    m_source = first;
+    m_source = image;
     const quint32 bytes = byteCount(QFileInfo(path).size());
     m_content->showComparePage(true);
     m_content->setImages(m_source, m_source, bytes, bytes);
     // A job of an earlier source may still run; starting waits for its report.
     m_start->setEnabled(!m_busy);
     m_save->setEnabled(false);
-    return true;
+    emit sourceLoaded(true);
 }
 
 void KImageGifCompressView::forgetSource()
 {
     // A report still due belongs to the source being replaced: ignore it.
     m_currentJob = 0;
+    m_loader->cancel();
+    m_pendingPath.clear();
     m_sourcePath.clear();
     m_source = QImage();
     m_result = GifCompressResult();
@@ -149,7 +170,7 @@ void KImageGifCompressView::onClearFile()
 
 void KImageGifCompressView::onStartCompress()
 {
-    if (m_sourcePath.isEmpty() || m_busy)
+    if (m_sourcePath.isEmpty() || m_source.isNull() || m_busy)
         return;
     const QSize size = m_resize->sizeSetting();
     const int percent = m_quality->colorPercent();

@@ -10,6 +10,7 @@
 class KImageContentView;
 class KImageGifCompressThread;
 class KImageLoadView;
+class KSourceLoader;
 class KQualityGifCompressSettig;
 class KResizeGifCompressSettig;
 class QPushButton;
@@ -31,9 +32,11 @@ public:
     // (tests use the library of the build tree).
     void setConverterLibraryPath(const QString &path) { m_libraryPath = path; }
 
-    // Loads a source as the add-file dialog does; false (and a hint on the
-    // empty page) when it is not a readable GIF.
-    bool loadFile(const QString &path);
+    // Opens a source as the add-file dialog does, on a worker; sourceLoaded
+    // tells how it went (false, with a hint on the empty page, when it is
+    // not a readable GIF).
+    void loadFile(const QString &path);
+    bool isLoading() const;
     // The name the save dialog proposes: a free name beside the source.
     QString proposedSavePath() const;
     // Writes the result to path, which the user chose (and, if it exists,
@@ -57,6 +60,8 @@ public:
     QString lastNotice() const { return m_lastNotice; }
 
 signals:
+    // A source asked for by loadFile is shown (true) or could not be opened.
+    void sourceLoaded(bool ok);
     // A job of the current source ended: true when its result is shown.
     void compressFinished(bool ok);
 
@@ -76,6 +81,7 @@ private:
     void closeProgress();
     void showNotice(const QString &message);
     void forgetSource();
+    void onSourceLoaded(const QString &path, const QImage &image, int, const QString &error);
 
     KImageContentView *m_content = nullptr;
     KResizeGifCompressSettig *m_resize = nullptr;
@@ -86,6 +92,8 @@ private:
     QTimer *m_timer = nullptr;
     QImage m_source;
     QString m_sourcePath;
+    QString m_pendingPath; // being opened
+    KSourceLoader *m_loader = nullptr;
     int m_progressCounter = 0;
     KImageGifCompressThread *m_worker = nullptr;
     QString m_libraryPath;

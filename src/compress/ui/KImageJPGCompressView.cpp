@@ -12,9 +12,9 @@
 #include "app/FileUtils.h"
 #include "codec/ImageFormats.h"
 #include "compress/ProcessCompressThread.h"
-#include "compress/SourceImageLoader.h"
 #include "compress/ui/KHighQualitySetting.h"
 #include "compress/ui/KNormalCompressSettig.h"
+#include "compress/ui/KSourceLoader.h"
 #include "widgets/DesktopIntegration.h"
 #include "widgets/KFileOpenTips.h"
 #include "widgets/KImageContentView.h"
@@ -70,6 +70,14 @@ KImageJPGCompressView::KImageJPGCompressView(QWidget *parent)
         &KNormalCompressSettig::onHighCompressModeChanged);
     connect(m_normal, &KNormalCompressSettig::selectFormatChanged, this,
         &KImageJPGCompressView::onSelectFormatChanged);
+    m_loader = new KSourceLoader(tr("image compress"), this);
+    connect(m_loader, &KSourceLoader::loaded, this, &KImageJPGCompressView::onSourceLoaded);
+    connect(m_loader, &KSourceLoader::cancelled, this, [this]() {
+        m_sourcePath.clear();
+        showNoSource(
+            tr("*please add convert file, support heic,raw,jpg,gif,png,bmp,tiff,webp etc format"));
+        emit sourceLoaded(false);
+    });
     connect(m_start, &QPushButton::clicked, this, &KImageJPGCompressView::onStartCompress);
     connect(m_save, &QPushButton::clicked, this, &KImageJPGCompressView::onSaveFile);
 }
@@ -102,7 +110,7 @@ void KImageJPGCompressView::onAddFile()
         loadFile(path);
 }
 
-bool KImageJPGCompressView::loadFile(const QString &path)
+void KImageJPGCompressView::loadFile(const QString &path)
 {
     // A new source: any result belongs to the old one, and so does a run
     // still going (its reports are dropped by the run id).
@@ -112,28 +120,49 @@ bool KImageJPGCompressView::loadFile(const QString &path)
         m_progress->close();
     m_progress = nullptr;
     m_result.clear();
+    m_source = QImage();
     m_save->setEnabled(false);
+    m_start->setEnabled(false);
     m_sourcePath = path;
     const QString fileName = QFileInfo(path).fileName();
     const int dot = fileName.lastIndexOf(QLatin1Char('.'));
     m_baseName = dot < 0 ? fileName : fileName.left(dot);
-    m_source = loadSourceImage(path);
+    showNoSource(tr("Opening \"%1\" ...").arg(fileName));
+    m_loader->start(path, SourceImageLoadThread::Kind::AnyImage);
+}
+
+bool KImageJPGCompressView::isLoading() const { return m_loader->isLoading(); }
+
+void KImageJPGCompressView::showNoSource(const QString &hint)
+{
+    m_content->showComparePage(false);
+    m_content->setHintText(hint);
+    m_start->setEnabled(false);
+    m_save->setEnabled(false);
+}
+
+void KImageJPGCompressView::onSourceLoaded(
+    const QString &path, const QImage &image, int, const QString &error)
+{
+    if (path != m_sourcePath)
+        return;
+    m_source = image;
     if (m_source.isNull()) {
-        m_content->showComparePage(false);
-        m_content->setHintText(tr("\"%1\" could not be opened as an image.").arg(fileName));
-        m_start->setEnabled(false);
-        m_save->setEnabled(false);
-        return false;
+        showNoSource(tr("\"%1\" could not be opened as an image: %2")
+                         .arg(QFileInfo(path).fileName(), error));
+        emit sourceLoaded(false);
+        return;
     }
     const quint32 bytes = quint32(qMin<qint64>(QFileInfo(path).size(), 0xFFFFFFFFll));
     m_content->showComparePage(true);
     m_content->setImages(m_source, m_source, bytes, bytes);
     m_start->setEnabled(true);
-    return true;
+    emit sourceLoaded(true);
 }
 
 void KImageJPGCompressView::onClearFile()
 {
+    m_loader->cancel();
     m_content->showComparePage(false);
     m_content->setHintText(
         tr("*please add convert file, support heic,raw,jpg,gif,png,bmp,tiff,webp etc format"));
@@ -153,6 +182,8 @@ void KImageJPGCompressView::onSelectFormatChanged(int index) { m_format = index;
 
 void KImageJPGCompressView::onStartCompress()
 {
+    if (m_source.isNull())
+        return;
     CompressParams params;
     params.outputFormat = m_format;
     params.sourcePath = m_sourcePath;

@@ -8,6 +8,7 @@ class KHighQualitySetting;
 class KImageContentView;
 class KImageLoadView;
 class KNormalCompressSettig;
+class KSourceLoader;
 class ProcessCompressThread;
 class QPushButton;
 
@@ -23,8 +24,10 @@ public:
     explicit KImageJPGCompressView(QWidget *parent = nullptr);
     ~KImageJPGCompressView() override;
 
-    // Loads a source as the add-file dialog does; false when it cannot be read.
-    bool loadFile(const QString &path);
+    // Opens a source as the add-file dialog does, on a worker; sourceLoaded
+    // tells how it went.
+    void loadFile(const QString &path);
+    bool isLoading() const;
     // Writes the result under a free name in dir; the written path, or empty.
     QString saveResultTo(const QString &dir);
 
@@ -40,6 +43,8 @@ public:
     QPushButton *saveButton() const { return m_save; }
 
 signals:
+    // A source asked for by loadFile is shown (true) or could not be opened.
+    void sourceLoaded(bool ok);
     // A run ended: true when the result is shown.
     void compressFinished(bool ok);
 
@@ -58,6 +63,8 @@ protected:
 
 private:
     void releaseEngine();
+    void onSourceLoaded(const QString &path, const QImage &image, int, const QString &error);
+    void showNoSource(const QString &hint);
 
     KImageContentView *m_content = nullptr;
     KNormalCompressSettig *m_normal = nullptr;
@@ -71,6 +78,7 @@ private:
     int m_format = 0;
     ProcessCompressThread *m_engine = nullptr;
     QPointer<KImageLoadView> m_progress;
+    KSourceLoader *m_loader = nullptr;
     QByteArray m_result;
     QString m_lastError;
     int m_runId = 0;
