@@ -1114,30 +1114,6 @@ struct ScratchMount
     }
 };
 
-// A PNG whose header announces width x height and holds nothing else.
-QByteArray hugePngHeader(quint32 width, quint32 height)
-{
-    QByteArray ihdr("IHDR");
-    for (quint32 v : { width, height })
-        for (int shift = 24; shift >= 0; shift -= 8)
-            ihdr.append(char((v >> shift) & 0xff));
-    ihdr.append("\x08\x06\x00\x00\x00", 5);
-    quint32 crc = 0xffffffffu; // CRC-32 of the chunk type and data
-    for (const char byte : ihdr) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    crc ^= 0xffffffffu;
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    png.append("\x00\x00\x00\x0d", 4);
-    png.append(ihdr);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        png.append(char((crc >> shift) & 0xff));
-    png.append(QByteArray("\x00\x00\x00\x00IEND\xae\x42\x60\x82", 12));
-    return png;
-}
-
 } // namespace
 
 void tst_QuorvelCli::reasonsReachTheJson_data()
@@ -1186,7 +1162,7 @@ void tst_QuorvelCli::reasonsReachTheJson()
     else if (input == "truncated.jpg")
         path = TestUtils::writeFile(dir, input, readBytes(fixture("photo.jpg")).left(400));
     else if (input == "huge.png")
-        path = TestUtils::writeFile(dir, input, hugePngHeader(40000, 40000));
+        path = TestUtils::writeFile(dir, input, TestUtils::pngHeaderOnly(40000, 40000));
     else if (input == "locked.pdf")
         QVERIFY(PdfFixtures::writePdf(path = QDir(dir).filePath(input), 2, "secret"));
 

@@ -68,4 +68,27 @@ QStringList fileNames(const QString &dir) { return QDir(dir).entryList(QDir::Fil
 
 bool isRoot() { return ::geteuid() == 0; }
 
+QByteArray pngHeaderOnly(quint32 width, quint32 height)
+{
+    QByteArray ihdr("IHDR");
+    for (quint32 v : { width, height })
+        for (int shift = 24; shift >= 0; shift -= 8)
+            ihdr.append(char((v >> shift) & 0xff));
+    ihdr.append("\x08\x06\x00\x00\x00", 5);
+    quint32 crc = 0xffffffffu; // CRC-32 of the chunk type and data
+    for (const char byte : ihdr) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    crc ^= 0xffffffffu;
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    png.append("\x00\x00\x00\x0d", 4);
+    png.append(ihdr);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        png.append(char((crc >> shift) & 0xff));
+    png.append(QByteArray("\x00\x00\x00\x00IEND\xae\x42\x60\x82", 12));
+    return png;
+}
+
 } // namespace TestUtils

@@ -38,4 +38,8 @@ QStringList fileNames(const QString &dir);
 // Running as root: permission bits do not stop writes.
 bool isRoot();
 
+// A PNG whose header (with a valid checksum) announces width x height and
+// that holds nothing else.
+QByteArray pngHeaderOnly(quint32 width, quint32 height);
+
 } // namespace TestUtils

@@ -261,6 +261,9 @@ void tst_BatchViewsRun::reasonsInTooltips_data()
     QTest::newRow("truncated") << "truncated.jpg"
                                << ""
                                << "truncated";
+    QTest::newRow("too large") << "huge.png"
+                               << ""
+                               << "too large: 40000 x 40000 pixels";
     QTest::newRow("password PDF") << "locked.pdf"
                                   << ""
                                   << "password";
@@ -294,6 +297,8 @@ void tst_BatchViewsRun::reasonsInTooltips()
         QVERIFY(PdfFixtures::writePdf(path, 2, "secret"));
     else if (input == "photo.png")
         TestUtils::writeFile(in.path(), input, pngBytes());
+    else if (input == "huge.png")
+        TestUtils::writeFile(in.path(), input, TestUtils::pngHeaderOnly(40000, 40000));
     else {
         QImage noise(300, 300, QImage::Format_RGB32);
         quint32 seed = 7;
