@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -18,3 +19,11 @@ QPushButton *createActionButton(const QString &text, QWidget *parent);
 // not added): a KMessageTips with the confirm buttons, opened without a
 // nested event loop and deleted when closed.
 void showNotice(QWidget *parent, const QString &title, const QString &message);
+
+// The folder box of a tool that writes into a chosen folder: a 300 x 28 line
+// edit showing the output folder, with the 16 x 16 "selectFolder" button
+// inside its right end.
+QLineEdit *makeFolderBox(QWidget *parent, QPushButton **button);
+
+// Shows path in a folder box; the tooltip carries it when the box cannot.
+void showFolder(QLineEdit *box, const QString &path);

@@ -51,36 +51,6 @@ QString failureText(const QString &message, const KvHttp &client)
             "OnlineViewParts", "The online service could not be reached.");
 }
 
-QLineEdit *makeFolderBox(QWidget *parent, QPushButton **button)
-{
-    constexpr int buttonSize = 16;
-    constexpr int inset = 6;
-    auto *box = new QLineEdit(parent);
-    box->setFixedSize(300, 28);
-    box->setStyleSheet(QStringLiteral("border:1px solid #CCCCCC;") + lineEditStyleSheet());
-    box->setContextMenuPolicy(Qt::NoContextMenu);
-    auto *folderButton = new QPushButton(box);
-    folderButton->setFixedSize(buttonSize, buttonSize);
-    folderButton->setCursor(Qt::ArrowCursor);
-    folderButton->setFocusPolicy(Qt::NoFocus);
-    folderButton->setStyleSheet(buttonStyleSheet(QStringLiteral("selectFolder")));
-    auto *inside = new QHBoxLayout(box);
-    inside->setContentsMargins(0, 0, inset, 0);
-    inside->addStretch();
-    inside->addWidget(folderButton, 0, Qt::AlignVCenter);
-    box->setTextMargins(0, 0, buttonSize + inset, 0);
-    *button = folderButton;
-    return box;
-}
-
-void showFolder(QLineEdit *box, const QString &path)
-{
-    box->setText(path);
-    box->setCursorPosition(0);
-    const bool clipped = box->fontMetrics().horizontalAdvance(path) > box->width() - 26;
-    box->setToolTip(clipped ? path : QString());
-}
-
 bool ensureLoggedIn()
 {
     KAccoutManager *account = KAccoutManager::instance();

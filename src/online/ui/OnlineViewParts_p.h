@@ -27,13 +27,6 @@ KMessageTips *ask(QWidget *parent, const QString &title, const QString &text, Bu
 // when the service could not be reached at all.
 QString failureText(const QString &message, const KvHttp &client);
 
-// The folder box: a 300 x 28 line edit showing the output folder, with the
-// 16 x 16 "selectFolder" button inside its right end.
-QLineEdit *makeFolderBox(QWidget *parent, QPushButton **button);
-
-// Shows path in the box; the tooltip carries it when the box cannot.
-void showFolder(QLineEdit *box, const QString &path);
-
 // Whether the user is logged in; opens the login page when not.
 bool ensureLoggedIn();
 

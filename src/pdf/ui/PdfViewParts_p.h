@@ -17,13 +17,6 @@ QFont viewFont(int pixelSize);
 // and font substitutes run wider than the design's sizes).
 void fitSize(QWidget *widget, int width, int height);
 
-// The folder box: a 300 x 28 line edit showing the output folder, with the
-// 16 x 16 "selectFolder" button inside its right end.
-QLineEdit *makeFolderBox(QWidget *parent, QPushButton **button);
-
-// Shows path in the box; the tooltip carries it when the box cannot.
-void showFolder(QLineEdit *box, const QString &path);
-
 // Run folders are only made below an absolute folder: an empty or relative
 // text would otherwise put them at the file system root or wherever the
 // program was started.
