@@ -21,6 +21,7 @@ struct BatchResult
 };
 
 Q_DECLARE_METATYPE(BatchResult)
+Q_DECLARE_METATYPE(BatchResult::Status)
 
 // Per-file progress of a multi-page job (PDF pages to images).
 struct ProcessProgress

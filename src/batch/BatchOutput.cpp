@@ -24,8 +24,8 @@ QImage firstFrame(
     return frame;
 }
 
-QString write(const QImage &image, const QString &runFolder, const QString &path, int outputFormat,
-    QString *error)
+QString write(const QImage &image, const QString &runFolder, const QString &path,
+    OutputFormat outputFormat, QString *error)
 {
     const QString ext = outputExtension(outputFormat);
     const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);

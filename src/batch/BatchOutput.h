@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "codec/KImageWrapper.h"
+#include "codec/OutputFormat.h"
 
 // The shared steps of the batch tools around their pixel work, on the calling
 // worker thread: the first frame of a source, and writing a result.
@@ -16,11 +17,11 @@ namespace BatchOutput {
 QImage firstFrame(const QString &path, QString *error = nullptr,
     const KImageWrapper::SizeRequest &sizeRequest = KImageWrapper::SizeRequest());
 
-// Writes image for source path in output format index into runFolder under a
+// Writes image for source path in outputFormat into runFolder under a
 // reserved free name (flattened onto white for formats without alpha). The
 // written path, or empty (with why in error): then nothing is left in the folder.
-QString write(const QImage &image, const QString &runFolder, const QString &path, int outputFormat,
-    QString *error = nullptr);
+QString write(const QImage &image, const QString &runFolder, const QString &path,
+    OutputFormat outputFormat, QString *error = nullptr);
 
 // Writes encoded bytes that are already the output (a losslessly turned JPEG)
 // for source path as extension ext into runFolder, with the same naming and

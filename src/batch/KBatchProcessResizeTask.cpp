@@ -4,7 +4,8 @@
 #include "codec/ImageLimits.h"
 
 KBatchProcessResizeTask::KBatchProcessResizeTask(const QString &runFolder,
-    const QVector<QPair<QString, int>> &files, const ResizeParams &params, int outputFormat)
+    const QVector<QPair<QString, int>> &files, const ResizeParams &params,
+    OutputFormat outputFormat)
     : m_runFolder(runFolder)
     , m_files(files)
     , m_params(params)

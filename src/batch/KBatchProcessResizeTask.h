@@ -7,6 +7,7 @@
 
 #include "app/BatchResult.h"
 #include "batch/ResizeParams.h"
+#include "codec/OutputFormat.h"
 
 // Resizes one group of files (same base name) one after the other into the
 // run folder. Created on the interface thread, run once on the page's pool and
@@ -16,7 +17,7 @@ class KBatchProcessResizeTask : public QObject, public QRunnable
     Q_OBJECT
 public:
     KBatchProcessResizeTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
-        const ResizeParams &params, int outputFormat);
+        const ResizeParams &params, OutputFormat outputFormat);
 
     void run() override;
 
@@ -29,5 +30,5 @@ private:
     const QString m_runFolder;
     const QVector<QPair<QString, int>> m_files;
     const ResizeParams m_params;
-    const int m_outputFormat;
+    const OutputFormat m_outputFormat;
 };

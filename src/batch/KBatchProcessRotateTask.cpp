@@ -9,9 +9,9 @@
 
 #include "batch/BatchOutput.h"
 #include "codec/ImageCompleteness.h"
-#include "codec/ImageFormats.h"
 #include "codec/ImageLimits.h"
 #include "codec/JpegReader.h"
+#include "codec/OutputFormat.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ QImage toImage(FIBITMAP *bitmap)
 } // namespace
 
 KBatchProcessRotateTask::KBatchProcessRotateTask(const QString &runFolder,
-    const QVector<QPair<QString, int>> &files, int type, int angle, int outputFormat)
+    const QVector<QPair<QString, int>> &files, int type, int angle, OutputFormat outputFormat)
     : m_runFolder(runFolder)
     , m_files(files)
     , m_type(type)
@@ -178,8 +178,7 @@ QString KBatchProcessRotateTask::rotateLosslessly(
 {
     *taken = false;
     JpegLossless::Operation operation;
-    if (outputExtension(m_outputFormat) != QLatin1String("jpg")
-        || !losslessOperation(m_type, m_angle, &operation))
+    if (m_outputFormat != OutputFormat::Jpg || !losslessOperation(m_type, m_angle, &operation))
         return QString();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)

@@ -8,6 +8,7 @@
 
 #include "app/BatchResult.h"
 #include "codec/JpegLossless.h"
+#include "codec/OutputFormat.h"
 
 // Turns or mirrors one group of files (same base name) one after the other
 // into the run folder. A JPEG written as JPG and turned by a right angle (or
@@ -22,7 +23,7 @@ public:
     enum Type { RotateLeft = 0, RotateRight = 1, FlipLeftRight = 2, FlipUpDown = 3, FreeAngle = 4 };
 
     KBatchProcessRotateTask(const QString &runFolder, const QVector<QPair<QString, int>> &files,
-        int type, int angle, int outputFormat);
+        int type, int angle, OutputFormat outputFormat);
 
     void run() override;
 
@@ -49,5 +50,5 @@ private:
     const QVector<QPair<QString, int>> m_files;
     const int m_type;
     const int m_angle;
-    const int m_outputFormat;
+    const OutputFormat m_outputFormat;
 };

@@ -8,29 +8,14 @@
 
 namespace CliOptions {
 
-int outputFormatIndex(const QString &text)
-{
-    QString name = text.trimmed().toLower();
-    if (name == QLatin1String("jpeg"))
-        name = QStringLiteral("jpg");
-    else if (name == QLatin1String("tiff"))
-        name = QStringLiteral("tif");
-    for (int index = 0;; ++index) {
-        const QString extension = outputExtension(index);
-        if (extension.isEmpty())
-            return -1;
-        if (extension == name)
-            return index;
-    }
-}
-
 QString outputFormatChoices() { return QStringLiteral("jpg, png, bmp, webp or tif"); }
 
-bool readOutputFormat(const QString &value, int *format, QString *error)
+bool readOutputFormat(const QString &value, OutputFormat *format, QString *error)
 {
-    *format = outputFormatIndex(value);
-    if (*format >= 0)
+    if (const std::optional<OutputFormat> named = outputFormatNamed(value)) {
+        *format = *named;
         return true;
+    }
     *error = QStringLiteral("--to: unknown format '%1' (%2)").arg(value, outputFormatChoices());
     return false;
 }

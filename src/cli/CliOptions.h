@@ -4,18 +4,17 @@
 #include <QString>
 #include <QVector>
 
+#include "codec/OutputFormat.h"
+
 // Reading option values of quorvel-cli. Interface thread, before a run.
 namespace CliOptions {
-
-// Output-format index (0 jpg, 1 png, 2 bmp, 3 webp, 4 tif) for a --to value,
-// case-insensitive, "jpeg" and "tiff" included; -1 for anything else.
-int outputFormatIndex(const QString &text);
 
 // "jpg, png, bmp, webp or tif", for help and errors.
 QString outputFormatChoices();
 
-// Reads --to into *format; false with the reason in *error when it is unknown.
-bool readOutputFormat(const QString &value, int *format, QString *error);
+// Reads --to into *format (case-insensitive, "jpeg" and "tiff" included);
+// false with the reason in *error when it is unknown.
+bool readOutputFormat(const QString &value, OutputFormat *format, QString *error);
 
 // Whether a file found in a folder is an image the program can read.
 bool isImageFile(const QString &path);

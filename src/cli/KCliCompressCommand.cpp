@@ -7,7 +7,7 @@
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
-#include "codec/ImageFormats.h"
+#include "codec/OutputFormat.h"
 #include "compress/BatchCompressParams.h"
 #include "compress/KBatchProcessCompressTask.h"
 
@@ -80,7 +80,7 @@ void KCliCompressCommand::start(KCliRun *run)
     params.sizeValue = m_sizeValue;
     params.sizeUnit = m_sizeUnit;
     params.outputDir = run->outputDir();
-    params.outputFormat = 0;
+    params.outputFormat = OutputFormat::Jpg;
     const auto groups = CliOptions::groupByBaseName(run->pendingInputs());
     for (const auto &group : groups) {
         BatchCompressParams copy = params;

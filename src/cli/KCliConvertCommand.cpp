@@ -6,7 +6,7 @@
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
-#include "codec/ImageFormats.h"
+#include "codec/OutputFormat.h"
 #include "convert/KImageNormalConvertProcessTask.h"
 
 QString KCliConvertCommand::name() const { return QStringLiteral("convert"); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/KCliCommand.h"
+#include "codec/OutputFormat.h"
 
 // "convert": every input becomes one image in the chosen format, through the
 // conversion tool's task (first frame only; JPG and BMP flattened onto white,
@@ -19,5 +20,5 @@ public:
     QString explainFailure(const QString &input, const QString &outputDir) const override;
 
 private:
-    int m_format = -1;
+    OutputFormat m_format = OutputFormat::Jpg;
 };

@@ -9,7 +9,7 @@
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
-#include "codec/ImageFormats.h"
+#include "codec/OutputFormat.h"
 #include "pdf/KPdf2ImageConverterThread.h"
 #include "pdf/KPdf2ImageProxy.h"
 #include "pdf/PageSelection.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/KCliCommand.h"
+#include "codec/OutputFormat.h"
 #include "pdf/SelectPageItem.h"
 
 // "frompdf": the chosen pages of PDFs (all, odd, even or a list such as
@@ -26,5 +27,5 @@ public:
 private:
     int m_mode = SelectPageItem::AllPages;
     QString m_pages; // the list, for specific pages
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
 };

@@ -2,6 +2,7 @@
 
 #include "batch/ResizeParams.h"
 #include "cli/KCliCommand.h"
+#include "codec/OutputFormat.h"
 
 // "resize": every input scaled by pixels (ratio kept unless told), by a
 // percentage or to a preset photo size, through the batch resize task.
@@ -27,5 +28,5 @@ public:
 
 private:
     ResizeParams m_params;
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
 };

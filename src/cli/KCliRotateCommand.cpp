@@ -7,8 +7,8 @@
 #include "cli/CliOptions.h"
 #include "cli/FailureReasons.h"
 #include "cli/KCliRun.h"
-#include "codec/ImageFormats.h"
 #include "codec/ImageLimits.h"
+#include "codec/OutputFormat.h"
 
 QString KCliRotateCommand::name() const { return QStringLiteral("rotate"); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/KCliCommand.h"
+#include "codec/OutputFormat.h"
 
 // "rotate": every input turned a quarter left or right, mirrored, or turned
 // by any angle (corners white, or transparent where the format keeps alpha),
@@ -21,5 +22,5 @@ public:
 private:
     int m_type = 0;
     int m_angle = 0;
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
 };

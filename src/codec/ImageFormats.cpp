@@ -119,12 +119,3 @@ QString ImageFormats::extensionOf(const QString &fileName)
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.mid(dot + 1);
 }
-
-QString outputExtension(int index)
-{
-    static const QStringList extensions { QStringLiteral("jpg"), QStringLiteral("png"),
-        QStringLiteral("bmp"), QStringLiteral("webp"), QStringLiteral("tif") };
-    if (index < 0 || index >= extensions.size())
-        return QString();
-    return extensions[index];
-}

@@ -42,7 +42,3 @@ private:
     QHash<QString, int> m_byExtension;
     ImageFormatRecord m_unknown;
 };
-
-// Extension written for output-format button index 0..4 ("jpg", "png", "bmp",
-// "webp", "tif"); empty for any other index.
-QString outputExtension(int index);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector>
 
+#include "codec/OutputFormat.h"
+
 // Parameters of a batch compression run, copied into every task; a task's
 // copy carries its group of files (source path, row).
 struct BatchCompressParams
@@ -12,7 +14,7 @@ struct BatchCompressParams
     int sizeValue = 0;
     int sizeUnit = 0; // 1: kilobytes, anything else: megabytes
     QString outputDir; // the run folder
-    int outputFormat = 0; // always 0 (JPG) from the view
+    OutputFormat outputFormat = OutputFormat::Jpg; // always JPG from the view
     QVector<QPair<QString, int>> files;
 
     qint64 byteLimit() const

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "codec/OutputFormat.h"
+
 // Parameters of one JPEG compression, copied into the engine.
 struct CompressParams
 {
@@ -10,7 +12,7 @@ struct CompressParams
     int sizeUnit = 0; // 1: kilobytes, anything else: megabytes
     QString outputDir; // folder of the reported output path (may be empty)
     QString sourcePath; // gives the base name of the reported output path
-    int outputFormat = 0; // output-format index; 0 (JPG) for compression
+    OutputFormat outputFormat = OutputFormat::Jpg; // JPG for compression
 
     // The limit in bytes (64 bits: 1024 MB must not overflow).
     qint64 byteLimit() const

@@ -10,10 +10,12 @@
 // so the copy is cheap.
 struct GifCompressResult
 {
-    enum Status { Failed = 2, Succeeded = 3 };
+    // Only the two outcomes: a GIF job has no progress states of its own
+    // (unlike BatchResult::Status, whose values it must not be mixed with).
+    enum class Status { Failed, Succeeded };
 
     int jobId = 0;
-    int status = Failed;
+    Status status = Status::Failed;
     // The new GIF file, exactly as the converter returned it.
     QByteArray bytes;
     // Decoded from bytes: the first frame for the preview and the frame count.
@@ -24,3 +26,4 @@ struct GifCompressResult
 };
 
 Q_DECLARE_METATYPE(GifCompressResult)
+Q_DECLARE_METATYPE(GifCompressResult::Status)

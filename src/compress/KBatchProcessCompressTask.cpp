@@ -5,8 +5,8 @@
 #include <QPainter>
 
 #include "app/FileUtils.h"
-#include "codec/ImageFormats.h"
 #include "codec/KImageWrapper.h"
+#include "codec/OutputFormat.h"
 #include "compress/JpegSizeSearch.h"
 
 KBatchProcessCompressTask::KBatchProcessCompressTask(const BatchCompressParams &params)
@@ -30,6 +30,13 @@ void KBatchProcessCompressTask::run()
 
 bool KBatchProcessCompressTask::compressOne(const QString &source, QString *written, QString *error)
 {
+    // An empty size field arrives as 0: no JPEG can be smaller than that, and
+    // the search would shrink every picture to nothing before it gave up.
+    if (m_params.quality <= 0 && m_params.byteLimit() <= 0) {
+        *error
+            = QStringLiteral("no size limit was given: enter the largest size the file may have");
+        return false;
+    }
     QImage frame;
     {
         // Only the frame outlives the wrapper: once the search shrinks the

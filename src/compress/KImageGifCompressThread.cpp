@@ -46,6 +46,7 @@ KImageGifCompressThread::KImageGifCompressThread(const QString &libraryPath, QOb
     , m_library(libraryPath)
 {
     qRegisterMetaType<GifCompressResult>();
+    qRegisterMetaType<GifCompressResult::Status>();
     if (m_library.load()) {
         m_convert = reinterpret_cast<GifConverterFunction>(m_library.resolve("GifConverter"));
         m_release = reinterpret_cast<GifReleaseFunction>(m_library.resolve("Release"));
@@ -161,6 +162,6 @@ GifCompressResult KImageGifCompressThread::runJob(const GifCompressRequest &requ
         result.error = tr("The GIF could not be compressed with these settings");
         return result;
     }
-    result.status = GifCompressResult::Succeeded;
+    result.status = GifCompressResult::Status::Succeeded;
     return result;
 }

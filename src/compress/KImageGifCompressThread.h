@@ -49,8 +49,8 @@ public:
 signals:
     // The job's outcome, bytes and preview included; emitted just before processStatus().
     void jobFinished(const GifCompressResult &result);
-    // 2 = failed, 3 = succeeded.
-    void processStatus(int status);
+    // The job's outcome alone.
+    void processStatus(GifCompressResult::Status status);
 
 protected:
     void run() override;

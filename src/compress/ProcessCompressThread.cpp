@@ -5,7 +5,7 @@
 #include <QPainter>
 
 #include "app/FileUtils.h"
-#include "codec/ImageFormats.h"
+#include "codec/OutputFormat.h"
 #include "compress/JpegSizeSearch.h"
 
 ProcessCompressThread::ProcessCompressThread(
@@ -14,6 +14,7 @@ ProcessCompressThread::ProcessCompressThread(
     , m_source(source)
     , m_params(params)
 {
+    qRegisterMetaType<ProcessCompressThread::Status>();
 }
 
 ProcessCompressThread::~ProcessCompressThread()
@@ -31,7 +32,7 @@ void ProcessCompressThread::run()
     const QString outputPath = uniqueFilePath(m_params.outputDir, baseName, ext);
 
     QImage image = m_source;
-    if (m_params.outputFormat == 0 && !image.isNull()) {
+    if (m_params.outputFormat == OutputFormat::Jpg && !image.isNull()) {
         // JPEG has no transparency: flatten onto white.
         QImage flat(image.size(), QImage::Format_RGB32);
         flat.fill(Qt::white);
@@ -50,15 +51,15 @@ void ProcessCompressThread::run()
         m_error
             = QStringLiteral("no size limit was given: enter the largest size the file may have");
     } else if (m_params.quality > 0) {
-        emit processStatusChanged(1, 50);
+        emit processStatusChanged(Status::Working, 50);
         ok = JpegSizeSearch::encode(image, m_params.quality, &m_result);
         m_usedQuality = m_params.quality;
         m_usedSize = image.size();
     } else {
         ok = JpegSizeSearch::run(
             image, m_params.byteLimit(), &m_result,
-            [this](int counter) { emit processStatusChanged(1, counter); }, &m_stop, &m_usedQuality,
-            &m_usedSize);
+            [this](int counter) { emit processStatusChanged(Status::Working, counter); }, &m_stop,
+            &m_usedQuality, &m_usedSize);
     }
     if (!ok) {
         m_result.clear();
@@ -68,7 +69,7 @@ void ProcessCompressThread::run()
                                    .arg(m_params.byteLimit() / 1024);
     }
     if (ok)
-        emit processStatusChanged(3, 100, outputPath);
+        emit processStatusChanged(Status::Succeeded, 100, outputPath);
     else
-        emit processStatusChanged(2, 100);
+        emit processStatusChanged(Status::Failed, 100);
 }

@@ -10,20 +10,22 @@
 
 // Re-encodes one image as JPEG in memory, at a fixed quality or below a byte
 // limit. Runs in its own thread; reports only through processStatusChanged
-// (queued to the interface thread): (1, progress) while working, then
-// (3, 100, path) or (2, 100). Owned by the view that started it; the owner
+// (queued to the interface thread): (Working, progress) while working, then
+// (Succeeded, 100, path) or (Failed, 100). Owned by the view that started it; the owner
 // must stop() and wait() before destroying it (the destructor does both).
 class ProcessCompressThread : public QThread
 {
     Q_OBJECT
 public:
+    enum class Status { Working, Failed, Succeeded };
+
     ProcessCompressThread(
         const QImage &source, const CompressParams &params, QObject *parent = nullptr);
     ~ProcessCompressThread() override;
 
-    // The encoded bytes; read after status 3 was delivered.
+    // The encoded bytes; read after Succeeded was delivered.
     QByteArray compressData() const { return m_result; }
-    // Why the run failed, in one plain line; read after status 2 was delivered.
+    // Why the run failed, in one plain line; read after Failed was delivered.
     QString errorString() const { return m_error; }
     // Asks a running search to end between two encodes (it then reports failure).
     void stop() { m_stop = true; }
@@ -33,7 +35,8 @@ public:
     QSize usedSize() const { return m_usedSize; }
 
 signals:
-    void processStatusChanged(int status, int progress, const QString &fipath = QString());
+    void processStatusChanged(
+        ProcessCompressThread::Status status, int progress, const QString &fipath = QString());
 
 protected:
     void run() override;
@@ -47,3 +50,5 @@ private:
     int m_usedQuality = 0;
     QSize m_usedSize;
 };
+
+Q_DECLARE_METATYPE(ProcessCompressThread::Status)

@@ -6,7 +6,7 @@
 #include "codec/KImageWrapper.h"
 
 KImageNormalConvertProcessTask::KImageNormalConvertProcessTask(
-    const QString &outputDir, int row, const QString &sourcePath, int outputFormat)
+    const QString &outputDir, int row, const QString &sourcePath, OutputFormat outputFormat)
     : m_outputDir(outputDir)
     , m_row(row)
     , m_sourcePath(sourcePath)

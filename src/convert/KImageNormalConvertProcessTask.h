@@ -4,17 +4,19 @@
 #include <QRunnable>
 
 #include "app/BatchResult.h"
+#include "codec/OutputFormat.h"
 
 // Converts one file of a conversion run into the chosen output format.
 // Created on the interface thread, run once on the view's pool (which deletes
-// it afterwards); reports {row, 2} then {row, 4, written path} or {row, 8}
-// through processStatusChanged, queued to the view.
+// it afterwards); reports {row, Processing}, then {row, Succeeded, written
+// path} or {row, Failed, reason} through processStatusChanged, queued to the
+// view.
 class KImageNormalConvertProcessTask : public QObject, public QRunnable
 {
     Q_OBJECT
 public:
     KImageNormalConvertProcessTask(
-        const QString &outputDir, int row, const QString &sourcePath, int outputFormat);
+        const QString &outputDir, int row, const QString &sourcePath, OutputFormat outputFormat);
 
     void run() override;
 
@@ -28,5 +30,5 @@ private:
     const QString m_outputDir;
     const int m_row;
     const QString m_sourcePath;
-    const int m_outputFormat;
+    const OutputFormat m_outputFormat;
 };

@@ -32,7 +32,7 @@ void KImageRawLoadThread::requestAdjust(int brightness, int contrast)
         QMutexLocker lock(&m_mutex);
         m_brightness = brightness;
         m_contrast = contrast;
-        m_mode = 1;
+        m_mode = Mode::Adjust;
         m_progress = 0;
     }
     if (m_work.available() == 0)
@@ -65,14 +65,15 @@ void KImageRawLoadThread::run()
             m_finished.release();
             return;
         }
-        int mode, brightness, contrast;
+        Mode mode;
+        int brightness, contrast;
         {
             QMutexLocker lock(&m_mutex);
             mode = m_mode;
             brightness = m_brightness;
             contrast = m_contrast;
         }
-        if (mode == 0) {
+        if (mode == Mode::Develop) {
             const bool ok = develop();
             setProgress(100);
             emit loadStatus(ok);

@@ -35,6 +35,10 @@ protected:
     void run() override;
 
 private:
+    // What the next wake-up does: develop the file (the first job) or
+    // re-apply brightness and contrast to the developed bitmap.
+    enum class Mode { Develop, Adjust };
+
     void setProgress(int value);
     // False when nothing new could be made; the reports then say so.
     bool develop();
@@ -47,7 +51,7 @@ private:
     QImage m_result;
     int m_brightness = 50;
     int m_contrast = 50;
-    int m_mode = 0; // 0 load, 1 adjust
+    Mode m_mode = Mode::Develop;
     int m_progress = 0;
     std::atomic_bool m_quit { false };
     QSemaphore m_work;

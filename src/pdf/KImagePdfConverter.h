@@ -13,10 +13,10 @@
 // Created and owned by the image-to-PDF view in the interface thread, one per
 // run; run() works in the thread it starts, on its own copy of the
 // parameters, and reports through the queued stateChanged signal only. One
-// PDF per image: one final record per file, {row, 4, pdf} or {row, 8, "",
-// reason}, in row order. Combined: {row, 2} while a row's page is made, then
-// {row, 4, document} as soon as its page is in (or {row, 8, "", reason}); if
-// the document then cannot be written every row gets {row, 8, "", reason}.
+// PDF per image: one final record per file, {row, Succeeded, pdf} or {row, Failed, "",
+// reason}, in row order. Combined: {row, Processing} while a row's page is made, then
+// {row, Succeeded, document} as soon as its page is in (or {row, Failed, "", reason}); if
+// the document then cannot be written every row gets {row, Failed, "", reason}.
 // The run is over when the thread finishes. Destroying the object asks the
 // run to stop and waits for it; an interrupted document is not left behind.
 class KImagePdfConverter : public QThread

@@ -14,9 +14,9 @@
 // The object is created and owned by the PDF-to-image view in the interface
 // thread; run() executes in the thread it starts, which touches only the
 // copies of the parameters given here and the renderer proxy. Results reach
-// the view through queued signals: per file {row, 2} when it starts, then
-// progress, then exactly one final record, {row, 4, first image}, or
-// {row, 8, ""} when any of its wanted pages could not be written (the
+// the view through queued signals: per file {row, Processing} when it starts, then
+// progress, then exactly one final record, {row, Succeeded, first image}, or
+// {row, Failed, ""} when any of its wanted pages could not be written (the
 // others still are; a page that fails never stops its neighbours). Each
 // document is opened once for all its pages. Destroying the
 // object asks the run to stop after the current page and waits for it.

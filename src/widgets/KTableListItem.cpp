@@ -169,7 +169,7 @@ KTableListItem::KTableListItem(QWidget *parent, const QString &path, StatusColum
     right->addStretch();
     layout->addLayout(right);
 
-    setState(1);
+    setState(BatchResult::NotStarted);
 }
 
 void KTableListItem::styleButton(int i, const QString &image, const QString &tip)
@@ -182,7 +182,7 @@ void KTableListItem::styleButton(int i, const QString &image, const QString &tip
     button->setStyleSheet(buttonStyleSheet(image));
 }
 
-void KTableListItem::setState(int state)
+void KTableListItem::setState(BatchResult::Status state)
 {
     m_state = state;
     m_statusIcon->setMovie(nullptr);

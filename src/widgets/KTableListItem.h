@@ -24,8 +24,8 @@ public:
     KTableListItem(QWidget *parent, const QString &path);
 
     QString filePath() const { return m_path; }
-    int state() const { return m_state; }
-    void setState(int state);
+    BatchResult::Status state() const { return m_state; }
+    void setState(BatchResult::Status state);
     // State plus, for a failed file, its reason as the row's tooltip and as
     // a short second line.
     void setResult(const BatchResult &result);
@@ -72,7 +72,7 @@ private:
     QString m_path;
     QString m_reason;
     KTableListFileInfo *m_info = nullptr;
-    int m_state = 1;
+    BatchResult::Status m_state = BatchResult::NotStarted;
     bool m_hovered = false;
     QHBoxLayout *m_detail = nullptr;
     QLabel *m_date = nullptr;

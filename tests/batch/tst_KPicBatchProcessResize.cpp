@@ -144,19 +144,19 @@ bool tst_KPicBatchProcessResize::runAndWait(KPicBatchProcessResize &page)
 
 void tst_KPicBatchProcessResize::runWritesEveryFormat_data()
 {
-    QTest::addColumn<int>("format");
+    QTest::addColumn<OutputFormat>("format");
     QTest::addColumn<QString>("ext");
     QTest::addColumn<bool>("keepsAlpha");
-    QTest::newRow("JPG") << 0 << "jpg" << false;
-    QTest::newRow("PNG") << 1 << "png" << true;
-    QTest::newRow("BMP") << 2 << "bmp" << false;
-    QTest::newRow("WEBP") << 3 << "webp" << true;
-    QTest::newRow("TIF") << 4 << "tif" << true;
+    QTest::newRow("JPG") << OutputFormat::Jpg << "jpg" << false;
+    QTest::newRow("PNG") << OutputFormat::Png << "png" << true;
+    QTest::newRow("BMP") << OutputFormat::Bmp << "bmp" << false;
+    QTest::newRow("WEBP") << OutputFormat::Webp << "webp" << true;
+    QTest::newRow("TIF") << OutputFormat::Tif << "tif" << true;
 }
 
 void tst_KPicBatchProcessResize::runWritesEveryFormat()
 {
-    QFETCH(int, format);
+    QFETCH(OutputFormat, format);
     QFETCH(QString, ext);
     QFETCH(bool, keepsAlpha);
     QTemporaryDir in, out;
@@ -168,13 +168,13 @@ void tst_KPicBatchProcessResize::runWritesEveryFormat()
     page.fileList()->appendFiles(
         { in.filePath("a.png"), in.filePath("a.jpg"), in.filePath("broken.jpg") });
     page.paramsPanel()->scaleEdit()->setText("50");
-    page.outputPanel()->formatCombo()->setCurrentIndex(format);
+    page.outputPanel()->formatCombo()->setCurrentIndex(int(format));
     QVERIFY(runAndWait(page));
     QCOMPARE(page.lastRunFolder(), out.path() + "/quorvel");
     // One task per base name, in list order: a.png first, then a.jpg.
     QCOMPARE(page.fileList()->result(0).path, out.path() + "/quorvel/a." + ext);
     QCOMPARE(page.fileList()->result(1).path, out.path() + "/quorvel/a(1)." + ext);
-    QCOMPARE(page.fileList()->row(2)->state(), int(BatchResult::Failed));
+    QCOMPARE(page.fileList()->row(2)->state(), BatchResult::Failed);
     QCOMPARE(QDir(page.lastRunFolder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 
     KImageWrapper result;

@@ -35,8 +35,8 @@ private slots:
     void jpegToJpgTurnsLosslessly();
 
 private:
-    QString runPage(const QStringList &files, int type, int angle, int format, QTemporaryDir &out,
-        int *failed = nullptr);
+    QString runPage(const QStringList &files, int type, int angle, OutputFormat format,
+        QTemporaryDir &out, int *failed = nullptr);
 };
 
 void tst_KPicBatchProcessRotate::initTestCase() { KApplication::installFontSubstitutions(); }
@@ -95,8 +95,8 @@ void tst_KPicBatchProcessRotate::controlsFollowEachOther()
     QCOMPARE(page.angle(), 45);
 }
 
-QString tst_KPicBatchProcessRotate::runPage(
-    const QStringList &files, int type, int angle, int format, QTemporaryDir &out, int *failed)
+QString tst_KPicBatchProcessRotate::runPage(const QStringList &files, int type, int angle,
+    OutputFormat format, QTemporaryDir &out, int *failed)
 {
     KPicBatchProcessRotate page;
     page.setOutputFolder(out.path());
@@ -106,7 +106,7 @@ QString tst_KPicBatchProcessRotate::runPage(
         page.slider()->setValue(angle);
     } else
         page.typeGroup()->button(type)->click();
-    page.formatCombo()->setCurrentIndex(format);
+    page.formatCombo()->setCurrentIndex(int(format));
     QSignalSpy finished(&page, &KPicBatchProcessRotate::runFinished);
     page.startButton()->click();
     if (!finished.wait(60000))
@@ -121,15 +121,15 @@ QString tst_KPicBatchProcessRotate::runPage(
 
 void tst_KPicBatchProcessRotate::freeAngleCorners_data()
 {
-    QTest::addColumn<int>("format");
+    QTest::addColumn<OutputFormat>("format");
     QTest::addColumn<bool>("transparentCorners");
-    QTest::newRow("PNG keeps alpha-0 corners") << 1 << true;
-    QTest::newRow("JPG is flattened first: white corners") << 0 << false;
+    QTest::newRow("PNG keeps alpha-0 corners") << OutputFormat::Png << true;
+    QTest::newRow("JPG is flattened first: white corners") << OutputFormat::Jpg << false;
 }
 
 void tst_KPicBatchProcessRotate::freeAngleCorners()
 {
-    QFETCH(int, format);
+    QFETCH(OutputFormat, format);
     QFETCH(bool, transparentCorners);
     QTemporaryDir in, out;
     QImage source(120, 80, QImage::Format_ARGB32);
@@ -162,7 +162,7 @@ void tst_KPicBatchProcessRotate::zeroRewritesUnchanged()
     QTemporaryDir in, out;
     const QImage source = TestUtils::quadrantImage(50, 40);
     QVERIFY(source.save(in.filePath("same.bmp")));
-    const QString written = runPage({ in.filePath("same.bmp") }, 4, 0, 1, out);
+    const QString written = runPage({ in.filePath("same.bmp") }, 4, 0, OutputFormat::Png, out);
     QVERIFY(written.endsWith("/same.png"));
     QImage png(written);
     QCOMPARE(
@@ -174,7 +174,7 @@ void tst_KPicBatchProcessRotate::animatedGifGivesOneFile()
     QTemporaryDir in, out;
     QVERIFY(TestFixtures::writeAnimatedGif(
         in.filePath("anim.gif"), 40, 20, { Qt::red, Qt::green, Qt::blue }));
-    const QString written = runPage({ in.filePath("anim.gif") }, 0, 0, 1, out);
+    const QString written = runPage({ in.filePath("anim.gif") }, 0, 0, OutputFormat::Png, out);
     QVERIFY(!written.isEmpty());
     QCOMPARE(QDir(QFileInfo(written).absolutePath()).entryList(QDir::Files).size(), 1);
     const QImage image(written);
@@ -220,7 +220,7 @@ void tst_KPicBatchProcessRotate::jpegToJpgTurnsLosslessly()
         writer.setQuality(60);
         QVERIFY(writer.write(picture));
     }
-    const QString written = runPage({ source }, type, angle, 0, out);
+    const QString written = runPage({ source }, type, angle, OutputFormat::Jpg, out);
     QVERIFY(written.endsWith("/photo.jpg"));
     const QImage expected = KBatchProcessRotateTask::transform(QImage(source), type, angle)
                                 .convertToFormat(QImage::Format_RGB32);

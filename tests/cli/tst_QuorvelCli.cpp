@@ -1175,7 +1175,7 @@ void tst_QuorvelCli::reasonsReachTheJson()
                 QSKIP("a full disk needs a small tmpfs, which only root can mount");
             // Not root: a folder without write permission does as well.
             QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner);
-            reason = "permission denied";
+            reason = "no permission";
         }
     }
     QStringList args { command, "--json", "-o", out, path };

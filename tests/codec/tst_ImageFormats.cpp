@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "codec/ImageFormats.h"
+#include "codec/OutputFormat.h"
 
 class tst_ImageFormats : public QObject
 {
@@ -11,6 +12,8 @@ private slots:
     void filters();
     void outputExtensions_data();
     void outputExtensions();
+    void outputFormatsOutOfRange_data();
+    void outputFormatsOutOfRange();
 };
 
 void tst_ImageFormats::lookup_data()
@@ -71,25 +74,51 @@ void tst_ImageFormats::filters()
 
 void tst_ImageFormats::outputExtensions_data()
 {
-    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("index"); // of the interface's format buttons and lists
+    QTest::addColumn<OutputFormat>("format");
     QTest::addColumn<QString>("ext");
     QTest::addColumn<int>("type");
-    QTest::newRow("0") << 0 << "jpg" << 1;
-    QTest::newRow("1") << 1 << "png" << 3;
-    QTest::newRow("2") << 2 << "bmp" << 0;
-    QTest::newRow("3") << 3 << "webp" << 7;
-    QTest::newRow("4") << 4 << "tif" << 5;
-    QTest::newRow("5") << 5 << "" << -1;
-    QTest::newRow("-1") << -1 << "" << -1;
+    QTest::newRow("JPG") << 0 << OutputFormat::Jpg << "jpg" << 1;
+    QTest::newRow("PNG") << 1 << OutputFormat::Png << "png" << 3;
+    QTest::newRow("BMP") << 2 << OutputFormat::Bmp << "bmp" << 0;
+    QTest::newRow("WEBP") << 3 << OutputFormat::Webp << "webp" << 7;
+    QTest::newRow("TIF") << 4 << OutputFormat::Tif << "tif" << 5;
 }
 
 void tst_ImageFormats::outputExtensions()
 {
     QFETCH(int, index);
+    QFETCH(OutputFormat, format);
     QFETCH(QString, ext);
     QFETCH(int, type);
-    QCOMPARE(outputExtension(index), ext);
-    QCOMPARE(ImageFormats::global().formatForExtension(outputExtension(index))->type, type);
+    QCOMPARE(outputFormatAt(index), std::optional<OutputFormat>(format));
+    QCOMPARE(outputExtension(format), ext);
+    QCOMPARE(ImageFormats::global().formatForExtension(outputExtension(format))->type, type);
+    // Names given on the command line, whatever their case.
+    QCOMPARE(outputFormatNamed(ext), std::optional<OutputFormat>(format));
+    QCOMPARE(
+        outputFormatNamed(QLatin1Char(' ') + ext.toUpper()), std::optional<OutputFormat>(format));
+}
+
+void tst_ImageFormats::outputFormatsOutOfRange_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("named"); // whether the name is one of the formats
+    QTest::newRow("past the last entry, long spelling of JPG") << 5 << "JPEG" << true;
+    QTest::newRow("no entry (cleared list), long spelling of TIF") << -1 << "tiff" << true;
+    QTest::newRow("readable but never written") << 6 << "gif" << false;
+    QTest::newRow("empty") << 100 << "" << false;
+    QTest::newRow("extension with its dot") << 7 << ".png" << false;
+}
+
+void tst_ImageFormats::outputFormatsOutOfRange()
+{
+    QFETCH(int, index);
+    QFETCH(QString, name);
+    QFETCH(bool, named);
+    QVERIFY(!outputFormatAt(index).has_value());
+    QCOMPARE(outputFormatNamed(name).has_value(), named);
 }
 
 QTEST_GUILESS_MAIN(tst_ImageFormats)

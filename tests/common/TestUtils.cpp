@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QThread>
 
 namespace TestUtils {
@@ -46,6 +48,37 @@ QImage halfTransparentImage(int width, int height)
     return image;
 }
 
+QImage photoLikeImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QRandomGenerator rng(7);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int n = int(rng.bounded(40)) - 20;
+            line[x]
+                = qRgb(qBound(0, x * 255 / width + n, 255), qBound(0, y * 255 / height + n, 255),
+                    qBound(0, (x + y) * 128 / (width + height) + 60 + n, 255));
+        }
+    }
+    return image;
+}
+
+QString halfTransparentMismatch(const QImage &decoded, bool keepsAlpha)
+{
+    if (decoded.isNull())
+        return QStringLiteral("no picture");
+    const QImage argb = decoded.convertToFormat(QImage::Format_ARGB32);
+    const int y = argb.height() / 2;
+    const QRgb shown = argb.pixel(argb.width() / 8, y);
+    const QRgb hidden = argb.pixel(argb.width() * 7 / 8, y);
+    if (!colourNear(shown, qRgb(200, 30, 30), 12))
+        return QStringLiteral("opaque half is #%1").arg(shown, 8, 16, QLatin1Char('0'));
+    if (keepsAlpha ? qAlpha(hidden) != 0 : !colourNear(hidden, qRgb(255, 255, 255), 6))
+        return QStringLiteral("transparent half is #%1").arg(hidden, 8, 16, QLatin1Char('0'));
+    return QString();
+}
+
 bool colourNear(QRgb a, QRgb b, int tolerance)
 {
     return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
@@ -65,6 +98,17 @@ bool waitUntil(const std::function<bool()> &predicate, int timeoutMs)
 }
 
 QStringList fileNames(const QString &dir) { return QDir(dir).entryList(QDir::Files, QDir::Name); }
+
+QStringList allFiles(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 bool isRoot() { return ::geteuid() == 0; }
 
@@ -89,6 +133,28 @@ QByteArray pngHeaderOnly(quint32 width, quint32 height)
         png.append(char((crc >> shift) & 0xff));
     png.append(QByteArray("\x00\x00\x00\x00IEND\xae\x42\x60\x82", 12));
     return png;
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const QString &dir)
+    : m_dir(dir)
+{
+    if (isRoot()) {
+        m_mounted = QProcess::execute(QStringLiteral("mount"),
+                        { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                            QStringLiteral("size=64k,ro"), QStringLiteral("tmpfs"), dir })
+            == 0;
+        m_readOnly = m_mounted;
+    } else {
+        m_readOnly = QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+    }
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (m_mounted)
+        QProcess::execute(QStringLiteral("umount"), { m_dir });
+    else if (m_readOnly)
+        QFile::setPermissions(m_dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 } // namespace TestUtils

@@ -51,7 +51,8 @@ GifCompressResult tst_KImageGifCompressThread::runJob(KImageGifCompressThread &w
         return GifCompressResult();
     auto result = finished.at(0).at(0).value<GifCompressResult>();
     // Both reports agree, and they belong to the job just asked for.
-    if (status.at(0).at(0).toInt() != result.status || result.jobId != id)
+    if (status.at(0).at(0).value<GifCompressResult::Status>() != result.status
+        || result.jobId != id)
         return GifCompressResult();
     return result;
 }
@@ -88,7 +89,7 @@ void tst_KImageGifCompressThread::compressesThroughTheLibrary()
     // Two jobs on one worker: the thread goes back to waiting after each.
     for (int round = 0; round < 2; ++round) {
         const GifCompressResult result = runJob(worker, m_source, width, height, percent, option);
-        QCOMPARE(result.status, int(GifCompressResult::Succeeded));
+        QCOMPARE(result.status, GifCompressResult::Status::Succeeded);
         QVERIFY(result.error.isEmpty());
         QVERIFY(result.bytes.startsWith("GIF8"));
         QCOMPARE(result.frameCount, frames);
@@ -136,7 +137,7 @@ void tst_KImageGifCompressThread::badSourcesFail()
     KImageGifCompressThread worker(QStringLiteral(QVGIFCONV_PATH));
     const GifCompressResult result = runJob(worker, path, width, 0, 50, 0);
     QVERIFY(result.jobId > 0);
-    QCOMPARE(result.status, int(GifCompressResult::Failed));
+    QCOMPARE(result.status, GifCompressResult::Status::Failed);
     QVERIFY(result.bytes.isEmpty());
     QVERIFY(result.firstFrame.isNull());
     QVERIFY(!result.error.isEmpty());
@@ -148,7 +149,7 @@ void tst_KImageGifCompressThread::missingLibraryFails()
     QVERIFY(!worker.isLibraryLoaded());
     const GifCompressResult result = runJob(worker, m_source, 200, 0, 50, 2);
     QVERIFY(result.jobId > 0);
-    QCOMPARE(result.status, int(GifCompressResult::Failed));
+    QCOMPARE(result.status, GifCompressResult::Status::Failed);
     QVERIFY(!result.error.isEmpty());
 }
 

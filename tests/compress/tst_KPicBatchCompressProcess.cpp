@@ -102,7 +102,7 @@ void tst_KPicBatchCompressProcess::sameBaseNameSharesOneTask()
     QVERIFY(runAndWait(view, out.path()));
     QCOMPARE(view.tasksStarted(), 2);
     // The corrupt first file of the group fails only its own row.
-    QCOMPARE(view.fileList()->row(0)->state(), int(BatchResult::Failed));
+    QCOMPARE(view.fileList()->row(0)->state(), BatchResult::Failed);
     const QString folder = view.lastRunFolder();
     QCOMPARE(view.fileList()->result(1).path, folder + "/photo.jpg");
     QCOMPARE(view.fileList()->result(2).path, folder + "/photo(1).jpg");
@@ -128,7 +128,7 @@ void tst_KPicBatchCompressProcess::sizeLimitIsMetByEveryOutput()
     view.customPanel()->unitCombo()->setCurrentIndex(1); // KB
     QVERIFY(runAndWait(view, out.path()));
     for (int i = 0; i < files.size(); ++i) {
-        QCOMPARE(view.fileList()->row(i)->state(), int(BatchResult::Succeeded));
+        QCOMPARE(view.fileList()->row(i)->state(), BatchResult::Succeeded);
         const QFileInfo written(view.fileList()->result(i).path);
         QVERIFY2(written.size() > 0 && written.size() < 204800,
             qPrintable(QString::number(written.size())));

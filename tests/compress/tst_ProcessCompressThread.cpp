@@ -1,4 +1,3 @@
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -8,21 +7,7 @@
 
 namespace {
 
-// A photo-like image: smooth gradients plus noise, so that JPEG sizes follow the quality.
-QImage photo(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    QRandomGenerator rng(7);
-    for (int y = 0; y < h; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const int n = int(rng.bounded(40)) - 20;
-            line[x] = qRgb(qBound(0, x * 255 / w + n, 255), qBound(0, y * 255 / h + n, 255),
-                qBound(0, (x + y) * 128 / (w + h) + 60 + n, 255));
-        }
-    }
-    return image;
-}
+QImage photo(int w, int h) { return TestUtils::photoLikeImage(w, h); }
 
 int sizeAt(const QImage &image, int q)
 {
@@ -89,9 +74,11 @@ void tst_ProcessCompressThread::qualityModeEncodesOnce()
     p.sourcePath = "/photos/a.b.png";
     const Run run = compress(image, p);
     QCOMPARE(run.reports.size(), 2);
-    QCOMPARE(run.reports[0].value(0).toInt(), 1);
+    QCOMPARE(run.reports[0].value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Working);
     QCOMPARE(run.reports[0].value(1).toInt(), 50);
-    QCOMPARE(run.reports[1].value(0).toInt(), 3);
+    QCOMPARE(run.reports[1].value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Succeeded);
     QCOMPARE(run.reports[1].value(1).toInt(), 100);
     // The base name drops one extension and the unique-name rule another.
     QCOMPARE(run.reports[1].value(2).toString(), QString("/a.jpg"));
@@ -110,7 +97,8 @@ void tst_ProcessCompressThread::limitMetAt45EndsThereWithoutShrinking()
     if (limit >= at50)
         QSKIP("the writer's 45 and 50 results share a kilobyte on this machine");
     const Run run = compress(image, sizeParams(limit));
-    QCOMPARE(run.reports.last().value(0).toInt(), 3);
+    QCOMPARE(run.reports.last().value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Succeeded);
     QCOMPARE(run.quality, 45);
     QCOMPARE(run.size, image.size());
     QVERIFY(run.bytes.size() < limit);
@@ -124,7 +112,8 @@ void tst_ProcessCompressThread::limitBelowQuality10Shrinks()
     const qint64 limit = (qint64(at10) / 1024) * 1024; // just below the quality-10 size
     QVERIFY(limit > 0 && limit < at10);
     const Run run = compress(image, sizeParams(limit));
-    QCOMPARE(run.reports.last().value(0).toInt(), 3);
+    QCOMPARE(run.reports.last().value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Succeeded);
     QVERIFY(run.bytes.size() < limit);
     // Shrunk by 0.8 per side as often as needed, then the quality walk from 50.
     QVERIFY(run.size.width() <= 320);
@@ -166,7 +155,8 @@ void tst_ProcessCompressThread::overshootStepsBackToThatQualitysBytes()
     const qint64 limit = (qint64(expected.size()) / 1024 + 1) * 1024;
     QVERIFY(limit < next);
     const Run run = compress(image, sizeParams(limit));
-    QCOMPARE(run.reports.last().value(0).toInt(), 3);
+    QCOMPARE(run.reports.last().value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Succeeded);
     QCOMPARE(run.quality, quality);
     QCOMPARE(run.size, image.size());
     QVERIFY(run.bytes == expected);
@@ -177,7 +167,8 @@ void tst_ProcessCompressThread::limitAboveQuality100KeepsEverything()
     const QImage image = photo(200, 150);
     const qint64 limit = (qint64(sizeAt(image, 100)) / 1024 + 2) * 1024;
     const Run run = compress(image, sizeParams(limit));
-    QCOMPARE(run.reports.last().value(0).toInt(), 3);
+    QCOMPARE(run.reports.last().value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Succeeded);
     QCOMPARE(run.quality, 100);
     QCOMPARE(run.size, image.size());
     QVERIFY(run.bytes.size() < limit);
@@ -193,7 +184,8 @@ void tst_ProcessCompressThread::zeroLimitFails()
 {
     CompressParams p = sizeParams(0);
     const Run run = compress(photo(64, 48), p);
-    QCOMPARE(run.reports.last().value(0).toInt(), 2);
+    QCOMPARE(run.reports.last().value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Failed);
     QCOMPARE(run.reports.last().value(1).toInt(), 100);
     QVERIFY(run.bytes.isEmpty());
 }
@@ -203,7 +195,8 @@ void tst_ProcessCompressThread::emptySourceFails()
     CompressParams p;
     p.quality = 65;
     const Run run = compress(QImage(), p);
-    QCOMPARE(run.reports.last().value(0).toInt(), 2);
+    QCOMPARE(run.reports.last().value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Failed);
 }
 
 void tst_ProcessCompressThread::transparencyBecomesWhite()
@@ -226,7 +219,8 @@ void tst_ProcessCompressThread::stoppedSearchReportsFailure()
     QThread::msleep(30);
     engine.stop();
     QVERIFY(engine.wait(20000));
-    QCOMPARE(spy.last().value(0).toInt(), 2);
+    QCOMPARE(spy.last().value(0).value<ProcessCompressThread::Status>(),
+        ProcessCompressThread::Status::Failed);
     QVERIFY(engine.compressData().isEmpty());
     // An engine deleted while it runs stops and joins its thread first.
     auto *running = new ProcessCompressThread(big, sizeParams(4096));

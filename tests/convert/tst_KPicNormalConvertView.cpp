@@ -80,19 +80,19 @@ void tst_KPicNormalConvertView::startFollowsTheList()
 
 void tst_KPicNormalConvertView::convertsEveryKind_data()
 {
-    QTest::addColumn<int>("format");
+    QTest::addColumn<OutputFormat>("format");
     QTest::addColumn<QString>("ext");
     QTest::addColumn<bool>("keepsAlpha");
-    QTest::newRow("JPG") << 0 << "jpg" << false;
-    QTest::newRow("PNG") << 1 << "png" << true;
-    QTest::newRow("BMP") << 2 << "bmp" << false;
-    QTest::newRow("WEBP") << 3 << "webp" << true;
-    QTest::newRow("TIF") << 4 << "tif" << true;
+    QTest::newRow("JPG") << OutputFormat::Jpg << "jpg" << false;
+    QTest::newRow("PNG") << OutputFormat::Png << "png" << true;
+    QTest::newRow("BMP") << OutputFormat::Bmp << "bmp" << false;
+    QTest::newRow("WEBP") << OutputFormat::Webp << "webp" << true;
+    QTest::newRow("TIF") << OutputFormat::Tif << "tif" << true;
 }
 
 void tst_KPicNormalConvertView::convertsEveryKind()
 {
-    QFETCH(int, format);
+    QFETCH(OutputFormat, format);
     QFETCH(QString, ext);
     QFETCH(bool, keepsAlpha);
     QTemporaryDir out;
@@ -100,7 +100,7 @@ void tst_KPicNormalConvertView::convertsEveryKind()
     // The desktop folder need not exist: missing parents are created.
     view.setOutputDirectory(out.path() + "/home/Desktop");
     view.fileList()->appendFiles(m_sources);
-    view.formatGroup()->button(format)->click();
+    view.formatGroup()->button(int(format))->click();
     int maxActive = 0;
     QVERIFY(runAndWait(view, &maxActive));
     QVERIFY(maxActive <= 2);
@@ -110,14 +110,14 @@ void tst_KPicNormalConvertView::convertsEveryKind()
 
     const QStringList bases { "photo", "alpha", "anim", "phone", "scan", "web" };
     for (int row = 0; row < bases.size(); ++row) {
-        QCOMPARE(view.fileList()->row(row)->state(), int(BatchResult::Succeeded));
+        QCOMPARE(view.fileList()->row(row)->state(), BatchResult::Succeeded);
         const QString expected = view.lastRunFolder() + "/" + bases[row] + "." + ext;
         QCOMPARE(view.fileList()->result(row).path, expected);
         KImageWrapper check;
         QVERIFY2(check.load(expected), qPrintable(expected));
         QVERIFY(!check.frameAt(0).isNull());
     }
-    QCOMPARE(view.fileList()->row(6)->state(), int(BatchResult::Failed));
+    QCOMPARE(view.fileList()->row(6)->state(), BatchResult::Failed);
     QVERIFY(view.fileList()->result(6).path.isEmpty());
     // Only the six outputs, nothing half-written.
     QCOMPARE(QDir(view.lastRunFolder()).entryList(QDir::Files | QDir::Hidden).size(), 6);
@@ -190,12 +190,12 @@ void tst_KPicNormalConvertView::fileThatCrashedTheDecoderFailsAlone()
     KPicNormalConvertView view;
     view.setOutputDirectory(out.path());
     view.fileList()->appendFiles({ m_sources[0], shot, icon, m_sources[1] });
-    view.formatGroup()->button(1)->click();
+    view.formatGroup()->button(int(OutputFormat::Png))->click();
     QVERIFY(runAndWait(view, nullptr));
-    QCOMPARE(view.fileList()->row(0)->state(), int(BatchResult::Succeeded));
-    QCOMPARE(view.fileList()->row(1)->state(), int(BatchResult::Failed));
-    QCOMPARE(view.fileList()->row(2)->state(), int(BatchResult::Succeeded));
-    QCOMPARE(view.fileList()->row(3)->state(), int(BatchResult::Succeeded));
+    QCOMPARE(view.fileList()->row(0)->state(), BatchResult::Succeeded);
+    QCOMPARE(view.fileList()->row(1)->state(), BatchResult::Failed);
+    QCOMPARE(view.fileList()->row(2)->state(), BatchResult::Succeeded);
+    QCOMPARE(view.fileList()->row(3)->state(), BatchResult::Succeeded);
     QCOMPARE(QDir(view.lastRunFolder()).entryList(QDir::Files | QDir::Hidden),
         QStringList({ "alpha.png", "icon.png", "photo.png" }));
 }

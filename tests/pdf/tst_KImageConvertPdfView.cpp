@@ -98,7 +98,7 @@ void tst_KImageConvertPdfView::singleOutputNames()
     QCOMPARE(view.lastRunFolder(), runFolder);
     QCOMPARE(TestUtils::fileNames(runFolder), (QStringList { "a(1).pdf", "a.pdf" }));
     const KTableListView *list = view.fileList();
-    QCOMPARE(list->result(0).status, int(BatchResult::Succeeded));
+    QCOMPARE(list->result(0).status, BatchResult::Succeeded);
     QCOMPARE(list->result(0).path, runFolder + "/a.pdf");
     QCOMPARE(list->result(1).path, runFolder + "/a(1).pdf");
     for (int row = 0; row < 2; ++row) {
@@ -124,7 +124,7 @@ void tst_KImageConvertPdfView::combinedOutputCarriedByEveryRow()
     const QString pdfPath = out.filePath("Pdf Convert/x.pdf");
     QCOMPARE(TestUtils::fileNames(out.filePath("Pdf Convert")), QStringList { "x.pdf" });
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(view.fileList()->result(row).status, int(BatchResult::Succeeded));
+        QCOMPARE(view.fileList()->result(row).status, BatchResult::Succeeded);
         QCOMPARE(view.fileList()->result(row).path, pdfPath);
     }
     const auto pdf = PdfFixtures::openPdf(pdfPath);
@@ -163,7 +163,7 @@ void tst_KImageConvertPdfView::password()
     view.encryptBox()->setChecked(enable);
     QVERIFY(runInto(view, out.path()));
     const QString pdfPath = view.fileList()->result(0).path;
-    QCOMPARE(view.fileList()->result(0).status, int(BatchResult::Succeeded));
+    QCOMPARE(view.fileList()->result(0).status, BatchResult::Succeeded);
 
     const auto withoutPassword = PdfFixtures::openPdf(pdfPath);
     QVERIFY(withoutPassword);
@@ -201,10 +201,10 @@ void tst_KImageConvertPdfView::lastFileFailingEndsTheRun()
     QVERIFY(runInto(view, out.path()));
     const KTableListView *list = view.fileList();
     const int last = list->rowCount() - 1;
-    QCOMPARE(list->result(last).status, int(BatchResult::Failed));
-    QCOMPARE(list->row(last)->state(), int(BatchResult::Failed));
+    QCOMPARE(list->result(last).status, BatchResult::Failed);
+    QCOMPARE(list->row(last)->state(), BatchResult::Failed);
     if (firstGood) {
-        QCOMPARE(list->result(0).status, int(BatchResult::Succeeded));
+        QCOMPARE(list->result(0).status, BatchResult::Succeeded);
         QCOMPARE(TestUtils::fileNames(view.lastRunFolder()), QStringList { "a.pdf" });
     } else {
         // No half-written or empty document is left behind.
@@ -243,7 +243,7 @@ void tst_KImageConvertPdfView::unusableOutputFolder()
     QVERIFY(notice);
     QVERIFY2(notice->message().contains("output folder"), qPrintable(notice->message()));
     for (int row = 0; row < 2; ++row)
-        QCOMPARE(view.fileList()->result(row).status, int(BatchResult::NotStarted));
+        QCOMPARE(view.fileList()->result(row).status, BatchResult::NotStarted);
     QCOMPARE(QFileInfo::exists("relative-output"), relativeExisted);
     QVERIFY(!QFileInfo::exists("/Pdf Convert"));
     verifyControlsEnabled(view);
@@ -291,7 +291,7 @@ void tst_KImageConvertPdfView::rowsChangedDuringARun()
     QCOMPARE(list->result(0).path, view.lastRunFolder() + "/b.pdf");
     QCOMPARE(list->result(1).path, view.lastRunFolder() + "/c.pdf");
     QCOMPARE(list->appendFiles({ d }), QStringList { d });
-    QCOMPARE(list->row(2)->state(), int(BatchResult::NotStarted));
+    QCOMPARE(list->row(2)->state(), BatchResult::NotStarted);
     verifyControlsEnabled(view);
 }
 

@@ -22,7 +22,7 @@ namespace {
 struct Record
 {
     int index;
-    int status;
+    BatchResult::Status status;
     QString path;
     QString reason;
 };
@@ -263,7 +263,7 @@ void tst_KImagePdfConverter::singleOutputNames()
     QCOMPARE(records.size(), 2);
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(records[i].index, i);
-        QCOMPARE(records[i].status, int(BatchResult::Succeeded));
+        QCOMPARE(records[i].status, BatchResult::Succeeded);
         QCOMPARE(records[i].path, QDir(out.path()).filePath(expectedNames[i]));
         const auto document = PdfFixtures::openPdf(records[i].path);
         QVERIFY(document);
@@ -300,7 +300,7 @@ void tst_KImagePdfConverter::combinedOutput()
     QCOMPARE(records.size(), 2);
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(records[i].index, i);
-        QCOMPARE(records[i].status, int(BatchResult::Succeeded));
+        QCOMPARE(records[i].status, BatchResult::Succeeded);
         QCOMPARE(records[i].path, expected);
     }
     const QVector<PageImage> pages = inspectPdf(expected);
@@ -348,7 +348,7 @@ void tst_KImagePdfConverter::jpegEmbeddedUnchanged()
     const QString file = TestUtils::writeFile(in.path(), misnamed ? "p.png" : "p.jpg", jpeg);
     const QVector<Record> records = runConverter(mode, { file }, out.path());
     QCOMPARE(records.size(), 1);
-    QCOMPARE(records[0].status, int(BatchResult::Succeeded));
+    QCOMPARE(records[0].status, BatchResult::Succeeded);
 
     // The whole file appears byte for byte inside the PDF.
     QVERIFY(readAll(records[0].path).contains(jpeg));
@@ -401,7 +401,7 @@ void tst_KImagePdfConverter::jpegColourSpaces()
     const QString file = TestUtils::writeFile(in.path(), "c.jpg", jpeg);
     const QVector<Record> records = runConverter(0, { file }, out.path());
     QCOMPARE(records.size(), 1);
-    QCOMPARE(records[0].status, int(BatchResult::Succeeded));
+    QCOMPARE(records[0].status, BatchResult::Succeeded);
     const PageImage page = inspectPdf(records[0].path).first();
     QCOMPARE(page.colourSpace, colourSpace);
     QCOMPARE(page.decodeArray, decodeArray);
@@ -447,7 +447,7 @@ void tst_KImagePdfConverter::iccProfileKept()
     }
     const QVector<Record> records = runConverter(0, { file }, out.path());
     QCOMPARE(records.size(), 1);
-    QCOMPARE(records[0].status, int(BatchResult::Succeeded));
+    QCOMPARE(records[0].status, BatchResult::Succeeded);
     const PageImage page = inspectPdf(records[0].path).first();
     QVERIFY2(page.colourSpace.startsWith("[ /ICCBased"), page.colourSpace.constData());
     QCOMPARE(page.iccProfile, expectedProfile);
@@ -478,7 +478,7 @@ void tst_KImagePdfConverter::pageGeometry()
         in.path(), "g.png", solidImage(pixels.width(), pixels.height(), QColor(20, 40, 160)));
     const QVector<Record> records = runConverter(0, { file }, out.path());
     QCOMPARE(records.size(), 1);
-    QCOMPARE(records[0].status, int(BatchResult::Succeeded));
+    QCOMPARE(records[0].status, BatchResult::Succeeded);
 
     const PageImage page = inspectPdf(records[0].path).first();
     QCOMPARE(page.mediaBox, QByteArray("[ 0 0 595 842 ]"));
@@ -539,7 +539,7 @@ void tst_KImagePdfConverter::exifOrientation()
 
     const QVector<Record> records = runConverter(0, { file }, out.path());
     QCOMPARE(records.size(), 1);
-    QCOMPARE(records[0].status, int(BatchResult::Succeeded));
+    QCOMPARE(records[0].status, BatchResult::Succeeded);
     QCOMPARE(inspectPdf(records[0].path).first().raw, jpeg); // not re-encoded
 
     // Rendered at 96 dpi, one page pixel per image pixel.
@@ -602,7 +602,7 @@ void tst_KImagePdfConverter::losslessSamples()
     const QString file = saveImage(in.path(), "l.png", image);
     const QVector<Record> records = runConverter(0, { file }, out.path());
     QCOMPARE(records.size(), 1);
-    QCOMPARE(records[0].status, int(BatchResult::Succeeded));
+    QCOMPARE(records[0].status, BatchResult::Succeeded);
     const PageImage page = inspectPdf(records[0].path).first();
     QCOMPARE(page.filter, QByteArray("/FlateDecode"));
     QCOMPARE(page.colourSpace, colourSpace);
@@ -672,7 +672,7 @@ void tst_KImagePdfConverter::passwordProtects()
     QTemporaryDir out;
     const QVector<Record> records = runConverter(1, { m_jpeg, m_png }, out.path(), password);
     QCOMPARE(records.size(), 2);
-    QCOMPARE(records[1].status, int(BatchResult::Succeeded));
+    QCOMPARE(records[1].status, BatchResult::Succeeded);
     const QString pdf = records[0].path;
 
     for (const QByteArray &wrong :
@@ -768,11 +768,11 @@ void tst_KImagePdfConverter::unloadableImageSingle()
     const QStringList reasons { "not an image", "truncated", "empty", "no such file" };
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(records[i].index, i);
-        QCOMPARE(records[i].status, int(BatchResult::Failed));
+        QCOMPARE(records[i].status, BatchResult::Failed);
         QVERIFY(records[i].path.isEmpty()); // nothing was written for it
         QVERIFY2(records[i].reason.contains(reasons[i]), qPrintable(records[i].reason));
     }
-    QCOMPARE(records[4].status, int(BatchResult::Succeeded));
+    QCOMPARE(records[4].status, BatchResult::Succeeded);
     // No half-made or empty documents for the failed files.
     QCOMPARE(TestUtils::fileNames(out.path()), QStringList { "drawing.pdf" });
     QVERIFY(hiddenEntries(out.path()).isEmpty());
@@ -787,7 +787,7 @@ void tst_KImagePdfConverter::nothingLoadsCombined()
     QCOMPARE(records.size(), 2);
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(records[i].index, i);
-        QCOMPARE(records[i].status, int(BatchResult::Failed));
+        QCOMPARE(records[i].status, BatchResult::Failed);
         QVERIFY(records[i].path.isEmpty());
     }
     QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
@@ -815,7 +815,7 @@ void tst_KImagePdfConverter::unusableOutputFolder()
     QCOMPARE(records.size(), 2);
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(records[i].index, i);
-        QCOMPARE(records[i].status, int(BatchResult::Failed));
+        QCOMPARE(records[i].status, BatchResult::Failed);
     }
     QCOMPARE(TestUtils::fileNames(base.path()), QStringList { "file" });
 }

@@ -154,8 +154,8 @@ void tst_KPdf2ImageConverterThread::pagesWritten()
 
     QCOMPARE(run.states.size(), 2);
     QCOMPARE(run.states[0].index, 0);
-    QCOMPARE(run.states[0].status, int(BatchResult::Processing));
-    QCOMPARE(run.states[1].status, int(BatchResult::Succeeded));
+    QCOMPARE(run.states[0].status, BatchResult::Processing);
+    QCOMPARE(run.states[1].status, BatchResult::Succeeded);
     QCOMPARE(run.states[1].path, QDir(out.path()).filePath(expected.first()));
     QList<int> values;
     for (const ProcessProgress &p : run.progress) {
@@ -194,7 +194,7 @@ void tst_KPdf2ImageConverterThread::eachFormat()
             reader.setDecideFormatFromContent(true);
             QCOMPARE(reader.format(), format);
         }
-        QCOMPARE(run.states.last().status, int(BatchResult::Succeeded));
+        QCOMPARE(run.states.last().status, BatchResult::Succeeded);
     }
 }
 
@@ -239,7 +239,7 @@ void tst_KPdf2ImageConverterThread::documentsThatGiveNoImage()
     const Run run = convert(out.path(), { path }, QStringLiteral("png"), { { path, item } });
     QCOMPARE(run.states.size(), 2);
     QCOMPARE(run.states[1].index, 0);
-    QCOMPARE(run.states[1].status, int(BatchResult::Failed));
+    QCOMPARE(run.states[1].status, BatchResult::Failed);
     QVERIFY(run.states[1].path.isEmpty());
     for (const ProcessProgress &p : run.progress)
         QVERIFY(p.value >= 0 && p.value <= 100);
@@ -267,11 +267,10 @@ void tst_KPdf2ImageConverterThread::lastFileEndsTheRun()
     QCOMPARE(run.states.size(), 4);
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(run.states[2 * i].index, i);
-        QCOMPARE(run.states[2 * i].status, int(BatchResult::Processing));
+        QCOMPARE(run.states[2 * i].status, BatchResult::Processing);
         QCOMPARE(run.states[2 * i + 1].index, i);
         const bool bad = files[i] == broken;
-        QCOMPARE(
-            run.states[2 * i + 1].status, int(bad ? BatchResult::Failed : BatchResult::Succeeded));
+        QCOMPARE(run.states[2 * i + 1].status, bad ? BatchResult::Failed : BatchResult::Succeeded);
     }
     QCOMPARE(run.states.last().index, 1);
     QCOMPARE(allEntries(out.path()), QStringList({ "doc-1.jpg", "doc-3.jpg", "doc-5.jpg" }));
@@ -301,9 +300,9 @@ void tst_KPdf2ImageConverterThread::unusableRunFolder()
     const QString missing = QDir(base.path()).filePath("gone");
     const Run run = convert(missing, { m_five, m_five }, QStringLiteral("png"));
     QCOMPARE(run.states.size(), 4);
-    QCOMPARE(run.states[1].status, int(BatchResult::Failed));
+    QCOMPARE(run.states[1].status, BatchResult::Failed);
     QCOMPARE(run.states[3].index, 1);
-    QCOMPARE(run.states[3].status, int(BatchResult::Failed));
+    QCOMPARE(run.states[3].status, BatchResult::Failed);
     QVERIFY(allEntries(base.path()).isEmpty());
 }
 

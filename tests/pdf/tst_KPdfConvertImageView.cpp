@@ -124,28 +124,30 @@ void tst_KPdfConvertImageView::pagesThroughTheView_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("format");
+    QTest::addColumn<OutputFormat>("format");
     QTest::addColumn<QStringList>("names");
 
     QTest::newRow("odd pages, JPG")
-        << 1 << QString() << 0 << QStringList { "report-1.jpg", "report-3.jpg", "report-5.jpg" };
+        << 1 << QString() << OutputFormat::Jpg
+        << QStringList { "report-1.jpg", "report-3.jpg", "report-5.jpg" };
     QTest::newRow("even pages, PNG, no temporary file")
-        << 2 << QString() << 1 << QStringList { "report-2.png", "report-4.png" };
+        << 2 << QString() << OutputFormat::Png << QStringList { "report-2.png", "report-4.png" };
     QTest::newRow("never opened: all pages, BMP")
-        << -1 << QString() << 2
+        << -1 << QString() << OutputFormat::Bmp
         << QStringList { "report-1.bmp", "report-2.bmp", "report-3.bmp", "report-4.bmp",
                "report-5.bmp" };
     QTest::newRow("2-3 and 3-4 write page 3 once, WEBP")
-        << 3 << "2-3,3-4" << 3 << QStringList { "report-2.webp", "report-3.webp", "report-4.webp" };
+        << 3 << "2-3,3-4" << OutputFormat::Webp
+        << QStringList { "report-2.webp", "report-3.webp", "report-4.webp" };
     QTest::newRow("typed with blanks, TIF")
-        << 3 << "5, 1" << 4 << QStringList { "report-1.tif", "report-5.tif" };
+        << 3 << "5, 1" << OutputFormat::Tif << QStringList { "report-1.tif", "report-5.tif" };
 }
 
 void tst_KPdfConvertImageView::pagesThroughTheView()
 {
     QFETCH(int, mode);
     QFETCH(QString, text);
-    QFETCH(int, format);
+    QFETCH(OutputFormat, format);
     QFETCH(QStringList, names);
 
     QTemporaryDir out;
@@ -154,8 +156,8 @@ void tst_KPdfConvertImageView::pagesThroughTheView()
     view.fileList()->appendFiles({ m_five });
     if (mode >= 0)
         choosePages(view.fileList()->row(0), mode, text);
-    view.formatGroup()->button(format)->click();
-    QCOMPARE(view.formatIndex(), format);
+    view.formatGroup()->button(int(format))->click();
+    QCOMPARE(view.outputFormat(), format);
     QVERIFY(runInto(view, out.path()));
 
     const QString runFolder = out.filePath("Pdf2Image");
@@ -174,7 +176,7 @@ void tst_KPdfConvertImageView::pagesThroughTheView()
         QVERIFY(reader.size().isValid());
     }
     const KTableListView *list = view.fileList();
-    QCOMPARE(list->result(0).status, int(BatchResult::Succeeded));
+    QCOMPARE(list->result(0).status, BatchResult::Succeeded);
     QCOMPARE(list->result(0).path, QDir(runFolder).filePath(names.first()));
     QCOMPARE(list->row(0)->progressBar()->value(), 100);
     QVERIFY(list->row(0)->button(0)->isVisible()); // open file
@@ -212,9 +214,9 @@ void tst_KPdfConvertImageView::documentsWithoutImagesEndTheRun()
 
     QVERIFY(runInto(view, out.path()));
     const KTableListView *list = view.fileList();
-    QCOMPARE(list->result(0).status, int(BatchResult::Succeeded));
-    QCOMPARE(list->result(1).status, int(BatchResult::Failed));
-    QCOMPARE(list->row(1)->state(), int(BatchResult::Failed));
+    QCOMPARE(list->result(0).status, BatchResult::Succeeded);
+    QCOMPARE(list->result(1).status, BatchResult::Failed);
+    QCOMPARE(list->row(1)->state(), BatchResult::Failed);
     QCOMPARE(TestUtils::fileNames(view.lastRunFolder()), QStringList { "report-2.jpg" });
     verifyControlsEnabled(view);
 }
@@ -230,7 +232,7 @@ void tst_KPdfConvertImageView::unusableOutputFolder()
     auto *notice = view.findChild<KMessageTips *>();
     QVERIFY(notice);
     QVERIFY2(notice->message().contains("output folder"), qPrintable(notice->message()));
-    QCOMPARE(view.fileList()->result(0).status, int(BatchResult::NotStarted));
+    QCOMPARE(view.fileList()->result(0).status, BatchResult::NotStarted);
     QCOMPARE(view.lastRunFolder(), QString());
     QVERIFY(!QFileInfo::exists("/Pdf2Image"));
     verifyControlsEnabled(view);
@@ -241,7 +243,7 @@ void tst_KPdfConvertImageView::controls()
     KPdfConvertImageView view;
     view.show();
     QVERIFY(!view.startButton()->isEnabled());
-    QCOMPARE(view.formatIndex(), 0);
+    QCOMPARE(view.outputFormat(), OutputFormat::Jpg);
     QVERIFY(view.formatGroup()->button(0)->isChecked());
     QCOMPARE(
         view.outputFolder(), QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));

@@ -241,11 +241,11 @@ void tst_BatchViewsRun::failedRowDeletedWhileRunning()
     QCOMPARE(list->result(0).status, BatchResult::Failed);
     QVERIFY(list->result(0).path.isEmpty() || !QFileInfo(list->result(0).path).isFile());
     QVERIFY(!list->result(0).reason.isEmpty());
-    QCOMPARE(list->row(0)->state(), int(BatchResult::Failed));
+    QCOMPARE(list->row(0)->state(), BatchResult::Failed);
     QCOMPARE(list->result(1).status, BatchResult::Succeeded);
     QCOMPARE(list->result(1).path, v.runFolder() + "/good" + outputSuffix);
     QVERIFY(QFileInfo(list->result(1).path).isFile());
-    QCOMPARE(list->row(1)->state(), int(BatchResult::Succeeded));
+    QCOMPARE(list->row(1)->state(), BatchResult::Succeeded);
     QVERIFY(list->addButton()->isEnabled());
     QVERIFY(list->clearButton()->isEnabled());
 }
@@ -350,7 +350,7 @@ void tst_BatchViewsRun::reasonsInTooltips()
     v.start(parent);
     QVERIFY(TestUtils::waitUntil([&v] { return !v.running(); }, 60000));
     KTableListItem *row = v.list->row(0);
-    QCOMPARE(row->state(), int(BatchResult::Failed));
+    QCOMPARE(row->state(), BatchResult::Failed);
     QVERIFY2(row->toolTip().contains(reason), qPrintable(row->toolTip()));
     QVERIFY(row->reasonText().contains(reason));
     QVERIFY(!row->reasonLineText().isEmpty());

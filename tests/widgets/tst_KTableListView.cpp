@@ -121,7 +121,7 @@ void tst_KTableListView::duplicatesAreAddedOnce()
     QCOMPARE(list.rowCount(), 3);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(list.row(i)->filePath(), paths[i]);
-        QCOMPARE(list.row(i)->state(), 1);
+        QCOMPARE(list.row(i)->state(), BatchResult::NotStarted);
         QCOMPARE(list.row(i)->statusText(), QString("not started"));
     }
 }
@@ -194,23 +194,25 @@ void tst_KTableListView::drop()
 
 void tst_KTableListView::rowStatesAndButtonCodes_data()
 {
-    QTest::addColumn<int>("state");
+    QTest::addColumn<BatchResult::Status>("state");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QVector<bool>>("visible");
     QTest::addColumn<QVector<int>>("codes"); // -1: nothing emitted
-    QTest::newRow("not started") << 1 << "not started" << QVector<bool> { true, false, false }
+    QTest::newRow("not started") << BatchResult::NotStarted << "not started"
+                                 << QVector<bool> { true, false, false }
                                  << QVector<int> { 3, -1, 3 };
-    QTest::newRow("processing") << 2 << "processing" << QVector<bool> { false, false, false }
+    QTest::newRow("processing") << BatchResult::Processing << "processing"
+                                << QVector<bool> { false, false, false }
                                 << QVector<int> { -1, -1, 3 };
-    QTest::newRow("succeeded") << 4 << "process succeed" << QVector<bool> { true, true, false }
-                               << QVector<int> { 0, 1, 3 };
-    QTest::newRow("failed") << 8 << "process failed" << QVector<bool> { true, false, false }
-                            << QVector<int> { 3, 3, 3 };
+    QTest::newRow("succeeded") << BatchResult::Succeeded << "process succeed"
+                               << QVector<bool> { true, true, false } << QVector<int> { 0, 1, 3 };
+    QTest::newRow("failed") << BatchResult::Failed << "process failed"
+                            << QVector<bool> { true, false, false } << QVector<int> { 3, 3, 3 };
 }
 
 void tst_KTableListView::rowStatesAndButtonCodes()
 {
-    QFETCH(int, state);
+    QFETCH(BatchResult::Status, state);
     QFETCH(QString, text);
     QFETCH(QVector<bool>, visible);
     QFETCH(QVector<int>, codes);
@@ -219,7 +221,7 @@ void tst_KTableListView::rowStatesAndButtonCodes()
     row.show();
     row.setState(state);
     QCOMPARE(row.statusText(), text);
-    QCOMPARE(row.isAnimating(), state == 2);
+    QCOMPARE(row.isAnimating(), state == BatchResult::Processing);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(row.button(i)->isVisible(), visible[i]);
     QSignalSpy spy(&row, &KTableListItem::operateBtnClicked);
@@ -251,7 +253,7 @@ void tst_KTableListView::deletingRowZeroKeepsRowOnesResult()
     QCOMPARE(list.result(0).path, QString("/out/b.png"));
     QCOMPARE(list.result(0).index, 0);
     QCOMPARE(list.row(0)->filePath(), paths[1]);
-    QCOMPARE(list.result(1).status, 8);
+    QCOMPARE(list.result(1).status, BatchResult::Failed);
     QCOMPARE(cleared.count(), 0);
     // Removing the rest by path returns to the empty page and says so.
     list.removeFile(paths[1]);

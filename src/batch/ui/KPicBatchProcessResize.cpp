@@ -114,7 +114,7 @@ void KPicBatchProcessResize::onStartResize()
     m_pool->setMaxThreadCount(1);
     m_output->setStartEnabled(false);
     const ResizeParams params = m_params->params();
-    const int format = m_output->formatIndex();
+    const OutputFormat format = m_output->outputFormat();
     // Run ids are the rows at the start, so grouping the run's files gives
     // (path, run id) pairs.
     const auto groups = BatchNaming::groupByBaseName(run->files());

@@ -197,7 +197,10 @@ void KPicBatchProcessRotate::onRotatDegreeChanged(const QString &text)
     m_guard = true;
 }
 
-void KPicBatchProcessRotate::onCurrentIndexChanged(int index) { m_format = index; }
+void KPicBatchProcessRotate::onCurrentIndexChanged(int index)
+{
+    m_format = outputFormatAt(index).value_or(m_format);
+}
 
 void KPicBatchProcessRotate::onStartRotte()
 {

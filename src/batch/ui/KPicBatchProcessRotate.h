@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "app/BatchResult.h"
+#include "codec/OutputFormat.h"
 
 class KPicResizeSlider;
 class KTableListView;
@@ -65,7 +66,7 @@ private:
     bool m_guard = true;
     int m_type = 0;
     int m_angle = 0;
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
     QString m_outputFolder;
     QString m_runFolder;
 };

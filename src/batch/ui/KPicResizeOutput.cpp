@@ -53,7 +53,10 @@ KPicResizeOutput::KPicResizeOutput(QWidget *parent)
     connect(m_start, &QPushButton::clicked, this, &KPicResizeOutput::startResize);
 }
 
-void KPicResizeOutput::onCurrentIndexChanged(int index) { m_format = index; }
+void KPicResizeOutput::onCurrentIndexChanged(int index)
+{
+    m_format = outputFormatAt(index).value_or(m_format);
+}
 
 void KPicResizeOutput::setStartEnabled(bool enabled)
 {

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "codec/OutputFormat.h"
+
 class QComboBox;
 class QPushButton;
 
@@ -12,7 +14,7 @@ class KPicResizeOutput : public QWidget
 public:
     explicit KPicResizeOutput(QWidget *parent = nullptr);
 
-    int formatIndex() const { return m_format; }
+    OutputFormat outputFormat() const { return m_format; }
     void setStartEnabled(bool enabled);
     QPushButton *startButton() const { return m_start; }
     QComboBox *formatCombo() const { return m_combo; }
@@ -26,5 +28,5 @@ public slots:
 private:
     QComboBox *m_combo = nullptr;
     QPushButton *m_start = nullptr;
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
 };

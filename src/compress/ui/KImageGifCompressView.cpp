@@ -219,16 +219,16 @@ void KImageGifCompressView::onJobFinished(const GifCompressResult &result)
         return;
     }
     m_currentJob = 0;
-    if (result.status == GifCompressResult::Succeeded)
+    if (result.status == GifCompressResult::Status::Succeeded)
         m_result = result;
     else
         m_lastNotice = result.error;
     onCompressProcessStatusChanged(result.status);
 }
 
-void KImageGifCompressView::onCompressProcessStatusChanged(int status)
+void KImageGifCompressView::onCompressProcessStatusChanged(GifCompressResult::Status status)
 {
-    if (status == GifCompressResult::Succeeded && !m_result.bytes.isEmpty()) {
+    if (status == GifCompressResult::Status::Succeeded && !m_result.bytes.isEmpty()) {
         if (m_progress)
             m_progress->setValue(100);
         m_progressCounter = 0;

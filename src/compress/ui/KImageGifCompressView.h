@@ -70,7 +70,7 @@ public slots:
     void onClearFile();
     void onStartCompress();
     void onSaveFile();
-    void onCompressProcessStatusChanged(int status);
+    void onCompressProcessStatusChanged(GifCompressResult::Status status);
     void onGetProgress();
 
 protected:

@@ -178,7 +178,7 @@ void KImageJPGCompressView::onCompressSettingStatusChanged()
         m_mode = CustomMode;
 }
 
-void KImageJPGCompressView::onSelectFormatChanged(int index) { m_format = index; }
+void KImageJPGCompressView::onSelectFormatChanged(OutputFormat format) { m_format = format; }
 
 void KImageJPGCompressView::onStartCompress()
 {
@@ -209,7 +209,7 @@ void KImageJPGCompressView::onStartCompress()
     // only the current run's reach the slot.
     const int run = ++m_runId;
     connect(m_engine, &ProcessCompressThread::processStatusChanged, this,
-        [this, run](int status, int progress, const QString &path) {
+        [this, run](ProcessCompressThread::Status status, int progress, const QString &path) {
             if (run == m_runId)
                 onProcessStatusChanged(status, progress, path);
         });
@@ -226,9 +226,10 @@ void KImageJPGCompressView::onStopCompress()
         m_progress->close();
 }
 
-void KImageJPGCompressView::onProcessStatusChanged(int status, int progress, const QString &)
+void KImageJPGCompressView::onProcessStatusChanged(
+    ProcessCompressThread::Status status, int progress, const QString &)
 {
-    if (status == 1) {
+    if (status == ProcessCompressThread::Status::Working) {
         if (m_progress && progress < 100)
             m_progress->setValue(progress);
         return;
@@ -241,7 +242,7 @@ void KImageJPGCompressView::onProcessStatusChanged(int status, int progress, con
     m_progress->setValue(100);
     m_progress->close();
     m_progress = nullptr;
-    if (status == 3 && m_engine) {
+    if (status == ProcessCompressThread::Status::Succeeded && m_engine) {
         m_result = m_engine->compressData();
         QImage converted;
         converted.loadFromData(m_result, "JPG");

@@ -4,12 +4,14 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "codec/OutputFormat.h"
+#include "compress/ProcessCompressThread.h"
+
 class KHighQualitySetting;
 class KImageContentView;
 class KImageLoadView;
 class KNormalCompressSettig;
 class KSourceLoader;
-class ProcessCompressThread;
 class QPushButton;
 
 // "JPG compress": one image re-encoded as JPEG at a preset or custom quality
@@ -55,8 +57,9 @@ public slots:
     void onStartCompress();
     void onStopCompress();
     void onSaveFile();
-    void onSelectFormatChanged(int index);
-    void onProcessStatusChanged(int status, int progress, const QString &path);
+    void onSelectFormatChanged(OutputFormat format);
+    void onProcessStatusChanged(
+        ProcessCompressThread::Status status, int progress, const QString &path);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -75,7 +78,7 @@ private:
     QString m_sourcePath;
     QString m_baseName;
     Mode m_mode = NormalMode;
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
     ProcessCompressThread *m_engine = nullptr;
     QPointer<KImageLoadView> m_progress;
     KSourceLoader *m_loader = nullptr;

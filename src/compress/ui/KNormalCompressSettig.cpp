@@ -110,8 +110,8 @@ void KNormalCompressSettig::onNormalCompressSelectBtn(int id)
 
 void KNormalCompressSettig::onCurrentIndexChanged(int index)
 {
-    m_format = index;
-    emit selectFormatChanged(index);
+    m_format = outputFormatAt(index).value_or(m_format);
+    emit selectFormatChanged(m_format);
 }
 
 void KNormalCompressSettig::onHighCompressModeChanged() { m_group->button(0)->setChecked(true); }

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "codec/OutputFormat.h"
+
 class QButtonGroup;
 class QComboBox;
 class QRadioButton;
@@ -15,7 +17,7 @@ public:
     explicit KNormalCompressSettig(QWidget *parent = nullptr);
 
     int presetId() const { return m_presetId; }
-    int outputFormat() const { return m_format; }
+    OutputFormat outputFormat() const { return m_format; }
     // JPEG quality of a preset id of this panel: 1 → 65, 2 → 85, 3 → 45.
     static int qualityOf(int presetId);
 
@@ -24,7 +26,7 @@ public:
 
 signals:
     void statusChanged();
-    void selectFormatChanged(int index);
+    void selectFormatChanged(OutputFormat format);
 
 public slots:
     void onNormalCompressSelectBtn(int id);
@@ -35,5 +37,5 @@ private:
     QButtonGroup *m_group = nullptr;
     QComboBox *m_format_combo = nullptr;
     int m_presetId = 1;
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
 };

@@ -177,7 +177,7 @@ void KPicBatchCompressProcess::onCompressModeChanged()
         m_normalMode = false;
 }
 
-void KPicBatchCompressProcess::onSelectFormatChanged(int index) { m_format = index; }
+void KPicBatchCompressProcess::onSelectFormatChanged(OutputFormat format) { m_format = format; }
 
 void KPicBatchCompressProcess::onProcessStatusChanged(const BatchResult &result)
 {

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "app/BatchResult.h"
+#include "codec/OutputFormat.h"
 #include "compress/BatchCompressParams.h"
 
 class KHighQualitySetting;
@@ -46,7 +47,7 @@ public slots:
     void onAddFiles(const QStringList &files);
     void onClearImage();
     void onCompressModeChanged();
-    void onSelectFormatChanged(int index);
+    void onSelectFormatChanged(OutputFormat format);
     void onProcessStatusChanged(const BatchResult &result);
     void onRunFinished();
 
@@ -60,7 +61,7 @@ private:
     QPushButton *m_start = nullptr;
     QThreadPool *m_pool = nullptr;
     bool m_normalMode = true;
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
     BatchCompressParams m_params;
     int m_tasksStarted = 0;
 };

@@ -98,7 +98,10 @@ KPicNormalConvertView::~KPicNormalConvertView()
     m_pool->waitForDone();
 }
 
-void KPicNormalConvertView::onFormatOutputBtn(int id) { m_format = id; }
+void KPicNormalConvertView::onFormatOutputBtn(int id)
+{
+    m_format = outputFormatAt(id).value_or(m_format);
+}
 
 void KPicNormalConvertView::onAddFiles(const QStringList &)
 {

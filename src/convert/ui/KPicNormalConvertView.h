@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "app/BatchResult.h"
+#include "codec/OutputFormat.h"
 
 class KTableListView;
 class QButtonGroup;
@@ -52,5 +53,5 @@ private:
     QThreadPool *m_pool = nullptr;
     QString m_outputDir;
     QString m_runFolder;
-    int m_format = 0;
+    OutputFormat m_format = OutputFormat::Jpg;
 };

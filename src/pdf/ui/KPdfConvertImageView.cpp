@@ -12,7 +12,7 @@
 
 #include "app/BatchRun.h"
 #include "app/FileUtils.h"
-#include "codec/ImageFormats.h"
+#include "codec/OutputFormat.h"
 #include "pdf/KPdf2ImageConverterThread.h"
 #include "pdf/ui/KPdfTableListItem.h"
 #include "pdf/ui/PdfViewParts_p.h"
@@ -100,7 +100,10 @@ KPdfConvertImageView::~KPdfConvertImageView()
     m_converter.reset();
 }
 
-void KPdfConvertImageView::onFormatOutputBtn(int id) { m_format = id; }
+void KPdfConvertImageView::onFormatOutputBtn(int id)
+{
+    m_format = outputFormatAt(id).value_or(m_format);
+}
 
 void KPdfConvertImageView::onOpenFolder()
 {

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "app/BatchResult.h"
+#include "codec/OutputFormat.h"
 
 class KPdf2ImageConverterThread;
 class KTableListView;
@@ -41,7 +42,7 @@ public:
     void setOutputFolder(const QString &path);
     QString outputFolder() const;
 
-    int formatIndex() const { return m_format; }
+    OutputFormat outputFormat() const { return m_format; }
     bool isRunning() const;
     QString lastRunFolder() const { return m_runFolder; }
     QStringList runFiles() const { return m_runFiles; }
@@ -79,7 +80,7 @@ private:
     QPushButton *m_start = nullptr;
 
     QString m_startFolder; // where the folder dialog opens: the desktop
-    int m_format = 0; // index of the output format, 0 = "jpg"
+    OutputFormat m_format = OutputFormat::Jpg;
     QStringList m_runFiles; // files() when the run started, in row order
     QString m_runFolder;
     std::unique_ptr<KPdf2ImageConverterThread> m_converter;
