@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include <QColorSpace>
@@ -200,7 +201,26 @@ void placeRows(
     }
 }
 
+// What read() attaches to its frame besides the pixels, read while the
+// markers are still in the library's pool. The ICC profile is copied out.
+QByteArray readIccProfile(Decoder *d, bool *ok)
+{
+    JOCTET *icc = nullptr;
+    unsigned int iccLength = 0;
+    *ok = d->guarded([&] { jpeg_read_icc_profile(&d->cinfo, &icc, &iccLength); });
+    const QByteArray profile = icc && *ok
+        ? QByteArray(reinterpret_cast<const char *>(icc), int(iccLength))
+        : QByteArray();
+    std::free(icc);
+    return profile;
+}
+
 } // namespace
+
+struct JpegReader::RowDecoder
+{
+    Decoder d;
+};
 
 namespace JpegReader {
 
@@ -270,10 +290,11 @@ Result read(const QByteArray &bytes, QImage *image, const QSize &minimum, qint64
     uchar *bits = frame.bits();
     const qsizetype stride = frame.bytesPerLine();
     const Placement place = placementFor(orientation, width, height, stride / 4);
-    JOCTET *icc = nullptr;
-    unsigned int iccLength = 0;
+    bool iccRead = false;
+    const QByteArray profile = readIccProfile(&d, &iccRead);
+    if (!iccRead)
+        return Result::Failed;
     const bool decoded = d.guarded([&] {
-        jpeg_read_icc_profile(&d.cinfo, &icc, &iccLength);
         jpeg_start_decompress(&d.cinfo);
         // Upright pictures: the library's rows are the frame's rows. Turned
         // ones: a block of rows in the library's pool, placed from there.
@@ -294,10 +315,6 @@ Result read(const QByteArray &bytes, QImage *image, const QSize &minimum, qint64
         }
         jpeg_finish_decompress(&d.cinfo);
     });
-    const QByteArray profile = icc && decoded
-        ? QByteArray(reinterpret_cast<const char *>(icc), int(iccLength))
-        : QByteArray();
-    std::free(icc);
     if (!decoded)
         return Result::Failed;
 
@@ -305,6 +322,82 @@ Result read(const QByteArray &bytes, QImage *image, const QSize &minimum, qint64
         frame.setColorSpace(QColorSpace::fromIccProfile(profile));
     *image = frame;
     return Result::Decoded;
+}
+
+RowReader::RowReader() = default;
+
+RowReader::~RowReader() = default;
+
+Result RowReader::start(const QByteArray &bytes, QImage *metadata, qint64 maxPixels)
+{
+    m_decoder.reset();
+    m_size = QSize();
+    *metadata = QImage();
+    if (!isJpeg(bytes))
+        return Result::Failed;
+    auto decoder = std::make_unique<RowDecoder>();
+    Decoder &d = decoder->d;
+    if (!d.open(bytes))
+        return Result::Failed;
+    const int orientation = orientationOf(d.cinfo);
+    if (!isSupportedColorSpace(d.cinfo.jpeg_color_space) || (orientation >= 2 && orientation <= 8))
+        return Result::Unsupported;
+    if (!d.guarded([&] {
+            d.cinfo.out_color_space = JCS_EXT_BGRX;
+            jpeg_calc_output_dimensions(&d.cinfo);
+        }))
+        return Result::Failed;
+    const QSize size(int(d.cinfo.output_width), int(d.cinfo.output_height));
+    if (size.width() < 1 || size.height() < 1
+        || (maxPixels > 0 && qint64(size.width()) * size.height() > maxPixels))
+        return Result::Failed;
+    // Frames are what the rest of the program hands around with these facts;
+    // a one-pixel one carries them without the pixels.
+    QImage carrier(1, 1, QImage::Format_RGB32);
+    if (carrier.isNull())
+        return Result::Failed;
+    readDensity(d.cinfo, &carrier);
+    readTexts(d.cinfo, &carrier);
+    bool iccRead = false;
+    const QByteArray profile = readIccProfile(&d, &iccRead);
+    if (!iccRead || !d.guarded([&] { jpeg_start_decompress(&d.cinfo); }))
+        return Result::Failed;
+    if (!profile.isEmpty())
+        carrier.setColorSpace(QColorSpace::fromIccProfile(profile));
+    *metadata = carrier;
+    m_size = size;
+    m_decoder = std::move(decoder);
+    return Result::Decoded;
+}
+
+QSize RowReader::size() const { return m_size; }
+
+bool RowReader::readRows(uchar *const *rows, int count)
+{
+    if (!m_decoder)
+        return false;
+    Decoder &d = m_decoder->d;
+    return d.guarded([&] {
+        int done = 0;
+        while (done < count && d.cinfo.output_scanline < d.cinfo.output_height) {
+            const JDIMENSION got = jpeg_read_scanlines(
+                &d.cinfo, const_cast<JSAMPARRAY>(rows + done), JDIMENSION(count - done));
+            if (got == 0)
+                break;
+            done += int(got);
+        }
+        // Fewer rows than asked for only when the data ran out.
+        if (done < count)
+            ERREXIT(&d.cinfo, JERR_INPUT_EMPTY);
+    });
+}
+
+bool RowReader::finish()
+{
+    if (!m_decoder)
+        return false;
+    Decoder &d = m_decoder->d;
+    return d.guarded([&] { jpeg_finish_decompress(&d.cinfo); });
 }
 
 } // namespace JpegReader

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -46,5 +48,38 @@ bool readHeader(const QByteArray &bytes, Header *header);
 // invalid size decodes at full size. maxPixels bounds the decoded size.
 Result read(
     const QByteArray &bytes, QImage *image, const QSize &minimum = QSize(), qint64 maxPixels = 0);
+
+struct RowDecoder;
+
+// The same decoding a block of rows at a time, for callers that pass the rows
+// on and never hold the whole picture (JPEG to JPEG). Only pictures that
+// read() decodes itself and that are stored upright are taken. One reader per
+// picture and thread.
+class RowReader
+{
+public:
+    RowReader();
+    ~RowReader();
+    RowReader(const RowReader &) = delete;
+    RowReader &operator=(const RowReader &) = delete;
+
+    // Starts decoding bytes, which must outlive the reader. *metadata gets a
+    // one-pixel picture carrying what read() attaches to its frame (density,
+    // text keys, the ICC profile as colour space). Unsupported for turned
+    // pictures and for CMYK and YCCK; Failed when the library rejects the
+    // header or the picture has more than maxPixels (when above 0).
+    Result start(const QByteArray &bytes, QImage *metadata, qint64 maxPixels = 0);
+    // The picture's size; valid after a successful start().
+    QSize size() const;
+    // Decodes the next count rows into rows, each width * 4 bytes of BGRX
+    // (RGB32's bytes). False when the library gives up on the data.
+    bool readRows(uchar *const *rows, int count);
+    // Reads the rest of the file after the last row. False on a library error.
+    bool finish();
+
+private:
+    std::unique_ptr<RowDecoder> m_decoder;
+    QSize m_size;
+};
 
 } // namespace JpegReader

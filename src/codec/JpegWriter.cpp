@@ -23,6 +23,9 @@ namespace {
 struct Source
 {
     QImage pixels; // RGB32/ARGB32(_Premultiplied), RGB888 or Grayscale8
+    QSize size; // the picture's; pixels holds it unless rows come from next
+    // Rows from elsewhere (BGRX) instead of pixels' own.
+    const JpegWriter::RowSource *next = nullptr;
     // Put on white row by row as the rows are handed over (pictures with
     // alpha): no flattened copy of the whole picture.
     bool onWhite = false;
@@ -41,6 +44,7 @@ struct ErrorManager
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool sourceFailed = false;
 };
 
 void exitOnError(j_common_ptr cinfo)
@@ -206,6 +210,7 @@ bool prepare(const QImage &image, Source *source)
     }
     if (source->pixels.isNull())
         return false;
+    source->size = image.size();
     chooseDensity(image, source);
     // A picture put on white keeps no text keys, as the flattened copy the
     // program used to write did not carry them.
@@ -274,8 +279,10 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
     cinfo.dest = &dest->pub;
 
     const QImage &pixels = source.pixels;
-    cinfo.image_width = JDIMENSION(pixels.width());
-    cinfo.image_height = JDIMENSION(pixels.height());
+    const int width = source.size.width();
+    const int height = source.size.height();
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
     cinfo.input_components = source.components;
     cinfo.in_color_space = source.colorSpace;
     jpeg_set_defaults(&cinfo);
@@ -291,22 +298,31 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
     if (!source.icc.isEmpty())
         writeIccProfile(&cinfo, source.icc);
 
-    // Rows are handed over in place, a block at a time; rows with alpha go
-    // through a block buffer of the library's pool, put on white.
+    // Rows are handed over in place, a block at a time; rows with alpha, and
+    // rows from elsewhere, go through a block buffer of the library's pool.
     constexpr int kRows = 16;
     JSAMPROW rows[kRows];
-    JSAMPARRAY block = source.onWhite
-        ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-            JDIMENSION(pixels.width()) * 4, kRows)
+    JSAMPARRAY block = source.onWhite || source.next
+        ? (*cinfo.mem->alloc_sarray)(
+            reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(width) * 4, kRows)
         : nullptr;
     while (cinfo.next_scanline < cinfo.image_height) {
         const int first = int(cinfo.next_scanline);
-        const int count = qMin(kRows, pixels.height() - first);
+        const int count = qMin(kRows, height - first);
+        if (source.next) {
+            if (!(*source.next)(block, first, count)) {
+                err->sourceFailed = true;
+                jpeg_destroy_compress(&cinfo);
+                return false;
+            }
+            jpeg_write_scanlines(&cinfo, block, JDIMENSION(count));
+            continue;
+        }
         for (int i = 0; i < count; ++i) {
             const uchar *line = pixels.constScanLine(first + i);
             if (block) {
                 rowOnWhite(reinterpret_cast<const QRgb *>(line), reinterpret_cast<QRgb *>(block[i]),
-                    pixels.width(), source.premultiplied);
+                    width, source.premultiplied);
                 rows[i] = block[i];
             } else {
                 rows[i] = const_cast<JSAMPROW>(line);
@@ -321,9 +337,40 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
 
 QString failureText(const ErrorManager &err, const Destination &dest)
 {
+    if (err.sourceFailed)
+        return QStringLiteral("the picture could not be read");
     if (dest.savedErrno)
         return WriteFailure::describeErrno(dest.savedErrno);
     return QStringLiteral("the JPEG encoder failed: %1").arg(QString::fromLocal8Bit(err.message));
+}
+
+bool writeSource(
+    const Source &source, int quality, const QString &path, QString *error, bool *sourceFailed)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        WriteFailure::report(error, WriteFailure::describeErrno(errno));
+        return false;
+    }
+    Destination dest;
+    dest.fd = fd;
+    ErrorManager err;
+    bool ok = compress(source, quality, &dest, &err);
+    if (sourceFailed)
+        *sourceFailed = err.sourceFailed;
+    QString reason = ok ? QString() : failureText(err, dest);
+    // Delayed allocation failures (network file systems, quotas) may show up
+    // only at the close.
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        reason = WriteFailure::describeErrno(errno);
+    }
+    if (!ok) {
+        ::unlink(name.constData());
+        WriteFailure::report(error, reason);
+    }
+    return ok;
 }
 
 } // namespace
@@ -367,28 +414,24 @@ bool write(const QImage &image, int quality, const QString &path, QString *error
         WriteFailure::report(error, QStringLiteral("there is no picture to encode"));
         return false;
     }
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        WriteFailure::report(error, WriteFailure::describeErrno(errno));
+    return writeSource(source, quality, path, error, nullptr);
+}
+
+bool writeRows(const QSize &size, const QImage &metadata, int quality, const RowSource &next,
+    const QString &path, QString *error, bool *sourceFailed)
+{
+    if (sourceFailed)
+        *sourceFailed = false;
+    Source source;
+    // Only the metadata's facts are taken; it is never read as pixels.
+    if (size.isEmpty() || metadata.format() != QImage::Format_RGB32 || !next
+        || !prepare(metadata, &source)) {
+        WriteFailure::report(error, QStringLiteral("there is no picture to encode"));
         return false;
     }
-    Destination dest;
-    dest.fd = fd;
-    ErrorManager err;
-    bool ok = compress(source, quality, &dest, &err);
-    QString reason = ok ? QString() : failureText(err, dest);
-    // Delayed allocation failures (network file systems, quotas) may show up
-    // only at the close.
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        reason = WriteFailure::describeErrno(errno);
-    }
-    if (!ok) {
-        ::unlink(name.constData());
-        WriteFailure::report(error, reason);
-    }
-    return ok;
+    source.size = size;
+    source.next = &next;
+    return writeSource(source, quality, path, error, sourceFailed);
 }
 
 } // namespace JpegWriter

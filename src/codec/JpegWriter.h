@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -25,5 +27,19 @@ bool encode(const QImage &image, int quality, QByteArray *bytes, QString *error 
 // checked; on failure the file is removed and *error, when given, holds the
 // reason ("no space left on the device").
 bool write(const QImage &image, int quality, const QString &path, QString *error = nullptr);
+
+// Fills count rows (width * 4 bytes of BGRX each) from row first on; false
+// when they cannot be had.
+using RowSource = std::function<bool(uchar *const *rows, int first, int count)>;
+
+// Writes a picture of size that is never whole in memory: its rows come from
+// next, a block at a time, and metadata (an RGB32 frame of any size, such as
+// JpegReader::RowReader's) gives the density, text keys and colour space, as
+// write() takes them from the frame.
+// The same bytes as write() of the whole picture. On failure the file is
+// removed and *error says why; *sourceFailed (when given) tells whether next
+// gave up rather than the writing.
+bool writeRows(const QSize &size, const QImage &metadata, int quality, const RowSource &next,
+    const QString &path, QString *error = nullptr, bool *sourceFailed = nullptr);
 
 } // namespace JpegWriter

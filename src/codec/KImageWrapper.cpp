@@ -4,9 +4,12 @@
 
 #include "app/FileUtils.h"
 #include "codec/CodecLibraries.h"
+#include "codec/ImageCompleteness.h"
 #include "codec/ImageFormats.h"
+#include "codec/ImageLimits.h"
 #include "codec/ImageLoadFailure.h"
 #include "codec/InputCheck.h"
+#include "codec/JpegReader.h"
 #include "codec/KImageDecoderBase.h"
 #include "codec/KImageFreeImageDecoder.h"
 #include "codec/KImageGdiDecoder.h"
@@ -174,4 +177,61 @@ QString KImageWrapper::saveFirstFrameAs(const ImageFormatRecord *format, const Q
         return QString();
     }
     return path;
+}
+
+QString KImageWrapper::convertFileAs(const QString &path, const ImageFormatRecord *format,
+    const QString &outDir, const QString &baseName, QString *error)
+{
+    QString written;
+    if (convertJpegByRows(path, format, outDir, baseName, &written, error))
+        return written;
+    if (!load(path) || loadState() != Loaded) {
+        if (error)
+            *error = errorString();
+        return QString();
+    }
+    return saveFirstFrameAs(format, outDir, baseName, error);
+}
+
+bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatRecord *format,
+    const QString &outDir, const QString &baseName, QString *written, QString *error)
+{
+    // Only files that load() would give to the JPEG reader, with the same
+    // checks before it, and no caller waiting for a smaller frame.
+    if (!format || format->type != ImageFormatJpeg || m_sizeRequest
+        || ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path))->type
+            != ImageFormatJpeg
+        || !InputCheck::regularFileProblem(path).isEmpty())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes.size() != file.size())
+        return false;
+    file.close();
+    if (!JpegReader::isJpeg(bytes) || !ImageCompleteness::isComplete("jpeg", bytes, QSize()))
+        return false;
+    JpegReader::RowReader reader;
+    QImage metadata;
+    if (reader.start(bytes, &metadata, ImageLimits::kMaxPixels) != JpegReader::Result::Decoded)
+        return false;
+
+    m_path = path;
+    m_format = ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path));
+    m_decoder.reset();
+    m_state = Idle;
+    m_error.clear();
+    const QString ext = format->extensions.value(0);
+    const QString target
+        = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext, error);
+    if (target.isEmpty())
+        return true;
+    bool readFailed = false;
+    if (!writeJpegFromRows(&reader, metadata, target, error, &readFailed)) {
+        releaseReservedPath(target);
+        return !readFailed;
+    }
+    *written = target;
+    return true;
 }

@@ -80,7 +80,22 @@ public:
     QString saveFirstFrameAs(const ImageFormatRecord *format, const QString &outDir,
         const QString &baseName, QString *error = nullptr) const;
 
+    // Converts the picture in path into format, as load() and then
+    // saveFirstFrameAs() do. An upright JPEG into JPEG goes from the file to
+    // the output a block of rows at a time without the whole picture ever
+    // being held: the same bytes, in a fraction of the memory. The wrapper
+    // then holds no frames. Returns the written path; empty on failure, with
+    // why in error.
+    QString convertFileAs(const QString &path, const ImageFormatRecord *format,
+        const QString &outDir, const QString &baseName, QString *error = nullptr);
+
 private:
+    // The row by row path of convertFileAs(). False when it does not apply or
+    // the picture could not be read (the whole load then says why); true
+    // when it wrote *written or failed to write, with why in error.
+    bool convertJpegByRows(const QString &path, const ImageFormatRecord *format,
+        const QString &outDir, const QString &baseName, QString *written, QString *error);
+
     QString m_path;
     QString m_error;
     const ImageFormatRecord *m_format;

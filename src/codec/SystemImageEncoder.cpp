@@ -10,6 +10,7 @@
 
 #include "app/FileUtils.h"
 #include "codec/ImageFormatRecord.h"
+#include "codec/JpegReader.h"
 #include "codec/JpegWriter.h"
 #include "codec/SystemImageEncoder_p.h"
 #include "codec/TiffWriter.h"
@@ -103,57 +104,24 @@ bool isOpaque(const QImage &image)
     return true;
 }
 
-} // namespace
-
-bool writeImageForType(
-    const QImage &image, int typeId, const QString &path, bool premultiplyTiff, QString *error)
+// Writes pixels into temp (a new file) in the format of typeId; false with
+// the reason in *writeError.
+bool writeFileForType(const QImage &pixels, int typeId, const WriterChoice &choice,
+    const QString &temp, const QString &folder, QString *writeError)
 {
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    WriterChoice choice;
-    if (image.isNull() || path.isEmpty() || !writerFor(typeId, &choice))
-        return fail(QStringLiteral("this output format cannot be written"));
-    if (!isFreeOrPlaceholder(path))
-        return fail(QStringLiteral("%1 already exists").arg(path));
-
-    // JPEG rows are put on white by its writer, without a flattened copy.
-    QImage pixels = image;
-    if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()) {
-        // Decoders hand out 32-bit pictures; an opaque one is written with three
-        // channels (a quarter smaller), only real transparency keeps the fourth.
-        if (isOpaque(pixels))
-            pixels = pixels.convertToFormat(QImage::Format_RGB32);
-        else if (pixels.format() != QImage::Format_ARGB32_Premultiplied)
-            pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    }
-    if (pixels.isNull())
-        return fail(QStringLiteral("not enough memory for the image"));
-
-    const QString folder = QFileInfo(path).path();
-    errno = 0;
-    const QString temp = siblingTempPath(path);
-    if (temp.isEmpty())
-        return fail(fileErrorText(errno ? errno : EACCES, folder));
     bool written = false;
-    QString writeError;
     if (typeId == ImageFormatJpeg) {
         // Straight through libjpeg-turbo: the same bytes as the toolkit's
         // optimised writer, without its converted copy of every row.
-        written = JpegWriter::write(pixels, choice.quality, temp, &writeError);
+        written = JpegWriter::write(pixels, choice.quality, temp, writeError);
     } else if (typeId == ImageFormatTiff) {
         // libtiff directly: contiguous samples in strips, one pass per strip.
-        written = TiffWriter::write(pixels, temp, &writeError);
+        written = TiffWriter::write(pixels, temp, writeError);
     } else {
         QFile file(temp);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             QImageWriter writer(&file, choice.format);
             writer.setQuality(choice.quality);
-            // Optimised Huffman tables: the same JPEG pixels in fewer bytes.
-            if (typeId == ImageFormatJpeg)
-                writer.setOptimizedWrite(true);
             errno = 0;
             written = writer.write(pixels) && file.flush() && file.error() == QFileDevice::NoError;
             int code = errno;
@@ -166,21 +134,42 @@ bool writeImageForType(
                 // number (a full disk above all) or the folder tells why.
                 if (code == ENOSPC || code == EDQUOT || code == EACCES || code == EROFS
                     || code == EIO)
-                    writeError = fileErrorText(code, folder);
+                    *writeError = fileErrorText(code, folder);
                 else
-                    writeError = folderWriteProblem(folder);
-                if (writeError.isEmpty())
-                    writeError = writer.error() == QImageWriter::DeviceError
+                    *writeError = folderWriteProblem(folder);
+                if (writeError->isEmpty())
+                    *writeError = writer.error() == QImageWriter::DeviceError
                         ? QStringLiteral("the file could not be written: %1")
                               .arg(file.errorString())
                         : QStringLiteral("the image could not be encoded: %1")
                               .arg(writer.errorString());
             }
         } else {
-            writeError = fileErrorText(EACCES, folder);
+            *writeError = fileErrorText(EACCES, folder);
         }
     }
-    if (!written) {
+    return written;
+}
+
+} // namespace
+
+bool writeThroughTemp(const QString &path, QString *error,
+    const std::function<bool(const QString &temp, QString *writeError)> &write)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!isFreeOrPlaceholder(path))
+        return fail(QStringLiteral("%1 already exists").arg(path));
+    const QString folder = QFileInfo(path).path();
+    errno = 0;
+    const QString temp = siblingTempPath(path);
+    if (temp.isEmpty())
+        return fail(fileErrorText(errno ? errno : EACCES, folder));
+    QString writeError;
+    if (!write(temp, &writeError)) {
         QFile::remove(temp);
         if (writeError.isEmpty())
             writeError = folderWriteProblem(folder);
@@ -197,7 +186,60 @@ bool writeImageForType(
     return replaceFile(temp, path, error);
 }
 
+bool writeImageForType(
+    const QImage &image, int typeId, const QString &path, bool premultiplyTiff, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    WriterChoice choice;
+    if (image.isNull() || path.isEmpty() || !writerFor(typeId, &choice))
+        return fail(QStringLiteral("this output format cannot be written"));
+
+    // JPEG rows are put on white by its writer, without a flattened copy.
+    QImage pixels = image;
+    if (typeId == ImageFormatTiff && premultiplyTiff && pixels.hasAlphaChannel()) {
+        // Decoders hand out 32-bit pictures; an opaque one is written with three
+        // channels (a quarter smaller), only real transparency keeps the fourth.
+        if (isOpaque(pixels))
+            pixels = pixels.convertToFormat(QImage::Format_RGB32);
+        else if (pixels.format() != QImage::Format_ARGB32_Premultiplied)
+            pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    if (pixels.isNull())
+        return fail(QStringLiteral("not enough memory for the image"));
+
+    const QString folder = QFileInfo(path).path();
+    return writeThroughTemp(path, error, [&](const QString &temp, QString *whyNot) {
+        return writeFileForType(pixels, typeId, choice, temp, folder, whyNot);
+    });
+}
 bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path, QString *error)
 {
     return writeImageForType(image, typeId, path, true, error);
+}
+
+bool writeJpegFromRows(JpegReader::RowReader *reader, const QImage &metadata, const QString &path,
+    QString *error, bool *readFailed)
+{
+    *readFailed = false;
+    WriterChoice choice;
+    writerFor(ImageFormatJpeg, &choice);
+    const JpegWriter::RowSource next
+        = [reader](uchar *const *rows, int, int count) { return reader->readRows(rows, count); };
+    return writeThroughTemp(path, error, [&](const QString &temp, QString *writeError) {
+        bool sourceFailed = false;
+        bool ok = JpegWriter::writeRows(
+            reader->size(), metadata, choice.quality, next, temp, writeError, &sourceFailed);
+        // What follows the last row is read too, as a whole decode does.
+        if (ok && !reader->finish()) {
+            ok = false;
+            sourceFailed = true;
+            *writeError = QStringLiteral("the picture could not be read");
+        }
+        *readFailed = sourceFailed;
+        return ok;
+    });
 }

@@ -1,10 +1,29 @@
 #pragma once
 
+#include <functional>
+
 #include <QImage>
 #include <QString>
+
+namespace JpegReader {
+class RowReader;
+}
 
 // saveWithSystemEncoder with a choice for TIFF: premultiplyTiff false writes
 // the image's own pixel format (the wrapper's plain save), true the 32-bit
 // premultiplied layout of saveWithSystemEncoder.
 bool writeImageForType(const QImage &image, int typeId, const QString &path, bool premultiplyTiff,
     QString *error = nullptr);
+
+// Makes path through write, which fills a new hidden sibling file (its
+// argument), and renames that over path: path never holds a partial file, and
+// it must be free or a reservation's empty placeholder. False with the reason
+// in *error (when given), write's own or the folder's.
+bool writeThroughTemp(const QString &path, QString *error,
+    const std::function<bool(const QString &temp, QString *writeError)> &write);
+
+// Writes the rows reader decodes (started; metadata is its carrier) to path
+// as JPEG at the output quality, through writeThroughTemp. *readFailed tells
+// whether the source rather than the writing failed.
+bool writeJpegFromRows(JpegReader::RowReader *reader, const QImage &metadata, const QString &path,
+    QString *error, bool *readFailed);

@@ -32,20 +32,16 @@ void KImageNormalConvertProcessTask::run()
         result.reason = QStringLiteral("unknown output format");
     } else {
         // One wrapper per task: wrappers are never shared between threads.
+        // It reserves a free name and writes through a temporary file, so
+        // concurrent tasks never share or half-write an output.
         KImageWrapper wrapper;
-        if (wrapper.load(m_sourcePath) && wrapper.loadState() == KImageWrapper::Loaded) {
-            const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);
-            // The wrapper reserves a free name and writes through a temporary
-            // file, so concurrent tasks never share or half-write an output.
-            const QString written = wrapper.saveFirstFrameAs(
-                format, m_outputDir, baseNameOf(m_sourcePath), &result.reason);
-            if (!written.isEmpty()) {
-                result.status = BatchResult::Succeeded;
-                result.path = written;
-                result.reason.clear();
-            }
-        } else {
-            result.reason = wrapper.errorString();
+        const ImageFormatRecord *format = ImageFormats::global().formatForExtension(ext);
+        const QString written = wrapper.convertFileAs(
+            m_sourcePath, format, m_outputDir, baseNameOf(m_sourcePath), &result.reason);
+        if (!written.isEmpty()) {
+            result.status = BatchResult::Succeeded;
+            result.path = written;
+            result.reason.clear();
         }
     }
     emit processStatusChanged(result);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QtConcurrent>
 #include <QtTest>
@@ -71,6 +72,18 @@ QByteArray gzipped(const QByteArray &data)
     return out;
 }
 
+QByteArray progressiveJpeg(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpg");
+    writer.setQuality(92);
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    return bytes;
+}
+
 QVector<QRgb> gifPalette()
 {
     return { qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255) };
@@ -104,6 +117,9 @@ private slots:
     void loadFromData_data();
     void loadFromData();
     void wrappersRunInParallel();
+    void jpegToJpegByRowsMatchesWholeDecode_data();
+    void jpegToJpegByRowsMatchesWholeDecode();
+    void jpegToJpegByRowsFailures();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -561,6 +577,100 @@ void tst_KImageWrapper::wrappersRunInParallel()
         unique.insert(result);
     }
     QCOMPARE(unique.size(), jobs.size());
+}
+
+void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    // False where the picture must be turned upright first: the whole
+    // frame is decoded then, as before.
+    QTest::addColumn<bool>("byRows");
+
+    const QImage photo = TestUtils::photoLikeImage(333, 217); // partial blocks on both edges
+    QTest::newRow("baseline") << encoded(photo, "jpg", 90) << true;
+    QTest::newRow("progressive") << progressiveJpeg(photo) << true;
+    QTest::newRow("grey") << encoded(photo.convertToFormat(QImage::Format_Grayscale8), "jpg", 85)
+                          << true;
+    QImage described = photo;
+    described.setText(QStringLiteral("Title"), QStringLiteral("Harbour at dusk"));
+    described.setText(QStringLiteral("Author"), QString::fromUtf8("J\xc3\xb6rg"));
+    described.setDotsPerMeterX(11811);
+    described.setDotsPerMeterY(5000);
+    QTest::newRow("text keys and density") << encoded(described, "jpg", 95) << true;
+    QImage profiled = photo;
+    profiled.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    QTest::newRow("ICC profile") << encoded(profiled, "jpg", 100) << true;
+    QTest::newRow("EXIF upright") << jpegWithExif(encoded(photo, "jpg", 90), 1) << true;
+    QTest::newRow("EXIF turned") << jpegWithExif(encoded(profiled, "jpg", 90), 6) << false;
+    QTest::newRow("EXIF mirrored") << jpegWithExif(encoded(photo, "jpg", 90), 2) << false;
+}
+
+// JPEG to JPEG passes the rows from the decoder to the encoder without the
+// whole picture: the file must be the one the whole decode writes.
+void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(bool, byRows);
+    const ImageFormatRecord *jpeg = ImageFormats::global().record(ImageFormatJpeg);
+    const QString path = write("photo.jpg", source);
+
+    KImageWrapper whole;
+    QVERIFY(whole.load(path));
+    QString error;
+    const QString expected = whole.saveFirstFrameAs(jpeg, m_dir->path(), "whole", &error);
+    QVERIFY2(!expected.isEmpty(), qPrintable(error));
+
+    KImageWrapper converter;
+    const QString written = converter.convertFileAs(path, jpeg, m_dir->path(), "rows", &error);
+    QVERIFY2(!written.isEmpty(), qPrintable(error));
+    QCOMPARE(QFileInfo(written).fileName(), QStringLiteral("rows.jpg"));
+    // Only the whole decode leaves its frame in the wrapper.
+    QCOMPARE(converter.frameCount() == 0, byRows);
+    const QByteArray got = TestUtils::readFile(written);
+    QVERIFY(!got.isEmpty());
+    QVERIFY(got == TestUtils::readFile(expected));
+
+    // Other outputs still go through the whole frame.
+    const QString png = converter.convertFileAs(
+        path, ImageFormats::global().record(ImageFormatPng), m_dir->path(), "rows", &error);
+    QVERIFY2(!png.isEmpty(), qPrintable(error));
+    QCOMPARE(QImage(png).size(), QImage(expected).size());
+}
+
+void tst_KImageWrapper::jpegToJpegByRowsFailures()
+{
+    const ImageFormatRecord *jpeg = ImageFormats::global().record(ImageFormatJpeg);
+    const QByteArray good = encoded(TestUtils::photoLikeImage(320, 240), "jpg", 90);
+    const QString out = m_dir->filePath("out");
+    QVERIFY(QDir().mkpath(out));
+
+    // A cut-off file fails as loading it fails, and leaves nothing behind.
+    const QString cut = write("cut.jpg", good.left(good.size() / 2));
+    KImageWrapper loader;
+    QVERIFY(!loader.load(cut));
+    KImageWrapper converter;
+    QString error;
+    QVERIFY(converter.convertFileAs(cut, jpeg, out, "cut", &error).isEmpty());
+    QCOMPARE(error, loader.errorString());
+    QVERIFY(TestUtils::allFiles(out).isEmpty());
+
+    // A taken name is never replaced.
+    const QString source = write("photo.jpg", good);
+    TestUtils::writeFile(out, "photo.jpg", "mine");
+    const QString written = converter.convertFileAs(source, jpeg, out, "photo", &error);
+    QCOMPARE(QFileInfo(written).fileName(), QStringLiteral("photo(1).jpg"));
+    QCOMPARE(TestUtils::readFile(QDir(out).filePath("photo.jpg")), QByteArray("mine"));
+
+    // A folder that refuses writes: the reason, and no file or temporary left.
+    const QString locked = m_dir->filePath("locked");
+    QVERIFY(QDir().mkpath(locked));
+    TestUtils::ReadOnlyFolder readOnly(locked);
+    if (!readOnly.isReadOnly())
+        QSKIP("the folder could not be made read-only here");
+    error.clear();
+    QVERIFY(converter.convertFileAs(source, jpeg, locked, "photo", &error).isEmpty());
+    QVERIFY2(error.contains(readOnly.refusal()), qPrintable(error));
+    QVERIFY(TestUtils::allFiles(locked).isEmpty());
 }
 
 QTEST_MAIN(tst_KImageWrapper)
