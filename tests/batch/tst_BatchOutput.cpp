@@ -1,6 +1,7 @@
 #include <QImageReader>
 #include <QtTest>
 
+#include "TaskRecords.h"
 #include "TestUtils.h"
 #include "batch/BatchOutput.h"
 #include "codec/OutputFormat.h"
@@ -73,19 +74,7 @@ void tst_BatchOutput::firstFrame()
     }
 }
 
-void tst_BatchOutput::writesEveryFormat_data()
-{
-    QTest::addColumn<OutputFormat>("format");
-    QTest::addColumn<QByteArray>("readerFormat");
-    QTest::addColumn<bool>("keepsAlpha");
-    QTest::newRow("JPG: white where transparent")
-        << OutputFormat::Jpg << QByteArray("jpeg") << false;
-    QTest::newRow("PNG") << OutputFormat::Png << QByteArray("png") << true;
-    QTest::newRow("BMP: white where transparent")
-        << OutputFormat::Bmp << QByteArray("bmp") << false;
-    QTest::newRow("WEBP") << OutputFormat::Webp << QByteArray("webp") << true;
-    QTest::newRow("TIF") << OutputFormat::Tif << QByteArray("tiff") << true;
-}
+void tst_BatchOutput::writesEveryFormat_data() { addOutputFormatRows(); }
 
 void tst_BatchOutput::writesEveryFormat()
 {

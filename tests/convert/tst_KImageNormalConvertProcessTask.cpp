@@ -82,19 +82,7 @@ void tst_KImageNormalConvertProcessTask::records()
     }
 }
 
-void tst_KImageNormalConvertProcessTask::everyFormat_data()
-{
-    QTest::addColumn<OutputFormat>("format");
-    QTest::addColumn<QByteArray>("readerFormat");
-    QTest::addColumn<bool>("keepsAlpha");
-    QTest::newRow("JPG: white where transparent")
-        << OutputFormat::Jpg << QByteArray("jpeg") << false;
-    QTest::newRow("PNG") << OutputFormat::Png << QByteArray("png") << true;
-    QTest::newRow("BMP: white where transparent")
-        << OutputFormat::Bmp << QByteArray("bmp") << false;
-    QTest::newRow("WEBP") << OutputFormat::Webp << QByteArray("webp") << true;
-    QTest::newRow("TIF") << OutputFormat::Tif << QByteArray("tiff") << true;
-}
+void tst_KImageNormalConvertProcessTask::everyFormat_data() { addOutputFormatRows(); }
 
 void tst_KImageNormalConvertProcessTask::everyFormat()
 {
