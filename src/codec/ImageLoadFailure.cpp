@@ -1,5 +1,7 @@
 #include "ImageLoadFailure.h"
 
+#include <limits>
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +30,13 @@ qint32 le32(const QByteArray &b, int at)
 {
     return qint32(quint32(uchar(b[at])) | (quint32(uchar(b[at + 1])) << 8)
         | (quint32(uchar(b[at + 2])) << 16) | (quint32(uchar(b[at + 3])) << 24));
+}
+
+// A BMP stores its height negative for top-down rows; the most negative
+// value has no positive twin and stands for the largest size.
+int bmpExtent(qint32 v)
+{
+    return v == std::numeric_limits<qint32>::min() ? std::numeric_limits<int>::max() : qAbs(v);
 }
 
 // The frame size of the first SOF marker; invalid when there is none.
@@ -106,7 +115,8 @@ QSize headerSize(Kind kind, const QByteArray &file)
     case Kind::Webp:
         return ImageHeaderSize::webp(file);
     case Kind::Bmp:
-        return file.size() >= 26 ? QSize(qAbs(le32(file, 18)), qAbs(le32(file, 22))) : QSize();
+        return file.size() >= 26 ? QSize(bmpExtent(le32(file, 18)), bmpExtent(le32(file, 22)))
+                                 : QSize();
     case Kind::Psd:
         return file.size() >= 22 ? QSize(int(qMin<quint32>(be32(file, 18), INT_MAX)),
                    int(qMin<quint32>(be32(file, 14), INT_MAX)))

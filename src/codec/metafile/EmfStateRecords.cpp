@@ -112,7 +112,8 @@ void createPen(const Record &r, MetafileCanvas &canvas)
         return;
     MetafileCanvas::Object object;
     object.kind = MetafileCanvas::Object::Pen;
-    object.pen = penOf(rec.lopn.lopnStyle, qAbs(rec.lopn.lopnWidth.x), colorOf(rec.lopn.lopnColor));
+    object.pen
+        = penOf(rec.lopn.lopnStyle, qAbs(qreal(rec.lopn.lopnWidth.x)), colorOf(rec.lopn.lopnColor));
     canvas.createObject(rec.ihPen, object);
 }
 
