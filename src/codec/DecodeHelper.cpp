@@ -24,6 +24,7 @@ extern char **environ;
 namespace {
 
 const char kHelperName[] = "quorvel-decode";
+const int kPipeBytes = 1 << 20;
 
 QString executableDir()
 {
@@ -156,6 +157,9 @@ bool decodeWith(const QString &helper, const QString &path, QImage *image, QStri
     }
 
     const int fd = pipeFds[0];
+    // A larger pipe moves a picture in a sixteenth of the switches between
+    // the two processes; the default size still works.
+    ::fcntl(fd, F_SETPIPE_SZ, kPipeBytes);
     const QDeadlineTimer deadline(kWallSeconds * 1000);
     bool timedOut = false;
     Header header;
@@ -171,10 +175,9 @@ bool decodeWith(const QString &helper, const QString &path, QImage *image, QStri
             reason = QString::fromUtf8(text);
             if (header.ok && ImageLimits::sizeAllowed(header.width, header.height)) {
                 result = QImage(header.width, header.height, QImage::Format_ARGB32);
-                bool rows = !result.isNull();
-                for (int y = 0; rows && y < header.height; ++y)
-                    rows = readFully(
-                        fd, result.scanLine(y), size_t(header.width) * 4, deadline, &timedOut);
+                const bool rows = !result.isNull()
+                    && readFully(
+                        fd, result.bits(), size_t(result.sizeInBytes()), deadline, &timedOut);
                 if (rows) {
                     result.setDotsPerMeterX(header.dotsPerMeterX);
                     result.setDotsPerMeterY(header.dotsPerMeterY);

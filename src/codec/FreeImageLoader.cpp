@@ -1,5 +1,7 @@
 #include "FreeImageLoader.h"
 
+#include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -146,21 +148,56 @@ Bitmap toStandard32(FIBITMAP *bitmap)
     return Bitmap(FreeImage_ConvertTo32Bits(source));
 }
 
-QImage toImage(FIBITMAP *bitmap32)
+// FreeImage stores rows bottom-up, 32-bit pixels as B, G, R, A bytes and
+// 24-bit ones as B, G, R: on little-endian machines the first is exactly
+// ARGB32.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "FreeImage pixel layout assumed little-endian");
+
+bool isPlainBitmap(FIBITMAP *bitmap, unsigned bpp)
 {
-    const int width = int(FreeImage_GetWidth(bitmap32));
-    const int height = int(FreeImage_GetHeight(bitmap32));
+    return FreeImage_GetImageType(bitmap) == FIT_BITMAP && FreeImage_GetBPP(bitmap) == bpp;
+}
+
+// Camera pictures come out of LibRaw a quarter darker than the program shows
+// them; this is FreeImage_AdjustBrightness(25)'s table, applied as the rows
+// are copied instead of in a pass of its own.
+struct BrightnessTable
+{
+    uchar level[256];
+    BrightnessTable()
+    {
+        for (int i = 0; i < 256; ++i)
+            level[i] = uchar(std::floor(qBound(0.0, i * 1.25, 255.0) + 0.5));
+    }
+};
+
+// A plain 24- or 32-bit bitmap as an ARGB32 frame, levels mapped through
+// table when there is one.
+QImage toImage(FIBITMAP *bitmap, const uchar *table)
+{
+    const int width = int(FreeImage_GetWidth(bitmap));
+    const int height = int(FreeImage_GetHeight(bitmap));
+    const bool rgb = FreeImage_GetBPP(bitmap) == 24;
     QImage image(width, height, QImage::Format_ARGB32);
     if (image.isNull())
         return QImage();
-    // FreeImage stores rows bottom-up, 32-bit pixels as B, G, R, A bytes:
-    // on little-endian machines that is exactly ARGB32.
-    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "FreeImage pixel layout assumed little-endian");
-    const size_t rowBytes = size_t(width) * 4;
-    for (int y = 0; y < height; ++y)
-        memcpy(image.scanLine(y), FreeImage_GetScanLine(bitmap32, height - 1 - y), rowBytes);
-    image.setDotsPerMeterX(int(FreeImage_GetDotsPerMeterX(bitmap32)));
-    image.setDotsPerMeterY(int(FreeImage_GetDotsPerMeterY(bitmap32)));
+    for (int y = 0; y < height; ++y) {
+        const uchar *in = FreeImage_GetScanLine(bitmap, height - 1 - y);
+        uchar *out = image.scanLine(y);
+        if (!rgb && !table) {
+            memcpy(out, in, size_t(width) * 4);
+            continue;
+        }
+        const int step = rgb ? 3 : 4;
+        for (int x = 0; x < width; ++x, in += step, out += 4) {
+            out[0] = table ? table[in[0]] : in[0];
+            out[1] = table ? table[in[1]] : in[1];
+            out[2] = table ? table[in[2]] : in[2];
+            out[3] = rgb ? 0xFF : in[3];
+        }
+    }
+    image.setDotsPerMeterX(int(FreeImage_GetDotsPerMeterX(bitmap)));
+    image.setDotsPerMeterY(int(FreeImage_GetDotsPerMeterY(bitmap)));
     return image;
 }
 
@@ -306,13 +343,21 @@ bool load(const QString &path, QImage *out, QString *error)
         return false;
     }
 
-    if (fif == FIF_RAW && !FreeImage_AdjustBrightness(bitmap.get(), 25.0)) {
-        fail(error, QStringLiteral("the camera picture could not be developed"));
-        return false;
+    // A plain 24- or 32-bit picture (camera pictures among them) is copied
+    // straight into the frame; the others are made plain first.
+    static const BrightnessTable brighter;
+    const uchar *table = fif == FIF_RAW ? brighter.level : nullptr;
+    QImage image;
+    if (isPlainBitmap(bitmap.get(), 24) || isPlainBitmap(bitmap.get(), 32)) {
+        image = toImage(bitmap.get(), table);
+    } else {
+        if (table && !FreeImage_AdjustBrightness(bitmap.get(), 25.0)) {
+            fail(error, QStringLiteral("the camera picture could not be developed"));
+            return false;
+        }
+        const Bitmap bitmap32 = toStandard32(bitmap.get());
+        image = bitmap32 ? toImage(bitmap32.get(), nullptr) : QImage();
     }
-
-    const Bitmap bitmap32 = toStandard32(bitmap.get());
-    QImage image = bitmap32 ? toImage(bitmap32.get()) : QImage();
     if (image.isNull()) {
         fail(error, QStringLiteral("not enough memory to convert the picture"));
         return false;

@@ -30,11 +30,16 @@ QByteArray encoded(const QImage &image, const char *format, int quality = -1)
 }
 
 // A file written by FreeImage itself from a toolkit image.
-QByteArray freeImageFile(const QImage &image, FREE_IMAGE_FORMAT fif, int flags = 0)
+QByteArray freeImageFile(const QImage &image, FREE_IMAGE_FORMAT fif, int flags = 0, int bpp = 32)
 {
     QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     FIBITMAP *bitmap = FreeImage_ConvertFromRawBits(argb.bits(), argb.width(), argb.height(),
         argb.bytesPerLine(), 32, 0x00FF0000, 0x0000FF00, 0x000000FF, TRUE);
+    if (bpp == 24) {
+        FIBITMAP *rgb = FreeImage_ConvertTo24Bits(bitmap);
+        FreeImage_Unload(bitmap);
+        bitmap = rgb;
+    }
     FIMEMORY *memory = FreeImage_OpenMemory();
     QByteArray out;
     if (FreeImage_SaveToMemory(fif, bitmap, memory, flags)) {
@@ -169,6 +174,8 @@ private slots:
     void init();
     void formats_data();
     void formats();
+    void plainPicturesKeepEveryPixel_data();
+    void plainPicturesKeepEveryPixel();
     void rawIsDevelopedAndBrightened();
     void rawIsTurnedOnce();
     void deepPicturesReducedTo8Bits();
@@ -220,6 +227,29 @@ void tst_KImageFreeImageDecoder::formats_data()
         << "g.unknown" << encoded(quad, "bmp") << QSize(24, 16) << qRgb(255, 0, 0);
 }
 
+void tst_KImageFreeImageDecoder::plainPicturesKeepEveryPixel_data()
+{
+    QTest::addColumn<int>("bpp");
+    QTest::addColumn<int>("flags");
+    QTest::newRow("24-bit") << 24 << 0;
+    QTest::newRow("24-bit RLE") << 24 << int(TARGA_SAVE_RLE);
+    QTest::newRow("32-bit with alpha") << 32 << 0;
+}
+
+void tst_KImageFreeImageDecoder::plainPicturesKeepEveryPixel()
+{
+    // Plain 24- and 32-bit pictures are copied straight into the frame.
+    QFETCH(int, bpp);
+    QFETCH(int, flags);
+    QImage source = TestUtils::photoLikeImage(37, 23).convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < source.width(); ++x)
+        source.setPixel(x, 5, qRgba(x * 6, 255 - x * 6, 7, bpp == 32 ? x * 7 : 255));
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(
+        write(QStringLiteral("plain.tga"), freeImageFile(source, FIF_TARGA, flags, bpp))));
+    QCOMPARE(wrapper.frameAt(0), source);
+}
+
 void tst_KImageFreeImageDecoder::formats()
 {
     QFETCH(QString, fileName);
@@ -251,14 +281,21 @@ void tst_KImageFreeImageDecoder::rawIsDevelopedAndBrightened()
     // The camera-neutral development, straight from FreeImage, for comparison.
     FIBITMAP *neutral = FreeImage_Load(FIF_RAW, QFile::encodeName(path).constData(), RAW_DISPLAY);
     QVERIFY(neutral);
-    FIBITMAP *neutral32 = FreeImage_ConvertTo32Bits(neutral);
-    QImage reference(64, 48, QImage::Format_ARGB32);
-    for (int y = 0; y < 48; ++y)
-        memcpy(reference.scanLine(y), FreeImage_GetScanLine(neutral32, 47 - y), 64 * 4);
-    FreeImage_Unload(neutral32);
-    FreeImage_Unload(neutral);
+    const auto toFrame = [](FIBITMAP *bitmap) {
+        FIBITMAP *bitmap32 = FreeImage_ConvertTo32Bits(bitmap);
+        QImage image(64, 48, QImage::Format_ARGB32);
+        for (int y = 0; y < 48; ++y)
+            memcpy(image.scanLine(y), FreeImage_GetScanLine(bitmap32, 47 - y), 64 * 4);
+        FreeImage_Unload(bitmap32);
+        return image;
+    };
+    const QImage reference = toFrame(neutral);
     QVERIFY2(meanLuma(frame) > meanLuma(reference) + 10,
         qPrintable(QStringLiteral("%1 vs %2").arg(meanLuma(frame)).arg(meanLuma(reference))));
+    // Brightened by FreeImage's own adjustment, pixel for pixel.
+    QVERIFY(FreeImage_AdjustBrightness(neutral, 25.0));
+    QCOMPARE(frame, toFrame(neutral));
+    FreeImage_Unload(neutral);
     // The bright quarter stays top-left.
     QVERIFY(qGray(frame.pixel(8, 8)) > qGray(frame.pixel(56, 40)) + 30);
 }
