@@ -12,16 +12,36 @@ constexpr size_t kCells = 32 * 32 * 32;
 
 size_t hashRgb(uint32_t key) { return size_t((key * 2654435761u) >> 8); }
 
+size_t cellOf(uint32_t rgb)
+{
+    return size_t((rgb >> 19) & 31) << 10 | size_t((rgb >> 11) & 31) << 5 | size_t((rgb >> 3) & 31);
+}
+
 } // namespace
 
 ColorHistogram::ColorHistogram()
+    // Far more slots than kExactLimit colours: probes stay short and the table
+    // never grows.
     : m_keys(1 << 12, 0)
     , m_counts(1 << 12, 0)
 {
 }
 
+void ColorHistogram::addToCells(uint32_t rgb, uint64_t count)
+{
+    Cell &cell = m_cells[cellOf(rgb)];
+    cell.r += uint64_t(rgb >> 16 & 255) * count;
+    cell.g += uint64_t(rgb >> 8 & 255) * count;
+    cell.b += uint64_t(rgb & 255) * count;
+    cell.count += count;
+}
+
 void ColorHistogram::add(uint32_t rgb, uint32_t count)
 {
+    if (!isExact()) {
+        addToCells(rgb, count);
+        return;
+    }
     const uint32_t key = (rgb & 0xffffffu) | 0x1000000u;
     const size_t mask = m_keys.size() - 1;
     for (size_t slot = hashRgb(key) & mask;; slot = (slot + 1) & mask) {
@@ -33,29 +53,26 @@ void ColorHistogram::add(uint32_t rgb, uint32_t count)
         if (m_keys[slot] == 0) {
             m_keys[slot] = key;
             m_counts[slot] = count;
-            if (++m_used * 2 > m_keys.size())
-                grow();
+            if (++m_used > kExactLimit) {
+                // Too many colours to keep one by one: on in cells.
+                m_cells.resize(ColorHistogram::kCells);
+                forEach([this](uint32_t colour, uint32_t n) { addToCells(colour, n); });
+                std::vector<uint32_t>().swap(m_keys);
+                std::vector<uint32_t>().swap(m_counts);
+            }
             return;
         }
     }
 }
 
-void ColorHistogram::grow()
+std::vector<ColorHistogram::Cell> ColorHistogram::cells() const
 {
-    std::vector<uint32_t> keys(m_keys.size() * 2, 0);
-    std::vector<uint32_t> counts(m_keys.size() * 2, 0);
-    const size_t mask = keys.size() - 1;
-    for (size_t i = 0; i < m_keys.size(); ++i) {
-        if (!m_keys[i])
-            continue;
-        size_t slot = hashRgb(m_keys[i]) & mask;
-        while (keys[slot])
-            slot = (slot + 1) & mask;
-        keys[slot] = m_keys[i];
-        counts[slot] = m_counts[i];
-    }
-    m_keys.swap(keys);
-    m_counts.swap(counts);
+    if (!isExact())
+        return m_cells;
+    ColorHistogram folded;
+    folded.m_cells.resize(ColorHistogram::kCells);
+    forEach([&folded](uint32_t colour, uint32_t n) { folded.addToCells(colour, n); });
+    return folded.m_cells;
 }
 
 NearestColor::NearestColor(const std::vector<Pixel> &palette, int skipIndex)

@@ -7,15 +7,34 @@
 
 namespace qvgif {
 
-// Counts of opaque colours over all frames (open addressing on the packed RGB value).
+// Counts of opaque colours over all frames. While there are few of them each
+// colour is counted on its own (open addressing on the packed RGB value); past
+// kExactLimit only the sums of their 5-bit cells are kept, which is all a
+// palette of at most 256 entries takes from so many colours, in 1 MB whatever
+// the picture.
 class ColorHistogram
 {
 public:
+    static constexpr size_t kExactLimit = 256;
+    static constexpr size_t kCells = size_t(1) << 15;
+
+    // Channel sums and pixel count of the colours that fall in one cell.
+    struct Cell
+    {
+        uint64_t r = 0;
+        uint64_t g = 0;
+        uint64_t b = 0;
+        uint64_t count = 0;
+    };
+
     ColorHistogram();
 
     void add(uint32_t rgb, uint32_t count);
+    // The number of colours while it is at most kExactLimit, above it after.
     size_t size() const { return m_used; }
+    bool isExact() const { return m_cells.empty(); }
 
+    // Every colour and its count; only while the histogram is exact.
     template <typename F> void forEach(F &&visit) const
     {
         for (size_t i = 0; i < m_keys.size(); ++i) {
@@ -24,11 +43,15 @@ public:
         }
     }
 
+    // The cells, indexed by the top five bits of red, green and blue.
+    std::vector<Cell> cells() const;
+
 private:
-    void grow();
+    void addToCells(uint32_t rgb, uint64_t count);
 
     std::vector<uint32_t> m_keys; // rgb | 0x1000000, 0 = empty
     std::vector<uint32_t> m_counts;
+    std::vector<Cell> m_cells;
     size_t m_used = 0;
 };
 

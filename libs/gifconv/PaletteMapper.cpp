@@ -123,25 +123,16 @@ std::vector<Pixel> liqPalette(const ColorHistogram &histogram, int colors)
     // Colours are merged in 5-bit cells (weighted means) before libimagequant sees
     // them: its cost grows with the histogram, and the cells are far finer than the
     // spacing of any palette it can return.
-    std::vector<double> cells(size_t(1) << 15 << 2, 0.0);
-    histogram.forEach([&](uint32_t rgb, uint32_t count) {
-        const size_t cell = size_t((rgb >> 19) & 31) << 10 | size_t((rgb >> 11) & 31) << 5
-            | size_t((rgb >> 3) & 31);
-        double *c = cells.data() + cell * 4;
-        c[0] += double(rgb >> 16) * count;
-        c[1] += double((rgb >> 8) & 255) * count;
-        c[2] += double(rgb & 255) * count;
-        c[3] += count;
-    });
+    const std::vector<ColorHistogram::Cell> cells = histogram.cells();
     std::vector<liq_histogram_entry> entries;
-    for (size_t cell = 0; cell < (size_t(1) << 15); ++cell) {
-        const double *c = cells.data() + cell * 4;
-        if (c[3] <= 0)
+    for (const ColorHistogram::Cell &c : cells) {
+        if (!c.count)
             continue;
+        const double n = double(c.count);
         liq_histogram_entry e;
-        e.color = liq_color { uint8_t(std::lround(c[0] / c[3])), uint8_t(std::lround(c[1] / c[3])),
-            uint8_t(std::lround(c[2] / c[3])), 255 };
-        e.count = unsigned(std::min(c[3], 4e9));
+        e.color = liq_color { uint8_t(std::lround(double(c.r) / n)),
+            uint8_t(std::lround(double(c.g) / n)), uint8_t(std::lround(double(c.b) / n)), 255 };
+        e.count = unsigned(std::min(n, 4e9));
         entries.push_back(e);
     }
     if (liq_histogram_add_colors(hist.get(), attr.get(), entries.data(), int(entries.size()), 0)
@@ -233,12 +224,12 @@ IndexedAnimation quantizeAnimation(RgbaAnimation &&animation, const PaletteSetti
     } else if (budget == 1) {
         double sum[3] = { 0, 0, 0 };
         double total = 0;
-        histogram.forEach([&](uint32_t rgb, uint32_t count) {
-            sum[0] += double(rgb >> 16) * count;
-            sum[1] += double((rgb >> 8) & 255) * count;
-            sum[2] += double(rgb & 255) * count;
-            total += count;
-        });
+        for (const ColorHistogram::Cell &c : histogram.cells()) {
+            sum[0] += double(c.r);
+            sum[1] += double(c.g);
+            sum[2] += double(c.b);
+            total += double(c.count);
+        }
         palette.push_back(Pixel { uint8_t(std::lround(sum[0] / total)),
             uint8_t(std::lround(sum[1] / total)), uint8_t(std::lround(sum[2] / total)), 255 });
     } else {

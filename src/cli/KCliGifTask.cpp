@@ -65,7 +65,12 @@ QString KCliGifTask::shrinkOne(const QString &path, QString *error) const
         bytes = QByteArray(reinterpret_cast<const char *>(result->bytes), result->count);
     m_release();
     if (bytes.isEmpty()) {
-        *error = QStringLiteral("the GIF converter could not make a GIF of it with these settings");
+        // Damaged pixel data is found by the converter; say what is wrong
+        // with the file when the program's decoder cannot read it either.
+        KImageWrapper source;
+        *error = source.load(path)
+            ? QStringLiteral("the GIF converter could not make a GIF of it with these settings")
+            : ImageLoadFailure::explain(path);
         return QString();
     }
 

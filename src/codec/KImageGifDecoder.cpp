@@ -96,6 +96,33 @@ void KImageGifDecoder::clear()
 
 bool KImageGifDecoder::decodeFile(const QString &path)
 {
+    if (!readFrames(path, true))
+        return false;
+    QImage canvas(m_canvasSize, QImage::Format_ARGB32_Premultiplied);
+    if (canvas.isNull()) {
+        clear();
+        return false;
+    }
+    canvas.fill(Qt::transparent);
+    const QImage empty = canvas;
+    drawFrame(&canvas, 0);
+    cacheFrame(0, canvas, m_frames.first().disposal == 3 ? empty : QImage());
+    return true;
+}
+
+bool KImageGifDecoder::readOutline(const QString &path, Outline *outline)
+{
+    KImageGifDecoder decoder(nullptr);
+    if (!decoder.readFrames(path, false))
+        return false;
+    outline->frameCount = decoder.frameCount();
+    outline->canvasSize = decoder.m_canvasSize;
+    outline->colorCount = decoder.m_colorCount;
+    return true;
+}
+
+bool KImageGifDecoder::readFrames(const QString &path, bool withPixels)
+{
     clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -158,6 +185,10 @@ bool KImageGifDecoder::decodeFile(const QString &path)
             used += 2048;
             if (desc.Width <= 0 || desc.Height <= 0) {
                 failed = !skipImageData(gif.get());
+            } else if (!withPixels) {
+                used += qint64(desc.Width) * desc.Height;
+                failed = !ImageLimits::sizeAllowed(desc.Width, desc.Height)
+                    || used > ImageLimits::kMaxDecodedBytes || !skipImageData(gif.get());
             } else if (!ImageLimits::sizeAllowed(desc.Width, desc.Height)) {
                 failed = true;
             } else {
@@ -202,15 +233,6 @@ bool KImageGifDecoder::decodeFile(const QString &path)
         clear();
         return false;
     }
-    QImage canvas(m_canvasSize, QImage::Format_ARGB32_Premultiplied);
-    if (canvas.isNull()) {
-        clear();
-        return false;
-    }
-    canvas.fill(Qt::transparent);
-    const QImage empty = canvas;
-    drawFrame(&canvas, 0);
-    cacheFrame(0, canvas, m_frames.first().disposal == 3 ? empty : QImage());
     return true;
 }
 

@@ -34,6 +34,18 @@ public:
     QImage frameAt(int index) override;
     int frameCount() const override;
 
+    // What a file holds, read without decompressing any pixels: frame count,
+    // logical screen and colour estimate as a decoder would report them.
+    // False where decodeFile() fails on the file's structure or limits;
+    // pixel data that does not decompress is noticed only by decodeFile().
+    struct Outline
+    {
+        int frameCount = 0;
+        QSize canvasSize;
+        int colorCount = 256;
+    };
+    static bool readOutline(const QString &path, Outline *outline);
+
     int colorCount() const { return m_colorCount; }
     QSize canvasSize() const { return m_canvasSize; }
     QRect frameRect(int index) const;
@@ -60,6 +72,9 @@ private:
         QImage beforeDraw;
     };
 
+    // The frames and the canvas size; the frames without their pixels
+    // (skipped, not decompressed) unless withPixels.
+    bool readFrames(const QString &path, bool withPixels);
     void clear();
     void drawFrame(QImage *canvas, int index) const;
     void cacheFrame(int index, const QImage &composed, const QImage &beforeDraw);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "codec/KImageGifDecoder.h"
 #include "codec/KImageWrapper.h"
 
 int gifPaletteColorEstimate(int decoderEstimate, const QByteArray &head)
@@ -29,18 +30,29 @@ int gifPaletteColorEstimate(int decoderEstimate, const QByteArray &head)
 GifSourceFacts readGifSourceFacts(const QString &path)
 {
     GifSourceFacts facts;
-    KImageWrapper wrapper;
-    if (!wrapper.load(path) || wrapper.frameCount() < 1)
-        return facts;
-    facts.frameCount = wrapper.frameCount();
-    facts.size = wrapper.frameAt(0).size();
-    if (facts.size.isEmpty())
+    int decoderEstimate = 0;
+    KImageGifDecoder::Outline outline;
+    if (KImageGifDecoder::readOutline(path, &outline)) {
+        // A GIF: its structure is enough, the converter decodes the pixels.
+        facts.frameCount = outline.frameCount;
+        facts.size = outline.canvasSize;
+        decoderEstimate = outline.colorCount;
+    } else {
+        // Anything else is judged by decoding it, as the rest of the program does.
+        KImageWrapper wrapper;
+        if (!wrapper.load(path) || wrapper.frameCount() < 1)
+            return facts;
+        facts.frameCount = wrapper.frameCount();
+        facts.size = wrapper.frameAt(0).size();
+        decoderEstimate = wrapper.gifColorCount();
+    }
+    if (facts.frameCount < 1 || facts.size.isEmpty())
         return facts;
     QFile file(path);
     QByteArray head;
     if (file.open(QIODevice::ReadOnly))
         head = file.read(13 + 3 * 256);
-    facts.colorCount = gifPaletteColorEstimate(wrapper.gifColorCount(), head);
+    facts.colorCount = gifPaletteColorEstimate(decoderEstimate, head);
     facts.valid = true;
     return facts;
 }

@@ -15,8 +15,11 @@ struct GifSourceFacts
     QSize size;
 };
 
-// Decodes the file once to learn its facts. Call it from the worker thread:
-// a large animation takes a while. Invalid facts when it does not load.
+// Reads the file's facts: a GIF's from its structure (its pixel data is
+// skipped, not decompressed, so data that does not decompress still gives
+// valid facts: the converter finds it), any other file by decoding it.
+// Call it from the worker thread: a large animation takes a while. Invalid
+// facts when it does not load.
 GifSourceFacts readGifSourceFacts(const QString &path);
 
 // The decoder's estimate takes the first opaque black entry of the global

@@ -145,7 +145,11 @@ GifCompressResult KImageGifCompressThread::runJob(const GifCompressRequest &requ
     }
     m_release();
     if (result.bytes.isEmpty()) {
-        result.error = tr("The GIF could not be compressed with these settings");
+        // Damaged pixel data is found by the converter, not by the facts.
+        KImageWrapper source;
+        result.error = source.load(request.sourcePath)
+            ? tr("The GIF could not be compressed with these settings")
+            : tr("The GIF file could not be read");
         return result;
     }
 

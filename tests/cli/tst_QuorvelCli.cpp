@@ -1131,6 +1131,10 @@ void tst_QuorvelCli::reasonsReachTheJson_data()
                                << "truncated.jpg"
                                << ""
                                << "truncated";
+    QTest::newRow("GIF pixels that do not decompress") << "gif"
+                                                       << "damaged.gif"
+                                                       << ""
+                                                       << "damaged";
     QTest::newRow("too large") << "compress"
                                << "huge.png"
                                << ""
@@ -1161,6 +1165,9 @@ void tst_QuorvelCli::reasonsReachTheJson()
         path = TestUtils::writeFile(dir, input, "plain words, no picture");
     else if (input == "truncated.jpg")
         path = TestUtils::writeFile(dir, input, readBytes(fixture("photo.jpg")).left(400));
+    else if (input == "damaged.gif")
+        path = TestUtils::writeFile(
+            dir, input, TestFixtures::withDamagedLastFrame(readBytes(fixture("anim.gif"))));
     else if (input == "huge.png")
         path = TestUtils::writeFile(dir, input, TestUtils::pngHeaderOnly(40000, 40000));
     else if (input == "locked.pdf")
@@ -1182,7 +1189,7 @@ void tst_QuorvelCli::reasonsReachTheJson()
     if (command == "compress")
         args << "--quality"
              << "80";
-    else
+    else if (command != "gif")
         args << "--to"
              << "png";
     const CliResult result = runCli(args, dir);

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "CodecFixtures.h"
+#include "TestFixtures.h"
 #include "TestUtils.h"
 #include "codec/KImageGifDecoder.h"
 #include "codec/KImageWrapper.h"
@@ -222,20 +223,25 @@ void tst_KImageGifDecoder::damagedFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("frames"); // 0: the load fails
+    // What the structure alone says (0: refused); the same as frames unless
+    // only the compressed pixels are damaged.
+    QTest::addColumn<int>("outlineFrames");
     const QByteArray two = gifFile(QSize(16, 16), palette(),
         { solidGifFrame(QRect(0, 0, 16, 16), 0), solidGifFrame(QRect(0, 0, 16, 16), 1) });
     const QByteArray one
         = gifFile(QSize(16, 16), palette(), { solidGifFrame(QRect(0, 0, 16, 16), 0) });
-    QTest::newRow("whole") << two << 2;
-    QTest::newRow("cut inside the first frame") << two.left(one.size() - 8) << 0;
-    QTest::newRow("cut inside the second frame") << two.left(two.size() - 6) << 0;
-    QTest::newRow("no trailer after a whole frame") << one.left(one.size() - 1) << 1;
-    QTest::newRow("junk after the frames") << one.left(one.size() - 1) + QByteArray("JUNK") << 1;
-    QTest::newRow("header only") << one.left(13) << 0;
-    QTest::newRow("PNG named .gif") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << 0;
-    QTest::newRow("empty") << QByteArray() << 0;
+    QTest::newRow("whole") << two << 2 << 2;
+    QTest::newRow("cut inside the first frame") << two.left(one.size() - 8) << 0 << 0;
+    QTest::newRow("cut inside the second frame") << two.left(two.size() - 6) << 0 << 0;
+    QTest::newRow("no trailer after a whole frame") << one.left(one.size() - 1) << 1 << 1;
+    QTest::newRow("junk after the frames")
+        << one.left(one.size() - 1) + QByteArray("JUNK") << 1 << 1;
+    QTest::newRow("header only") << one.left(13) << 0 << 0;
+    QTest::newRow("PNG named .gif") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << 0 << 0;
+    QTest::newRow("empty") << QByteArray() << 0 << 0;
     QTest::newRow("screen over the pixel cap")
-        << gifFile(QSize(16385, 12800), palette(), { solidGifFrame(QRect(0, 0, 2, 2), 0) }) << 0;
+        << gifFile(QSize(16385, 12800), palette(), { solidGifFrame(QRect(0, 0, 2, 2), 0) }) << 0
+        << 0;
     QTest::newRow("frame over the pixel cap") << [] {
         QByteArray g = gifFile(QSize(4, 4), palette(), { solidGifFrame(QRect(0, 0, 4, 4), 0) });
         // Image descriptor after header (13), palette (12) and GCE (8): width/height at +5.
@@ -245,19 +251,31 @@ void tst_KImageGifDecoder::damagedFiles_data()
         g[desc + 7] = char(0xFF);
         g[desc + 8] = char(0xFF);
         return g;
-    }() << 0;
+    }() << 0 << 0;
+    QTest::newRow("pixels that do not decompress")
+        << TestFixtures::withDamagedLastFrame(two) << 0 << 2;
 }
 
 void tst_KImageGifDecoder::damagedFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, frames);
+    QFETCH(int, outlineFrames);
     KImageWrapper wrapper;
-    const bool loaded = load(&wrapper, bytes) != nullptr;
-    QCOMPARE(loaded, frames > 0);
+    KImageGifDecoder *decoder = load(&wrapper, bytes);
+    QCOMPARE(decoder != nullptr, frames > 0);
     QCOMPARE(wrapper.frameCount(), frames);
     if (frames > 0)
         QVERIFY(!wrapper.frameAt(frames - 1).isNull());
+
+    KImageGifDecoder::Outline outline;
+    const QString path = TestUtils::writeFile(m_dir->path(), QStringLiteral("outline.gif"), bytes);
+    QCOMPARE(KImageGifDecoder::readOutline(path, &outline), outlineFrames > 0);
+    QCOMPARE(outline.frameCount, outlineFrames);
+    if (decoder) {
+        QCOMPARE(outline.canvasSize, decoder->canvasSize());
+        QCOMPARE(outline.colorCount, decoder->colorCount());
+    }
 }
 
 QTEST_MAIN(tst_KImageGifDecoder)

@@ -52,6 +52,44 @@ bool writeAnimatedGif(
     return ok;
 }
 
+QByteArray withDamagedLastFrame(const QByteArray &gif)
+{
+    const auto byte = [&gif](int at) { return at < gif.size() ? int(uchar(gif[at])) : -1; };
+    // Skips a run of sub-blocks from at; -1 when the file ends inside it.
+    const auto skipBlocks = [&byte](int at) {
+        for (int length = byte(at); length > 0; length = byte(at))
+            at += length + 1;
+        return byte(at) == 0 ? at + 1 : -1;
+    };
+    if (!gif.startsWith("GIF") || gif.size() < 13)
+        return QByteArray();
+    int at = 13;
+    if (byte(10) & 0x80)
+        at += 3 * (1 << ((byte(10) & 7) + 1));
+    int lastData = -1;
+    while (at >= 0 && byte(at) != 0x3B) {
+        if (byte(at) == 0x21) {
+            at = skipBlocks(at + 2);
+        } else if (byte(at) == 0x2C) {
+            const int packed = byte(at + 9);
+            at += 10;
+            if (packed & 0x80)
+                at += 3 * (1 << ((packed & 7) + 1));
+            lastData = at + 1; // after the LZW code size
+            at = skipBlocks(lastData);
+        } else {
+            return QByteArray();
+        }
+    }
+    if (at < 0 || lastData < 0)
+        return QByteArray();
+    QByteArray damaged = gif;
+    for (int block = lastData; byte(block) > 0; block += byte(block) + 1)
+        for (int i = 1; i <= byte(block); ++i)
+            damaged[block + i] = char(0xFF);
+    return damaged;
+}
+
 bool writeHeic(const QString &path, const QImage &source)
 {
     const QImage image = source.convertToFormat(QImage::Format_RGBA8888);

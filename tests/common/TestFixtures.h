@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -13,6 +14,11 @@ namespace TestFixtures {
 // carrying a 2 px white border), frame delay in 1/100 s. True on success.
 bool writeAnimatedGif(
     const QString &path, int width, int height, const QVector<QColor> &frames, int delay = 10);
+
+// The GIF with the compressed pixels of its last frame overwritten by codes
+// no decoder accepts; the file's structure (block lengths, descriptors, end)
+// stays sound. Empty when gif is not a whole GIF.
+QByteArray withDamagedLastFrame(const QByteArray &gif);
 
 // A HEIC file of the image (alpha kept when it has any). False when the
 // machine's libheif has no HEVC encoder.

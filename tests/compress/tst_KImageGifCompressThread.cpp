@@ -111,6 +111,7 @@ void tst_KImageGifCompressThread::badSourcesFail_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("error"); // empty: any reason
 
     QFile good(m_source);
     QVERIFY(good.open(QIODevice::ReadOnly));
@@ -120,20 +121,31 @@ void tst_KImageGifCompressThread::badSourcesFail_data()
     QVERIFY(cut.open(QIODevice::WriteOnly));
     cut.write(bytes.left(bytes.size() / 2));
     cut.close();
+    const QString damaged = m_dir.filePath("damaged.gif");
+    QFile broken(damaged);
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(TestFixtures::withDamagedLastFrame(bytes));
+    broken.close();
     const QString renamed = m_dir.filePath("photo.gif");
     QVERIFY(QImage(20, 20, QImage::Format_RGB32).save(renamed, "PNG"));
 
-    QTest::newRow("missing file") << m_dir.filePath("gone.gif") << 0;
-    QTest::newRow("truncated GIF") << truncated << 0;
-    QTest::newRow("PNG named .gif") << renamed << 0;
+    const QString unreadable = QStringLiteral("The GIF file could not be read");
+    QTest::newRow("missing file") << m_dir.filePath("gone.gif") << 0 << unreadable;
+    QTest::newRow("truncated GIF") << truncated << 0 << unreadable;
+    // Only the converter decompresses the pixels; the reason stays the file's.
+    QTest::newRow("pixels that do not decompress") << damaged << 0 << unreadable;
+    QTest::newRow("PNG named .gif") << renamed << 0 << QString();
     // Beyond what the converter accepts: it refuses, and that is a failure too.
-    QTest::newRow("output far too large") << m_source << 9999 * 20;
+    QTest::newRow("output far too large")
+        << m_source << 9999 * 20
+        << QStringLiteral("The GIF could not be compressed with these settings");
 }
 
 void tst_KImageGifCompressThread::badSourcesFail()
 {
     QFETCH(QString, path);
     QFETCH(int, width);
+    QFETCH(QString, error);
     KImageGifCompressThread worker(QStringLiteral(QVGIFCONV_PATH));
     const GifCompressResult result = runJob(worker, path, width, 0, 50, 0);
     QVERIFY(result.jobId > 0);
@@ -141,6 +153,8 @@ void tst_KImageGifCompressThread::badSourcesFail()
     QVERIFY(result.bytes.isEmpty());
     QVERIFY(result.firstFrame.isNull());
     QVERIFY(!result.error.isEmpty());
+    if (!error.isEmpty())
+        QCOMPARE(result.error, error);
 }
 
 void tst_KImageGifCompressThread::missingLibraryFails()
