@@ -198,7 +198,8 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
 {
     // Only files that load() would give to the JPEG reader, with the same
     // checks before it, and no caller waiting for a smaller frame.
-    if (!format || format->type != ImageFormatJpeg || m_sizeRequest
+    if (!format || (format->type != ImageFormatJpeg && format->type != ImageFormatTiff)
+        || m_sizeRequest
         || ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path))->type
             != ImageFormatJpeg
         || !InputCheck::regularFileProblem(path).isEmpty())
@@ -228,7 +229,7 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
     if (target.isEmpty())
         return true;
     bool readFailed = false;
-    if (!writeJpegFromRows(&reader, metadata, target, error, &readFailed)) {
+    if (!writeFromRows(format->type, &reader, metadata, target, error, &readFailed)) {
         releaseReservedPath(target);
         return !readFailed;
     }

@@ -81,9 +81,9 @@ public:
         const QString &baseName, QString *error = nullptr) const;
 
     // Converts the picture in path into format, as load() and then
-    // saveFirstFrameAs() do. An upright JPEG into JPEG goes from the file to
-    // the output a block of rows at a time without the whole picture ever
-    // being held: the same bytes, in a fraction of the memory. The wrapper
+    // saveFirstFrameAs() do. An upright JPEG into JPEG or TIFF goes from the
+    // file to the output a block of rows at a time without the whole picture
+    // ever being held: the same bytes, in a fraction of the memory. The wrapper
     // then holds no frames. Returns the written path; empty on failure, with
     // why in error.
     QString convertFileAs(const QString &path, const ImageFormatRecord *format,

@@ -221,18 +221,24 @@ bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path,
     return writeImageForType(image, typeId, path, true, error);
 }
 
-bool writeJpegFromRows(JpegReader::RowReader *reader, const QImage &metadata, const QString &path,
-    QString *error, bool *readFailed)
+bool writeFromRows(int typeId, JpegReader::RowReader *reader, const QImage &metadata,
+    const QString &path, QString *error, bool *readFailed)
 {
     *readFailed = false;
     WriterChoice choice;
-    writerFor(ImageFormatJpeg, &choice);
-    const JpegWriter::RowSource next
+    if ((typeId != ImageFormatJpeg && typeId != ImageFormatTiff) || !writerFor(typeId, &choice)) {
+        if (error)
+            *error = QStringLiteral("this output format cannot be written");
+        return false;
+    }
+    const auto next
         = [reader](uchar *const *rows, int, int count) { return reader->readRows(rows, count); };
     return writeThroughTemp(path, error, [&](const QString &temp, QString *writeError) {
         bool sourceFailed = false;
-        bool ok = JpegWriter::writeRows(
-            reader->size(), metadata, choice.quality, next, temp, writeError, &sourceFailed);
+        bool ok = typeId == ImageFormatJpeg ? JpegWriter::writeRows(reader->size(), metadata,
+                      choice.quality, next, temp, writeError, &sourceFailed)
+                                            : TiffWriter::writeRows(reader->size(), metadata, next,
+                                                temp, writeError, &sourceFailed);
         // What follows the last row is read too, as a whole decode does.
         if (ok && !reader->finish()) {
             ok = false;

@@ -23,7 +23,8 @@ bool writeThroughTemp(const QString &path, QString *error,
     const std::function<bool(const QString &temp, QString *writeError)> &write);
 
 // Writes the rows reader decodes (started; metadata is its carrier) to path
-// as JPEG at the output quality, through writeThroughTemp. *readFailed tells
-// whether the source rather than the writing failed.
-bool writeJpegFromRows(JpegReader::RowReader *reader, const QImage &metadata, const QString &path,
-    QString *error, bool *readFailed);
+// as JPEG at the output quality or as TIFF (typeId), through
+// writeThroughTemp. *readFailed tells whether the source rather than the
+// writing failed.
+bool writeFromRows(int typeId, JpegReader::RowReader *reader, const QImage &metadata,
+    const QString &path, QString *error, bool *readFailed);

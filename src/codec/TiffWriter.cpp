@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 
 #include <QColorSpace>
 #include <QFile>
+#include <QVarLengthArray>
 
 #include "codec/WriteFailure.h"
 
@@ -105,14 +107,21 @@ void convertRows(const QImage &image, Layout layout, int y0, int count, uchar *o
     }
 }
 
-bool writeDirectory(TIFF *tiff, const QImage &image, Layout layout)
+// Fills count rows from row y0 on as contiguous samples in out; false when
+// they cannot be had.
+using StripSource = std::function<bool(int y0, int count, uchar *out)>;
+
+// The directory of a picture of size; metadata gives the resolution and the
+// colour space, strips the samples.
+bool writeDirectory(
+    TIFF *tiff, const QSize &size, const QImage &metadata, Layout layout, const StripSource &strips)
 {
     const int samples = layout == Layout::Rgb ? 3 : 4;
-    const qint64 rowBytes = qint64(image.width()) * samples;
+    const qint64 rowBytes = qint64(size.width()) * samples;
     const uint32_t rowsPerStrip
-        = uint32_t(qBound<qint64>(1, (256 * 1024) / rowBytes, image.height()));
-    bool ok = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(image.width()))
-        && TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(image.height()))
+        = uint32_t(qBound<qint64>(1, (256 * 1024) / rowBytes, size.height()));
+    bool ok = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()))
+        && TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()))
         && TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8)
         && TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples)
         && TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB)
@@ -127,8 +136,8 @@ bool writeDirectory(TIFF *tiff, const QImage &image, Layout layout)
     }
     // Resolution in dots per inch when it is a whole number there, as the
     // toolkit's writer decides, else per centimetre.
-    const int dpmX = image.dotsPerMeterX();
-    const int dpmY = image.dotsPerMeterY();
+    const int dpmX = metadata.dotsPerMeterX();
+    const int dpmY = metadata.dotsPerMeterY();
     if (ok && dpmX > 0 && dpmY > 0) {
         if ((dpmX * 254) % 10000 == 0 && (dpmY * 254) % 10000 == 0)
             ok = TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH)
@@ -139,7 +148,7 @@ bool writeDirectory(TIFF *tiff, const QImage &image, Layout layout)
                 && TIFFSetField(tiff, TIFFTAG_XRESOLUTION, float(dpmX / 100.0))
                 && TIFFSetField(tiff, TIFFTAG_YRESOLUTION, float(dpmY / 100.0));
     }
-    const QByteArray icc = image.colorSpace().iccProfile();
+    const QByteArray icc = metadata.colorSpace().iccProfile();
     if (ok && !icc.isEmpty())
         ok = TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(icc.size()), icc.constData());
     if (!ok)
@@ -152,13 +161,56 @@ bool writeDirectory(TIFF *tiff, const QImage &image, Layout layout)
         return false;
     }
     uint32_t index = 0;
-    for (int y = 0; y < image.height(); y += int(rowsPerStrip), ++index) {
-        const int count = qMin(int(rowsPerStrip), image.height() - y);
-        convertRows(image, layout, y, count, strip.data());
+    for (int y = 0; y < size.height(); y += int(rowsPerStrip), ++index) {
+        const int count = qMin(int(rowsPerStrip), size.height() - y);
+        if (!strips(y, count, strip.data()))
+            return false;
         if (TIFFWriteEncodedStrip(tiff, index, strip.data(), tmsize_t(rowBytes * count)) < 0)
             return false;
     }
     return TIFFWriteDirectory(tiff) != 0;
+}
+
+// Opens path (created or truncated) for libtiff, lets write fill it and
+// checks every write and the close; on failure the file is removed and
+// *error holds the reason.
+bool writeFile(const QString &path, QString *error, const std::function<bool(TIFF *)> &write)
+{
+    const QByteArray name = QFile::encodeName(path);
+    Sink sink;
+    sink.fd = ::open(name.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (sink.fd < 0) {
+        WriteFailure::report(error, WriteFailure::describeErrno(errno));
+        return false;
+    }
+    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, keepError, &sink);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, &sink);
+    // "m": no memory mapping of the file being written.
+    TIFF *tiff = TIFFClientOpenExt(name.constData(), "wm", &sink, readProc, writeProc, seekProc,
+        closeProc, sizeProc, mapProc, unmapProc, options);
+    TIFFOpenOptionsFree(options);
+    bool ok = tiff && write(tiff);
+    if (tiff) {
+        // TIFFClose flushes what is still buffered; its failures reach the sink.
+        TIFFClose(tiff);
+        ok = ok && !sink.savedErrno && !sink.message[0];
+    }
+    const int closeResult = ::close(sink.fd);
+    if (closeResult != 0 && !sink.savedErrno)
+        sink.savedErrno = errno;
+    ok = ok && closeResult == 0;
+    if (!ok) {
+        ::unlink(name.constData());
+        if (sink.savedErrno)
+            WriteFailure::report(error, WriteFailure::describeErrno(sink.savedErrno));
+        else
+            WriteFailure::report(error,
+                QStringLiteral("the TIFF writer failed: %1")
+                    .arg(sink.message[0] ? QString::fromLocal8Bit(sink.message)
+                                         : QStringLiteral("unknown error")));
+    }
+    return ok;
 }
 
 } // namespace
@@ -202,39 +254,55 @@ bool write(const QImage &source, const QString &path, QString *error)
         return false;
     }
 
-    const QByteArray name = QFile::encodeName(path);
-    Sink sink;
-    sink.fd = ::open(name.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (sink.fd < 0) {
-        WriteFailure::report(error, WriteFailure::describeErrno(errno));
+    return writeFile(path, error, [&](TIFF *tiff) {
+        return writeDirectory(
+            tiff, image.size(), image, layout, [&image, layout](int y0, int count, uchar *out) {
+                convertRows(image, layout, y0, count, out);
+                return true;
+            });
+    });
+}
+
+bool writeRows(const QSize &size, const QImage &metadata, const RowSource &next,
+    const QString &path, QString *error, bool *sourceFailed)
+{
+    if (sourceFailed)
+        *sourceFailed = false;
+    if (size.isEmpty()) {
+        WriteFailure::report(error, QStringLiteral("there is no picture to encode"));
         return false;
     }
-    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, keepError, &sink);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, &sink);
-    // "m": no memory mapping of the file being written.
-    TIFF *tiff = TIFFClientOpenExt(name.constData(), "wm", &sink, readProc, writeProc, seekProc,
-        closeProc, sizeProc, mapProc, unmapProc, options);
-    TIFFOpenOptionsFree(options);
-    bool ok = tiff && writeDirectory(tiff, image, layout);
-    if (tiff) {
-        // TIFFClose flushes what is still buffered; its failures reach the sink.
-        TIFFClose(tiff);
-        ok = ok && !sink.savedErrno && !sink.message[0];
-    }
-    const int closeResult = ::close(sink.fd);
-    if (closeResult != 0 && !sink.savedErrno)
-        sink.savedErrno = errno;
-    ok = ok && closeResult == 0;
+    // One strip's rows at a time, decoded into a block and converted from it.
+    QImage block;
+    bool gaveUp = false;
+    bool outOfMemory = false;
+    const StripSource strips = [&](int y0, int count, uchar *out) {
+        if (block.height() < count)
+            block = QImage(size.width(), count, QImage::Format_RGB32);
+        if (block.isNull()) {
+            outOfMemory = true;
+            return false;
+        }
+        QVarLengthArray<uchar *, 64> rows(count);
+        for (int i = 0; i < count; ++i)
+            rows[i] = block.scanLine(i);
+        if (!next(rows.data(), y0, count)) {
+            gaveUp = true;
+            return false;
+        }
+        convertRows(block, Layout::Rgb, 0, count, out);
+        return true;
+    };
+    QString why;
+    const bool ok = writeFile(path, &why,
+        [&](TIFF *tiff) { return writeDirectory(tiff, size, metadata, Layout::Rgb, strips); });
     if (!ok) {
-        ::unlink(name.constData());
-        if (sink.savedErrno)
-            WriteFailure::report(error, WriteFailure::describeErrno(sink.savedErrno));
-        else
-            WriteFailure::report(error,
-                QStringLiteral("the TIFF writer failed: %1")
-                    .arg(sink.message[0] ? QString::fromLocal8Bit(sink.message)
-                                         : QStringLiteral("unknown error")));
+        if (sourceFailed)
+            *sourceFailed = gaveUp;
+        WriteFailure::report(error,
+            gaveUp            ? QStringLiteral("the picture could not be read")
+                : outOfMemory ? WriteFailure::describeErrno(ENOMEM)
+                              : why);
     }
     return ok;
 }

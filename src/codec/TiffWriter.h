@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QImage>
 #include <QString>
 
@@ -17,5 +19,18 @@ namespace TiffWriter {
 // checked; on failure the file is removed and *error, when given, holds the
 // reason ("no space left on the device").
 bool write(const QImage &image, const QString &path, QString *error = nullptr);
+
+// Fills count rows (width * 4 bytes of BGRX each) from row first on; false
+// when they cannot be had.
+using RowSource = std::function<bool(uchar *const *rows, int first, int count)>;
+
+// Writes an opaque picture of size that is never whole in memory: its rows
+// come from next, a strip at a time, and metadata (a frame of any size, such
+// as JpegReader::RowReader's) gives the resolution and colour space. The same
+// bytes as write() of the whole RGB32 picture. On failure the file is removed
+// and *error says why; *sourceFailed (when given) tells whether next gave up
+// rather than the writing.
+bool writeRows(const QSize &size, const QImage &metadata, const RowSource &next,
+    const QString &path, QString *error = nullptr, bool *sourceFailed = nullptr);
 
 } // namespace TiffWriter

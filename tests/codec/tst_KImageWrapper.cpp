@@ -605,36 +605,43 @@ void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode_data()
     QTest::newRow("EXIF mirrored") << jpegWithExif(encoded(photo, "jpg", 90), 2) << false;
 }
 
-// JPEG to JPEG passes the rows from the decoder to the encoder without the
-// whole picture: the file must be the one the whole decode writes.
+// JPEG to JPEG or TIFF passes the rows from the decoder to the encoder
+// without the whole picture: the file must be the one the whole decode writes.
 void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode()
 {
     QFETCH(QByteArray, source);
     QFETCH(bool, byRows);
-    const ImageFormatRecord *jpeg = ImageFormats::global().record(ImageFormatJpeg);
     const QString path = write("photo.jpg", source);
-
     KImageWrapper whole;
     QVERIFY(whole.load(path));
-    QString error;
-    const QString expected = whole.saveFirstFrameAs(jpeg, m_dir->path(), "whole", &error);
-    QVERIFY2(!expected.isEmpty(), qPrintable(error));
 
-    KImageWrapper converter;
-    const QString written = converter.convertFileAs(path, jpeg, m_dir->path(), "rows", &error);
-    QVERIFY2(!written.isEmpty(), qPrintable(error));
-    QCOMPARE(QFileInfo(written).fileName(), QStringLiteral("rows.jpg"));
-    // Only the whole decode leaves its frame in the wrapper.
-    QCOMPARE(converter.frameCount() == 0, byRows);
-    const QByteArray got = TestUtils::readFile(written);
-    QVERIFY(!got.isEmpty());
-    QVERIFY(got == TestUtils::readFile(expected));
+    for (const int type : { int(ImageFormatJpeg), int(ImageFormatTiff) }) {
+        const ImageFormatRecord *format = ImageFormats::global().record(type);
+        const QString ext = format->extensions.value(0);
+        QString error;
+        const QString expected = whole.saveFirstFrameAs(format, m_dir->path(), "whole", &error);
+        QVERIFY2(!expected.isEmpty(), qPrintable(error));
+
+        KImageWrapper converter;
+        const QString written
+            = converter.convertFileAs(path, format, m_dir->path(), "rows", &error);
+        QVERIFY2(!written.isEmpty(), qPrintable(error));
+        QCOMPARE(QFileInfo(written).fileName(), QStringLiteral("rows.") + ext);
+        // Only the whole decode leaves its frame in the wrapper.
+        QCOMPARE(converter.frameCount() == 0, byRows);
+        const QByteArray got = TestUtils::readFile(written);
+        QVERIFY(!got.isEmpty());
+        QVERIFY2(got == TestUtils::readFile(expected), qPrintable(ext));
+    }
 
     // Other outputs still go through the whole frame.
+    KImageWrapper converter;
+    QString error;
     const QString png = converter.convertFileAs(
         path, ImageFormats::global().record(ImageFormatPng), m_dir->path(), "rows", &error);
     QVERIFY2(!png.isEmpty(), qPrintable(error));
-    QCOMPARE(QImage(png).size(), QImage(expected).size());
+    QCOMPARE(converter.frameCount(), 1);
+    QCOMPARE(QImage(png).size(), whole.frameAt(0).size());
 }
 
 void tst_KImageWrapper::jpegToJpegByRowsFailures()
@@ -651,6 +658,12 @@ void tst_KImageWrapper::jpegToJpegByRowsFailures()
     KImageWrapper converter;
     QString error;
     QVERIFY(converter.convertFileAs(cut, jpeg, out, "cut", &error).isEmpty());
+    QCOMPARE(error, loader.errorString());
+    error.clear();
+    QVERIFY(
+        converter
+            .convertFileAs(cut, ImageFormats::global().record(ImageFormatTiff), out, "cut", &error)
+            .isEmpty());
     QCOMPARE(error, loader.errorString());
     QVERIFY(TestUtils::allFiles(out).isEmpty());
 
