@@ -17,6 +17,15 @@ size_t cellOf(uint32_t rgb)
     return size_t((rgb >> 19) & 31) << 10 | size_t((rgb >> 11) & 31) << 5 | size_t((rgb >> 3) & 31);
 }
 
+void addToCells(std::vector<ColorHistogram::Cell> &cells, uint32_t rgb, uint64_t count)
+{
+    ColorHistogram::Cell &cell = cells[cellOf(rgb)];
+    cell.r += uint64_t(rgb >> 16 & 255) * count;
+    cell.g += uint64_t(rgb >> 8 & 255) * count;
+    cell.b += uint64_t(rgb & 255) * count;
+    cell.count += count;
+}
+
 } // namespace
 
 ColorHistogram::ColorHistogram()
@@ -27,19 +36,10 @@ ColorHistogram::ColorHistogram()
 {
 }
 
-void ColorHistogram::addToCells(uint32_t rgb, uint64_t count)
-{
-    Cell &cell = m_cells[cellOf(rgb)];
-    cell.r += uint64_t(rgb >> 16 & 255) * count;
-    cell.g += uint64_t(rgb >> 8 & 255) * count;
-    cell.b += uint64_t(rgb & 255) * count;
-    cell.count += count;
-}
-
 void ColorHistogram::add(uint32_t rgb, uint32_t count)
 {
     if (!isExact()) {
-        addToCells(rgb, count);
+        addToCells(m_cells, rgb, count);
         return;
     }
     const uint32_t key = (rgb & 0xffffffu) | 0x1000000u;
@@ -55,8 +55,8 @@ void ColorHistogram::add(uint32_t rgb, uint32_t count)
             m_counts[slot] = count;
             if (++m_used > kExactLimit) {
                 // Too many colours to keep one by one: on in cells.
-                m_cells.resize(ColorHistogram::kCells);
-                forEach([this](uint32_t colour, uint32_t n) { addToCells(colour, n); });
+                m_cells.resize(kCells);
+                forEach([this](uint32_t colour, uint32_t n) { addToCells(m_cells, colour, n); });
                 std::vector<uint32_t>().swap(m_keys);
                 std::vector<uint32_t>().swap(m_counts);
             }
@@ -69,10 +69,9 @@ std::vector<ColorHistogram::Cell> ColorHistogram::cells() const
 {
     if (!isExact())
         return m_cells;
-    ColorHistogram folded;
-    folded.m_cells.resize(ColorHistogram::kCells);
-    forEach([&folded](uint32_t colour, uint32_t n) { folded.addToCells(colour, n); });
-    return folded.m_cells;
+    std::vector<Cell> folded(kCells);
+    forEach([&folded](uint32_t colour, uint32_t n) { addToCells(folded, colour, n); });
+    return folded;
 }
 
 NearestColor::NearestColor(const std::vector<Pixel> &palette, int skipIndex)

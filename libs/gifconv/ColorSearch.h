@@ -16,7 +16,6 @@ class ColorHistogram
 {
 public:
     static constexpr size_t kExactLimit = 256;
-    static constexpr size_t kCells = size_t(1) << 15;
 
     // Channel sums and pixel count of the colours that fall in one cell.
     struct Cell
@@ -43,12 +42,11 @@ public:
         }
     }
 
-    // The cells, indexed by the top five bits of red, green and blue.
+    // The 32 x 32 x 32 cells, indexed by the top five bits of red, green and
+    // blue.
     std::vector<Cell> cells() const;
 
 private:
-    void addToCells(uint32_t rgb, uint64_t count);
-
     std::vector<uint32_t> m_keys; // rgb | 0x1000000, 0 = empty
     std::vector<uint32_t> m_counts;
     std::vector<Cell> m_cells;

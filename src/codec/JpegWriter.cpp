@@ -25,7 +25,7 @@ struct Source
     QImage pixels; // RGB32/ARGB32(_Premultiplied), RGB888 or Grayscale8
     QSize size; // the picture's; pixels holds it unless rows come from next
     // Rows from elsewhere (BGRX) instead of pixels' own.
-    const JpegWriter::RowSource *next = nullptr;
+    const RowSource *next = nullptr;
     // Put on white row by row as the rows are handed over (pictures with
     // alpha): no flattened copy of the whole picture.
     bool onWhite = false;

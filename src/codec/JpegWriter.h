@@ -1,10 +1,10 @@
 #pragma once
 
-#include <functional>
-
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+
+#include "codec/RowSource.h"
 
 // JPEG encoding straight through libjpeg-turbo: 32-bit pictures go to the
 // library as they lie in memory (BGRX), with no converted copy of a row or of
@@ -27,10 +27,6 @@ bool encode(const QImage &image, int quality, QByteArray *bytes, QString *error 
 // checked; on failure the file is removed and *error, when given, holds the
 // reason ("no space left on the device").
 bool write(const QImage &image, int quality, const QString &path, QString *error = nullptr);
-
-// Fills count rows (width * 4 bytes of BGRX each) from row first on; false
-// when they cannot be had.
-using RowSource = std::function<bool(uchar *const *rows, int first, int count)>;
 
 // Writes a picture of size that is never whole in memory: its rows come from
 // next, a block at a time, and metadata (an RGB32 frame of any size, such as

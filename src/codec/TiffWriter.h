@@ -1,9 +1,9 @@
 #pragma once
 
-#include <functional>
-
 #include <QImage>
 #include <QString>
+
+#include "codec/RowSource.h"
 
 // Uncompressed TIFF straight through libtiff: contiguous 8-bit samples in
 // strips of about 256 KB, each strip converted from the frame's rows in one
@@ -19,10 +19,6 @@ namespace TiffWriter {
 // checked; on failure the file is removed and *error, when given, holds the
 // reason ("no space left on the device").
 bool write(const QImage &image, const QString &path, QString *error = nullptr);
-
-// Fills count rows (width * 4 bytes of BGRX each) from row first on; false
-// when they cannot be had.
-using RowSource = std::function<bool(uchar *const *rows, int first, int count)>;
 
 // Writes an opaque picture of size that is never whole in memory: its rows
 // come from next, a strip at a time, and metadata (a frame of any size, such
