@@ -392,6 +392,25 @@ bool RowReader::readRows(uchar *const *rows, int count)
     });
 }
 
+bool RowReader::skipRows(int count)
+{
+    if (!m_decoder)
+        return false;
+    Decoder &d = m_decoder->d;
+    return d.guarded([&] {
+        const JDIMENSION left = d.cinfo.output_height - d.cinfo.output_scanline;
+        if (count < 0 || JDIMENSION(count) > left)
+            ERREXIT(&d.cinfo, JERR_INPUT_EMPTY);
+        JDIMENSION done = 0;
+        while (done < JDIMENSION(count)) {
+            const JDIMENSION skipped = jpeg_skip_scanlines(&d.cinfo, JDIMENSION(count) - done);
+            if (skipped == 0)
+                ERREXIT(&d.cinfo, JERR_INPUT_EMPTY);
+            done += skipped;
+        }
+    });
+}
+
 bool RowReader::finish()
 {
     if (!m_decoder)

@@ -74,6 +74,10 @@ public:
     // Decodes the next count rows into rows, each width * 4 bytes of BGRX
     // (RGB32's bytes). False when the library gives up on the data.
     bool readRows(uchar *const *rows, int count);
+    // Passes over the next count rows without producing them (the data is
+    // still read, only the pixel work is saved). False when the library gives
+    // up on the data.
+    bool skipRows(int count);
     // Reads the rest of the file after the last row. False on a library error.
     bool finish();
 

@@ -1,9 +1,11 @@
 #include "JpegWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include <fcntl.h>
 #include <jerror.h>
@@ -26,6 +28,9 @@ struct Source
     QSize size; // the picture's; pixels holds it unless rows come from next
     // Rows from elsewhere (BGRX) instead of pixels' own.
     const RowSource *next = nullptr;
+    // With next: the same rows once more for the sample the Huffman tables
+    // are worked out from; none means the whole picture is gathered.
+    const RowSource *sample = nullptr;
     // Put on white row by row as the rows are handed over (pictures with
     // alpha): no flattened copy of the whole picture.
     bool onWhite = false;
@@ -57,7 +62,7 @@ void exitOnError(j_common_ptr cinfo)
 void ignoreMessage(j_common_ptr) { }
 
 // Output either to a file descriptor (through a buffer of the library's pool)
-// or straight into a growing QByteArray.
+// or straight into a growing QByteArray; with neither it is thrown away.
 struct Destination
 {
     jpeg_destination_mgr pub;
@@ -125,7 +130,7 @@ boolean emptyOutputBuffer(j_compress_ptr cinfo)
         dest->pub.free_in_buffer = size_t(dest->bytes->size() - used);
         return TRUE;
     }
-    if (!writeAll(dest->fd, dest->buffer, dest->bufferSize, &dest->savedErrno))
+    if (dest->fd >= 0 && !writeAll(dest->fd, dest->buffer, dest->bufferSize, &dest->savedErrno))
         ERREXIT(cinfo, JERR_FILE_WRITE);
     dest->pub.next_output_byte = dest->buffer;
     dest->pub.free_in_buffer = dest->bufferSize;
@@ -140,7 +145,7 @@ void termDestination(j_compress_ptr cinfo)
         return;
     }
     const size_t used = dest->bufferSize - dest->pub.free_in_buffer;
-    if (!writeAll(dest->fd, dest->buffer, used, &dest->savedErrno))
+    if (dest->fd >= 0 && !writeAll(dest->fd, dest->buffer, used, &dest->savedErrno))
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
@@ -260,8 +265,47 @@ void rowOnWhite(const QRgb *in, QRgb *out, int width, bool premultiplied)
     }
 }
 
-// The library calls; no C++ object is created between setjmp and the end.
-bool compress(const Source &source, int quality, Destination *dest, ErrorManager *err)
+// Huffman tables, as the library keeps them: DC and AC, luma and chroma.
+struct HuffmanTables
+{
+    JHUFF_TBL dc[2];
+    JHUFF_TBL ac[2];
+};
+
+// Optimised tables cost a second pass over every coefficient of the picture
+// (held whole in memory for it). A tall picture instead has its tables worked
+// out from every step-th band of 16 rows, gathered in a small first pass; the
+// picture is then written in one pass with them. The pixels are the same
+// either way; the file of a photograph is a few hundredths of a percent
+// larger. Smaller pictures, where a sample says less and the second pass
+// costs little, are gathered whole.
+constexpr int kBand = 16;
+constexpr int kMinSampledBands = 64;
+constexpr qint64 kMinSampledPixels = 1 << 20;
+
+int sampleStep(const QSize &size)
+{
+    const int bands = (size.height() + kBand - 1) / kBand;
+    return bands < kMinSampledBands || qint64(size.width()) * size.height() < kMinSampledPixels
+        ? 1
+        : qMin(8, bands / 16);
+}
+
+// The rows written for a pass over every step-th band.
+int passHeight(int height, int step)
+{
+    int rows = 0;
+    for (int first = 0; first < height; first += step * kBand)
+        rows += qMin(kBand, height - first);
+    return rows;
+}
+
+// One pass of the library; no C++ object is created between setjmp and the
+// end. step 1 writes the picture, optimised or with the given tables; a
+// larger step gathers optimised tables from every step-th band into *learnt
+// and throws the bytes away.
+bool compress(const Source &source, int quality, Destination *dest, ErrorManager *err, int step,
+    const HuffmanTables *tables, HuffmanTables *learnt)
 {
     jpeg_compress_struct cinfo;
     cinfo.err = jpeg_std_error(&err->pub);
@@ -281,36 +325,46 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
     const QImage &pixels = source.pixels;
     const int width = source.size.width();
     const int height = source.size.height();
+    const RowSource *rowSource = step > 1 ? source.sample : source.next;
     cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
+    cinfo.image_height = JDIMENSION(step > 1 ? passHeight(height, step) : height);
     cinfo.input_components = source.components;
     cinfo.in_color_space = source.colorSpace;
     jpeg_set_defaults(&cinfo);
     cinfo.density_unit = source.densityUnit;
     cinfo.X_density = source.xDensity;
     cinfo.Y_density = source.yDensity;
-    cinfo.optimize_coding = TRUE;
+    cinfo.optimize_coding = tables ? FALSE : TRUE;
     jpeg_set_quality(&cinfo, qBound(1, quality, 100), TRUE);
+    if (tables) {
+        // jpeg_set_defaults allocated all four; only the used ones are written.
+        for (int i = 0; i < 2; ++i) {
+            *cinfo.dc_huff_tbl_ptrs[i] = tables->dc[i];
+            *cinfo.ac_huff_tbl_ptrs[i] = tables->ac[i];
+        }
+    }
     jpeg_start_compress(&cinfo, TRUE);
-    for (const QByteArray &comment : source.comments)
-        jpeg_write_marker(&cinfo, JPEG_COM, reinterpret_cast<const JOCTET *>(comment.constData()),
-            unsigned(comment.size()));
-    if (!source.icc.isEmpty())
-        writeIccProfile(&cinfo, source.icc);
+    if (step == 1) {
+        for (const QByteArray &comment : source.comments)
+            jpeg_write_marker(&cinfo, JPEG_COM,
+                reinterpret_cast<const JOCTET *>(comment.constData()), unsigned(comment.size()));
+        if (!source.icc.isEmpty())
+            writeIccProfile(&cinfo, source.icc);
+    }
 
-    // Rows are handed over in place, a block at a time; rows with alpha, and
-    // rows from elsewhere, go through a block buffer of the library's pool.
-    constexpr int kRows = 16;
-    JSAMPROW rows[kRows];
-    JSAMPARRAY block = source.onWhite || source.next
+    // Rows are handed over in place, a band at a time; rows with alpha, and
+    // rows from elsewhere, go through a band buffer of the library's pool.
+    JSAMPROW rows[kBand];
+    JSAMPARRAY block = source.onWhite || rowSource
         ? (*cinfo.mem->alloc_sarray)(
-            reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(width) * 4, kRows)
+            reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(width) * 4, kBand)
         : nullptr;
     while (cinfo.next_scanline < cinfo.image_height) {
-        const int first = int(cinfo.next_scanline);
-        const int count = qMin(kRows, height - first);
-        if (source.next) {
-            if (!(*source.next)(block, first, count)) {
+        // Bands are whole in the pass except perhaps the picture's last.
+        const int first = int(cinfo.next_scanline) / kBand * step * kBand;
+        const int count = qMin(kBand, height - first);
+        if (rowSource) {
+            if (!(*rowSource)(block, first, count)) {
                 err->sourceFailed = true;
                 jpeg_destroy_compress(&cinfo);
                 return false;
@@ -331,8 +385,125 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
         jpeg_write_scanlines(&cinfo, rows, JDIMENSION(count));
     }
     jpeg_finish_compress(&cinfo);
+    if (learnt) {
+        // The optimised tables are left where the defaults were.
+        for (int i = 0; i < 2; ++i) {
+            learnt->dc[i] = *cinfo.dc_huff_tbl_ptrs[i];
+            learnt->ac[i] = *cinfo.ac_huff_tbl_ptrs[i];
+        }
+    }
     jpeg_destroy_compress(&cinfo);
     return true;
+}
+
+// Code lengths of at most 16 bits for 256 symbols of the given weights
+// (a symbol of weight 0 gets no code), in the library's bits/huffval form:
+// Huffman's construction, then lengths over 16 folded back as the JPEG
+// standard's table generation does, never giving out the all-ones code.
+void buildTable(const quint64 (&weights)[256], JHUFF_TBL *table)
+{
+    // Slot 256 is the reserved code no symbol may get.
+    quint64 weight[257];
+    int codeSize[257];
+    int next[257];
+    for (int i = 0; i < 256; ++i)
+        weight[i] = weights[i];
+    weight[256] = 1;
+    std::fill(std::begin(codeSize), std::end(codeSize), 0);
+    std::fill(std::begin(next), std::end(next), -1);
+    for (;;) {
+        // The two lightest trees (on ties the higher symbol), merged.
+        int c1 = -1;
+        int c2 = -1;
+        for (int i = 0; i <= 256; ++i) {
+            if (weight[i] == 0)
+                continue;
+            if (c1 < 0 || weight[i] <= weight[c1]) {
+                c2 = c1;
+                c1 = i;
+            } else if (c2 < 0 || weight[i] <= weight[c2]) {
+                c2 = i;
+            }
+        }
+        if (c2 < 0)
+            break;
+        weight[c1] += weight[c2];
+        weight[c2] = 0;
+        for (++codeSize[c1]; next[c1] >= 0; ++codeSize[c1])
+            c1 = next[c1];
+        next[c1] = c2;
+        for (++codeSize[c2]; next[c2] >= 0; ++codeSize[c2])
+            c2 = next[c2];
+    }
+    int bits[258] = {};
+    for (int i = 0; i <= 256; ++i)
+        if (codeSize[i] > 0)
+            ++bits[codeSize[i]];
+    for (int length = 257; length > 16; --length) {
+        while (bits[length] > 0) {
+            int shorter = length - 2;
+            while (bits[shorter] == 0)
+                --shorter;
+            bits[length] -= 2;
+            ++bits[length - 1];
+            bits[shorter + 1] += 2;
+            --bits[shorter];
+        }
+    }
+    int longest = 16;
+    while (bits[longest] == 0)
+        --longest;
+    --bits[longest]; // the reserved code
+    std::memset(table, 0, sizeof(*table));
+    for (int length = 1; length <= 16; ++length)
+        table->bits[length] = UINT8(bits[length]);
+    int at = 0;
+    for (int length = 1; length <= 256; ++length)
+        for (int symbol = 0; symbol < 256; ++symbol)
+            if (codeSize[symbol] == length)
+                table->huffval[at++] = UINT8(symbol);
+}
+
+// A table for the whole picture from one optimised for the sample: the
+// sample's code lengths stand for its frequencies, and every symbol the
+// picture could need that the sample did not have gets the least weight,
+// so that whatever the other bands hold can be coded.
+void widenTable(JHUFF_TBL *table, bool dc)
+{
+    quint64 weights[256] = {};
+    for (int symbol = 0; symbol < 256; ++symbol) {
+        // DC: the size of the difference, 0..11 at 8 bits. AC: a run of zeros
+        // (high nibble) and the size of the value, 1..10, or end of block and
+        // a run of sixteen zeros.
+        const int size = symbol & 15;
+        const bool valid
+            = dc ? symbol <= 11 : (size >= 1 && size <= 10) || symbol == 0x00 || symbol == 0xf0;
+        weights[symbol] = valid ? 1 : 0;
+    }
+    int at = 0;
+    for (int length = 1; length <= 16; ++length)
+        for (int n = 0; n < table->bits[length]; ++n)
+            weights[table->huffval[at++]] = quint64(1) << (20 - length);
+    buildTable(weights, table);
+}
+
+bool compress(const Source &source, int quality, Destination *dest, ErrorManager *err)
+{
+    const int step = sampleStep(source.size);
+    if (step > 1 && (source.sample || !source.next)) {
+        HuffmanTables tables;
+        Destination discard;
+        ErrorManager sampleErr;
+        // A sample that cannot be had leaves the whole picture to be gathered.
+        if (compress(source, quality, &discard, &sampleErr, step, nullptr, &tables)) {
+            for (int i = 0; i < 2; ++i) {
+                widenTable(&tables.dc[i], true);
+                widenTable(&tables.ac[i], false);
+            }
+            return compress(source, quality, dest, err, 1, &tables, nullptr);
+        }
+    }
+    return compress(source, quality, dest, err, 1, nullptr, nullptr);
 }
 
 QString failureText(const ErrorManager &err, const Destination &dest)
@@ -418,7 +589,7 @@ bool write(const QImage &image, int quality, const QString &path, QString *error
 }
 
 bool writeRows(const QSize &size, const QImage &metadata, int quality, const RowSource &next,
-    const QString &path, QString *error, bool *sourceFailed)
+    const QString &path, QString *error, bool *sourceFailed, const RowSource *sample)
 {
     if (sourceFailed)
         *sourceFailed = false;
@@ -431,6 +602,7 @@ bool writeRows(const QSize &size, const QImage &metadata, int quality, const Row
     }
     source.size = size;
     source.next = &next;
+    source.sample = sample && *sample ? sample : nullptr;
     return writeSource(source, quality, path, error, sourceFailed);
 }
 

@@ -229,7 +229,7 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
     if (target.isEmpty())
         return true;
     bool readFailed = false;
-    if (!writeFromRows(format->type, &reader, metadata, target, error, &readFailed)) {
+    if (!writeFromRows(format->type, bytes, &reader, metadata, target, error, &readFailed)) {
         releaseReservedPath(target);
         return !readFailed;
     }

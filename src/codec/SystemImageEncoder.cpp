@@ -221,8 +221,8 @@ bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path,
     return writeImageForType(image, typeId, path, true, error);
 }
 
-bool writeFromRows(int typeId, JpegReader::RowReader *reader, const QImage &metadata,
-    const QString &path, QString *error, bool *readFailed)
+bool writeFromRows(int typeId, const QByteArray &bytes, JpegReader::RowReader *reader,
+    const QImage &metadata, const QString &path, QString *error, bool *readFailed)
 {
     *readFailed = false;
     WriterChoice choice;
@@ -231,12 +231,30 @@ bool writeFromRows(int typeId, JpegReader::RowReader *reader, const QImage &meta
             *error = QStringLiteral("this output format cannot be written");
         return false;
     }
-    const auto next
+    const RowSource next
         = [reader](uchar *const *rows, int, int count) { return reader->readRows(rows, count); };
+    // The sample's reader is started only when the writer asks for it.
+    JpegReader::RowReader sampler;
+    int sampled = -1; // the row the sampler stands at; -1 before it starts
+    const RowSource sample = [&](uchar *const *rows, int first, int count) {
+        if (sampled < 0) {
+            QImage ignored;
+            if (sampler.start(
+                    bytes, &ignored, qint64(reader->size().width()) * reader->size().height())
+                != JpegReader::Result::Decoded)
+                return false;
+            sampled = 0;
+        }
+        if (first < sampled || (first > sampled && !sampler.skipRows(first - sampled))
+            || !sampler.readRows(rows, count))
+            return false;
+        sampled = first + count;
+        return true;
+    };
     return writeThroughTemp(path, error, [&](const QString &temp, QString *writeError) {
         bool sourceFailed = false;
         bool ok = typeId == ImageFormatJpeg ? JpegWriter::writeRows(reader->size(), metadata,
-                      choice.quality, next, temp, writeError, &sourceFailed)
+                      choice.quality, next, temp, writeError, &sourceFailed, &sample)
                                             : TiffWriter::writeRows(reader->size(), metadata, next,
                                                 temp, writeError, &sourceFailed);
         // What follows the last row is read too, as a whole decode does.

@@ -22,9 +22,10 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
 bool writeThroughTemp(const QString &path, QString *error,
     const std::function<bool(const QString &temp, QString *writeError)> &write);
 
-// Writes the rows reader decodes (started; metadata is its carrier) to path
-// as JPEG at the output quality or as TIFF (typeId), through
-// writeThroughTemp. *readFailed tells whether the source rather than the
-// writing failed.
-bool writeFromRows(int typeId, JpegReader::RowReader *reader, const QImage &metadata,
-    const QString &path, QString *error, bool *readFailed);
+// Writes the rows reader decodes (started on bytes; metadata is its carrier)
+// to path as JPEG at the output quality or as TIFF (typeId), through
+// writeThroughTemp. A second reader on bytes gives the JPEG writer the sample
+// of bands its tables are worked out from. *readFailed tells whether the
+// source rather than the writing failed.
+bool writeFromRows(int typeId, const QByteArray &bytes, JpegReader::RowReader *reader,
+    const QImage &metadata, const QString &path, QString *error, bool *readFailed);

@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstring>
 
 #include <sys/resource.h>
 
@@ -59,6 +60,9 @@ class tst_JpegWriter : public QObject
 private slots:
     void sameBytesAsToolkit_data();
     void sameBytesAsToolkit();
+    void tallPicturesSamePixels_data();
+    void tallPicturesSamePixels();
+    void rowsWithSampleAreTheWholeWrite();
     void failuresLeaveNothingAndSayWhy();
 };
 
@@ -135,6 +139,128 @@ void tst_JpegWriter::sameBytesAsToolkit()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll() == expected);
+}
+
+// Busy only where the sample of bands does not look (rows 16 to 63; the
+// sample takes bands 0, 4, 8... of this height): every coefficient the
+// sample never saw must still have a code.
+QImage busyOutsideTheSample(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(qRgb(128, 128, 128));
+    QRandomGenerator random(7);
+    for (int y = 16; y < 64; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = random.generate() | 0xff000000u;
+    }
+    return image;
+}
+
+QImage decoded(const QByteArray &bytes)
+{
+    return QImage::fromData(bytes, "JPEG").convertToFormat(QImage::Format_RGB32);
+}
+
+void tst_JpegWriter::tallPicturesSamePixels_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<int>("quality");
+    // How much larger than the toolkit's fully optimised file ours may be.
+    QTest::addColumn<double>("growth");
+
+    QTest::newRow("photo q100, partial last band")
+        << photoLike(1000, 1100, QImage::Format_RGB32) << 100 << 0.005;
+    QTest::newRow("exactly 64 bands q75")
+        << photoLike(300, 1024, QImage::Format_RGB32) << 75 << 0.005;
+    QTest::newRow("alpha on white q90")
+        << photoLike(800, 1500, QImage::Format_ARGB32_Premultiplied) << 90 << 0.005;
+    // Pure noise over a gradient, in one channel: the sample's tables fit a
+    // little less well (real photographs stay within 0.1 %).
+    QTest::newRow("grey q85") << photoLike(600, 2000, QImage::Format_Grayscale8) << 85 << 0.02;
+    QTest::newRow("RGB888 q95") << photoLike(900, 1200, QImage::Format_RGB888) << 95 << 0.005;
+    // Noise the sample never saw costs bits (half as many again here), not
+    // pixels.
+    QTest::newRow("busy outside the sample") << busyOutsideTheSample(1024, 1100) << 100 << 1.0;
+}
+
+// From 1024 rows and a megapixel on, the tables come from a sample of bands: Huffman coding is
+// lossless, so every pixel must still be the toolkit's, at nearly its size.
+void tst_JpegWriter::tallPicturesSamePixels()
+{
+    QFETCH(QImage, image);
+    QFETCH(int, quality);
+    QFETCH(double, growth);
+
+    const QByteArray expected
+        = toolkitJpeg(image.hasAlphaChannel() ? flattenedOntoWhite(image) : image, quality);
+    QVERIFY(!expected.isEmpty());
+    QByteArray encoded;
+    QString error;
+    QVERIFY2(JpegWriter::encode(image, quality, &encoded, &error), qPrintable(error));
+    const QImage ours = decoded(encoded);
+    QVERIFY(!ours.isNull());
+    QVERIFY(ours == decoded(expected));
+    QVERIFY2(encoded.size() <= expected.size() * (1 + growth),
+        qPrintable(QStringLiteral("%1 bytes against %2").arg(encoded.size()).arg(expected.size())));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.jpg"));
+    QVERIFY2(JpegWriter::write(image, quality, path, &error), qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == encoded);
+}
+
+// Rows handed over a block at a time, with a second source for the sample:
+// the file of the whole picture. Without the sample the tables are gathered
+// over every row, which gives the same pixels; a sample that gives up leaves
+// the file to that way rather than failing it.
+void tst_JpegWriter::rowsWithSampleAreTheWholeWrite()
+{
+    const QImage image = photoLike(1000, 1300, QImage::Format_RGB32);
+    QByteArray whole;
+    QVERIFY(JpegWriter::encode(image, 92, &whole));
+    const auto rowsOf = [&image](uchar *const *rows, int first, int count) {
+        for (int i = 0; i < count; ++i)
+            std::memcpy(rows[i], image.constScanLine(first + i), size_t(image.bytesPerLine()));
+        return true;
+    };
+    int lastSampled = -1;
+    const RowSource sample = [&](uchar *const *rows, int first, int count) {
+        if (first <= lastSampled)
+            return false; // ascending only
+        lastSampled = first;
+        return rowsOf(rows, first, count);
+    };
+    const RowSource failingSample = [](uchar *const *, int, int) { return false; };
+    QImage metadata(1, 1, QImage::Format_RGB32);
+    metadata.setDotsPerMeterX(image.dotsPerMeterX());
+    metadata.setDotsPerMeterY(image.dotsPerMeterY());
+
+    QTemporaryDir dir;
+    QString error;
+    const QString sampled = dir.filePath(QStringLiteral("sampled.jpg"));
+    QVERIFY2(JpegWriter::writeRows(
+                 image.size(), metadata, 92, rowsOf, sampled, &error, nullptr, &sample),
+        qPrintable(error));
+    QVERIFY(lastSampled > 0);
+    QFile file(sampled);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == whole);
+
+    for (const RowSource *other : { static_cast<const RowSource *>(nullptr), &failingSample }) {
+        const QString path = dir.filePath(QStringLiteral("gathered.jpg"));
+        QFile::remove(path);
+        QVERIFY2(
+            JpegWriter::writeRows(image.size(), metadata, 92, rowsOf, path, &error, nullptr, other),
+            qPrintable(error));
+        QFile gathered(path);
+        QVERIFY(gathered.open(QIODevice::ReadOnly));
+        const QByteArray bytes = gathered.readAll();
+        QVERIFY(bytes != whole);
+        QVERIFY(decoded(bytes) == decoded(whole));
+    }
 }
 
 void tst_JpegWriter::failuresLeaveNothingAndSayWhy()

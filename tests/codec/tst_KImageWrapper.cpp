@@ -601,6 +601,11 @@ void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode_data()
     profiled.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
     QTest::newRow("ICC profile") << encoded(profiled, "jpg", 100) << true;
     QTest::newRow("EXIF upright") << jpegWithExif(encoded(photo, "jpg", 90), 1) << true;
+    // Tall enough for the writer's tables to come from a sample of bands,
+    // read by a second decoder; the last band is partial.
+    const QImage tall = TestUtils::photoLikeImage(1000, 1100);
+    QTest::newRow("tall") << encoded(tall, "jpg", 90) << true;
+    QTest::newRow("tall progressive") << progressiveJpeg(tall) << true;
     QTest::newRow("EXIF turned") << jpegWithExif(encoded(profiled, "jpg", 90), 6) << false;
     QTest::newRow("EXIF mirrored") << jpegWithExif(encoded(photo, "jpg", 90), 2) << false;
 }
