@@ -1,6 +1,7 @@
 #include "DirectImageEncoder.h"
 
 #include <QColorSpace>
+#include <QtEndian>
 
 #include "codec/PngEncoder.h"
 
@@ -11,7 +12,58 @@ heif_colorspace DirectImageEncoder::colourSpaceFor(bool hasAlpha) const
 
 heif_chroma DirectImageEncoder::chromaFor(bool hasAlpha, int bitDepth) const
 {
+    if (bitDepth == 8)
+        return heif_chroma_interleaved_RGBA;
     return PngEncoder().chromaFor(hasAlpha, bitDepth);
+}
+
+namespace {
+
+void setColourSpace(const heif_image_handle *handle, QImage *image)
+{
+    const size_t iccSize = heif_image_handle_get_raw_color_profile_size(handle);
+    if (iccSize > 0 && iccSize < (1u << 26)) {
+        QByteArray icc(int(iccSize), Qt::Uninitialized);
+        if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok)
+            image->setColorSpace(QColorSpace::fromIccProfile(icc));
+    }
+}
+
+void releaseImage(void *image) { heif_image_release(static_cast<heif_image *>(image)); }
+
+} // namespace
+
+QImage DirectImageEncoder::takeImage(
+    const heif_image_handle *handle, heif_image *image, const QString &fileName) const
+{
+    const int width = heif_image_get_width(image, heif_channel_interleaved);
+    const int height = heif_image_get_height(image, heif_channel_interleaved);
+    int stride = 0;
+    uint8_t *plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    if (heif_image_get_chroma_format(image) != heif_chroma_interleaved_RGBA || !plane || width <= 0
+        || height <= 0 || heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved) != 8
+        || stride < width * 4 || stride % 4 != 0)
+        return Encoder::takeImage(handle, image, fileName);
+
+    // R, G, B, A bytes become the words 0xAARRGGBB of RGB32. Without
+    // an alpha channel the fourth byte is made opaque, as RGB32 needs.
+    const bool hasAlpha = heif_image_handle_has_alpha_channel(handle);
+    for (int y = 0; y < height; ++y) {
+        auto *pixel = reinterpret_cast<quint32 *>(plane + qsizetype(y) * stride);
+        for (int x = 0; x < width; ++x) {
+            const quint32 rgba = qFromLittleEndian(pixel[x]); // 0xAABBGGRR
+            const quint32 alpha = hasAlpha ? rgba & 0xff000000u : 0xff000000u;
+            pixel[x] = alpha | ((rgba & 0xff) << 16) | (rgba & 0xff00) | ((rgba >> 16) & 0xff);
+        }
+    }
+    QImage result(plane, width, height, stride,
+        hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32, releaseImage, image);
+    if (result.isNull()) {
+        heif_image_release(image);
+        return QImage();
+    }
+    setColourSpace(handle, &result);
+    return result;
 }
 
 QImage DirectImageEncoder::toImage(
@@ -77,11 +129,6 @@ QImage DirectImageEncoder::toImage(
         }
     }
 
-    const size_t iccSize = heif_image_handle_get_raw_color_profile_size(handle);
-    if (iccSize > 0 && iccSize < (1u << 26)) {
-        QByteArray icc(int(iccSize), Qt::Uninitialized);
-        if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok)
-            result.setColorSpace(QColorSpace::fromIccProfile(icc));
-    }
+    setColourSpace(handle, &result);
     return result;
 }

@@ -8,11 +8,17 @@
 // become RGB32 (ARGB32 with alpha), deeper ones RGBX64 (RGBA64) with their
 // 10 or 12-bit samples widened to 16 bits the same way. The ICC profile
 // becomes the colour space. The file name is not used.
+//
+// 8-bit pictures are asked of libheif as RGBA, whose four bytes a pixel are
+// an RGB32 pixel's once red and blue change places: takeImage() does that in
+// libheif's own buffer and hands it out as the image, with no second copy.
 class DirectImageEncoder : public Encoder
 {
 public:
     heif_colorspace colourSpaceFor(bool hasAlpha) const override;
     heif_chroma chromaFor(bool hasAlpha, int bitDepth) const override;
     QImage toImage(const heif_image_handle *handle, const heif_image *image,
+        const QString &fileName) const override;
+    QImage takeImage(const heif_image_handle *handle, heif_image *image,
         const QString &fileName) const override;
 };

@@ -8,3 +8,11 @@ void Encoder::adjustDecodingOptions(
     Q_UNUSED(handle)
     Q_UNUSED(options)
 }
+
+QImage Encoder::takeImage(
+    const heif_image_handle *handle, heif_image *image, const QString &fileName) const
+{
+    const QImage result = toImage(handle, image, fileName);
+    heif_image_release(image);
+    return result;
+}

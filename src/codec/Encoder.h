@@ -21,4 +21,8 @@ public:
     // A null image when the conversion fails.
     virtual QImage toImage(const heif_image_handle *handle, const heif_image *image,
         const QString &fileName) const = 0;
+    // The same, taking image over (it is released here or by the result,
+    // which may keep using its pixels); by default toImage() then release.
+    virtual QImage takeImage(
+        const heif_image_handle *handle, heif_image *image, const QString &fileName) const;
 };

@@ -23,17 +23,12 @@ struct HandleDeleter
 {
     void operator()(heif_image_handle *handle) const { heif_image_handle_release(handle); }
 };
-struct ImageDeleter
-{
-    void operator()(heif_image *image) const { heif_image_release(image); }
-};
 struct OptionsDeleter
 {
     void operator()(heif_decoding_options *options) const { heif_decoding_options_free(options); }
 };
 using Context = std::unique_ptr<heif_context, ContextDeleter>;
 using Handle = std::unique_ptr<heif_image_handle, HandleDeleter>;
-using Image = std::unique_ptr<heif_image, ImageDeleter>;
 using Options = std::unique_ptr<heif_decoding_options, OptionsDeleter>;
 
 bool handleSizeAllowed(const heif_image_handle *handle)
@@ -176,14 +171,12 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
             fprintf(stderr, "Could not decode HEIF image: %d: %s\n", int(i), error.message);
             return images;
         }
-        Image image(rawImage);
-        const QImage picture = encoder.toImage(handle.get(), image.get(), QString());
+        const QImage picture = encoder.takeImage(handle.get(), rawImage, QString());
         if (picture.isNull())
             fputs("could not write image\n", stderr);
         else
             fprintf(stdout, "Written to %s\n", "");
         images.append(picture);
-        image.reset();
 
         if (!heif_image_handle_has_depth_image(handle.get()))
             continue;
@@ -216,8 +209,7 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
             fprintf(stderr, "Could not decode depth image: %s\n", error.message);
             return images;
         }
-        Image depthImage(rawDepthImage);
-        const QImage depthPicture = encoder.toImage(depthHandle.get(), depthImage.get(), QString());
+        const QImage depthPicture = encoder.takeImage(depthHandle.get(), rawDepthImage, QString());
         if (depthPicture.isNull())
             fputs("could not write depth image\n", stderr);
         else

@@ -297,10 +297,11 @@ void tst_KImageHeicDecoder::directPathGivesThePngPathsPictures()
     for (int i = 0; i < viaPng.size(); ++i) {
         QCOMPARE(direct[i].format(), viaPng[i].format());
         QCOMPARE(direct[i].size(), viaPng[i].size());
+        // The direct frame may keep libheif's row padding; only the
+        // pixels' bytes are compared.
+        const size_t rowBytes = size_t(direct[i].width()) * size_t(direct[i].depth() / 8);
         for (int y = 0; y < direct[i].height(); ++y)
-            QVERIFY(memcmp(direct[i].constScanLine(y), viaPng[i].constScanLine(y),
-                        size_t(direct[i].bytesPerLine()))
-                == 0);
+            QVERIFY(memcmp(direct[i].constScanLine(y), viaPng[i].constScanLine(y), rowBytes) == 0);
         QCOMPARE(direct[i].colorSpace(), viaPng[i].colorSpace());
         QCOMPARE(direct[i].colorSpace().iccProfile(), viaPng[i].colorSpace().iccProfile());
         QCOMPARE(direct[i].dotsPerMeterX(), viaPng[i].dotsPerMeterX());
