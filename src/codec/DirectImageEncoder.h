@@ -19,6 +19,6 @@ public:
     heif_chroma chromaFor(bool hasAlpha, int bitDepth) const override;
     QImage toImage(const heif_image_handle *handle, const heif_image *image,
         const QString &fileName) const override;
-    QImage takeImage(const heif_image_handle *handle, heif_image *image,
-        const QString &fileName) const override;
+    QImage takeImage(
+        const heif_image_handle *handle, heif_image *image, const QString &fileName) const override;
 };
