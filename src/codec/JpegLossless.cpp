@@ -249,13 +249,32 @@ Result transform(const QByteArray &jpeg, Operation operation, QByteArray *out, Q
     // Perfect only: a partial block on a moved edge would either stay where
     // it was (a strip of the old edge) or be trimmed off.
     xform.options = TJXOPT_PERFECT;
-    unsigned char *result = nullptr;
-    unsigned long resultSize = 0;
-    const int status
-        = tjTransform(handle, bytes, length, 1, &result, &resultSize, &xform, TJFLAG_STOPONWARNING);
+    // The result goes straight into out, sized for the worst case (the
+    // pixels' bound plus every copied marker): only the pages written are
+    // ever used, and there is no growing buffer to copy over and over.
+    // Where the bound cannot be had, the library allocates as it goes.
+    const bool sideways = xform.op == TJXOP_TRANSPOSE || xform.op == TJXOP_TRANSVERSE
+        || xform.op == TJXOP_ROT90 || xform.op == TJXOP_ROT270;
+    const unsigned long pixelBound
+        = tjBufSize(sideways ? height : width, sideways ? width : height, subsampling);
+    const unsigned long bound = pixelBound + length;
+    bool preallocated = pixelBound != static_cast<unsigned long>(-1) && bound < 0x7fffff00ul;
+    if (preallocated) {
+        try {
+            out->resize(int(bound));
+        } catch (...) {
+            preallocated = false;
+        }
+    }
+    unsigned char *result = preallocated ? reinterpret_cast<unsigned char *>(out->data()) : nullptr;
+    unsigned long resultSize = preallocated ? bound : 0;
+    const int status = tjTransform(handle, bytes, length, 1, &result, &resultSize, &xform,
+        TJFLAG_STOPONWARNING | (preallocated ? TJFLAG_NOREALLOC : 0));
     if (status != 0) {
         const QString message = QString::fromLocal8Bit(tjGetErrorStr2(handle));
-        tjFree(result);
+        if (!preallocated)
+            tjFree(result);
+        out->clear();
         tjDestroy(handle);
         // "Transform is not perfect": the decoding path takes it.
         if (message.contains(QLatin1String("perfect")))
@@ -263,6 +282,11 @@ Result transform(const QByteArray &jpeg, Operation operation, QByteArray *out, Q
         if (error)
             *error = QStringLiteral("the JPEG library failed: %1").arg(message);
         return Result::Failed;
+    }
+    if (preallocated) {
+        out->resize(int(resultSize));
+        tjDestroy(handle);
+        return Result::Transformed;
     }
     *out = QByteArray(reinterpret_cast<const char *>(result), int(resultSize));
     tjFree(result);
