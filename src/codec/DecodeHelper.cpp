@@ -17,6 +17,7 @@
 #include <QFileInfo>
 
 #include "codec/DecodeHelperProtocol.h"
+#include "codec/FrameMemory.h"
 #include "codec/ImageLimits.h"
 
 extern char **environ;
@@ -174,7 +175,8 @@ bool decodeWith(const QString &helper, const QString &path, QImage *image, QStri
             && readFully(fd, icc.data(), size_t(icc.size()), deadline, &timedOut)) {
             reason = QString::fromUtf8(text);
             if (header.ok && ImageLimits::sizeAllowed(header.width, header.height)) {
-                result = QImage(header.width, header.height, QImage::Format_ARGB32);
+                result = FrameMemory::allocate(
+                    QSize(header.width, header.height), QImage::Format_ARGB32);
                 const bool rows = !result.isNull()
                     && readFully(
                         fd, result.bits(), size_t(result.sizeInBytes()), deadline, &timedOut);

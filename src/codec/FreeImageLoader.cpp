@@ -11,6 +11,7 @@
 #include <QFile>
 
 #include "codec/ExifOrientation.h"
+#include "codec/FrameMemory.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
@@ -178,7 +179,7 @@ QImage toImage(FIBITMAP *bitmap, const uchar *table)
     const int width = int(FreeImage_GetWidth(bitmap));
     const int height = int(FreeImage_GetHeight(bitmap));
     const bool rgb = FreeImage_GetBPP(bitmap) == 24;
-    QImage image(width, height, QImage::Format_ARGB32);
+    QImage image = FrameMemory::allocate(QSize(width, height), QImage::Format_ARGB32);
     if (image.isNull())
         return QImage();
     for (int y = 0; y < height; ++y) {

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include "codec/ExifOrientation.h"
+#include "codec/FrameMemory.h"
 
 namespace {
 
@@ -275,7 +276,8 @@ Result read(const QByteArray &bytes, QImage *image, const QSize &minimum, qint64
     // is allocated once, in its final shape, and nothing is copied afterwards.
     const bool upright = orientation < 2 || orientation > 8;
     const bool sideways = orientation >= 5 && orientation <= 8;
-    QImage frame(sideways ? height : width, sideways ? width : height, QImage::Format_RGB32);
+    QImage frame = FrameMemory::allocate(
+        QSize(sideways ? height : width, sideways ? width : height), QImage::Format_RGB32);
     if (frame.isNull())
         return Result::Failed;
     // The saved markers live in the library's image pool, which finishing

@@ -7,6 +7,7 @@
 #include <QImageReader>
 
 #include "codec/ExifOrientation.h"
+#include "codec/FrameMemory.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
@@ -287,7 +288,17 @@ QImage KImageWindowsDecoder::readPage(QImageReader *reader, int page)
         setErrorString(ImageLimits::tooLargeReason(size.width(), size.height()));
         return QImage();
     }
-    QImage image = reader->read();
+    // The PNG reader fills an image handed to it when its size and format
+    // are the ones it would make: that one is allocated here, with large
+    // pages (see FrameMemory). Other readers make their own.
+    QImage image;
+    if (reader->format() == "png") {
+        const QImage::Format format = reader->imageFormat();
+        if (format == QImage::Format_ARGB32 || format == QImage::Format_RGB32)
+            image = FrameMemory::allocate(size, format);
+    }
+    if (!reader->read(&image))
+        image = QImage();
     // A size the header did not announce is not trusted either.
     if (image.isNull()
         || qint64(image.width()) * image.height() > qint64(size.width()) * size.height()

@@ -82,6 +82,8 @@ private slots:
     void colourProfileKept();
     void pixelCap();
     void framesArePremultiplied();
+    void pngIntoPreparedFrame_data();
+    void pngIntoPreparedFrame();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -312,6 +314,41 @@ void tst_KImageWindowsDecoder::framesArePremultiplied()
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(write("a.png", encoded(TestUtils::halfTransparentImage(8, 8), "png"))));
     QCOMPARE(wrapper.frameAt(0).format(), QImage::Format_ARGB32_Premultiplied);
+}
+
+void tst_KImageWindowsDecoder::pngIntoPreparedFrame_data()
+{
+    QTest::addColumn<QImage>("picture");
+    // Large enough for whole 2 MB blocks; the PNG reader fills the frame the
+    // decoder prepares for 32-bit pictures and makes its own otherwise.
+    const QImage photo = TestUtils::photoLikeImage(1200, 900);
+    QTest::newRow("opaque") << photo;
+    QImage alpha = photo.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < alpha.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(alpha.scanLine(y));
+        for (int x = 0; x < alpha.width(); ++x)
+            line[x] = (line[x] & 0x00ffffffu) | (quint32((x + y) % 256) << 24);
+    }
+    QTest::newRow("alpha") << alpha;
+    QTest::newRow("grey") << photo.convertToFormat(QImage::Format_Grayscale8);
+    QTest::newRow("16-bit") << photo.convertToFormat(QImage::Format_RGBA64);
+    QTest::newRow("palette") << photo.convertToFormat(QImage::Format_Indexed8);
+    QTest::newRow("small") << TestUtils::halfTransparentImage(8, 8);
+}
+
+// The prepared frame changes where the pixels go, never what they are.
+void tst_KImageWindowsDecoder::pngIntoPreparedFrame()
+{
+    QFETCH(QImage, picture);
+    const QByteArray png = encoded(picture, "png");
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(write("prepared.png", png)));
+    const QImage frame = wrapper.frameAt(0);
+    QImage expected = QImage::fromData(png, "PNG");
+    QVERIFY(!expected.isNull());
+    expected = expected.convertToFormat(frame.format());
+    QCOMPARE(frame.size(), expected.size());
+    QVERIFY(frame == expected);
 }
 
 QTEST_MAIN(tst_KImageWindowsDecoder)
