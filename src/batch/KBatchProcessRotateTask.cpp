@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include "batch/BatchOutput.h"
+#include "codec/FrameMemory.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageLimits.h"
 #include "codec/JpegReader.h"
@@ -183,7 +184,7 @@ QString KBatchProcessRotateTask::rotateLosslessly(
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
         return QString();
-    const QByteArray source = file.readAll();
+    const QByteArray source = FrameMemory::readAll(&file);
     file.close();
     // Only whole, plain JPEGs: anything the decoding path would refuse or
     // convert (a truncated file, CMYK) goes that way.

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
+
+class QFile;
 
 // Pictures of many megapixels are filled page by page as a decoder writes
 // them, and every first touch of a 4 KB page costs the system a fault: a
@@ -17,5 +20,10 @@ QImage allocate(const QSize &size, QImage::Format format);
 // Asks for large pages on the whole 2 MB blocks inside [data, data + bytes);
 // nothing for smaller ranges. Only a hint: the memory works either way.
 void adviseLargePages(void *data, qsizetype bytes);
+
+// The rest of an open file, as QFile::readAll() gives it, read into memory
+// asked for large pages when the file is big (a 12 MP photo is several MB).
+// Check file->error() after it, as after readAll().
+QByteArray readAll(QFile *file);
 
 } // namespace FrameMemory

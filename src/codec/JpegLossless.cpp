@@ -4,6 +4,8 @@
 
 #include <turbojpeg.h>
 
+#include "codec/FrameMemory.h"
+
 namespace {
 
 // An element of the symmetry group of the rectangle as the integer matrix
@@ -262,6 +264,7 @@ Result transform(const QByteArray &jpeg, Operation operation, QByteArray *out, Q
     if (preallocated) {
         try {
             out->resize(int(bound));
+            FrameMemory::adviseLargePages(out->data(), out->size());
         } catch (...) {
             preallocated = false;
         }

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include "codec/DirectImageEncoder.h"
+#include "codec/FrameMemory.h"
 #include "codec/HeifFileCheck.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngEncoder.h"
@@ -87,7 +88,7 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
         return images;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = FrameMemory::readAll(&file);
     file.close();
     const QByteArray head = bytes.left(12);
     switch (heif_check_filetype(reinterpret_cast<const uint8_t *>(head.constData()), head.size())) {

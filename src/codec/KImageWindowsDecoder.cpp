@@ -143,7 +143,7 @@ bool KImageWindowsDecoder::decodeFile(const QString &path)
     }
     if (file->size() > ImageLimits::kMaxFileBytes)
         return false;
-    const QByteArray bytes = file->readAll();
+    const QByteArray bytes = FrameMemory::readAll(file.get());
     if (file->error() != QFileDevice::NoError || bytes.size() != file->size())
         return false;
     file.reset();

@@ -4,6 +4,7 @@
 
 #include "app/FileUtils.h"
 #include "codec/CodecLibraries.h"
+#include "codec/FrameMemory.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageFormats.h"
 #include "codec/ImageLimits.h"
@@ -207,7 +208,7 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
         return false;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = FrameMemory::readAll(&file);
     if (file.error() != QFileDevice::NoError || bytes.size() != file.size())
         return false;
     file.close();
