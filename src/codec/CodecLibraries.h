@@ -3,8 +3,7 @@
 // Process-wide settings of the image libraries under the decoders, made once:
 // libtiff's warning and error handlers are silenced (FreeImage's and the
 // toolkit's TIFF readers would otherwise print dozens of lines per file;
-// failures still come back as results), and the C library gives blocks of a
-// megabyte and more back to the system as soon as they are freed.
+// failures still come back as results).
 //
 // FreeImage is not initialised here: the system's FreeImage initialises
 // itself when it is loaded, and its Initialise/DeInitialise counter is not
