@@ -3,6 +3,7 @@
 #include <QColorSpace>
 #include <QtEndian>
 
+#include "codec/FrameMemory.h"
 #include "codec/PngEncoder.h"
 
 heif_colorspace DirectImageEncoder::colourSpaceFor(bool hasAlpha) const
@@ -12,8 +13,6 @@ heif_colorspace DirectImageEncoder::colourSpaceFor(bool hasAlpha) const
 
 heif_chroma DirectImageEncoder::chromaFor(bool hasAlpha, int bitDepth) const
 {
-    if (bitDepth == 8)
-        return heif_chroma_interleaved_RGBA;
     return PngEncoder().chromaFor(hasAlpha, bitDepth);
 }
 
@@ -96,7 +95,8 @@ QImage DirectImageEncoder::toImage(
 
     QImage result;
     if (!sixteen) {
-        result = QImage(width, height, hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        result = FrameMemory::allocate(
+            QSize(width, height), hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (result.isNull())
             return QImage();
         for (int y = 0; y < height; ++y) {
