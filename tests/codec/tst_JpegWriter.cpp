@@ -115,6 +115,23 @@ void tst_JpegWriter::sameBytesAsToolkit_data()
     QTest::newRow("50 and 20 dots per cm") << dpcm << 100;
 }
 
+// JPEG has no alpha: the toolkit's reference is the picture painted over white.
+static QByteArray toolkitReference(const QImage &image, int quality)
+{
+    return toolkitJpeg(image.hasAlphaChannel() ? flattenedOntoWhite(image) : image, quality);
+}
+
+// The file JpegWriter::write() makes of image; empty when it fails.
+static QByteArray writtenFile(const QImage &image, int quality)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.jpg"));
+    QFile file(path);
+    if (!JpegWriter::write(image, quality, path) || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
 // Both hand the same samples to the same library with the same settings, so
 // the files must match byte for byte (and with them every decoded pixel).
 void tst_JpegWriter::sameBytesAsToolkit()
@@ -122,9 +139,7 @@ void tst_JpegWriter::sameBytesAsToolkit()
     QFETCH(QImage, image);
     QFETCH(int, quality);
 
-    // JPEG has no alpha: the reference is the picture painted over white.
-    const QByteArray expected
-        = toolkitJpeg(image.hasAlphaChannel() ? flattenedOntoWhite(image) : image, quality);
+    const QByteArray expected = toolkitReference(image, quality);
     QVERIFY(!expected.isEmpty());
 
     QByteArray encoded;
@@ -132,13 +147,7 @@ void tst_JpegWriter::sameBytesAsToolkit()
     QVERIFY2(JpegWriter::encode(image, quality, &encoded, &error), qPrintable(error));
     QCOMPARE(encoded.size(), expected.size());
     QVERIFY(encoded == expected);
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.jpg"));
-    QVERIFY2(JpegWriter::write(image, quality, path, &error), qPrintable(error));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll() == expected);
+    QVERIFY(writtenFile(image, quality) == expected);
 }
 
 // Busy only where the sample of bands does not look (rows 16 to 63; the
@@ -192,8 +201,7 @@ void tst_JpegWriter::tallPicturesSamePixels()
     QFETCH(int, quality);
     QFETCH(double, growth);
 
-    const QByteArray expected
-        = toolkitJpeg(image.hasAlphaChannel() ? flattenedOntoWhite(image) : image, quality);
+    const QByteArray expected = toolkitReference(image, quality);
     QVERIFY(!expected.isEmpty());
     QByteArray encoded;
     QString error;
@@ -203,13 +211,7 @@ void tst_JpegWriter::tallPicturesSamePixels()
     QVERIFY(ours == decoded(expected));
     QVERIFY2(encoded.size() <= expected.size() * (1 + growth),
         qPrintable(QStringLiteral("%1 bytes against %2").arg(encoded.size()).arg(expected.size())));
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.jpg"));
-    QVERIFY2(JpegWriter::write(image, quality, path, &error), qPrintable(error));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll() == encoded);
+    QVERIFY(writtenFile(image, quality) == encoded);
 }
 
 // Rows handed over a block at a time, with a second source for the sample:
