@@ -31,6 +31,8 @@ struct Source
     // With next: the same rows once more for the sample the Huffman tables
     // are worked out from; none means the whole picture is gathered.
     const RowSource *sample = nullptr;
+    // Or planes of YCbCr 4:2:0 handed to the library as raw data.
+    const JpegWriter::Planes420 *planes = nullptr;
     // Put on white row by row as the rows are handed over (pictures with
     // alpha): no flattened copy of the whole picture.
     bool onWhite = false;
@@ -300,6 +302,64 @@ int passHeight(int height, int step)
     return rows;
 }
 
+// Ends a pass; a pass that gathered tables leaves them in *learnt.
+void finish(j_compress_ptr cinfo, HuffmanTables *learnt)
+{
+    jpeg_finish_compress(cinfo);
+    if (learnt) {
+        // The optimised tables are left where the defaults were.
+        for (int i = 0; i < 2; ++i) {
+            learnt->dc[i] = *cinfo->dc_huff_tbl_ptrs[i];
+            learnt->ac[i] = *cinfo->ac_huff_tbl_ptrs[i];
+        }
+    }
+    jpeg_destroy_compress(cinfo);
+}
+
+// Hands YCbCr 4:2:0 planes to the library a band of 16 luma rows (8 chroma
+// rows) at a time, every step-th band. The library reads whole 8 x 8 blocks:
+// rows below a plane's last are its last row again, and a plane whose width
+// is not a whole number of blocks is copied a row at a time with its last
+// sample repeated, as the library's subsampling widens its own input.
+void writePlanes(
+    j_compress_ptr cinfo, const JpegWriter::Planes420 &planes, int width, int height, int step)
+{
+    JSAMPROW rows[3][kBand];
+    JSAMPARRAY data[3] = { rows[0], rows[1], rows[2] };
+    JSAMPARRAY padded[3] = {};
+    int planeWidth[3];
+    int planeHeight[3];
+    int blockWidth[3];
+    for (int c = 0; c < 3; ++c) {
+        planeWidth[c] = c == 0 ? width : (width + 1) / 2;
+        planeHeight[c] = c == 0 ? height : (height + 1) / 2;
+        blockWidth[c] = int(cinfo->comp_info[c].width_in_blocks) * DCTSIZE;
+        if (blockWidth[c] > planeWidth[c])
+            padded[c] = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo),
+                JPOOL_IMAGE, JDIMENSION(blockWidth[c]), kBand);
+    }
+    while (cinfo->next_scanline < cinfo->image_height) {
+        const int first = int(cinfo->next_scanline) / kBand * step * kBand;
+        for (int c = 0; c < 3; ++c) {
+            const int count = c == 0 ? kBand : kBand / 2;
+            const int firstRow = c == 0 ? first : first / 2;
+            for (int i = 0; i < count; ++i) {
+                const int y = qMin(firstRow + i, planeHeight[c] - 1);
+                const uchar *line = planes.data[c] + qsizetype(y) * planes.stride[c];
+                if (padded[c]) {
+                    std::memcpy(padded[c][i], line, size_t(planeWidth[c]));
+                    std::memset(padded[c][i] + planeWidth[c], line[planeWidth[c] - 1],
+                        size_t(blockWidth[c] - planeWidth[c]));
+                    rows[c][i] = padded[c][i];
+                } else {
+                    rows[c][i] = const_cast<JSAMPROW>(line);
+                }
+            }
+        }
+        jpeg_write_raw_data(cinfo, data, JDIMENSION(kBand));
+    }
+}
+
 // One pass of the library; no C++ object is created between setjmp and the
 // end. step 1 writes the picture, optimised or with the given tables; a
 // larger step gathers optimised tables from every step-th band into *learnt
@@ -328,9 +388,11 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
     const RowSource *rowSource = step > 1 ? source.sample : source.next;
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(step > 1 ? passHeight(height, step) : height);
-    cinfo.input_components = source.components;
-    cinfo.in_color_space = source.colorSpace;
+    cinfo.input_components = source.planes ? 3 : source.components;
+    cinfo.in_color_space = source.planes ? JCS_YCbCr : source.colorSpace;
     jpeg_set_defaults(&cinfo);
+    // YCbCr in gives YCbCr out with luma sampled 2 x 2: the planes' layout.
+    cinfo.raw_data_in = source.planes ? TRUE : FALSE;
     cinfo.density_unit = source.densityUnit;
     cinfo.X_density = source.xDensity;
     cinfo.Y_density = source.yDensity;
@@ -350,6 +412,12 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
                 reinterpret_cast<const JOCTET *>(comment.constData()), unsigned(comment.size()));
         if (!source.icc.isEmpty())
             writeIccProfile(&cinfo, source.icc);
+    }
+
+    if (source.planes) {
+        writePlanes(&cinfo, *source.planes, width, height, step);
+        finish(&cinfo, learnt);
+        return true;
     }
 
     // Rows are handed over in place, a band at a time; rows with alpha, and
@@ -384,15 +452,7 @@ bool compress(const Source &source, int quality, Destination *dest, ErrorManager
         }
         jpeg_write_scanlines(&cinfo, rows, JDIMENSION(count));
     }
-    jpeg_finish_compress(&cinfo);
-    if (learnt) {
-        // The optimised tables are left where the defaults were.
-        for (int i = 0; i < 2; ++i) {
-            learnt->dc[i] = *cinfo.dc_huff_tbl_ptrs[i];
-            learnt->ac[i] = *cinfo.ac_huff_tbl_ptrs[i];
-        }
-    }
-    jpeg_destroy_compress(&cinfo);
+    finish(&cinfo, learnt);
     return true;
 }
 
@@ -604,6 +664,22 @@ bool writeRows(const QSize &size, const QImage &metadata, int quality, const Row
     source.next = &next;
     source.sample = sample && *sample ? sample : nullptr;
     return writeSource(source, quality, path, error, sourceFailed);
+}
+
+bool writeYCbCr420(const QSize &size, const Planes420 &planes, const QImage &metadata, int quality,
+    const QString &path, QString *error)
+{
+    Source source;
+    if (size.isEmpty() || !planes.data[0] || !planes.data[1] || !planes.data[2]
+        || planes.stride[0] < size.width() || planes.stride[1] < (size.width() + 1) / 2
+        || planes.stride[2] < (size.width() + 1) / 2 || metadata.format() != QImage::Format_RGB32
+        || !prepare(metadata, &source)) {
+        WriteFailure::report(error, QStringLiteral("there is no picture to encode"));
+        return false;
+    }
+    source.size = size;
+    source.planes = &planes;
+    return writeSource(source, quality, path, error, nullptr);
 }
 
 } // namespace JpegWriter

@@ -50,4 +50,23 @@ bool writeRows(const QSize &size, const QImage &metadata, int quality, const Row
     const QString &path, QString *error = nullptr, bool *sourceFailed = nullptr,
     const RowSource *sample = nullptr);
 
+// The 8-bit planes of a picture already in JPEG's own colour space (full-range
+// YCbCr of BT.601) with its chroma halved both ways, as HEVC pictures usually
+// are: Cb and Cr are (width + 1) / 2 by (height + 1) / 2 samples.
+struct Planes420
+{
+    const uchar *data[3] = {}; // Y, Cb, Cr
+    int stride[3] = {};
+};
+
+// Writes planes of a picture of size to path with no colour conversion and no
+// chroma subsampling: the samples go to the DCT as they are, edges repeated to
+// whole blocks as the library's own subsampling does. Quality, tables (a tall
+// picture's from a sample of its bands) and markers (metadata's, as for
+// writeRows) as write() gives them; the same file as write() of the RGB
+// picture the library would have turned into these very planes. On failure
+// the file is removed and *error says why.
+bool writeYCbCr420(const QSize &size, const Planes420 &planes, const QImage &metadata, int quality,
+    const QString &path, QString *error = nullptr);
+
 } // namespace JpegWriter

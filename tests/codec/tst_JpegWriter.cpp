@@ -63,6 +63,8 @@ private slots:
     void tallPicturesSamePixels_data();
     void tallPicturesSamePixels();
     void rowsWithSampleAreTheWholeWrite();
+    void planesAreTheRgbWrite_data();
+    void planesAreTheRgbWrite();
     void failuresLeaveNothingAndSayWhy();
 };
 
@@ -263,6 +265,155 @@ void tst_JpegWriter::rowsWithSampleAreTheWholeWrite()
         QVERIFY(bytes != whole);
         QVERIFY(decoded(bytes) == decoded(whole));
     }
+}
+
+// The planes the library makes of an RGB picture on its own: its fixed-point
+// BT.601 conversion, then 2 x 2 averages with the alternating bias 1, 2 of its
+// subsampling, over a picture widened to even sizes by repeating its edges.
+struct YCbCrPlanes
+{
+    QByteArray y, cb, cr;
+    int width = 0, chromaWidth = 0;
+};
+
+YCbCrPlanes libraryPlanes(const QImage &rgb)
+{
+    constexpr int kOne = 1 << 16;
+    const auto fix = [](double v) { return int(v * (1 << 16) + 0.5); };
+    const int w = rgb.width();
+    const int h = rgb.height();
+    const int cw = (w + 1) / 2;
+    const int ch = (h + 1) / 2;
+    YCbCrPlanes planes;
+    planes.width = w;
+    planes.chromaWidth = cw;
+    planes.y.resize(w * h);
+    QByteArray cbFull(w * h, 0);
+    QByteArray crFull(w * h, 0);
+    for (int y = 0; y < h; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int r = qRed(line[x]);
+            const int g = qGreen(line[x]);
+            const int b = qBlue(line[x]);
+            planes.y[y * w + x]
+                = char((fix(0.299) * r + fix(0.587) * g + fix(0.114) * b + kOne / 2) >> 16);
+            cbFull[y * w + x] = char(
+                (-fix(0.16874) * r - fix(0.33126) * g + fix(0.5) * b + 128 * kOne + kOne / 2 - 1)
+                >> 16);
+            crFull[y * w + x] = char(
+                (fix(0.5) * r - fix(0.41869) * g - fix(0.08131) * b + 128 * kOne + kOne / 2 - 1)
+                >> 16);
+        }
+    }
+    const auto halve = [&](const QByteArray &full) {
+        QByteArray half(cw * ch, 0);
+        const auto at
+            = [&](int x, int y) { return int(uchar(full[qMin(y, h - 1) * w + qMin(x, w - 1)])); };
+        for (int y = 0; y < ch; ++y) {
+            int bias = 1;
+            for (int x = 0; x < cw; ++x, bias ^= 3)
+                half[y * cw + x]
+                    = char((at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1)
+                               + at(2 * x + 1, 2 * y + 1) + bias)
+                        >> 2);
+        }
+        return half;
+    };
+    planes.cb = halve(cbFull);
+    planes.cr = halve(crFull);
+    return planes;
+}
+
+void tst_JpegWriter::planesAreTheRgbWrite_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("quality");
+    QTest::newRow("one MCU") << QSize(16, 16) << 90;
+    QTest::newRow("one row, dummy blocks below") << QSize(32, 1) << 75;
+    QTest::newRow("odd height, partial blocks") << QSize(48, 29) << 100;
+    QTest::newRow("tall: sampled tables, partial last band") << QSize(1024, 1097) << 100;
+    QTest::newRow("odd width") << QSize(37, 29) << 100;
+    QTest::newRow("even width, chroma a block and a bit") << QSize(18, 17) << 50;
+    QTest::newRow("one pixel") << QSize(1, 1) << 75;
+    QTest::newRow("tall, odd width") << QSize(1001, 1097) << 90;
+}
+
+// Planes the library would have made of an RGB picture, written as planes:
+// the file write() makes of that picture, byte for byte. Edges, partial
+// bands and the sampled tables all have to line up for that.
+void tst_JpegWriter::planesAreTheRgbWrite()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, quality);
+    const QImage image = photoLike(size.width(), size.height(), QImage::Format_RGB32);
+    const YCbCrPlanes made = libraryPlanes(image);
+    JpegWriter::Planes420 planes;
+    planes.data[0] = reinterpret_cast<const uchar *>(made.y.constData());
+    planes.data[1] = reinterpret_cast<const uchar *>(made.cb.constData());
+    planes.data[2] = reinterpret_cast<const uchar *>(made.cr.constData());
+    planes.stride[0] = made.width;
+    planes.stride[1] = planes.stride[2] = made.chromaWidth;
+    QImage metadata(1, 1, QImage::Format_RGB32);
+    metadata.setColorSpace(QColorSpace::DisplayP3);
+    metadata.setDotsPerMeterX(image.dotsPerMeterX());
+    metadata.setDotsPerMeterY(image.dotsPerMeterY());
+    QImage withProfile = image;
+    withProfile.setColorSpace(QColorSpace::DisplayP3);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("planes.jpg"));
+    QString error;
+    QVERIFY2(JpegWriter::writeYCbCr420(size, planes, metadata, quality, path, &error),
+        qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QByteArray expected = writtenFile(withProfile, quality);
+    if (size.width() % 16 == 0) {
+        QCOMPARE(bytes.size(), expected.size());
+        QVERIFY(bytes == expected);
+    } else {
+        // The library widens a picture whose chroma is not whole blocks wide
+        // before halving it, its alternating rounding bias included; planes
+        // have only their last sample to repeat. Only the right-most chroma
+        // blocks see other samples: everything left of them decodes to the
+        // same pixels, and in them the file is as close to the picture.
+        const QImage ours = decoded(bytes);
+        const QImage theirs = decoded(expected);
+        QCOMPARE(ours.size(), theirs.size());
+        const int exactWidth = size.width() / 16 * 16 - 2; // fancy upsampling reaches 2 pixels
+        qint64 ourError = 0;
+        qint64 theirError = 0;
+        qint64 samples = 0;
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb a = ours.pixel(x, y);
+                const QRgb b = theirs.pixel(x, y);
+                if (x < exactWidth) {
+                    QCOMPARE(a, b);
+                    continue;
+                }
+                const QRgb source = image.pixel(x, y);
+                ourError += qAbs(qRed(a) - qRed(source)) + qAbs(qGreen(a) - qGreen(source))
+                    + qAbs(qBlue(a) - qBlue(source));
+                theirError += qAbs(qRed(b) - qRed(source)) + qAbs(qGreen(b) - qGreen(source))
+                    + qAbs(qBlue(b) - qBlue(source));
+                samples += 3;
+            }
+        }
+        QVERIFY2(ourError <= theirError + samples,
+            qPrintable(QStringLiteral("edge error %1 against %2 over %3 samples")
+                           .arg(ourError)
+                           .arg(theirError)
+                           .arg(samples)));
+    }
+
+    // Planes too narrow for the picture are refused, and nothing is left.
+    const QString refused = dir.filePath(QStringLiteral("refused.jpg"));
+    planes.stride[1] = made.chromaWidth - 1;
+    QVERIFY(!JpegWriter::writeYCbCr420(size, planes, metadata, quality, refused, &error));
+    QVERIFY(!QFile::exists(refused));
 }
 
 void tst_JpegWriter::failuresLeaveNothingAndSayWhy()
