@@ -16,9 +16,7 @@ heif_chroma DirectImageEncoder::chromaFor(bool hasAlpha, int bitDepth) const
     return PngEncoder().chromaFor(hasAlpha, bitDepth);
 }
 
-namespace {
-
-void setColourSpace(const heif_image_handle *handle, QImage *image)
+void DirectImageEncoder::attachColourSpace(const heif_image_handle *handle, QImage *image)
 {
     const size_t iccSize = heif_image_handle_get_raw_color_profile_size(handle);
     if (iccSize > 0 && iccSize < (1u << 26)) {
@@ -27,6 +25,8 @@ void setColourSpace(const heif_image_handle *handle, QImage *image)
             image->setColorSpace(QColorSpace::fromIccProfile(icc));
     }
 }
+
+namespace {
 
 void releaseImage(void *image) { heif_image_release(static_cast<heif_image *>(image)); }
 
@@ -61,7 +61,7 @@ QImage DirectImageEncoder::takeImage(
         heif_image_release(image);
         return QImage();
     }
-    setColourSpace(handle, &result);
+    attachColourSpace(handle, &result);
     return result;
 }
 
@@ -129,6 +129,6 @@ QImage DirectImageEncoder::toImage(
         }
     }
 
-    setColourSpace(handle, &result);
+    attachColourSpace(handle, &result);
     return result;
 }

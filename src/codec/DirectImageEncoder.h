@@ -24,4 +24,7 @@ public:
         const QString &fileName) const override;
     QImage takeImage(
         const heif_image_handle *handle, heif_image *image, const QString &fileName) const override;
+
+    // Gives image the ICC profile of handle's picture as its colour space.
+    static void attachColourSpace(const heif_image_handle *handle, QImage *image);
 };

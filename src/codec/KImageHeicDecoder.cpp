@@ -80,60 +80,150 @@ QImage KImageHeicDecoder::frameAt(int index)
 
 int KImageHeicDecoder::frameCount() const { return m_frames.size(); }
 
-QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encoder &encoder)
-{
-    QList<QImage> images;
+namespace {
 
+// The file at path read into *bytes, checked, and opened by libheif (which
+// reads from *bytes, so they must outlive the context). Null when it is not
+// an HEIF file libheif can read; why goes to the standard error.
+Context openHeifFile(const QString &path, QByteArray *bytes)
+{
     // libheif reads from our copy in memory, which is checked first.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
-        return images;
-    const QByteArray bytes = FrameMemory::readAll(&file);
+        return Context();
+    *bytes = FrameMemory::readAll(&file);
     file.close();
-    const QByteArray head = bytes.left(12);
+    const QByteArray head = bytes->left(12);
     switch (heif_check_filetype(reinterpret_cast<const uint8_t *>(head.constData()), head.size())) {
     case heif_filetype_no:
         fputs("Input file is not an HEIF file\n", stderr);
-        return images;
+        return Context();
     case heif_filetype_yes_unsupported:
         fputs("Input file is an unsupported HEIF file type\n", stderr);
-        return images;
+        return Context();
     case heif_filetype_yes_supported:
     case heif_filetype_maybe:
         break;
     }
     if (head.size() < 12) {
         fputs("Input file is not an HEIF file\n", stderr);
-        return images;
+        return Context();
     }
 
-    if (!HeifFileCheck::isSound(bytes)) {
+    if (!HeifFileCheck::isSound(*bytes)) {
         fputs("Could not read HEIF file: its boxes or item data lie outside the file\n", stderr);
-        return images;
+        return Context();
     }
 
     Context context(heif_context_alloc());
     if (!context) {
         fputs("Could not create HEIF context\n", stderr);
-        return images;
+        return Context();
     }
-    heif_error error = heif_context_read_from_memory_without_copy(
-        context.get(), bytes.constData(), size_t(bytes.size()), nullptr);
+    const heif_error error = heif_context_read_from_memory_without_copy(
+        context.get(), bytes->constData(), size_t(bytes->size()), nullptr);
     if (error.code != heif_error_Ok) {
         fprintf(stderr, "Could not read HEIF file: %s\n", error.message);
-        return images;
+        return Context();
     }
+    return context;
+}
 
-    const int count = heif_context_get_number_of_top_level_images(context.get());
+std::vector<heif_item_id> topLevelImages(heif_context *context)
+{
+    const int count = heif_context_get_number_of_top_level_images(context);
     if (count <= 0) {
         fputs("File doesn't contain any images\n", stderr);
-        return images;
+        return {};
     }
-    fprintf(stdout, "File contains %d images\n", count);
     std::vector<heif_item_id> ids(static_cast<size_t>(count));
-    const int listed
-        = heif_context_get_list_of_top_level_image_IDs(context.get(), ids.data(), count);
+    const int listed = heif_context_get_list_of_top_level_image_IDs(context, ids.data(), count);
     ids.resize(size_t(qMax(0, listed)));
+    return ids;
+}
+
+// Whether a picture's samples are JPEG's own: YCbCr with BT.601's matrix at
+// full range. A picture without a colour description is read that way too.
+bool hasJpegColourSpace(const heif_image_handle *handle)
+{
+    heif_color_profile_nclx *nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+        return true;
+    const bool jpeg
+        = (nclx->matrix_coefficients == heif_matrix_coefficients_ITU_R_BT_470_6_System_B_G
+              || nclx->matrix_coefficients == heif_matrix_coefficients_ITU_R_BT_601_6)
+        && nclx->full_range_flag;
+    heif_nclx_color_profile_free(nclx);
+    return jpeg;
+}
+
+void releaseHeifImage(heif_image *image) { heif_image_release(image); }
+
+} // namespace
+
+std::shared_ptr<heif_image> KImageHeicDecoder::decodeJpegPlanes(
+    const QString &path, JpegWriter::Planes420 *planes, QSize *size, QImage *metadata)
+{
+    QByteArray bytes;
+    const Context context = openHeifFile(path, &bytes);
+    if (!context)
+        return nullptr;
+    const std::vector<heif_item_id> ids = topLevelImages(context.get());
+    heif_image_handle *rawHandle = nullptr;
+    if (ids.empty()
+        || heif_context_get_image_handle(context.get(), ids[0], &rawHandle).code != heif_error_Ok)
+        return nullptr;
+    const Handle handle(rawHandle);
+    if (heif_image_handle_has_alpha_channel(handle.get())
+        || heif_image_handle_get_luma_bits_per_pixel(handle.get()) != 8
+        || heif_image_handle_get_chroma_bits_per_pixel(handle.get()) != 8
+        || !handleSizeAllowed(handle.get()) || !hasJpegColourSpace(handle.get()))
+        return nullptr;
+
+    heif_image *rawImage = nullptr;
+    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_YCbCr, heif_chroma_420, nullptr)
+            .code
+        != heif_error_Ok)
+        return nullptr;
+    std::shared_ptr<heif_image> image(rawImage, releaseHeifImage);
+    const int width = heif_image_get_width(rawImage, heif_channel_Y);
+    const int height = heif_image_get_height(rawImage, heif_channel_Y);
+    if (heif_image_get_colorspace(rawImage) != heif_colorspace_YCbCr
+        || heif_image_get_chroma_format(rawImage) != heif_chroma_420 || width <= 0 || height <= 0)
+        return nullptr;
+    const heif_channel channels[3] = { heif_channel_Y, heif_channel_Cb, heif_channel_Cr };
+    for (int c = 0; c < 3; ++c) {
+        const int planeWidth = c == 0 ? width : (width + 1) / 2;
+        const int planeHeight = c == 0 ? height : (height + 1) / 2;
+        int stride = 0;
+        planes->data[c] = heif_image_get_plane_readonly(rawImage, channels[c], &stride);
+        planes->stride[c] = stride;
+        if (!planes->data[c] || stride < planeWidth
+            || heif_image_get_bits_per_pixel_range(rawImage, channels[c]) != 8
+            || heif_image_get_width(rawImage, channels[c]) != planeWidth
+            || heif_image_get_height(rawImage, channels[c]) != planeHeight)
+            return nullptr;
+    }
+    *size = QSize(width, height);
+    // The facts a decoded frame would carry: its profile and the default
+    // resolution of a new image.
+    *metadata = QImage(1, 1, QImage::Format_RGB32);
+    DirectImageEncoder::attachColourSpace(handle.get(), metadata);
+    return image;
+}
+
+QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encoder &encoder)
+{
+    QList<QImage> images;
+    QByteArray bytes;
+    const Context context = openHeifFile(path, &bytes);
+    if (!context)
+        return images;
+    const std::vector<heif_item_id> ids = topLevelImages(context.get());
+    if (ids.empty())
+        return images;
+    fprintf(stdout, "File contains %d images\n", int(ids.size()));
+    heif_error error;
 
     qint64 used = 0;
     for (size_t i = 0; i < ids.size(); ++i) {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <memory>
+
 #include <QList>
 #include <QVector>
 
+#include "codec/JpegWriter.h"
 #include "codec/KImageDecoderBase.h"
 
 class Encoder;
+struct heif_image;
 
 // HEIF/HEIC files through libheif. Every top-level image becomes a frame,
 // followed by its depth map when it has one; each picture is converted
@@ -31,6 +35,17 @@ public:
     // The pictures of the file in frame order; a picture whose conversion
     // failed keeps its slot as a null image.
     static QList<QImage> decodeHeifFile(const QString &path, const Encoder &encoder);
+
+    // The first picture of the file as its decoder's 8-bit Y, Cb and Cr 4:2:0
+    // planes (into *planes, of *size), when they are already JPEG's own
+    // samples: an opaque 8-bit picture whose colour description is BT.601 at
+    // full range, or none, which libheif reads the same way. Such a picture
+    // goes into a JPEG with no round trip through RGB. *metadata carries what
+    // its frame would (the ICC profile). The planes live as long as the
+    // returned image; null when the picture is not such a one or cannot be
+    // decoded (decodeHeifFile then says why).
+    static std::shared_ptr<heif_image> decodeJpegPlanes(
+        const QString &path, JpegWriter::Planes420 *planes, QSize *size, QImage *metadata);
 
 private:
     QVector<QImage> m_frames;

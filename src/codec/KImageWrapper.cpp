@@ -184,7 +184,8 @@ QString KImageWrapper::convertFileAs(const QString &path, const ImageFormatRecor
     const QString &outDir, const QString &baseName, QString *error)
 {
     QString written;
-    if (convertJpegByRows(path, format, outDir, baseName, &written, error))
+    if (convertJpegByRows(path, format, outDir, baseName, &written, error)
+        || convertHeifByPlanes(path, format, outDir, baseName, &written, error))
         return written;
     if (!load(path) || loadState() != Loaded) {
         if (error)
@@ -233,6 +234,40 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
     if (!writeFromRows(format->type, bytes, &reader, metadata, target, error, &readFailed)) {
         releaseReservedPath(target);
         return !readFailed;
+    }
+    *written = target;
+    return true;
+}
+
+bool KImageWrapper::convertHeifByPlanes(const QString &path, const ImageFormatRecord *format,
+    const QString &outDir, const QString &baseName, QString *written, QString *error)
+{
+    if (!format || format->type != ImageFormatJpeg || m_sizeRequest
+        || ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path))->type
+            != ImageFormatHeif
+        || !InputCheck::regularFileProblem(path).isEmpty())
+        return false;
+    JpegWriter::Planes420 planes;
+    QSize size;
+    QImage metadata;
+    const std::shared_ptr<heif_image> picture
+        = KImageHeicDecoder::decodeJpegPlanes(path, &planes, &size, &metadata);
+    if (!picture)
+        return false;
+
+    m_path = path;
+    m_format = ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path));
+    m_decoder.reset();
+    m_state = Idle;
+    m_error.clear();
+    const QString ext = format->extensions.value(0);
+    const QString target
+        = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext, error);
+    if (target.isEmpty())
+        return true;
+    if (!writeJpegFromPlanes(size, planes, metadata, target, error)) {
+        releaseReservedPath(target);
+        return true;
     }
     *written = target;
     return true;

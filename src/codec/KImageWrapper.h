@@ -83,7 +83,9 @@ public:
     // Converts the picture in path into format, as load() and then
     // saveFirstFrameAs() do. An upright JPEG into JPEG or TIFF goes from the
     // file to the output a block of rows at a time without the whole picture
-    // ever being held: the same bytes, in a fraction of the memory. The wrapper
+    // ever being held: the same bytes, in a fraction of the memory. An HEIF
+    // picture into JPEG keeps its decoder's YCbCr samples when they are
+    // JPEG's own, rather than going through RGB and back. The wrapper
     // then holds no frames. Returns the written path; empty on failure, with
     // why in error.
     QString convertFileAs(const QString &path, const ImageFormatRecord *format,
@@ -94,6 +96,10 @@ private:
     // the picture could not be read (the whole load then says why); true
     // when it wrote *written or failed to write, with why in error.
     bool convertJpegByRows(const QString &path, const ImageFormatRecord *format,
+        const QString &outDir, const QString &baseName, QString *written, QString *error);
+    // The same for an HEIF picture into JPEG whose decoded planes are
+    // JPEG's own samples (KImageHeicDecoder::decodeJpegPlanes).
+    bool convertHeifByPlanes(const QString &path, const ImageFormatRecord *format,
         const QString &outDir, const QString &baseName, QString *written, QString *error);
 
     QString m_path;

@@ -267,3 +267,13 @@ bool writeFromRows(int typeId, const QByteArray &bytes, JpegReader::RowReader *r
         return ok;
     });
 }
+
+bool writeJpegFromPlanes(const QSize &size, const JpegWriter::Planes420 &planes,
+    const QImage &metadata, const QString &path, QString *error)
+{
+    WriterChoice choice;
+    writerFor(ImageFormatJpeg, &choice);
+    return writeThroughTemp(path, error, [&](const QString &temp, QString *writeError) {
+        return JpegWriter::writeYCbCr420(size, planes, metadata, choice.quality, temp, writeError);
+    });
+}

@@ -8,6 +8,9 @@
 namespace JpegReader {
 class RowReader;
 }
+namespace JpegWriter {
+struct Planes420;
+}
 
 // saveWithSystemEncoder with a choice for TIFF: premultiplyTiff false writes
 // the image's own pixel format (the wrapper's plain save), true the 32-bit
@@ -29,3 +32,9 @@ bool writeThroughTemp(const QString &path, QString *error,
 // source rather than the writing failed.
 bool writeFromRows(int typeId, const QByteArray &bytes, JpegReader::RowReader *reader,
     const QImage &metadata, const QString &path, QString *error, bool *readFailed);
+
+// Writes YCbCr 4:2:0 planes of a picture of size (metadata as for
+// writeFromRows) to path as JPEG at the output quality, through
+// writeThroughTemp.
+bool writeJpegFromPlanes(const QSize &size, const JpegWriter::Planes420 &planes,
+    const QImage &metadata, const QString &path, QString *error);

@@ -470,7 +470,15 @@ QByteArray heifFile(const QImage &source, const HeifOptions &options)
         heif_encoder_set_lossless(encoder, true);
     else
         heif_encoder_set_lossy_quality(encoder, 90);
+    if (!options.chroma.isEmpty())
+        heif_encoder_set_parameter(encoder, "chroma", options.chroma.constData());
     heif_encoder_set_logging_level(encoder, 0);
+    heif_color_profile_nclx *nclx = nullptr;
+    if (options.matrix >= 0) {
+        nclx = heif_nclx_color_profile_alloc();
+        nclx->matrix_coefficients = heif_matrix_coefficients(options.matrix);
+        nclx->full_range_flag = options.fullRange;
+    }
 
     const int w = source.width(), h = source.height();
     bool ok = true;
@@ -508,8 +516,13 @@ QByteArray heifFile(const QImage &source, const HeifOptions &options)
         if (!options.icc.isEmpty())
             heif_image_set_raw_color_profile(
                 image, "prof", options.icc.constData(), size_t(options.icc.size()));
+        if (nclx)
+            heif_image_set_nclx_color_profile(image, nclx);
         heif_encoding_options *encoding = heif_encoding_options_alloc();
         encoding->image_orientation = heif_orientation(options.orientation);
+        encoding->output_nclx_profile = nclx;
+        // Written only when asked for (libheif leaves it out by default).
+        encoding->macOS_compatibility_workaround_no_nclx_profile = nclx ? 0 : 1;
         heif_image_handle *handle = nullptr;
         ok = heif_context_encode_image(context, image, encoder, encoding, &handle).code
             == heif_error_Ok;
@@ -523,6 +536,8 @@ QByteArray heifFile(const QImage &source, const HeifOptions &options)
         heif_image_release(image);
     }
     heif_encoder_release(encoder);
+    if (nclx)
+        heif_nclx_color_profile_free(nclx);
     QByteArray out;
     if (ok) {
         heif_writer writer { 1, writeHeif };

@@ -83,6 +83,11 @@ struct HeifOptions
     int exifOrientation = 0; // an EXIF block with this tag (0: none)
     bool lossless = true;
     int images = 1;
+    // Lossy only: the coded chroma layout ("420", "422", "444"; empty: the
+    // encoder's default) and a colour description (matrix -1: none written).
+    QByteArray chroma;
+    int matrix = -1;
+    bool fullRange = true;
 };
 // image is drawn into the HEIF picture (converted to 8 or 16 bits per
 // channel); empty when the encoder is missing.
