@@ -8,7 +8,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config ccache git
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qt5-image-formats-plugins
     qttools5-dev qttools5-dev-tools libqt5x11extras5-dev
-    libfreeimage-dev libheif-dev libpng-dev zlib1g-dev libgif-dev libimagequant-dev
+    libfreeimage-dev libraw-dev libheif-dev libpng-dev zlib1g-dev libgif-dev libimagequant-dev
     libpoppler-qt5-dev libqpdf-dev libtiff-dev libuemf-dev libjpeg-dev libturbojpeg0-dev
     xvfb xauth x11-apps x11-utils imagemagick
     fonts-wqy-microhei

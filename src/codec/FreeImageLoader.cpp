@@ -1,6 +1,5 @@
 #include "FreeImageLoader.h"
 
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngChunks.h"
+#include "codec/RawDeveloper.h"
 
 namespace {
 
@@ -159,22 +159,8 @@ bool isPlainBitmap(FIBITMAP *bitmap, unsigned bpp)
     return FreeImage_GetImageType(bitmap) == FIT_BITMAP && FreeImage_GetBPP(bitmap) == bpp;
 }
 
-// Camera pictures come out of LibRaw a quarter darker than the program shows
-// them; this is FreeImage_AdjustBrightness(25)'s table, applied as the rows
-// are copied instead of in a pass of its own.
-struct BrightnessTable
-{
-    uchar level[256];
-    BrightnessTable()
-    {
-        for (int i = 0; i < 256; ++i)
-            level[i] = uchar(std::floor(qBound(0.0, i * 1.25, 255.0) + 0.5));
-    }
-};
-
-// A plain 24- or 32-bit bitmap as an ARGB32 frame, levels mapped through
-// table when there is one.
-QImage toImage(FIBITMAP *bitmap, const uchar *table)
+// A plain 24- or 32-bit bitmap as an ARGB32 frame.
+QImage toImage(FIBITMAP *bitmap)
 {
     const int width = int(FreeImage_GetWidth(bitmap));
     const int height = int(FreeImage_GetHeight(bitmap));
@@ -185,16 +171,15 @@ QImage toImage(FIBITMAP *bitmap, const uchar *table)
     for (int y = 0; y < height; ++y) {
         const uchar *in = FreeImage_GetScanLine(bitmap, height - 1 - y);
         uchar *out = image.scanLine(y);
-        if (!rgb && !table) {
+        if (!rgb) {
             memcpy(out, in, size_t(width) * 4);
             continue;
         }
-        const int step = rgb ? 3 : 4;
-        for (int x = 0; x < width; ++x, in += step, out += 4) {
-            out[0] = table ? table[in[0]] : in[0];
-            out[1] = table ? table[in[1]] : in[1];
-            out[2] = table ? table[in[2]] : in[2];
-            out[3] = rgb ? 0xFF : in[3];
+        for (int x = 0; x < width; ++x, in += 3, out += 4) {
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            out[3] = 0xFF;
         }
     }
     image.setDotsPerMeterX(int(FreeImage_GetDotsPerMeterX(bitmap)));
@@ -329,6 +314,21 @@ bool load(const QString &path, QImage *out, QString *error)
         return false;
     }
 
+    // Camera pictures are developed by LibRaw straight into the frame, as
+    // the plug-in would (RawDeveloper), without its copy in between.
+    if (fif == FIF_RAW) {
+        QString why;
+        if (!RawDeveloper::develop(path, out, &why)) {
+            fail(error,
+                why.startsWith(QLatin1String("LibRaw"))
+                    ? QStringLiteral("the file is damaged or is not a %1 picture")
+                          .arg(formatLabel(fif))
+                    : why);
+            return false;
+        }
+        return true;
+    }
+
     Bitmap bitmap(FreeImage_Load(fif, nativePath.constData(), loadFlags(fif)));
     if (!bitmap || !FreeImage_HasPixels(bitmap.get())) {
         fail(error,
@@ -344,27 +344,21 @@ bool load(const QString &path, QImage *out, QString *error)
         return false;
     }
 
-    // A plain 24- or 32-bit picture (camera pictures among them) is copied
-    // straight into the frame; the others are made plain first.
-    static const BrightnessTable brighter;
-    const uchar *table = fif == FIF_RAW ? brighter.level : nullptr;
+    // A plain 24- or 32-bit picture is copied straight into the frame; the
+    // others are made plain first.
     QImage image;
     if (isPlainBitmap(bitmap.get(), 24) || isPlainBitmap(bitmap.get(), 32)) {
-        image = toImage(bitmap.get(), table);
+        image = toImage(bitmap.get());
     } else {
-        if (table && !FreeImage_AdjustBrightness(bitmap.get(), 25.0)) {
-            fail(error, QStringLiteral("the camera picture could not be developed"));
-            return false;
-        }
         const Bitmap bitmap32 = toStandard32(bitmap.get());
-        image = bitmap32 ? toImage(bitmap32.get(), nullptr) : QImage();
+        image = bitmap32 ? toImage(bitmap32.get()) : QImage();
     }
     if (image.isNull()) {
         fail(error, QStringLiteral("not enough memory to convert the picture"));
         return false;
     }
     image.setColorSpace(colorSpaceOf(bitmap.get(), fif, bytes));
-    // JPEG is turned by the plug-in (JPEG_EXIFROTATE) and RAW by LibRaw.
+    // JPEG is turned by the plug-in (JPEG_EXIFROTATE).
     *out = ExifOrientation::apply(image, orientationOf(fif, bytes));
     return true;
 }

@@ -194,12 +194,23 @@ QByteArray tiffClaimingSize(int width, int height)
     return tiffFromPages({ e }, { QByteArray(48, '\x40') });
 }
 
-QByteArray dngFile(int width, int height, int orientation)
+QByteArray dngFile(int width, int height, int orientation, bool textured)
 {
     QByteArray raw;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            put16(&raw, (x < width / 2 && y < height / 2) ? 20000 : 6000);
+    quint32 noise = 12345;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            int level = (x < width / 2 && y < height / 2) ? 20000 : 6000;
+            if (textured) {
+                // Gradients, an edge every 8 pixels and noise: work for the
+                // interpolation and every step of the curve.
+                noise = noise * 1103515245u + 12345u;
+                level = 1000 + x * 40000 / qMax(1, width) + y * 15000 / qMax(1, height)
+                    + ((x / 8 + y / 8) % 2) * 6000 + int((noise >> 16) % 3000);
+            }
+            put16(&raw, quint16(qMin(level, 65535)));
+        }
+    }
     const QVector<TiffEntry> e {
         longEntry(254, { 0 }),
         longEntry(256, { quint32(width) }),

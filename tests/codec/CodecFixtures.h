@@ -42,7 +42,7 @@ QByteArray psdFile(const QImage &image);
 
 // A camera RAW sample: a 16-bit RGGB colour-filter array with DNGVersion 1.4
 // and ColorMatrix1. The top-left quarter is bright, the rest dark.
-QByteArray dngFile(int width, int height, int orientation = 1);
+QByteArray dngFile(int width, int height, int orientation = 1, bool textured = false);
 
 // --- EXIF in containers -------------------------------------------------
 QByteArray exifBlock(int orientation);

@@ -177,6 +177,8 @@ private slots:
     void plainPicturesKeepEveryPixel_data();
     void plainPicturesKeepEveryPixel();
     void rawIsDevelopedAndBrightened();
+    void rawIsThePlugInsPicture_data();
+    void rawIsThePlugInsPicture();
     void rawIsTurnedOnce();
     void deepPicturesReducedTo8Bits();
     void orientationApplied_data();
@@ -298,6 +300,51 @@ void tst_KImageFreeImageDecoder::rawIsDevelopedAndBrightened()
     FreeImage_Unload(neutral);
     // The bright quarter stays top-left.
     QVERIFY(qGray(frame.pixel(8, 8)) > qGray(frame.pixel(56, 40)) + 30);
+}
+
+void tst_KImageFreeImageDecoder::rawIsThePlugInsPicture_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("orientation");
+    QTest::newRow("upright") << QSize(96, 64) << 1;
+    QTest::newRow("odd size") << QSize(61, 37) << 1;
+    QTest::newRow("upside down") << QSize(96, 64) << 3;
+    QTest::newRow("quarter clockwise") << QSize(96, 64) << 6;
+    QTest::newRow("quarter anticlockwise") << QSize(61, 37) << 8;
+}
+
+// LibRaw develops camera pictures straight into the frame; the frame is the
+// FreeImage plug-in's picture for display, brightened by FreeImage's own
+// adjustment, pixel for pixel, with its resolution.
+void tst_KImageFreeImageDecoder::rawIsThePlugInsPicture()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, orientation);
+    const QString path = write("shot.dng", dngFile(size.width(), size.height(), orientation, true));
+    KImageWrapper wrapper;
+    QVERIFY(wrapper.load(path));
+    const QImage frame = wrapper.frameAt(0);
+
+    FIBITMAP *plugIn = FreeImage_Load(FIF_RAW, QFile::encodeName(path).constData(), RAW_DISPLAY);
+    QVERIFY(plugIn);
+    QVERIFY(FreeImage_AdjustBrightness(plugIn, 25.0));
+    FIBITMAP *plugIn32 = FreeImage_ConvertTo32Bits(plugIn);
+    const int width = int(FreeImage_GetWidth(plugIn32));
+    const int height = int(FreeImage_GetHeight(plugIn32));
+    QImage expected(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        memcpy(expected.scanLine(y), FreeImage_GetScanLine(plugIn32, unsigned(height - 1 - y)),
+            size_t(width) * 4);
+    const int dotsPerMeter = int(FreeImage_GetDotsPerMeterX(plugIn));
+    FreeImage_Unload(plugIn32);
+    FreeImage_Unload(plugIn);
+
+    QCOMPARE(frame.size(), expected.size());
+    QCOMPARE(frame.size(),
+        orientation >= 5 ? size.transposed() : size); // turned as the camera was held
+    QCOMPARE(frame, expected);
+    QCOMPARE(frame.dotsPerMeterX(), dotsPerMeter);
+    QCOMPARE(frame.dotsPerMeterY(), dotsPerMeter);
 }
 
 void tst_KImageFreeImageDecoder::rawIsTurnedOnce()
