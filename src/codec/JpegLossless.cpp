@@ -209,19 +209,15 @@ Result transform(const QByteArray &jpeg, Operation operation, QByteArray *out, Q
     if (jpeg.size() < 4 || uchar(jpeg[0]) != 0xff || uchar(jpeg[1]) != 0xd8)
         return Result::NotApplicable;
 
-    // The source with its orientation tag already reset: the markers are
-    // copied as they are, and the pixels will be upright.
-    QByteArray source = jpeg;
+    // The turn the orientation tag asks for goes into the transform; the tag
+    // itself is reset in the result, where the markers arrive as they are.
     const qint64 tag = orientationValueOffset(jpeg);
     int orientation = 0;
     if (tag >= 0) {
-        const bool bigEndian = bigEndianExifAt(jpeg, tag);
-        orientation = read16(reinterpret_cast<const uchar *>(jpeg.constData()) + tag, bigEndian);
+        orientation = read16(
+            reinterpret_cast<const uchar *>(jpeg.constData()) + tag, bigEndianExifAt(jpeg, tag));
         if (orientation < 1 || orientation > 8)
             orientation = 0;
-        char *value = source.data() + tag;
-        value[0] = bigEndian ? 0 : 1;
-        value[1] = bigEndian ? 1 : 0;
     }
 
     tjhandle handle = tjInitTransform();
@@ -231,8 +227,8 @@ Result transform(const QByteArray &jpeg, Operation operation, QByteArray *out, Q
         return Result::Failed;
     }
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(source.constData());
-    const auto length = static_cast<unsigned long>(source.size());
+    const auto *bytes = reinterpret_cast<const unsigned char *>(jpeg.constData());
+    const auto length = static_cast<unsigned long>(jpeg.size());
     if (tjDecompressHeader3(handle, bytes, length, &width, &height, &subsampling, &colorspace)
         != 0) {
         tjDestroy(handle);
@@ -288,12 +284,19 @@ Result transform(const QByteArray &jpeg, Operation operation, QByteArray *out, Q
     }
     if (preallocated) {
         out->resize(int(resultSize));
-        tjDestroy(handle);
-        return Result::Transformed;
+    } else {
+        *out = QByteArray(reinterpret_cast<const char *>(result), int(resultSize));
+        tjFree(result);
     }
-    *out = QByteArray(reinterpret_cast<const char *>(result), int(resultSize));
-    tjFree(result);
     tjDestroy(handle);
+    // The pixels are upright now: so is the tag.
+    const qint64 resultTag = tag >= 0 ? orientationValueOffset(*out) : -1;
+    if (resultTag >= 0) {
+        const bool bigEndian = bigEndianExifAt(*out, resultTag);
+        char *value = out->data() + resultTag;
+        value[0] = bigEndian ? 0 : 1;
+        value[1] = bigEndian ? 1 : 0;
+    }
     return Result::Transformed;
 }
 
