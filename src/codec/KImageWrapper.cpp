@@ -195,6 +195,18 @@ QString KImageWrapper::convertFileAs(const QString &path, const ImageFormatRecor
     return saveFirstFrameAs(format, outDir, baseName, error);
 }
 
+QString KImageWrapper::reserveWithoutFrames(const QString &path, const ImageFormatRecord *format,
+    const QString &outDir, const QString &baseName, QString *error)
+{
+    m_path = path;
+    m_format = ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path));
+    m_decoder.reset();
+    m_state = Idle;
+    m_error.clear();
+    const QString ext = format->extensions.value(0);
+    return reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext, error);
+}
+
 bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatRecord *format,
     const QString &outDir, const QString &baseName, QString *written, QString *error)
 {
@@ -220,14 +232,7 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
     if (reader.start(bytes, &metadata, ImageLimits::kMaxPixels) != JpegReader::Result::Decoded)
         return false;
 
-    m_path = path;
-    m_format = ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path));
-    m_decoder.reset();
-    m_state = Idle;
-    m_error.clear();
-    const QString ext = format->extensions.value(0);
-    const QString target
-        = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext, error);
+    const QString target = reserveWithoutFrames(path, format, outDir, baseName, error);
     if (target.isEmpty())
         return true;
     bool readFailed = false;
@@ -255,14 +260,7 @@ bool KImageWrapper::convertHeifByPlanes(const QString &path, const ImageFormatRe
     if (!picture)
         return false;
 
-    m_path = path;
-    m_format = ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path));
-    m_decoder.reset();
-    m_state = Idle;
-    m_error.clear();
-    const QString ext = format->extensions.value(0);
-    const QString target
-        = reserveUniqueFilePath(outDir, baseName + QLatin1Char('.') + ext, ext, error);
+    const QString target = reserveWithoutFrames(path, format, outDir, baseName, error);
     if (target.isEmpty())
         return true;
     if (!writeJpegFromPlanes(size, planes, metadata, target, error)) {

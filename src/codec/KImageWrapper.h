@@ -101,6 +101,11 @@ private:
     // JPEG's own samples (KImageHeicDecoder::decodeJpegPlanes).
     bool convertHeifByPlanes(const QString &path, const ImageFormatRecord *format,
         const QString &outDir, const QString &baseName, QString *written, QString *error);
+    // What the two paths above take over from a load: the wrapper forgets
+    // its frames and holds path; then the output's name is reserved (empty
+    // on failure, with why in error).
+    QString reserveWithoutFrames(const QString &path, const ImageFormatRecord *format,
+        const QString &outDir, const QString &baseName, QString *error);
 
     QString m_path;
     QString m_error;
