@@ -78,13 +78,39 @@ int writePng(const QImage &rgb32, const QString &path)
     return failure;
 }
 
+// A file that remembers its first failed write. The file's own error does
+// not last: the toolkit's TIFF writer seeks back to its header after the
+// pixels, and a seek that succeeds clears it, so a page cut short by a full
+// device would pass for written. Unbuffered, every write of the writer
+// arrives here as it is made.
+class WriteCheckedFile : public QFile
+{
+public:
+    using QFile::QFile;
+    int failure() const { return m_failure; }
+
+protected:
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        errno = 0;
+        const qint64 written = QFile::writeData(data, length);
+        if (written != length && m_failure == 0)
+            m_failure = errno != 0 ? errno : EIO;
+        return written;
+    }
+
+private:
+    int m_failure = 0;
+};
+
 // The toolkit's writers do not all look at what the device did with their
-// bytes (its JPEG writer goes on after a failed write), so the device is
-// checked after the writer is done.
+// bytes (its JPEG writer goes on after a failed write, its TIFF writer does
+// not check the last strip and the directory it writes when it closes), so
+// the device is checked after the writer is done.
 int writeWithQt(const QImage &image, Format format, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    WriteCheckedFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return EACCES;
     QImageWriter writer(&file, QByteArray());
     switch (format) {
@@ -109,9 +135,9 @@ int writeWithQt(const QImage &image, Format format, const QString &path)
     errno = 0;
     const bool written = writer.write(image);
     const bool flushed = file.flush();
-    int failure = errno;
+    int failure = file.failure() != 0 ? file.failure() : errno;
     file.close();
-    if (written && flushed && file.error() == QFileDevice::NoError)
+    if (written && flushed && file.error() == QFileDevice::NoError && file.failure() == 0)
         return 0;
     return failure != 0 ? failure : EIO;
 }

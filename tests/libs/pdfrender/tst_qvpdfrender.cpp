@@ -2,6 +2,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include <QImageReader>
 #include <QLibrary>
 #include <QProcess>
@@ -31,6 +33,8 @@ private slots:
     void existingEmptyFileKept();
     void hugePageRenderedSmaller();
     void concurrentCalls();
+    void fullDeviceLeavesWholePagesOnly_data();
+    void fullDeviceLeavesWholePagesOnly();
 
 private:
     int count(const QString &path, const char *password = "") const
@@ -352,6 +356,55 @@ void tst_qvpdfrender::concurrentCalls()
                      image.pixel(probe.toPoint()), PdfFixtures::pageColour(page).rgb(), 12),
             qPrintable(name));
     }
+}
+
+void tst_qvpdfrender::fullDeviceLeavesWholePagesOnly_data()
+{
+    QTest::addColumn<QString>("suffix");
+    for (const char *suffix : { "tif", "png", "jpg", "bmp", "webp" })
+        QTest::newRow(suffix) << QString::fromLatin1(suffix);
+}
+
+// Devices from nearly empty to roomy in steps of a page of memory: every
+// call either writes a page that reads back whole or fails with "no space"
+// and leaves nothing. The room runs out at every point of the writing on the
+// way, the TIFF writer's seeks back to its header among them.
+void tst_qvpdfrender::fullDeviceLeavesWholePagesOnly()
+{
+    QFETCH(QString, suffix);
+    if (::geteuid() != 0)
+        QSKIP("a tiny file system needs mounting, which needs root");
+    QTemporaryDir out;
+    const QString mount = QDir(out.path()).filePath("small");
+    QVERIFY(QDir().mkpath(mount));
+    const QString target = QDir(mount).filePath("page." + suffix);
+    int written = 0;
+    int refused = 0;
+    for (int kb = 4; kb <= 160 && written < 2; kb += 4) {
+        const QString mountCommand
+            = QStringLiteral("mount -t tmpfs -o size=%1k tmpfs '%2'").arg(kb).arg(mount);
+        if (QProcess::execute(QStringLiteral("sh"), { QStringLiteral("-c"), mountCommand }) != 0)
+            QSKIP("mounting a tmpfs failed here (no permission in this container)");
+        auto unmount
+            = qScopeGuard([mount]() { QProcess::execute(QStringLiteral("umount"), { mount }); });
+        const int result = convert(m_fivePages, 4, target);
+        const QStringList left = QDir(mount).entryList(QDir::Files | QDir::Hidden);
+        if (result == 0) {
+            ++written;
+            QImageReader reader(target);
+            const QImage image = reader.read();
+            QVERIFY2(qAbs(image.width() - 1240) <= 1 && qAbs(image.height() - 1754) <= 1,
+                qPrintable(QStringLiteral("%1 KB: %2 unreadable: %3")
+                               .arg(kb)
+                               .arg(target, reader.errorString())));
+            QCOMPARE(left, QStringList { "page." + suffix });
+        } else {
+            ++refused;
+            QVERIFY2(left.isEmpty(),
+                qPrintable(QStringLiteral("%1 KB: %2").arg(kb).arg(left.join(','))));
+        }
+    }
+    QVERIFY(refused > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_qvpdfrender)
