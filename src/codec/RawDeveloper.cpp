@@ -63,6 +63,11 @@ bool develop(const QString &path, QImage *image, QString *error)
     params.half_size = 0;
     if (raw->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS)
         return fail(error, QStringLiteral("LibRaw cannot open it"));
+    // Nothing is unpacked for a picture larger than the program takes.
+    const int rawWidth = raw->imgdata.sizes.width;
+    const int rawHeight = raw->imgdata.sizes.height;
+    if (!ImageLimits::sizeAllowed(rawWidth, rawHeight))
+        return fail(error, ImageLimits::tooLargeReason(rawWidth, rawHeight));
 
     params.output_bps = 8;
     params.gamm[0] = 1 / 2.222;

@@ -15,6 +15,7 @@
 #include "TestUtils.h"
 #include "codec/KImageFreeImageDecoder.h"
 #include "codec/KImageWrapper.h"
+#include "codec/RawDeveloper.h"
 
 using namespace CodecFixtures;
 
@@ -179,6 +180,7 @@ private slots:
     void rawIsDevelopedAndBrightened();
     void rawIsThePlugInsPicture_data();
     void rawIsThePlugInsPicture();
+    void rawTooLargeIsRefusedBeforeUnpacking();
     void rawIsTurnedOnce();
     void deepPicturesReducedTo8Bits();
     void orientationApplied_data();
@@ -345,6 +347,28 @@ void tst_KImageFreeImageDecoder::rawIsThePlugInsPicture()
     QCOMPARE(frame, expected);
     QCOMPARE(frame.dotsPerMeterX(), dotsPerMeter);
     QCOMPARE(frame.dotsPerMeterY(), dotsPerMeter);
+}
+
+// A header that promises more pixels than the program takes is refused as
+// soon as LibRaw has read it, with the reason, before anything is unpacked.
+void tst_KImageFreeImageDecoder::rawTooLargeIsRefusedBeforeUnpacking()
+{
+    QByteArray dng = dngFile(64, 48);
+    // The width and height entries (LONG, one value each), little-endian.
+    const QByteArray width
+        = QByteArray::fromHex("0001040001000000") + QByteArray::fromHex("40000000");
+    const QByteArray height
+        = QByteArray::fromHex("0101040001000000") + QByteArray::fromHex("30000000");
+    const int widthAt = dng.indexOf(width);
+    const int heightAt = dng.indexOf(height);
+    QVERIFY(widthAt > 0 && heightAt > 0);
+    dng.replace(widthAt + 8, 4, QByteArray::fromHex("204e0000")); // 20000
+    dng.replace(heightAt + 8, 4, QByteArray::fromHex("204e0000"));
+    QImage image;
+    QString error;
+    QVERIFY(!RawDeveloper::develop(write("huge.dng", dng), &image, &error));
+    QVERIFY(image.isNull());
+    QVERIFY2(error.startsWith(QLatin1String("too large")), qPrintable(error));
 }
 
 void tst_KImageFreeImageDecoder::rawIsTurnedOnce()
