@@ -320,7 +320,7 @@ void finish(j_compress_ptr cinfo, HuffmanTables *learnt)
 // rows) at a time, every step-th band. The library reads whole 8 x 8 blocks:
 // rows below a plane's last are its last row again, and a plane whose width
 // is not a whole number of blocks is copied a row at a time with its last
-// sample repeated, as the library's subsampling widens its own input.
+// sample repeated.
 void writePlanes(
     j_compress_ptr cinfo, const JpegWriter::Planes420 &planes, int width, int height, int step)
 {

@@ -60,12 +60,15 @@ struct Planes420
 };
 
 // Writes planes of a picture of size to path with no colour conversion and no
-// chroma subsampling: the samples go to the DCT as they are, edges repeated to
-// whole blocks as the library's own subsampling does. Quality, tables (a tall
+// chroma subsampling: the samples go to the DCT as they are, each plane's
+// last row and column repeated to whole blocks. Quality, tables (a tall
 // picture's from a sample of its bands) and markers (metadata's, as for
-// writeRows) as write() gives them; the same file as write() of the RGB
-// picture the library would have turned into these very planes. On failure
-// the file is removed and *error says why.
+// writeRows) as write() gives them: for a picture whose width is a multiple
+// of 16, the same file as write() of the RGB picture the library would have
+// turned into these very planes. (At other widths the library pads the RGB
+// rows before halving them, with its alternating rounding, so the right-most
+// chroma blocks may differ by a step.) On failure the file is removed and
+// *error says why.
 bool writeYCbCr420(const QSize &size, const Planes420 &planes, const QImage &metadata, int quality,
     const QString &path, QString *error = nullptr);
 

@@ -84,9 +84,14 @@ namespace {
 
 // The file at path read into *bytes, checked, and opened by libheif (which
 // reads from *bytes, so they must outlive the context). Null when it is not
-// an HEIF file libheif can read; why goes to the standard error.
-Context openHeifFile(const QString &path, QByteArray *bytes)
+// an HEIF file libheif can read; why goes to the standard error when report
+// is set (a quiet look leaves that to the decode that follows it).
+Context openHeifFile(const QString &path, QByteArray *bytes, bool report)
 {
+    const auto say = [report](const char *line) {
+        if (report)
+            fputs(line, stderr);
+    };
     // libheif reads from our copy in memory, which is checked first.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
@@ -96,44 +101,46 @@ Context openHeifFile(const QString &path, QByteArray *bytes)
     const QByteArray head = bytes->left(12);
     switch (heif_check_filetype(reinterpret_cast<const uint8_t *>(head.constData()), head.size())) {
     case heif_filetype_no:
-        fputs("Input file is not an HEIF file\n", stderr);
+        say("Input file is not an HEIF file\n");
         return Context();
     case heif_filetype_yes_unsupported:
-        fputs("Input file is an unsupported HEIF file type\n", stderr);
+        say("Input file is an unsupported HEIF file type\n");
         return Context();
     case heif_filetype_yes_supported:
     case heif_filetype_maybe:
         break;
     }
     if (head.size() < 12) {
-        fputs("Input file is not an HEIF file\n", stderr);
+        say("Input file is not an HEIF file\n");
         return Context();
     }
 
     if (!HeifFileCheck::isSound(*bytes)) {
-        fputs("Could not read HEIF file: its boxes or item data lie outside the file\n", stderr);
+        say("Could not read HEIF file: its boxes or item data lie outside the file\n");
         return Context();
     }
 
     Context context(heif_context_alloc());
     if (!context) {
-        fputs("Could not create HEIF context\n", stderr);
+        say("Could not create HEIF context\n");
         return Context();
     }
     const heif_error error = heif_context_read_from_memory_without_copy(
         context.get(), bytes->constData(), size_t(bytes->size()), nullptr);
     if (error.code != heif_error_Ok) {
-        fprintf(stderr, "Could not read HEIF file: %s\n", error.message);
+        if (report)
+            fprintf(stderr, "Could not read HEIF file: %s\n", error.message);
         return Context();
     }
     return context;
 }
 
-std::vector<heif_item_id> topLevelImages(heif_context *context)
+std::vector<heif_item_id> topLevelImages(heif_context *context, bool report)
 {
     const int count = heif_context_get_number_of_top_level_images(context);
     if (count <= 0) {
-        fputs("File doesn't contain any images\n", stderr);
+        if (report)
+            fputs("File doesn't contain any images\n", stderr);
         return {};
     }
     std::vector<heif_item_id> ids(static_cast<size_t>(count));
@@ -165,10 +172,10 @@ std::shared_ptr<heif_image> KImageHeicDecoder::decodeJpegPlanes(
     const QString &path, JpegWriter::Planes420 *planes, QSize *size, QImage *metadata)
 {
     QByteArray bytes;
-    const Context context = openHeifFile(path, &bytes);
+    const Context context = openHeifFile(path, &bytes, false);
     if (!context)
         return nullptr;
-    const std::vector<heif_item_id> ids = topLevelImages(context.get());
+    const std::vector<heif_item_id> ids = topLevelImages(context.get(), false);
     heif_image_handle *rawHandle = nullptr;
     if (ids.empty()
         || heif_context_get_image_handle(context.get(), ids[0], &rawHandle).code != heif_error_Ok)
@@ -216,10 +223,10 @@ QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encod
 {
     QList<QImage> images;
     QByteArray bytes;
-    const Context context = openHeifFile(path, &bytes);
+    const Context context = openHeifFile(path, &bytes, true);
     if (!context)
         return images;
-    const std::vector<heif_item_id> ids = topLevelImages(context.get());
+    const std::vector<heif_item_id> ids = topLevelImages(context.get(), true);
     if (ids.empty())
         return images;
     fprintf(stdout, "File contains %d images\n", int(ids.size()));

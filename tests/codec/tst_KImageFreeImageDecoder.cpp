@@ -274,6 +274,30 @@ void tst_KImageFreeImageDecoder::formats()
     QVERIFY(wrapper.frameAt(1).isNull());
 }
 
+// FreeImage's RAW plug-in's picture for display, brightened by
+// FreeImage's own adjustment when brightness is not 0, with the plug-in's
+// resolution; null when the plug-in cannot load it.
+static QImage plugInPicture(const QString &path, double brightness)
+{
+    FIBITMAP *raw = FreeImage_Load(FIF_RAW, QFile::encodeName(path).constData(), RAW_DISPLAY);
+    if (!raw || (brightness != 0 && !FreeImage_AdjustBrightness(raw, brightness))) {
+        FreeImage_Unload(raw);
+        return QImage();
+    }
+    FIBITMAP *raw32 = FreeImage_ConvertTo32Bits(raw);
+    const int width = int(FreeImage_GetWidth(raw32));
+    const int height = int(FreeImage_GetHeight(raw32));
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        memcpy(image.scanLine(y), FreeImage_GetScanLine(raw32, unsigned(height - 1 - y)),
+            size_t(width) * 4);
+    image.setDotsPerMeterX(int(FreeImage_GetDotsPerMeterX(raw)));
+    image.setDotsPerMeterY(int(FreeImage_GetDotsPerMeterY(raw)));
+    FreeImage_Unload(raw32);
+    FreeImage_Unload(raw);
+    return image;
+}
+
 void tst_KImageFreeImageDecoder::rawIsDevelopedAndBrightened()
 {
     const QString path = write("shot.dng", dngFile(64, 48));
@@ -283,23 +307,12 @@ void tst_KImageFreeImageDecoder::rawIsDevelopedAndBrightened()
     QCOMPARE(frame.size(), QSize(64, 48));
     QCOMPARE(frame.format(), QImage::Format_ARGB32);
     // The camera-neutral development, straight from FreeImage, for comparison.
-    FIBITMAP *neutral = FreeImage_Load(FIF_RAW, QFile::encodeName(path).constData(), RAW_DISPLAY);
-    QVERIFY(neutral);
-    const auto toFrame = [](FIBITMAP *bitmap) {
-        FIBITMAP *bitmap32 = FreeImage_ConvertTo32Bits(bitmap);
-        QImage image(64, 48, QImage::Format_ARGB32);
-        for (int y = 0; y < 48; ++y)
-            memcpy(image.scanLine(y), FreeImage_GetScanLine(bitmap32, 47 - y), 64 * 4);
-        FreeImage_Unload(bitmap32);
-        return image;
-    };
-    const QImage reference = toFrame(neutral);
+    const QImage reference = plugInPicture(path, 0);
+    QVERIFY(!reference.isNull());
     QVERIFY2(meanLuma(frame) > meanLuma(reference) + 10,
         qPrintable(QStringLiteral("%1 vs %2").arg(meanLuma(frame)).arg(meanLuma(reference))));
     // Brightened by FreeImage's own adjustment, pixel for pixel.
-    QVERIFY(FreeImage_AdjustBrightness(neutral, 25.0));
-    QCOMPARE(frame, toFrame(neutral));
-    FreeImage_Unload(neutral);
+    QCOMPARE(frame, plugInPicture(path, 25.0));
     // The bright quarter stays top-left.
     QVERIFY(qGray(frame.pixel(8, 8)) > qGray(frame.pixel(56, 40)) + 30);
 }
@@ -327,26 +340,14 @@ void tst_KImageFreeImageDecoder::rawIsThePlugInsPicture()
     QVERIFY(wrapper.load(path));
     const QImage frame = wrapper.frameAt(0);
 
-    FIBITMAP *plugIn = FreeImage_Load(FIF_RAW, QFile::encodeName(path).constData(), RAW_DISPLAY);
-    QVERIFY(plugIn);
-    QVERIFY(FreeImage_AdjustBrightness(plugIn, 25.0));
-    FIBITMAP *plugIn32 = FreeImage_ConvertTo32Bits(plugIn);
-    const int width = int(FreeImage_GetWidth(plugIn32));
-    const int height = int(FreeImage_GetHeight(plugIn32));
-    QImage expected(width, height, QImage::Format_ARGB32);
-    for (int y = 0; y < height; ++y)
-        memcpy(expected.scanLine(y), FreeImage_GetScanLine(plugIn32, unsigned(height - 1 - y)),
-            size_t(width) * 4);
-    const int dotsPerMeter = int(FreeImage_GetDotsPerMeterX(plugIn));
-    FreeImage_Unload(plugIn32);
-    FreeImage_Unload(plugIn);
-
+    const QImage expected = plugInPicture(path, 25.0);
+    QVERIFY(!expected.isNull());
     QCOMPARE(frame.size(), expected.size());
     QCOMPARE(frame.size(),
         orientation >= 5 ? size.transposed() : size); // turned as the camera was held
     QCOMPARE(frame, expected);
-    QCOMPARE(frame.dotsPerMeterX(), dotsPerMeter);
-    QCOMPARE(frame.dotsPerMeterY(), dotsPerMeter);
+    QCOMPARE(frame.dotsPerMeterX(), expected.dotsPerMeterX());
+    QCOMPARE(frame.dotsPerMeterY(), expected.dotsPerMeterY());
 }
 
 // A header that promises more pixels than the program takes is refused as
