@@ -21,9 +21,12 @@ file(MAKE_DIRECTORY ${QUORVEL_DIST_BUILD_DIR}/man ${QUORVEL_DIST_BUILD_DIR}/icon
 
 set(QUORVEL_EXECUTABLES quorvel quorvel-cli quorvel-service)
 set(QUORVEL_HELPER_LIBRARIES qvgifconv qvpdfrender)
+# Started by the programs, never by a user: no link in bin/.
+set(QUORVEL_HELPER_EXECUTABLES quorvel-decode)
 
 # --- The program's own folder -------------------------------------------------
-install(TARGETS ${QUORVEL_EXECUTABLES} RUNTIME DESTINATION ${QUORVEL_INSTALL_PRIVATEDIR})
+install(TARGETS ${QUORVEL_EXECUTABLES} ${QUORVEL_HELPER_EXECUTABLES}
+        RUNTIME DESTINATION ${QUORVEL_INSTALL_PRIVATEDIR})
 install(TARGETS ${QUORVEL_HELPER_LIBRARIES} LIBRARY DESTINATION ${QUORVEL_INSTALL_PRIVATEDIR})
 install(FILES ${CMAKE_BINARY_DIR}/res/default.rcc ${CMAKE_BINARY_DIR}/res/quorvel.qm
         DESTINATION ${QUORVEL_INSTALL_PRIVATEDIR}/res)

@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 listing=$(dpkg-deb -c "$deb")
 for f in \
     ./usr/bin/quorvel ./usr/bin/quorvel-cli \
-    ./usr/lib/quorvel/quorvel ./usr/lib/quorvel/quorvel-cli \
+    ./usr/lib/quorvel/quorvel ./usr/lib/quorvel/quorvel-cli ./usr/lib/quorvel/quorvel-decode \
     ./usr/lib/quorvel/libqvgifconv.so ./usr/lib/quorvel/libqvpdfrender.so \
     ./usr/lib/quorvel/res/default.rcc ./usr/lib/quorvel/res/quorvel.qm \
     ./usr/share/applications/quorvel.desktop \

@@ -20,7 +20,7 @@ cmake --install "$build" --prefix "$prefix" > "$work/install.log" || { cat "$wor
 
 # --- Layout ------------------------------------------------------------------
 for f in \
-    lib/quorvel/quorvel lib/quorvel/quorvel-cli lib/quorvel/libqvgifconv.so lib/quorvel/libqvpdfrender.so \
+    lib/quorvel/quorvel lib/quorvel/quorvel-cli lib/quorvel/quorvel-decode lib/quorvel/libqvgifconv.so lib/quorvel/libqvpdfrender.so \
     lib/quorvel/res/default.rcc lib/quorvel/res/quorvel.qm \
     share/applications/quorvel.desktop share/metainfo/io.github.quorvel.Quorvel.metainfo.xml \
     share/icons/hicolor/scalable/apps/quorvel.svg share/icons/hicolor/48x48/apps/quorvel.png \
@@ -36,6 +36,8 @@ for exe in $executables; do
     [ "$(readlink -f "$prefix/bin/$exe")" = "$(readlink -f "$prefix/lib/quorvel/$exe")" ] \
         || fail "bin/$exe does not lead to lib/quorvel/$exe"
 done
+# The decode helper is the programs' own, not a command of the user's.
+[ -e "$prefix/bin/quorvel-decode" ] && fail "bin/quorvel-decode is a command"
 # The icons are the sizes their folders claim.
 for size in 48 256; do
     got=$(identify -format '%wx%h' "$prefix/share/icons/hicolor/${size}x${size}/apps/quorvel.png")
@@ -58,7 +60,11 @@ convert -size 64x48 xc:orange "$elsewhere/photo.png"
 convert -size 40x30 xc:red -size 40x30 xc:blue -loop 0 -delay 20 "$elsewhere/blink.gif"
 "$cli" convert --to jpg photo.png -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "convert"; }
 [ "$(identify -format '%m %wx%h' out/photo.jpg)" = "JPEG 64x48" ] || fail "convert wrote no 64x48 JPEG"
-# The helper libraries are found beside the real executable.
+# The helpers are found beside the real executable: the decode helper (a PSD
+# is decoded in it), the GIF and PDF libraries.
+convert -size 64x48 xc:orange "$elsewhere/layers.psd"
+"$cli" convert --to png layers.psd -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "convert a PSD (quorvel-decode)"; }
+[ "$(identify -format '%m %wx%h' out/layers.png)" = "PNG 64x48" ] || fail "convert wrote no 64x48 PNG from the PSD"
 "$cli" gif --width 20 blink.gif -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "gif (libqvgifconv)"; }
 [ "$(identify -format '%w ' out/blink.gif)" = "20 20 " ] || fail "gif did not resize both frames"
 "$cli" topdf photo.png -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "topdf"; }
