@@ -29,3 +29,11 @@ if(FreeImage_FOUND AND NOT TARGET FreeImage::FreeImage)
 endif()
 
 mark_as_advanced(FreeImage_INCLUDE_DIR FreeImage_LIBRARY)
+
+# The headers alone, for code that calls FreeImage through functions of its
+# own (the program opens the library on first use, see LazyLibrary.h).
+if(FreeImage_FOUND AND NOT TARGET FreeImage::Headers)
+    add_library(FreeImage::Headers INTERFACE IMPORTED)
+    set_target_properties(FreeImage::Headers PROPERTIES
+        INTERFACE_INCLUDE_DIRECTORIES "${FreeImage_INCLUDE_DIR}")
+endif()

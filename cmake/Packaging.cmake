@@ -31,7 +31,21 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorvel.github.io/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The service's text recognition reads the language models at run time.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt5-image-formats-plugins, tesseract-ocr-eng, tesseract-ocr-chi-sim")
+set(QUORVEL_PACKAGE_DEPENDS qt5-image-formats-plugins tesseract-ocr-eng tesseract-ocr-chi-sim)
+# The libraries the program opens on first use instead of linking them
+# (src/codec/LazyLibrary.h) are invisible to dpkg-shlibdeps: their packages
+# are named here, as found on the build machine.
+foreach(_lazy IN ITEMS "${QUORVEL_HEIF_LIBRARY}" "${FreeImage_LIBRARY}")
+    get_filename_component(_lazy_file "${_lazy}" REALPATH)
+    execute_process(COMMAND dpkg-query -S "${_lazy_file}"
+                    OUTPUT_VARIABLE _lazy_owner RESULT_VARIABLE _lazy_status ERROR_QUIET)
+    if(_lazy_status EQUAL 0 AND _lazy_owner MATCHES "^([^:, ]+)")
+        list(APPEND QUORVEL_PACKAGE_DEPENDS ${CMAKE_MATCH_1})
+    else()
+        message(WARNING "no Debian package holds ${_lazy_file}; the package will not depend on it")
+    endif()
+endforeach()
+list(JOIN QUORVEL_PACKAGE_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
 include(CPack)

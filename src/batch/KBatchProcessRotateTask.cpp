@@ -9,6 +9,7 @@
 
 #include "batch/BatchOutput.h"
 #include "codec/FrameMemory.h"
+#include "codec/FreeImageLibrary.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageLimits.h"
 #include "codec/JpegReader.h"
@@ -107,6 +108,8 @@ QImage KBatchProcessRotateTask::transform(const QImage &image, int type, int ang
     // Refused before FreeImage allocates anything for it.
     const QSize turned = outputSize(image.size(), type, angle);
     if (!ImageLimits::sizeAllowed(turned.width(), turned.height()))
+        return QImage();
+    if (!FreeImageLibrary::load())
         return QImage();
     FIBITMAP *bitmap = toBitmap(image);
     if (!bitmap)

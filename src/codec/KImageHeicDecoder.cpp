@@ -11,6 +11,7 @@
 #include "codec/DirectImageEncoder.h"
 #include "codec/FrameMemory.h"
 #include "codec/HeifFileCheck.h"
+#include "codec/HeifLibrary.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngEncoder.h"
 
@@ -92,6 +93,12 @@ Context openHeifFile(const QString &path, QByteArray *bytes, bool report)
         if (report)
             fputs(line, stderr);
     };
+    QString missing;
+    if (!HeifLibrary::load(&missing)) {
+        if (report)
+            fprintf(stderr, "%s\n", missing.toLocal8Bit().constData());
+        return Context();
+    }
     // libheif reads from our copy in memory, which is checked first.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include "codec/FreeImageLibrary.h"
 #include "codec/ImageLimits.h"
 
 KImageRawLoadThread::KImageRawLoadThread(const QString &path, QObject *parent)
@@ -97,6 +98,8 @@ bool KImageRawLoadThread::develop()
         m_result = QImage();
     }
     setProgress(10);
+    if (!FreeImageLibrary::load())
+        return false;
     const QByteArray native = QFile::encodeName(m_path);
     FIBITMAP *raw = nullptr;
     // Refuse pictures whose header already promises more pixels than we allow.

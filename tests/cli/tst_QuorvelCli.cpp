@@ -146,6 +146,8 @@ private slots:
     void killedRunLeavesNoFileAtTheFinalName();
     void reasonsReachTheJson_data();
     void reasonsReachTheJson();
+    void librariesOpenForTheWorkThatNeedsThem_data();
+    void librariesOpenForTheWorkThatNeedsThem();
 
 private:
     QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
@@ -1203,6 +1205,68 @@ void tst_QuorvelCli::reasonsReachTheJson()
     // Nothing partial left behind.
     if (QFileInfo(out).isDir())
         QVERIFY2(allEntries(out).isEmpty(), qPrintable(allEntries(out).join(',')));
+}
+
+void tst_QuorvelCli::librariesOpenForTheWorkThatNeedsThem_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<QStringList>("notOpened");
+
+    const QString heif = QStringLiteral("libheif.so");
+    const QString freeImage = QStringLiteral("libfreeimage");
+    QTest::newRow("JPEG to PNG") << QStringList { "convert", "--to", "png", "photo.jpg" }
+                                 << QStringList() << QStringList { heif, freeImage };
+    QTest::newRow("HEIC to JPG") << QStringList { "convert", "--to", "jpg", "shot.heic" }
+                                 << QStringList { heif } << QStringList { freeImage };
+    QTest::newRow("turn by 30 degrees")
+        << QStringList { "rotate", "--angle", "30", "--to", "png", "photo.jpg" }
+        << QStringList { freeImage } << QStringList { heif };
+}
+
+// The heavy codec libraries are opened by the work that needs them, not at
+// start-up: the dynamic loader's own record of the files it opened for the
+// command's process (the decode helper, a process of its own, is not looked at).
+void tst_QuorvelCli::librariesOpenForTheWorkThatNeedsThem()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, opened);
+    QFETCH(QStringList, notOpened);
+    if (arguments.last().endsWith(QLatin1String(".heic")) && !m_haveHeic)
+        QSKIP("this libheif cannot write HEIC files");
+
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const QString log = m_work->filePath(QStringLiteral("loader"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    environment.insert(QStringLiteral("LD_DEBUG_OUTPUT"), log);
+    arguments.last() = fixture(arguments.last());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(QUORVEL_CLI), arguments << QStringLiteral("-o") << out);
+    QVERIFY(process.waitForStarted());
+    const qint64 pid = process.processId();
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+        process.readAllStandardError().constData());
+    QCOMPARE(allEntries(out).size(), 1);
+
+    // One file per process: LD_DEBUG_OUTPUT.<pid>.
+    const QByteArray record = readBytes(log + QLatin1Char('.') + QString::number(pid));
+    QVERIFY2(!record.isEmpty(), "the dynamic loader kept no record");
+    QStringList files;
+    const QRegularExpression fileLine(QStringLiteral("file=(\\S+) \\["));
+    for (auto match = fileLine.globalMatch(QString::fromLocal8Bit(record)); match.hasNext();)
+        files.append(QFileInfo(match.next().captured(1)).fileName());
+    for (const QString &library : opened) {
+        QVERIFY2(std::any_of(files.cbegin(), files.cend(),
+                     [library](const QString &file) { return file.startsWith(library); }),
+            qPrintable(library + QLatin1String(" was not opened")));
+    }
+    for (const QString &library : notOpened) {
+        for (const QString &file : qAsConst(files))
+            QVERIFY2(!file.startsWith(library), qPrintable(file + QLatin1String(" was opened")));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_QuorvelCli)

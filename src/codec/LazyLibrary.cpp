@@ -1,0 +1,45 @@
+#include "LazyLibrary.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <dlfcn.h>
+
+LazyLibrary::LazyLibrary(const char *fileName, const char *what)
+    : m_fileName(fileName)
+    , m_what(what)
+{
+}
+
+bool LazyLibrary::load(QString *why)
+{
+    std::call_once(m_once, [this] {
+        // Local binding: the library's symbols stay out of the global scope,
+        // where they would meet the functions of the same names defined here.
+        m_handle = ::dlopen(m_fileName, RTLD_NOW | RTLD_LOCAL);
+        if (!m_handle) {
+            const char *reason = ::dlerror();
+            m_error = QStringLiteral("%1 is not installed or cannot be loaded (%2)")
+                          .arg(QString::fromLatin1(m_what),
+                              reason ? QString::fromLocal8Bit(reason)
+                                     : QString::fromLatin1(m_fileName));
+        }
+    });
+    if (!m_handle && why)
+        *why = m_error;
+    return m_handle != nullptr;
+}
+
+void *LazyLibrary::function(const char *name)
+{
+    QString why;
+    void *address = load(&why) ? ::dlsym(m_handle, name) : nullptr;
+    if (!address) {
+        if (why.isEmpty())
+            why = QStringLiteral("%1 has no function %2")
+                      .arg(QString::fromLatin1(m_fileName), QString::fromLatin1(name));
+        std::fprintf(stderr, "quorvel: %s\n", why.toLocal8Bit().constData());
+        std::abort();
+    }
+    return address;
+}
