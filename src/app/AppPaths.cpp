@@ -36,3 +36,18 @@ QString resDir()
     static const QString dir = appDir() + QDir::separator() + QStringLiteral("res");
     return dir;
 }
+
+QString ownFilePath(const QString &name)
+{
+    const QString dir = appDir();
+    if (dir.isEmpty())
+        return QString();
+    const QStringList candidates { dir + QLatin1Char('/') + name,
+        dir + QStringLiteral("/../") + name };
+    for (const QString &candidate : candidates) {
+        const QFileInfo info(candidate);
+        if (info.isFile())
+            return info.canonicalFilePath();
+    }
+    return QString();
+}

@@ -12,3 +12,9 @@ QString appDir();
 
 // appDir() + separator + "res": the resource bundle and the translation.
 QString resDir();
+
+// One of the program's own files (a helper program or library) by name: the
+// one beside the running executable, else the one a folder up, where the
+// tests and benchmarks (built one folder below the program) find it. Empty
+// when there is neither.
+QString ownFilePath(const QString &name);

@@ -11,11 +11,11 @@
 #include <unistd.h>
 
 #include <QColorSpace>
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 
+#include "app/AppPaths.h"
 #include "codec/DecodeHelperProtocol.h"
 #include "codec/FrameMemory.h"
 #include "codec/ImageLimits.h"
@@ -26,15 +26,6 @@ namespace {
 
 const char kHelperName[] = "quorvel-decode";
 const int kPipeBytes = 1 << 20;
-
-QString executableDir()
-{
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-    return QFileInfo(QStringLiteral("/proc/self/exe"))
-        .canonicalFilePath()
-        .section(QLatin1Char('/'), 0, -2);
-}
 
 // Reads exactly size bytes unless the helper ends or the deadline passes.
 bool readFully(int fd, void *buffer, size_t size, const QDeadlineTimer &deadline, bool *timedOut)
@@ -102,16 +93,8 @@ QString helperPath()
     const QString override = qEnvironmentVariable("QUORVEL_DECODE_HELPER");
     if (!override.isEmpty())
         return QFileInfo(override).isExecutable() ? override : QString();
-    const QString dir = executableDir();
-    const QString name = QLatin1String(kHelperName);
-    const QStringList candidates { dir + QLatin1Char('/') + name,
-        dir + QStringLiteral("/../") + name };
-    for (const QString &candidate : candidates) {
-        const QFileInfo info(candidate);
-        if (info.isFile() && info.isExecutable())
-            return info.canonicalFilePath();
-    }
-    return QString();
+    const QString path = ownFilePath(QLatin1String(kHelperName));
+    return !path.isEmpty() && QFileInfo(path).isExecutable() ? path : QString();
 }
 
 bool decode(const QString &path, QImage *image, QString *error)

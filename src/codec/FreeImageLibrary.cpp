@@ -12,7 +12,8 @@ namespace {
 
 LazyLibrary &freeImageLibrary()
 {
-    static LazyLibrary library(QUORVEL_FREEIMAGE_SONAME, "FreeImage");
+    static LazyLibrary library(
+        QByteArrayLiteral(QUORVEL_FREEIMAGE_SONAME), QStringLiteral("FreeImage"));
     return library;
 }
 

@@ -12,7 +12,8 @@ namespace {
 
 LazyLibrary &heifLibrary()
 {
-    static LazyLibrary library(QUORVEL_HEIF_SONAME, "HEIF support (libheif)");
+    static LazyLibrary library(
+        QByteArrayLiteral(QUORVEL_HEIF_SONAME), QStringLiteral("HEIF support (libheif)"));
     return library;
 }
 

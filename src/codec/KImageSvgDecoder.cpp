@@ -4,10 +4,9 @@
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QPainter>
-#include <QSvgRenderer>
 
 #include "codec/ImageLimits.h"
+#include "codec/SvgDocument.h"
 #include "codec/SvgDocumentCheck.h"
 
 KImageSvgDecoder::KImageSvgDecoder(KImageWrapper *wrapper)
@@ -21,7 +20,7 @@ bool KImageSvgDecoder::decodeFile(const QString &path)
 {
     m_loaded = false;
     m_renderSize = QSize();
-    m_renderer.reset();
+    m_document.reset();
     // Text in SVG needs the GUI application's font database; without one
     // the renderer would abort the process.
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
@@ -46,11 +45,13 @@ bool KImageSvgDecoder::decodeFile(const QString &path)
     if (declared && !(declared->width() > 0 && declared->height() > 0))
         return false;
 
-    auto renderer = std::make_unique<QSvgRenderer>();
-    if (!renderer->load(document) || !renderer->isValid())
+    std::unique_ptr<SvgDocument> parsed = SvgDocument::parse(document, &reason);
+    if (!parsed) {
+        setErrorString(reason);
         return false;
+    }
     // In floating point: far-off view boxes overflow QRect's integers.
-    const QRectF box = renderer->viewBoxF();
+    const QRectF box = parsed->viewBox();
     const qreal width = std::round(box.width());
     const qreal height = std::round(box.height());
     if (!std::isfinite(width) || !std::isfinite(height) || width > ImageLimits::kMaxPixels
@@ -61,7 +62,7 @@ bool KImageSvgDecoder::decodeFile(const QString &path)
         return false;
     }
     const QSize size(static_cast<int>(width), static_cast<int>(height));
-    m_renderer = std::move(renderer);
+    m_document = std::move(parsed);
     m_renderSize = size;
     m_loaded = true;
     return true;
@@ -75,10 +76,7 @@ QImage KImageSvgDecoder::frameAt(int index)
     if (image.isNull())
         return QImage();
     image.fill(Qt::transparent);
-    QPainter painter(&image);
-    m_renderer->render(&painter, QRectF(QPointF(0, 0), QSizeF(m_renderSize)));
-    painter.end();
-    return image;
+    return m_document->render(&image) ? image : QImage();
 }
 
 int KImageSvgDecoder::frameCount() const { return m_loaded ? 1 : 0; }

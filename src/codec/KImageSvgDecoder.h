@@ -6,9 +6,10 @@
 
 #include "codec/KImageDecoderBase.h"
 
-class QSvgRenderer;
+class SvgDocument;
 
-// SVG and compressed SVG (.svgz) through the toolkit's SVG renderer: one
+// SVG and compressed SVG (.svgz) through the toolkit's SVG renderer
+// (SvgDocument, in a library of its own opened on first use): one
 // frame, rendered on demand at the size of the document's view box onto a
 // transparent premultiplied ARGB image. Documents are checked before the
 // renderer parses them (SvgDocumentCheck) and an empty or oversized view box
@@ -30,7 +31,7 @@ public:
     QSize renderSize() const { return m_renderSize; }
 
 private:
-    std::unique_ptr<QSvgRenderer> m_renderer;
+    std::unique_ptr<SvgDocument> m_document;
     bool m_loaded = false;
     QSize m_renderSize;
 };

@@ -5,7 +5,7 @@
 
 #include <dlfcn.h>
 
-LazyLibrary::LazyLibrary(const char *fileName, const char *what)
+LazyLibrary::LazyLibrary(const QByteArray &fileName, const QString &what)
     : m_fileName(fileName)
     , m_what(what)
 {
@@ -16,13 +16,13 @@ bool LazyLibrary::load(QString *why)
     std::call_once(m_once, [this] {
         // Local binding: the library's symbols stay out of the global scope,
         // where they would meet the functions of the same names defined here.
-        m_handle = ::dlopen(m_fileName, RTLD_NOW | RTLD_LOCAL);
+        m_handle = ::dlopen(m_fileName.constData(), RTLD_NOW | RTLD_LOCAL);
         if (!m_handle) {
             const char *reason = ::dlerror();
             m_error = QStringLiteral("%1 is not installed or cannot be loaded (%2)")
-                          .arg(QString::fromLatin1(m_what),
+                          .arg(m_what,
                               reason ? QString::fromLocal8Bit(reason)
-                                     : QString::fromLatin1(m_fileName));
+                                     : QString::fromLocal8Bit(m_fileName));
         }
     });
     if (!m_handle && why)
@@ -37,7 +37,7 @@ void *LazyLibrary::function(const char *name)
     if (!address) {
         if (why.isEmpty())
             why = QStringLiteral("%1 has no function %2")
-                      .arg(QString::fromLatin1(m_fileName), QString::fromLatin1(name));
+                      .arg(QString::fromLocal8Bit(m_fileName), QString::fromLatin1(name));
         std::fprintf(stderr, "quorvel: %s\n", why.toLocal8Bit().constData());
         std::abort();
     }

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include <QByteArray>
 #include <QString>
 
 // A system library the program opens the first time it needs it rather than
@@ -21,9 +22,10 @@
 class LazyLibrary
 {
 public:
-    // fileName: the library's run-time name (its SONAME, e.g. libheif.so.1).
+    // fileName: the library's run-time name (its SONAME, e.g. libheif.so.1)
+    // or the path of one of the program's own libraries.
     // what: what the program loses without it, for the failure reason.
-    LazyLibrary(const char *fileName, const char *what);
+    LazyLibrary(const QByteArray &fileName, const QString &what);
     LazyLibrary(const LazyLibrary &) = delete;
     LazyLibrary &operator=(const LazyLibrary &) = delete;
 
@@ -37,11 +39,11 @@ public:
     // installation gets there, and only after load() has been skipped.
     void *function(const char *name);
 
-    const char *fileName() const { return m_fileName; }
+    QByteArray fileName() const { return m_fileName; }
 
 private:
-    const char *const m_fileName;
-    const char *const m_what;
+    const QByteArray m_fileName;
+    const QString m_what;
     std::once_flag m_once;
     void *m_handle = nullptr;
     QString m_error;

@@ -172,6 +172,10 @@ void tst_QuorvelCli::initTestCase()
     m_haveHeic = TestFixtures::writeHeic(
         fixture(QStringLiteral("shot.heic")), TestUtils::quadrantImage(48, 32));
     QVERIFY(PdfFixtures::writePdf(fixture(QStringLiteral("doc.pdf")), 3));
+    QVERIFY(!TestUtils::writeFile(dir, QStringLiteral("drawing.svg"),
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 30\">"
+        "<rect x=\"5\" y=\"5\" width=\"30\" height=\"20\" fill=\"teal\"/></svg>")
+                 .isEmpty());
 
     // Noise does not compress: its JPEG at quality 90 is far above 20 KB.
     QImage noise(300, 300, QImage::Format_RGB32);
@@ -1215,13 +1219,18 @@ void tst_QuorvelCli::librariesOpenForTheWorkThatNeedsThem_data()
 
     const QString heif = QStringLiteral("libheif.so");
     const QString freeImage = QStringLiteral("libfreeimage");
-    QTest::newRow("JPEG to PNG") << QStringList { "convert", "--to", "png", "photo.jpg" }
-                                 << QStringList() << QStringList { heif, freeImage };
+    const QString svg = QStringLiteral("libqvsvgrender");
+    const QString widgets = QStringLiteral("libQt5Widgets");
+    QTest::newRow("JPEG to JPG") << QStringList { "convert", "--to", "jpg", "photo.jpg" }
+                                 << QStringList() << QStringList { heif, freeImage, svg, widgets };
     QTest::newRow("HEIC to JPG") << QStringList { "convert", "--to", "jpg", "shot.heic" }
-                                 << QStringList { heif } << QStringList { freeImage };
+                                 << QStringList { heif } << QStringList { freeImage, svg };
     QTest::newRow("turn by 30 degrees")
         << QStringList { "rotate", "--angle", "30", "--to", "png", "photo.jpg" }
-        << QStringList { freeImage } << QStringList { heif };
+        << QStringList { freeImage } << QStringList { heif, svg };
+    QTest::newRow("SVG to PNG") << QStringList { "convert", "--to", "png", "drawing.svg" }
+                                << QStringList { svg, QStringLiteral("libQt5Svg") }
+                                << QStringList { heif, freeImage };
 }
 
 // The heavy codec libraries are opened by the work that needs them, not at
