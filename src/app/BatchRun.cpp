@@ -1,11 +1,23 @@
 #include "BatchRun.h"
 
+#include <QThread>
+
 #include "app/FileUtils.h"
+#include "app/MemoryReuse.h"
 
 BatchRun::BatchRun(QObject *parent)
     : QObject(parent)
 {
     registerWorkerMetaTypes();
+}
+
+BatchRun::~BatchRun() { endMemoryReuse(); }
+
+void BatchRun::endMemoryReuse()
+{
+    if (m_reusingMemory)
+        MemoryReuse::endBatch();
+    m_reusingMemory = false;
 }
 
 QStringList BatchRun::files() const
@@ -94,6 +106,11 @@ bool BatchRun::start()
         m_entries[i].runId = i;
         m_entries[i].result = BatchResult { i, BatchResult::Processing, QString(), QString() };
     }
+    // More files than the workers of a tool (one per core) can take at once:
+    // each worker's next file reuses the memory of its last.
+    m_reusingMemory = m_entries.size() > QThread::idealThreadCount();
+    if (m_reusingMemory)
+        MemoryReuse::beginBatch();
     emit runningChanged(true);
     for (int i = 0; i < m_entries.size(); ++i)
         emit resultChanged(i, m_entries[i].result);
@@ -205,6 +222,7 @@ void BatchRun::checkEnd()
     if (!m_running || m_outstanding > 0 || m_openSteps > 0)
         return;
     m_running = false;
+    endMemoryReuse();
     for (Entry &e : m_entries)
         e.runId = -1;
     emit runningChanged(false);

@@ -28,6 +28,7 @@ class BatchRun : public QObject
     Q_OBJECT
 public:
     explicit BatchRun(QObject *parent = nullptr);
+    ~BatchRun() override;
 
     // The list.
     QStringList files() const;
@@ -95,11 +96,13 @@ private:
     };
 
     void checkEnd();
+    void endMemoryReuse();
 
     QVector<Entry> m_entries;
     QHash<QString, int> m_listed; // path -> nothing; quick duplicate test
     QString m_runFolder;
     bool m_running = false;
+    bool m_reusingMemory = false; // MemoryReuse::beginBatch() for this run
     int m_outstanding = 0; // run files without a final record yet
     int m_openSteps = 0;
     int m_succeeded = 0;

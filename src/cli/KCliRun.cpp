@@ -4,6 +4,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/MemoryReuse.h"
 #include "cli/KCliCommand.h"
 #include "cli/KCliReporter.h"
 
@@ -84,7 +85,12 @@ void KCliRun::start()
         }
     }
     m_started = true;
-    if (!pendingInputs().isEmpty())
+    const int pending = pendingInputs().size();
+    // The process ends with the run, so the batch is never ended: the
+    // system takes the memory back at exit.
+    if (pending > m_jobs)
+        MemoryReuse::beginBatch();
+    if (pending > 0)
         m_command->start(this);
     // Everything may have been settled synchronously; finish from the event
     // loop so that the caller is already waiting for finished().
