@@ -20,7 +20,7 @@ set(QUORVEL_DIST_BUILD_DIR ${CMAKE_BINARY_DIR}/dist)
 file(MAKE_DIRECTORY ${QUORVEL_DIST_BUILD_DIR}/man ${QUORVEL_DIST_BUILD_DIR}/icons)
 
 set(QUORVEL_EXECUTABLES quorvel quorvel-cli quorvel-service)
-set(QUORVEL_HELPER_LIBRARIES qvgifconv qvpdfrender qvsvgrender)
+set(QUORVEL_HELPER_LIBRARIES qvgifconv qvpdfrender qvpdfwrite qvsvgrender)
 # Started by the programs, never by a user: no link in bin/.
 set(QUORVEL_HELPER_EXECUTABLES quorvel-decode)
 

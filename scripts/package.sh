@@ -18,7 +18,8 @@ listing=$(dpkg-deb -c "$deb")
 for f in \
     ./usr/bin/quorvel ./usr/bin/quorvel-cli \
     ./usr/lib/quorvel/quorvel ./usr/lib/quorvel/quorvel-cli ./usr/lib/quorvel/quorvel-decode \
-    ./usr/lib/quorvel/libqvgifconv.so ./usr/lib/quorvel/libqvpdfrender.so ./usr/lib/quorvel/libqvsvgrender.so \
+    ./usr/lib/quorvel/libqvgifconv.so ./usr/lib/quorvel/libqvpdfrender.so ./usr/lib/quorvel/libqvpdfwrite.so \
+    ./usr/lib/quorvel/libqvsvgrender.so \
     ./usr/lib/quorvel/res/default.rcc ./usr/lib/quorvel/res/quorvel.qm \
     ./usr/share/applications/quorvel.desktop \
     ./usr/share/icons/hicolor/scalable/apps/quorvel.svg \
@@ -39,7 +40,7 @@ if grep -q ' ./usr/lib/quorvel/quorvel-service$' <<< "$listing"; then
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt5widgets5 libqt5gui5 libqt5core5a libqt5svg5 libfreeimage3 libheif1 libgif7 libc6; do
+for lib in libqt5widgets5 libqt5gui5 libqt5core5a libqt5svg5 libqpdf29 libfreeimage3 libheif1 libgif7 libc6; do
     grep -q "$lib" <<< "$depends" || fail "Depends lacks $lib: $depends"
 done
 

@@ -1,17 +1,15 @@
 #pragma once
 
-#include <memory>
-
 #include <QByteArray>
 #include <QString>
 
-class QPDF;
+struct QvPdfWriter;
 
-// A PDF of A4 pages with one image each, built with qpdf and written in one
-// go. JPEG files go in as they are (their bytes are read again from the file
-// when the document is written, so a long list does not sit in memory); other
-// images are decoded and stored losslessly. Used by one thread at a time (the
-// image-to-PDF converter's); never throws.
+// A PDF of A4 pages with one image each, built by the program's PDF writer
+// (libqvpdfwrite.so, opened with the first document) and written in one go. JPEG files go in as
+// they are (their bytes are read again from the file when the document is written, so a long list
+// does not sit in memory); other images are decoded and stored losslessly. Used by one thread at a
+// time (the image-to-PDF converter's); never throws.
 class PdfImageDocument
 {
 public:
@@ -36,6 +34,7 @@ public:
     static QByteArray randomOwnerPassword();
 
 private:
-    std::unique_ptr<QPDF> m_pdf;
+    QvPdfWriter *m_writer = nullptr;
+    QString m_startError; // why there is no writer
     int m_pageCount = 0;
 };

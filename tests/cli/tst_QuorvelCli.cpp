@@ -1221,6 +1221,7 @@ void tst_QuorvelCli::librariesOpenForTheWorkThatNeedsThem_data()
     const QString freeImage = QStringLiteral("libfreeimage");
     const QString svg = QStringLiteral("libqvsvgrender");
     const QString widgets = QStringLiteral("libQt5Widgets");
+    const QString pdf = QStringLiteral("libqpdf");
     QTest::newRow("JPEG to JPG") << QStringList { "convert", "--to", "jpg", "photo.jpg" }
                                  << QStringList() << QStringList { heif, freeImage, svg, widgets };
     QTest::newRow("HEIC to JPG") << QStringList { "convert", "--to", "jpg", "shot.heic" }
@@ -1230,7 +1231,10 @@ void tst_QuorvelCli::librariesOpenForTheWorkThatNeedsThem_data()
         << QStringList { freeImage } << QStringList { heif, svg };
     QTest::newRow("SVG to PNG") << QStringList { "convert", "--to", "png", "drawing.svg" }
                                 << QStringList { svg, QStringLiteral("libQt5Svg") }
-                                << QStringList { heif, freeImage };
+                                << QStringList { heif, freeImage, pdf };
+    QTest::newRow("images to PDF") << QStringList { "topdf", "photo.jpg" }
+                                   << QStringList { QStringLiteral("libqvpdfwrite"), pdf }
+                                   << QStringList { heif, freeImage, svg };
 }
 
 // The heavy codec libraries are opened by the work that needs them, not at

@@ -20,7 +20,7 @@ cmake --install "$build" --prefix "$prefix" > "$work/install.log" || { cat "$wor
 
 # --- Layout ------------------------------------------------------------------
 for f in \
-    lib/quorvel/quorvel lib/quorvel/quorvel-cli lib/quorvel/quorvel-decode lib/quorvel/libqvgifconv.so lib/quorvel/libqvpdfrender.so lib/quorvel/libqvsvgrender.so \
+    lib/quorvel/quorvel lib/quorvel/quorvel-cli lib/quorvel/quorvel-decode lib/quorvel/libqvgifconv.so lib/quorvel/libqvpdfrender.so lib/quorvel/libqvpdfwrite.so lib/quorvel/libqvsvgrender.so \
     lib/quorvel/res/default.rcc lib/quorvel/res/quorvel.qm \
     share/applications/quorvel.desktop share/metainfo/io.github.quorvel.Quorvel.metainfo.xml \
     share/icons/hicolor/scalable/apps/quorvel.svg share/icons/hicolor/48x48/apps/quorvel.png \
@@ -61,7 +61,7 @@ convert -size 40x30 xc:red -size 40x30 xc:blue -loop 0 -delay 20 "$elsewhere/bli
 "$cli" convert --to jpg photo.png -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "convert"; }
 [ "$(identify -format '%m %wx%h' out/photo.jpg)" = "JPEG 64x48" ] || fail "convert wrote no 64x48 JPEG"
 # The helpers are found beside the real executable: the decode helper (a PSD
-# is decoded in it), the SVG, GIF and PDF libraries.
+# is decoded in it), the SVG, GIF and PDF (writing and rendering) libraries.
 convert -size 64x48 xc:orange "$elsewhere/layers.psd"
 "$cli" convert --to png layers.psd -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "convert a PSD (quorvel-decode)"; }
 [ "$(identify -format '%m %wx%h' out/layers.png)" = "PNG 64x48" ] || fail "convert wrote no 64x48 PNG from the PSD"
@@ -70,7 +70,7 @@ printf '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 40 30"><rect width=
 [ "$(identify -format '%m %wx%h' out/drawing.png)" = "PNG 40x30" ] || fail "convert wrote no 40x30 PNG from the SVG"
 "$cli" gif --width 20 blink.gif -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "gif (libqvgifconv)"; }
 [ "$(identify -format '%w ' out/blink.gif)" = "20 20 " ] || fail "gif did not resize both frames"
-"$cli" topdf photo.png -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "topdf"; }
+"$cli" topdf photo.png -o out > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "topdf (libqvpdfwrite)"; }
 "$cli" frompdf --to png out/photo.pdf -o pages > "$work/cli.log" 2>&1 || { cat "$work/cli.log"; fail "frompdf (libqvpdfrender)"; }
 ls pages/*.png > /dev/null 2>&1 || fail "frompdf wrote no page image"
 
