@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,11 +17,10 @@
 #include <QFileInfo>
 
 #include "app/AppPaths.h"
+#include "app/LargePages.h"
 #include "codec/DecodeHelperProtocol.h"
 #include "codec/FrameMemory.h"
 #include "codec/ImageLimits.h"
-
-extern char **environ;
 
 namespace {
 
@@ -127,9 +127,19 @@ bool decodeWith(const QString &helper, const QString &path, QImage *image, QStri
     const QByteArray fileNative = QFile::encodeName(path);
     char *argv[] = { const_cast<char *>(helperNative.constData()), const_cast<char *>("--"),
         const_cast<char *>(fileNative.constData()), nullptr };
+    // The environment with the allocator's large-page setting: LibRaw's
+    // pictures are the helper's big blocks.
+    static const std::vector<QByteArray> environment = LargePages::environmentForChild();
+    static const std::vector<char *> envp = [] {
+        std::vector<char *> pointers;
+        for (const QByteArray &entry : environment)
+            pointers.push_back(const_cast<char *>(entry.constData()));
+        pointers.push_back(nullptr);
+        return pointers;
+    }();
     pid_t pid = -1;
     const int spawned
-        = posix_spawn(&pid, helperNative.constData(), &actions, nullptr, argv, environ);
+        = posix_spawn(&pid, helperNative.constData(), &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     if (spawned != 0) {

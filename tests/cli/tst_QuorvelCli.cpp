@@ -24,6 +24,7 @@
 #include "PdfFixtures.h"
 #include "TestFixtures.h"
 #include "TestUtils.h"
+#include "app/LargePages.h"
 
 namespace {
 
@@ -148,6 +149,8 @@ private slots:
     void reasonsReachTheJson();
     void librariesOpenForTheWorkThatNeedsThem_data();
     void librariesOpenForTheWorkThatNeedsThem();
+    void bigWorkStartsAgainWithLargePages_data();
+    void bigWorkStartsAgainWithLargePages();
 
 private:
     QString fixture(const QString &name) const { return m_fixtures.filePath(name); }
@@ -1280,6 +1283,53 @@ void tst_QuorvelCli::librariesOpenForTheWorkThatNeedsThem()
         for (const QString &file : qAsConst(files))
             QVERIFY2(!file.startsWith(library), qPrintable(file + QLatin1String(" was opened")));
     }
+}
+
+void tst_QuorvelCli::bigWorkStartsAgainWithLargePages_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("starts");
+    QTest::newRow("small photo: one start") << "photo.jpg" << 1;
+    QTest::newRow("big picture: started again") << "big.bmp" << 2;
+}
+
+// A run on pictures big enough starts the program again with the
+// allocator's large-page setting (the loader's record of the process shows
+// the libraries loaded twice), once, and does its work as usual.
+void tst_QuorvelCli::bigWorkStartsAgainWithLargePages()
+{
+    QFETCH(QString, input);
+    QFETCH(int, starts);
+    if (!LargePages::askingHelps())
+        QSKIP("this system gives large pages to all memory or to none, or the allocator is a "
+              "sanitizer's: the program never starts again");
+    if (!QFileInfo::exists(fixture(QStringLiteral("big.bmp")))) {
+        // 4.3 MB of pixels, above the size that is worth a second start.
+        QImage big(1200, 1200, QImage::Format_RGB888);
+        big.fill(QColor(40, 90, 160));
+        QVERIFY(big.save(fixture(QStringLiteral("big.bmp"))));
+        QVERIFY(QFileInfo(fixture(QStringLiteral("big.bmp"))).size() >= LargePages::kWorthBytes);
+    }
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    const QString log = m_work->filePath(QStringLiteral("loader"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("GLIBC_TUNABLES"));
+    environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    environment.insert(QStringLiteral("LD_DEBUG_OUTPUT"), log);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(QUORVEL_CLI),
+        { QStringLiteral("convert"), QStringLiteral("--to"), QStringLiteral("png"), fixture(input),
+            QStringLiteral("-o"), out });
+    QVERIFY(process.waitForStarted());
+    const qint64 pid = process.processId();
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+        process.readAllStandardError().constData());
+    checkOutput(out, QFileInfo(input).completeBaseName() + QLatin1String(".png"));
+    // Both starts keep the process number, so both write to one record.
+    const QByteArray record = readBytes(log + QLatin1Char('.') + QString::number(pid));
+    QCOMPARE(record.count("file=libQt5Core.so.5 [0];  needed by"), starts);
 }
 
 QTEST_GUILESS_MAIN(tst_QuorvelCli)

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "TestUtils.h"
+#include "app/LargePages.h"
 #include "codec/DecodeHelper.h"
 #include "codec/KImageFreeImageDecoder.h"
 #include "codec/KImageWrapper.h"
@@ -58,6 +59,7 @@ private slots:
     void crashFileFailsAloneUnderEveryName_data();
     void crashFileFailsAloneUnderEveryName();
     void realCrashStaysInTheHelper();
+    void helperGetsLargePages();
     void iconUnderAnotherNameGoesToTheToolkit();
     void helperFailuresBecomeReasons_data();
     void helperFailuresBecomeReasons();
@@ -71,6 +73,9 @@ private:
 void tst_DecodeHelper::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // Before any helper is started: the helpers' environment is the
+    // program's as it started.
+    qputenv("QUORVEL_TEST_MARK", "kept");
     QVERIFY2(!DecodeHelper::helperPath().isEmpty(), "quorvel-decode is not built");
     QVERIFY(QFileInfo(crashFixture()).size() == 336);
 }
@@ -156,6 +161,33 @@ void tst_DecodeHelper::helperFailuresBecomeReasons()
     QVERIFY(!DecodeHelper::decodeWith(helper, picture, &image, &error));
     QVERIFY(image.isNull());
     QVERIFY2(error.contains(reason), qPrintable(error));
+}
+
+// LibRaw's pictures are the helper's big blocks: it is started with the
+// allocator's large-page setting, beside the rest of the environment.
+void tst_DecodeHelper::helperGetsLargePages()
+{
+    const QString record = m_dir.filePath(QStringLiteral("helper-environment.txt"));
+    const QString helper = script(m_dir.path(), QStringLiteral("environment-helper"),
+        "env > '" + QFile::encodeName(record) + "'; exit 9");
+    QVERIFY(TestUtils::writeFile(m_dir.path(), QStringLiteral("any.tga"), "x").size() > 0);
+    QImage image;
+    QString error;
+    QVERIFY(!DecodeHelper::decodeWith(
+        helper, m_dir.filePath(QStringLiteral("any.tga")), &image, &error));
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines.contains("QUORVEL_TEST_MARK=kept"));
+    if (!LargePages::askingHelps())
+        QSKIP("this system gives large pages to all memory or to none, or the allocator is a "
+              "sanitizer's");
+    const auto tunables = std::find_if(lines.cbegin(), lines.cend(),
+        [](const QByteArray &line) { return line.startsWith("GLIBC_TUNABLES="); });
+    QVERIFY(tunables != lines.cend());
+    QVERIFY2(tunables->split(':').last().endsWith("glibc.malloc.hugetlb=1")
+            || tunables->contains("glibc.malloc.hugetlb=1:"),
+        tunables->constData());
 }
 
 void tst_DecodeHelper::sandboxRefusesWritesAndNetwork()
