@@ -71,7 +71,7 @@ void tst_LargePages::workWorthStartingAgain()
         QFile file(dir.filePath(QLatin1String(name)));
         return file.open(QIODevice::WriteOnly) && file.resize(size);
     };
-    QVERIFY(sized("small.jpg", 300 * 1024));
+    QVERIFY(sized("small.jpg", LargePages::kWorthBytes / 4));
     QVERIFY(sized("big.jpg", LargePages::kWorthBytes));
     QVERIFY(sized("half1.jpg", LargePages::kWorthBytes / 2));
     QVERIFY(sized("half2.jpg", LargePages::kWorthBytes / 2));
