@@ -5,10 +5,20 @@
 
 #include <dlfcn.h>
 
+#include <QFile>
+
+#include "app/AppPaths.h"
+
 LazyLibrary::LazyLibrary(const QByteArray &fileName, const QString &what)
     : m_fileName(fileName)
     , m_what(what)
 {
+}
+
+QByteArray LazyLibrary::ownLibraryPath(const QString &fileName)
+{
+    const QString path = ownFilePath(fileName);
+    return QFile::encodeName(path.isEmpty() ? appDir() + QLatin1Char('/') + fileName : path);
 }
 
 bool LazyLibrary::load(QString *why)

@@ -33,6 +33,18 @@ public:
     // *why, when it cannot be opened.
     bool load(QString *why = nullptr);
 
+    // The path of one of the program's own libraries, fileName beside the
+    // executable (ownFilePath); where there is none, the path it should have,
+    // so that the reason names it.
+    static QByteArray ownLibraryPath(const QString &fileName);
+
+    // function(name) as a pointer of the function's own type, e.g.
+    // entry<decltype(&QvSvgOpen)>("QvSvgOpen").
+    template <typename Function> Function entry(const char *name)
+    {
+        return reinterpret_cast<Function>(function(name));
+    }
+
     // The address of one of the library's functions. A function that cannot
     // be had ends the process with a message naming the library and the
     // function: the program was built against it, so only a broken

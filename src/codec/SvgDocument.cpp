@@ -2,31 +2,22 @@
 
 #include <qvsvgrender.h>
 
-#include <QFile>
 #include <QImage>
 
-#include "app/AppPaths.h"
 #include "codec/LazyLibrary.h"
 
 namespace {
 
-const char kLibraryName[] = "libqvsvgrender.so";
-
 LazyLibrary &renderLibrary()
 {
-    static LazyLibrary library = [] {
-        QString path = ownFilePath(QLatin1String(kLibraryName));
-        if (path.isEmpty()) // named as it should be, for the reason
-            path = appDir() + QLatin1Char('/') + QLatin1String(kLibraryName);
-        return LazyLibrary(QFile::encodeName(path),
-            QStringLiteral("SVG support (%1)").arg(QLatin1String(kLibraryName)));
-    }();
+    static LazyLibrary library(LazyLibrary::ownLibraryPath(QStringLiteral("libqvsvgrender.so")),
+        QStringLiteral("SVG support (libqvsvgrender.so)"));
     return library;
 }
 
 template <typename Function> Function entry(const char *name)
 {
-    return reinterpret_cast<Function>(renderLibrary().function(name));
+    return renderLibrary().entry<Function>(name);
 }
 
 } // namespace

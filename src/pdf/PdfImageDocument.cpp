@@ -14,7 +14,6 @@
 #include <QImage>
 #include <QRandomGenerator>
 
-#include "app/AppPaths.h"
 #include "app/FileUtils.h"
 #include "codec/ImageLoadFailure.h"
 #include "codec/LazyLibrary.h"
@@ -29,23 +28,16 @@ namespace {
 // page should hold (and QByteArray stops at 2 GB).
 constexpr qint64 kMaxImageFileBytes = 1024LL * 1024 * 1024;
 
-const char kLibraryName[] = "libqvpdfwrite.so";
-
 LazyLibrary &writerLibrary()
 {
-    static LazyLibrary library = [] {
-        QString path = ownFilePath(QLatin1String(kLibraryName));
-        if (path.isEmpty()) // named as it should be, for the reason
-            path = appDir() + QLatin1Char('/') + QLatin1String(kLibraryName);
-        return LazyLibrary(QFile::encodeName(path),
-            QStringLiteral("PDF writing (%1)").arg(QLatin1String(kLibraryName)));
-    }();
+    static LazyLibrary library(LazyLibrary::ownLibraryPath(QStringLiteral("libqvpdfwrite.so")),
+        QStringLiteral("PDF writing (libqvpdfwrite.so)"));
     return library;
 }
 
 template <typename Function> Function entry(const char *name)
 {
-    return reinterpret_cast<Function>(writerLibrary().function(name));
+    return writerLibrary().entry<Function>(name);
 }
 
 // The library's reason, from its zero-terminated buffer.
