@@ -211,6 +211,13 @@ QString KBatchProcessRotateTask::rotateOne(const QString &path, QString *error) 
     const QString lossless = rotateLosslessly(path, &taken, error);
     if (taken)
         return lossless;
+    // Other turns go through FreeImage: without it, the reason is its absence.
+    QString missing;
+    if (!FreeImageLibrary::load(&missing)) {
+        if (error)
+            *error = missing;
+        return QString();
+    }
     const QImage frame = BatchOutput::firstFrame(path, error);
     if (frame.isNull())
         return QString();

@@ -57,6 +57,11 @@ KImageHeicDecoder::~KImageHeicDecoder() = default;
 bool KImageHeicDecoder::decodeFile(const QString &path)
 {
     m_frames.clear();
+    QString missing;
+    if (!HeifLibrary::load(&missing)) {
+        setErrorString(missing);
+        return false;
+    }
     // Straight into toolkit images: the same pictures as the PNG round trip
     // (a test holds the two paths to the same bits), without a PNG encode and
     // decode and the memory of both.
@@ -93,12 +98,9 @@ Context openHeifFile(const QString &path, QByteArray *bytes, bool report)
         if (report)
             fputs(line, stderr);
     };
-    QString missing;
-    if (!HeifLibrary::load(&missing)) {
-        if (report)
-            fprintf(stderr, "%s\n", missing.toLocal8Bit().constData());
+    // Without libheif nothing below may run (decodeFile says why).
+    if (!HeifLibrary::load())
         return Context();
-    }
     // libheif reads from our copy in memory, which is checked first.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ImageLimits::kMaxFileBytes)
