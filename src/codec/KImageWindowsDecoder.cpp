@@ -12,6 +12,7 @@
 #include "codec/ImageHeaderSize.h"
 #include "codec/ImageLimits.h"
 #include "codec/KImageWrapper.h"
+#include "codec/PngChunks.h"
 
 namespace {
 
@@ -32,6 +33,30 @@ bool looksLikeTiff(const QByteArray &head)
 {
     return head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4))
         || head.startsWith(QByteArray("II+\0", 4)) || head.startsWith(QByteArray("MM\0+", 4));
+}
+
+const char kPngSignature[] = "\x89PNG\r\n\x1a\n";
+
+// The formats known by their first bytes, named to the reader: finding the
+// format by content has the toolkit load every image plug-in it has (its SVG
+// plug-in brings its widget library along) before its own readers look. The
+// others are left to that search. The same reader either way: no plug-in
+// claims these files by content ahead of the one named here.
+QByteArray formatByMagic(const QByteArray &head)
+{
+    if (head.startsWith(kPngSignature))
+        return "png";
+    if (head.startsWith("\xff\xd8\xff"))
+        return "jpeg";
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return "gif";
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        return "webp";
+    if (head.startsWith("BM"))
+        return "bmp";
+    if (looksLikeTiff(head))
+        return "tiff";
+    return QByteArray();
 }
 
 QByteArray iconFormatOf(const QByteArray &head)
@@ -133,7 +158,8 @@ bool KImageWindowsDecoder::decodeFile(const QString &path)
         // TIFF is read from the file itself: it may be paged lazily, and its
         // reader needs random access anyway.
         m_file = std::move(file);
-        m_pageReader = std::make_unique<QImageReader>(m_file.get());
+        m_pageReader = std::make_unique<QImageReader>(m_file.get(), "tiff");
+        m_pageReader->setAutoDetectImageFormat(false);
         const bool ok = decodeReader(m_pageReader.get(), true);
         if (!m_lazyPageMode) {
             m_pageReader.reset();
@@ -143,6 +169,8 @@ bool KImageWindowsDecoder::decodeFile(const QString &path)
     }
     if (file->size() > ImageLimits::kMaxFileBytes)
         return false;
+    if (file->peek(8).startsWith(kPngSignature))
+        return decodePngFile(path, file.get());
     const QByteArray bytes = FrameMemory::readAll(file.get());
     if (file->error() != QFileDevice::NoError || bytes.size() != file->size())
         return false;
@@ -188,7 +216,22 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
     // The ICO plug-in neither claims its files by content nor names its
     // format; it is chosen by its magic number.
     const QByteArray icoFormat = iconFormatOf(bytes.left(4));
-    QImageReader reader(&buffer, icoFormat);
+    const QByteArray named = icoFormat.isEmpty() ? formatByMagic(bytes.left(12)) : icoFormat;
+    // A JPEG needs the toolkit's reader (a plug-in) only when libjpeg-turbo
+    // hands it back (CMYK: the toolkit's reader converts it).
+    bool jpegTried = false;
+    if (named == "jpeg") {
+        if (!ImageCompleteness::isJpegComplete(bytes))
+            return false;
+        const JpegReader::Result result = decodeJpeg(bytes);
+        if (result != JpegReader::Result::Unsupported)
+            return result == JpegReader::Result::Decoded;
+        jpegTried = true;
+    }
+    QImageReader reader(&buffer, named);
+    // A named format goes to its own reader only: with detection on, the
+    // toolkit would still offer the format to every plug-in first.
+    reader.setAutoDetectImageFormat(named.isEmpty());
     if (icoFormat.isEmpty() && !reader.canRead())
         return false;
     const QByteArray format = icoFormat.isEmpty() ? reader.format() : icoFormat;
@@ -198,14 +241,14 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
     // its page count would leave the count wrong.
     if (!ImageCompleteness::isComplete(format, bytes, format == "xbm" ? reader.size() : QSize()))
         return false;
-    if (format == "jpeg" || format == "jpg") {
+    if ((format == "jpeg" || format == "jpg") && !jpegTried) {
         switch (decodeJpeg(bytes)) {
         case JpegReader::Result::Decoded:
             return true;
         case JpegReader::Result::Failed:
             return false;
         case JpegReader::Result::Unsupported:
-            break; // CMYK: the toolkit's reader converts it
+            break;
         }
     }
     // The reader turns JPEG and TIFF upright itself; PNG and WebP carry the
@@ -217,6 +260,24 @@ bool KImageWindowsDecoder::decodeBytes(const QByteArray &bytes, bool allowLazy)
             m_orientation = ExifOrientation::fromWebp(bytes);
     }
     return decodeReader(&reader, allowLazy);
+}
+
+bool KImageWindowsDecoder::decodePngFile(const QString &path, QFile *file)
+{
+    // Read from the file as it is decoded: its bytes are never held beside
+    // the frame. The chunks are walked first through a device of their own,
+    // unbuffered, so that only their heads are read.
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    const PngChunks::Walk walk = PngChunks::walk(&probe, "eXIf");
+    if (!walk.complete)
+        return false;
+    QImageReader reader(file, "png");
+    reader.setAutoDetectImageFormat(false);
+    if (!reader.supportsOption(QImageIOHandler::ImageTransformation) && !walk.wanted.isEmpty())
+        m_orientation = ExifOrientation::fromExifBlock(walk.wanted);
+    return decodeReader(&reader, false);
 }
 
 JpegReader::Result KImageWindowsDecoder::decodeJpeg(const QByteArray &bytes)

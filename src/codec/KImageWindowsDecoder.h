@@ -48,6 +48,7 @@ public:
 
 private:
     bool decodeBytes(const QByteArray &bytes, bool allowLazy);
+    bool decodePngFile(const QString &path, QFile *file);
     JpegReader::Result decodeJpeg(const QByteArray &bytes);
     bool decodeReader(QImageReader *reader, bool allowLazy);
     bool decodeAnimation(QImageReader *reader);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <QIODevice>
+
 #include "codec/ZlibStream.h"
 
 namespace PngChunks {
@@ -27,6 +29,46 @@ QByteArray find(const QByteArray &png, const char *type)
         pos = body + length + 4;
     }
     return QByteArray();
+}
+
+Walk walk(QIODevice *device, const char *type)
+{
+    Walk result;
+    const qint64 size = device->size();
+    static const char signature[8] = { '\x89', 'P', 'N', 'G', '\r', '\n', '\x1A', '\n' };
+    char head[8];
+    bool found = false;
+    if (device->isSequential() || !device->seek(0) || device->read(head, 8) != 8
+        || memcmp(head, signature, 8) != 0) {
+        device->seek(0);
+        return result;
+    }
+    qint64 pos = 8;
+    while (pos + 12 <= size) {
+        if (!device->seek(pos) || device->read(head, 8) != 8)
+            break;
+        const auto *h = reinterpret_cast<const uchar *>(head);
+        const qint64 length = (qint64(h[0]) << 24) | (h[1] << 16) | (h[2] << 8) | h[3];
+        if (length > 0x7FFFFFFF || length > size - pos - 12)
+            break;
+        if (memcmp(head + 4, "IEND", 4) == 0) {
+            result.complete = true;
+            break;
+        }
+        if (!found && memcmp(head + 4, type, 4) == 0) {
+            found = true;
+            result.wanted = device->read(length);
+            if (result.wanted.size() != length) {
+                result.wanted.clear();
+                break;
+            }
+        }
+        pos += 12 + length;
+    }
+    device->seek(0);
+    if (!result.complete)
+        result.wanted.clear();
+    return result;
 }
 
 QByteArray iccProfile(const QByteArray &png)

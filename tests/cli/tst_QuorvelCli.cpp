@@ -1238,6 +1238,15 @@ void tst_QuorvelCli::librariesOpenForTheWorkThatNeedsThem_data()
     QTest::newRow("images to PDF") << QStringList { "topdf", "photo.jpg" }
                                    << QStringList { QStringLiteral("libqvpdfwrite"), pdf }
                                    << QStringList { heif, freeImage, svg };
+    // The toolkit's image plug-ins: read by their format, not offered every file.
+    const QStringList otherPlugIns = { QStringLiteral("libqsvg"), QStringLiteral("libqgif"),
+        QStringLiteral("libqicns"), widgets };
+    QTest::newRow("PNG to JPG") << QStringList { "convert", "--to", "jpg", "alpha.png" }
+                                << QStringList() << otherPlugIns + QStringList { "libqjpeg" };
+    QTest::newRow("JPEG resized") << QStringList { "resize", "--width", "32", "photo.jpg" }
+                                  << QStringList() << otherPlugIns + QStringList { "libqjpeg" };
+    QTest::newRow("TIFF to JPG") << QStringList { "convert", "--to", "jpg", "scan.tif" }
+                                 << QStringList { "libqtiff" } << otherPlugIns;
 }
 
 // The heavy codec libraries are opened by the work that needs them, not at

@@ -52,6 +52,8 @@ void pad(QByteArray *out, int alignment)
         out->append('\0');
 }
 
+} // namespace
+
 QByteArray pngChunk(const char *type, const QByteArray &data)
 {
     QByteArray chunk;
@@ -62,8 +64,6 @@ QByteArray pngChunk(const char *type, const QByteArray &data)
         quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size()))));
     return chunk;
 }
-
-} // namespace
 
 // --- TIFF ---------------------------------------------------------------
 

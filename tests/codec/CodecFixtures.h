@@ -48,6 +48,8 @@ QByteArray dngFile(int width, int height, int orientation = 1, bool textured = f
 QByteArray exifBlock(int orientation);
 QByteArray jpegWithExif(const QByteArray &jpeg, int orientation);
 QByteArray pngWithExif(const QByteArray &png, int orientation);
+// One PNG chunk: length, type, data and CRC.
+QByteArray pngChunk(const char *type, const QByteArray &data);
 // A lossless (VP8L) WebP re-wrapped as an extended file with an EXIF chunk.
 QByteArray webpWithExif(const QByteArray &webp, int orientation);
 // A PNG whose header claims width x height (its data is a token).

@@ -5,9 +5,11 @@
 
 #include "CodecFixtures.h"
 #include "TestUtils.h"
+#include "codec/ImageCompleteness.h"
 #include "codec/ImageLimits.h"
 #include "codec/KImageWindowsDecoder.h"
 #include "codec/KImageWrapper.h"
+#include "codec/PngChunks.h"
 
 using namespace CodecFixtures;
 
@@ -84,6 +86,8 @@ private slots:
     void framesArePremultiplied();
     void pngIntoPreparedFrame_data();
     void pngIntoPreparedFrame();
+    void pngFileReadsAsItsBytes_data();
+    void pngFileReadsAsItsBytes();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -349,6 +353,58 @@ void tst_KImageWindowsDecoder::pngIntoPreparedFrame()
     expected = expected.convertToFormat(frame.format());
     QCOMPARE(frame.size(), expected.size());
     QVERIFY(frame == expected);
+}
+
+void tst_KImageWindowsDecoder::pngFileReadsAsItsBytes_data()
+{
+    QTest::addColumn<QByteArray>("png");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<int>("orientation");
+
+    // signature (8) + IHDR (25) | IDAT ... | IEND (12)
+    const QByteArray plain = encoded(TestUtils::quadrantImage(64, 48), "png");
+    const QByteArray head = plain.left(33);
+    const QByteArray body = plain.mid(33, plain.size() - 33 - 12);
+    const QByteArray end = plain.right(12);
+    const QByteArray exif = pngChunk("eXIf", exifBlock(6).mid(6));
+    QByteArray tooLong = pngChunk("tEXt", QByteArray("Comment\0x", 9));
+    tooLong[2] = '\x7f'; // claims about 8 MB
+
+    QTest::newRow("plain") << plain << true << 1;
+    QTest::newRow("EXIF ahead of the data") << head + exif + body + end << true << 6;
+    QTest::newRow("EXIF after the data") << head + body + exif + end << true << 6;
+    QTest::newRow("cut in the data") << plain.left(plain.size() / 2) << false << 0;
+    QTest::newRow("cut in a chunk's head") << plain.left(plain.size() - 8) << false << 0;
+    QTest::newRow("no end chunk") << head + body << false << 0;
+    QTest::newRow("a chunk longer than the file") << head + tooLong + body + end << false << 0;
+}
+
+// A PNG file is read as it is decoded, its chunks walked on the file:
+// the same verdict, orientation and pixels as the same bytes in memory.
+void tst_KImageWindowsDecoder::pngFileReadsAsItsBytes()
+{
+    QFETCH(QByteArray, png);
+    QFETCH(bool, loads);
+    QFETCH(int, orientation);
+
+    QBuffer device(&png);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const PngChunks::Walk walk = PngChunks::walk(&device, "eXIf");
+    QCOMPARE(walk.complete, loads);
+    QCOMPARE(walk.complete, ImageCompleteness::isPngComplete(png));
+    QCOMPARE(walk.wanted, loads ? PngChunks::find(png, "eXIf") : QByteArray());
+    QCOMPARE(device.pos(), qint64(0));
+
+    KImageWrapper fromFile;
+    KImageWrapper fromBytes;
+    // The name does not matter: the content says PNG.
+    QCOMPARE(fromFile.load(write("picture.jpg", png)), loads);
+    QCOMPARE(fromBytes.loadFromData(png), loads);
+    if (!loads)
+        return;
+    const QImage frame = fromFile.frameAt(0);
+    QCOMPARE(frame, fromBytes.frameAt(0));
+    QCOMPARE(frame.size(), orientation == 6 ? QSize(48, 64) : QSize(64, 48));
 }
 
 QTEST_MAIN(tst_KImageWindowsDecoder)
