@@ -24,6 +24,7 @@
 #include "app/BatchResult.h"
 #include "app/FileUtils.h"
 #include "app/LargePages.h"
+#include "app/MemoryReuse.h"
 #include "app/Version.h"
 #include "cli/InputFiles.h"
 #include "cli/KCliCompressCommand.h"
@@ -274,6 +275,7 @@ int main(int argc, char *argv[])
     // Big work is done with large pages: this may start the program again.
     if (LargePages::worthRestarting(argc, argv))
         LargePages::restart(argv);
+    MemoryReuse::fixThreshold();
     // Names that are not valid UTF-8 keep their bytes (see FileNameCodec).
     FileNameCodec::install();
     // The command line is read before the application object exists, which

@@ -8,6 +8,7 @@
 #include "account/KAccoutManager.h"
 #include "account/ui/KWebView.h"
 #include "app/LargePages.h"
+#include "app/MemoryReuse.h"
 #include "app/Version.h"
 #include "app/ui/KApplication.h"
 #include "app/ui/KMainwindow.h"
@@ -70,6 +71,7 @@ int main(int argc, char *argv[])
     // The window's tools work on photos: their big blocks get large pages.
     // This may start the program again.
     LargePages::restart(argv);
+    MemoryReuse::fixThreshold();
     // Names that are not valid UTF-8 keep their bytes (see FileNameCodec).
     FileNameCodec::install();
     // The login page's web engine needs its settings before the application exists.
