@@ -330,19 +330,21 @@ bool isSound(const QByteArray &file)
     Box child;
     Box iloc, iinf, idat, iprp;
     bool haveIloc = false, haveIinf = false, haveIdat = false, haveIprp = false;
+    // libheif reads the first of each; a later one must not be what is
+    // checked in its place (a second idat made a grid's size look small).
     for (qint64 pos = meta.body + 4; pos < meta.end; pos = child.end) {
         if (!boxAt(data, pos, meta.end, &child))
             return false;
-        if (memcmp(child.type, "iloc", 4) == 0) {
+        if (memcmp(child.type, "iloc", 4) == 0 && !haveIloc) {
             iloc = child;
             haveIloc = true;
-        } else if (memcmp(child.type, "iinf", 4) == 0) {
+        } else if (memcmp(child.type, "iinf", 4) == 0 && !haveIinf) {
             iinf = child;
             haveIinf = true;
-        } else if (memcmp(child.type, "idat", 4) == 0) {
+        } else if (memcmp(child.type, "idat", 4) == 0 && !haveIdat) {
             idat = child;
             haveIdat = true;
-        } else if (memcmp(child.type, "iprp", 4) == 0) {
+        } else if (memcmp(child.type, "iprp", 4) == 0 && !haveIprp) {
             iprp = child;
             haveIprp = true;
         }
