@@ -1,8 +1,10 @@
 #include "qvpdfrender.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 #include <poppler-qt5.h>
 
@@ -15,8 +17,11 @@
 #include "PageImageWriter.h"
 
 // Each call opens its own Poppler::Document and renders with its own output
-// device; poppler guards its process-wide state itself, so calls from the
-// interface thread and a worker thread may overlap.
+// device, so calls from the interface thread and a worker thread may
+// overlap. The one exception is the first page drawn in the process:
+// poppler makes its shared sRGB colour profile then, without a lock, and two
+// first drawings at once race on it (a lost profile was the least of it). That
+// first drawing is done alone.
 
 namespace {
 
@@ -76,6 +81,18 @@ int writeResult(int failure)
     }
 }
 
+QImage renderImage(Poppler::Page *page, double dpi)
+{
+    static std::atomic_bool drawnOnce { false };
+    if (drawnOnce.load(std::memory_order_acquire))
+        return page->renderToImage(dpi, dpi);
+    static std::mutex first;
+    const std::lock_guard<std::mutex> lock(first);
+    QImage image = page->renderToImage(dpi, dpi);
+    drawnOnce.store(true, std::memory_order_release);
+    return image;
+}
+
 int renderPage(Poppler::Document *document, int page, const char *outputPath)
 {
     if (!outputPath || !*outputPath || page < 1 || page > document->numPages())
@@ -88,7 +105,7 @@ int renderPage(Poppler::Document *document, int page, const char *outputPath)
     if (!pdfPage)
         return QVPDF_ERR_RENDER;
     const double dpi = renderDpiFor(pdfPage->pageSizeF());
-    QImage image = pdfPage->renderToImage(dpi, dpi);
+    QImage image = renderImage(pdfPage.get(), dpi);
     if (image.isNull())
         return QVPDF_ERR_RENDER;
     const int dotsPerMeter = qRound(dpi / 0.0254);
