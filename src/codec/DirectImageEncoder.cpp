@@ -4,6 +4,7 @@
 #include <QtEndian>
 
 #include "codec/FrameMemory.h"
+#include "codec/HeifRgbPlanes.h"
 #include "codec/PngEncoder.h"
 
 heif_colorspace DirectImageEncoder::colourSpaceFor(bool hasAlpha) const
@@ -13,6 +14,11 @@ heif_colorspace DirectImageEncoder::colourSpaceFor(bool hasAlpha) const
 
 heif_chroma DirectImageEncoder::chromaFor(bool hasAlpha, int bitDepth) const
 {
+    // Opaque 8-bit pictures are asked for as planes: libheif makes its
+    // interleaved RGB from these very planes in a pass of its own, with a
+    // copy of the picture held beside them.
+    if (!hasAlpha && bitDepth == 8)
+        return heif_chroma_444;
     return PngEncoder().chromaFor(hasAlpha, bitDepth);
 }
 
@@ -69,6 +75,19 @@ QImage DirectImageEncoder::toImage(
     const heif_image_handle *handle, const heif_image *image, const QString &fileName) const
 {
     Q_UNUSED(fileName)
+    HeifRgbPlanes planes;
+    if (planes.read(image)) {
+        QImage result = FrameMemory::allocate(planes.size, QImage::Format_RGB32);
+        if (result.isNull())
+            return QImage();
+        for (int y = 0; y < planes.size.height(); ++y) {
+            uchar *row = result.scanLine(y);
+            planes.fillRows(&row, y, 1);
+        }
+        attachColourSpace(handle, &result);
+        return result;
+    }
+
     const heif_chroma chroma = heif_image_get_chroma_format(image);
     const bool hasAlpha
         = chroma == heif_chroma_interleaved_RGBA || chroma == heif_chroma_interleaved_RRGGBBAA_BE;

@@ -12,9 +12,11 @@
 // Pictures with alpha come from libheif as RGBA, whose four bytes a pixel
 // are an ARGB32 pixel's once red and blue change places: takeImage() does
 // that in libheif's own buffer and hands it out as the image, with no second
-// copy. Opaque 8-bit pictures come as RGB, three bytes a pixel: asking for
-// RGBA instead would make libheif's conversion, its largest moment, a third
-// larger (12 MB for 12 MP), so they are copied into a frame of large pages.
+// copy. Opaque 8-bit pictures come as three planes of R, G and B, which are
+// put side by side into a frame of large pages: asking libheif for
+// interleaved RGB or RGBA instead makes it interleave them itself, into a
+// third picture held beside its planes and its decoder's samples, only for
+// that to be copied once more.
 class DirectImageEncoder : public Encoder
 {
 public:

@@ -12,6 +12,7 @@
 #include "codec/FrameMemory.h"
 #include "codec/HeifFileCheck.h"
 #include "codec/HeifLibrary.h"
+#include "codec/HeifRgbPlanes.h"
 #include "codec/ImageLimits.h"
 #include "codec/PngEncoder.h"
 
@@ -175,25 +176,46 @@ bool hasJpegColourSpace(const heif_image_handle *handle)
 
 void releaseHeifImage(heif_image *image) { heif_image_release(image); }
 
+// The first picture of the file at path when it is opaque, 8 bits deep and
+// within the size limits; *context (which reads from *bytes) must outlive it.
+// Null otherwise, quietly: the whole decode says why.
+Handle firstOpaque8BitPicture(const QString &path, QByteArray *bytes, Context *context)
+{
+    *context = openHeifFile(path, bytes, false);
+    if (!*context)
+        return Handle();
+    const std::vector<heif_item_id> ids = topLevelImages(context->get(), false);
+    heif_image_handle *rawHandle = nullptr;
+    if (ids.empty()
+        || heif_context_get_image_handle(context->get(), ids[0], &rawHandle).code != heif_error_Ok)
+        return Handle();
+    Handle handle(rawHandle);
+    if (heif_image_handle_has_alpha_channel(handle.get())
+        || heif_image_handle_get_luma_bits_per_pixel(handle.get()) != 8
+        || heif_image_handle_get_chroma_bits_per_pixel(handle.get()) != 8
+        || !handleSizeAllowed(handle.get()))
+        return Handle();
+    return handle;
+}
+
+// The facts a decoded frame of handle's picture would carry: its profile
+// and the default resolution of a new image.
+QImage frameFacts(const heif_image_handle *handle)
+{
+    QImage metadata(1, 1, QImage::Format_RGB32);
+    DirectImageEncoder::attachColourSpace(handle, &metadata);
+    return metadata;
+}
+
 } // namespace
 
 std::shared_ptr<heif_image> KImageHeicDecoder::decodeJpegPlanes(
     const QString &path, JpegWriter::Planes420 *planes, QSize *size, QImage *metadata)
 {
     QByteArray bytes;
-    const Context context = openHeifFile(path, &bytes, false);
-    if (!context)
-        return nullptr;
-    const std::vector<heif_item_id> ids = topLevelImages(context.get(), false);
-    heif_image_handle *rawHandle = nullptr;
-    if (ids.empty()
-        || heif_context_get_image_handle(context.get(), ids[0], &rawHandle).code != heif_error_Ok)
-        return nullptr;
-    const Handle handle(rawHandle);
-    if (heif_image_handle_has_alpha_channel(handle.get())
-        || heif_image_handle_get_luma_bits_per_pixel(handle.get()) != 8
-        || heif_image_handle_get_chroma_bits_per_pixel(handle.get()) != 8
-        || !handleSizeAllowed(handle.get()) || !hasJpegColourSpace(handle.get()))
+    Context context;
+    const Handle handle = firstOpaque8BitPicture(path, &bytes, &context);
+    if (!handle || !hasJpegColourSpace(handle.get()))
         return nullptr;
 
     heif_image *rawImage = nullptr;
@@ -221,10 +243,27 @@ std::shared_ptr<heif_image> KImageHeicDecoder::decodeJpegPlanes(
             return nullptr;
     }
     *size = QSize(width, height);
-    // The facts a decoded frame would carry: its profile and the default
-    // resolution of a new image.
-    *metadata = QImage(1, 1, QImage::Format_RGB32);
-    DirectImageEncoder::attachColourSpace(handle.get(), metadata);
+    *metadata = frameFacts(handle.get());
+    return image;
+}
+
+std::shared_ptr<heif_image> KImageHeicDecoder::decodeRgbPlanes(
+    const QString &path, HeifRgbPlanes *planes, QImage *metadata)
+{
+    QByteArray bytes;
+    Context context;
+    const Handle handle = firstOpaque8BitPicture(path, &bytes, &context);
+    if (!handle)
+        return nullptr;
+    heif_image *rawImage = nullptr;
+    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_444, nullptr)
+            .code
+        != heif_error_Ok)
+        return nullptr;
+    std::shared_ptr<heif_image> image(rawImage, releaseHeifImage);
+    if (!planes->read(rawImage))
+        return nullptr;
+    *metadata = frameFacts(handle.get());
     return image;
 }
 

@@ -9,6 +9,7 @@
 #include "codec/KImageDecoderBase.h"
 
 class Encoder;
+struct HeifRgbPlanes;
 struct heif_image;
 
 // HEIF/HEIC files through libheif. Every top-level image becomes a frame,
@@ -46,6 +47,15 @@ public:
     // decoded (decodeHeifFile then says why).
     static std::shared_ptr<heif_image> decodeJpegPlanes(
         const QString &path, JpegWriter::Planes420 *planes, QSize *size, QImage *metadata);
+
+    // The first picture of the file as libheif's 8-bit R, G and B planes,
+    // when it is opaque and 8 bits deep: the very samples its frame would be
+    // made of, without the frame, for writers that take a picture a block of
+    // rows at a time. *metadata carries what the frame would (the ICC
+    // profile). The planes live as long as the returned image; null as for
+    // decodeJpegPlanes.
+    static std::shared_ptr<heif_image> decodeRgbPlanes(
+        const QString &path, HeifRgbPlanes *planes, QImage *metadata);
 
 private:
     QVector<QImage> m_frames;

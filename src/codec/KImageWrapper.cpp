@@ -5,6 +5,7 @@
 #include "app/FileUtils.h"
 #include "codec/CodecLibraries.h"
 #include "codec/FrameMemory.h"
+#include "codec/HeifRgbPlanes.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageFormats.h"
 #include "codec/ImageLimits.h"
@@ -47,6 +48,12 @@ std::unique_ptr<KImageDecoderBase> decoderFor(int type, KImageWrapper *wrapper)
     default:
         return std::make_unique<KImageFreeImageDecoder>(wrapper);
     }
+}
+
+// The outputs the writers that take a block of rows at a time make.
+bool writesWithoutFrames(int type)
+{
+    return type == ImageFormatJpeg || type == ImageFormatTiff || type == ImageFormatBmp;
 }
 
 bool isWrittenFormat(int type)
@@ -195,6 +202,20 @@ QString KImageWrapper::convertFileAs(const QString &path, const ImageFormatRecor
     return saveFirstFrameAs(format, outDir, baseName, error);
 }
 
+QString KImageWrapper::writeWithoutFrames(const QString &path, const ImageFormatRecord *format,
+    const QString &outDir, const QString &baseName, QString *error,
+    const std::function<bool(const QString &target)> &write)
+{
+    const QString target = reserveWithoutFrames(path, format, outDir, baseName, error);
+    if (target.isEmpty())
+        return QString();
+    if (!write(target)) {
+        releaseReservedPath(target);
+        return QString();
+    }
+    return target;
+}
+
 QString KImageWrapper::reserveWithoutFrames(const QString &path, const ImageFormatRecord *format,
     const QString &outDir, const QString &baseName, QString *error)
 {
@@ -212,8 +233,7 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
 {
     // Only files that load() would give to the JPEG reader, with the same
     // checks before it, and no caller waiting for a smaller frame.
-    if (!format || (format->type != ImageFormatJpeg && format->type != ImageFormatTiff)
-        || m_sizeRequest
+    if (!format || !writesWithoutFrames(format->type) || m_sizeRequest
         || ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path))->type
             != ImageFormatJpeg
         || !InputCheck::regularFileProblem(path).isEmpty())
@@ -232,41 +252,46 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
     if (reader.start(bytes, &metadata, ImageLimits::kMaxPixels) != JpegReader::Result::Decoded)
         return false;
 
-    const QString target = reserveWithoutFrames(path, format, outDir, baseName, error);
-    if (target.isEmpty())
-        return true;
     bool readFailed = false;
-    if (!writeFromRows(format->type, bytes, &reader, metadata, target, error, &readFailed)) {
-        releaseReservedPath(target);
-        return !readFailed;
-    }
-    *written = target;
-    return true;
+    *written
+        = writeWithoutFrames(path, format, outDir, baseName, error, [&](const QString &target) {
+              return writeFromRows(
+                  format->type, bytes, &reader, metadata, target, error, &readFailed);
+          });
+    return !written->isEmpty() || !readFailed;
 }
 
 bool KImageWrapper::convertHeifByPlanes(const QString &path, const ImageFormatRecord *format,
     const QString &outDir, const QString &baseName, QString *written, QString *error)
 {
-    if (!format || format->type != ImageFormatJpeg || m_sizeRequest
+    if (!format || !writesWithoutFrames(format->type) || m_sizeRequest
         || ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path))->type
             != ImageFormatHeif
         || !InputCheck::regularFileProblem(path).isEmpty())
         return false;
-    JpegWriter::Planes420 planes;
-    QSize size;
     QImage metadata;
+    if (format->type == ImageFormatJpeg) {
+        JpegWriter::Planes420 planes;
+        QSize size;
+        const std::shared_ptr<heif_image> picture
+            = KImageHeicDecoder::decodeJpegPlanes(path, &planes, &size, &metadata);
+        if (picture) {
+            *written = writeWithoutFrames(
+                path, format, outDir, baseName, error, [&](const QString &target) {
+                    return writeJpegFromPlanes(size, planes, metadata, target, error);
+                });
+            return true;
+        }
+    }
+
+    HeifRgbPlanes planes;
     const std::shared_ptr<heif_image> picture
-        = KImageHeicDecoder::decodeJpegPlanes(path, &planes, &size, &metadata);
+        = KImageHeicDecoder::decodeRgbPlanes(path, &planes, &metadata);
     if (!picture)
         return false;
-
-    const QString target = reserveWithoutFrames(path, format, outDir, baseName, error);
-    if (target.isEmpty())
-        return true;
-    if (!writeJpegFromPlanes(size, planes, metadata, target, error)) {
-        releaseReservedPath(target);
-        return true;
-    }
-    *written = target;
+    *written
+        = writeWithoutFrames(path, format, outDir, baseName, error, [&](const QString &target) {
+              return writeFromRgbPlanes(format->type, planes, metadata, target, error);
+          });
     return true;
 }

@@ -81,11 +81,13 @@ public:
         const QString &baseName, QString *error = nullptr) const;
 
     // Converts the picture in path into format, as load() and then
-    // saveFirstFrameAs() do. An upright JPEG into JPEG or TIFF goes from the
-    // file to the output a block of rows at a time without the whole picture
-    // ever being held: the same bytes, in a fraction of the memory. An HEIF
-    // picture into JPEG keeps its decoder's YCbCr samples when they are
-    // JPEG's own, rather than going through RGB and back. The wrapper
+    // saveFirstFrameAs() do. An upright JPEG into JPEG, TIFF or BMP goes from
+    // the file to the output a block of rows at a time without the whole
+    // picture ever being held: the same bytes, in a fraction of the memory.
+    // An HEIF picture into JPEG keeps its decoder's YCbCr samples when they
+    // are JPEG's own, rather than going through RGB and back; other opaque
+    // 8-bit HEIF pictures go into JPEG, TIFF or BMP from libheif's RGB planes
+    // without a frame, to the same bytes as the frame would give. The wrapper
     // then holds no frames. Returns the written path; empty on failure, with
     // why in error.
     QString convertFileAs(const QString &path, const ImageFormatRecord *format,
@@ -97,10 +99,18 @@ private:
     // when it wrote *written or failed to write, with why in error.
     bool convertJpegByRows(const QString &path, const ImageFormatRecord *format,
         const QString &outDir, const QString &baseName, QString *written, QString *error);
-    // The same for an HEIF picture into JPEG whose decoded planes are
-    // JPEG's own samples (KImageHeicDecoder::decodeJpegPlanes).
+    // The same for an opaque 8-bit HEIF picture into JPEG, TIFF or BMP: from
+    // its decoder's YCbCr planes into a JPEG when they are JPEG's own samples
+    // (KImageHeicDecoder::decodeJpegPlanes), otherwise a block of rows at a
+    // time from its RGB planes (decodeRgbPlanes).
     bool convertHeifByPlanes(const QString &path, const ImageFormatRecord *format,
         const QString &outDir, const QString &baseName, QString *written, QString *error);
+    // Reserves the output's name (reserveWithoutFrames) and has write fill
+    // it; a reservation write fails on is released. The written path, empty
+    // on failure, with why in error.
+    QString writeWithoutFrames(const QString &path, const ImageFormatRecord *format,
+        const QString &outDir, const QString &baseName, QString *error,
+        const std::function<bool(const QString &target)> &write);
     // What the two paths above take over from a load: the wrapper forgets
     // its frames and holds path; then the output's name is reserved (empty
     // on failure, with why in error).

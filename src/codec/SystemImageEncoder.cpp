@@ -9,6 +9,8 @@
 #include <QPainter>
 
 #include "app/FileUtils.h"
+#include "codec/BmpWriter.h"
+#include "codec/HeifRgbPlanes.h"
 #include "codec/ImageFormatRecord.h"
 #include "codec/JpegReader.h"
 #include "codec/JpegWriter.h"
@@ -117,6 +119,9 @@ bool writeFileForType(const QImage &pixels, int typeId, const WriterChoice &choi
     } else if (typeId == ImageFormatTiff) {
         // libtiff directly: contiguous samples in strips, one pass per strip.
         written = TiffWriter::write(pixels, temp, writeError);
+    } else if (typeId == ImageFormatBmp && BmpWriter::takes(pixels)) {
+        // The toolkit's 24-bit layout, written without loading its plug-ins.
+        written = BmpWriter::write(pixels, temp, writeError);
     } else {
         QFile file(temp);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -221,12 +226,38 @@ bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path,
     return writeImageForType(image, typeId, path, true, error);
 }
 
+namespace {
+
+bool writesRows(int typeId)
+{
+    return typeId == ImageFormatJpeg || typeId == ImageFormatTiff || typeId == ImageFormatBmp;
+}
+
+// Writes a picture of size from next into temp in the format of typeId
+// (writesRows); sample serves the JPEG writer's tables.
+bool writeRowsOfType(int typeId, const QSize &size, const QImage &metadata, int quality,
+    const RowSource &next, const RowSource *sample, const QString &temp, QString *writeError,
+    bool *sourceFailed)
+{
+    switch (typeId) {
+    case ImageFormatJpeg:
+        return JpegWriter::writeRows(
+            size, metadata, quality, next, temp, writeError, sourceFailed, sample);
+    case ImageFormatTiff:
+        return TiffWriter::writeRows(size, metadata, next, temp, writeError, sourceFailed);
+    default:
+        return BmpWriter::writeRows(size, metadata, next, temp, writeError, sourceFailed);
+    }
+}
+
+} // namespace
+
 bool writeFromRows(int typeId, const QByteArray &bytes, JpegReader::RowReader *reader,
     const QImage &metadata, const QString &path, QString *error, bool *readFailed)
 {
     *readFailed = false;
     WriterChoice choice;
-    if ((typeId != ImageFormatJpeg && typeId != ImageFormatTiff) || !writerFor(typeId, &choice)) {
+    if (!writesRows(typeId) || !writerFor(typeId, &choice)) {
         if (error)
             *error = QStringLiteral("this output format cannot be written");
         return false;
@@ -253,10 +284,8 @@ bool writeFromRows(int typeId, const QByteArray &bytes, JpegReader::RowReader *r
     };
     return writeThroughTemp(path, error, [&](const QString &temp, QString *writeError) {
         bool sourceFailed = false;
-        bool ok = typeId == ImageFormatJpeg ? JpegWriter::writeRows(reader->size(), metadata,
-                      choice.quality, next, temp, writeError, &sourceFailed, &sample)
-                                            : TiffWriter::writeRows(reader->size(), metadata, next,
-                                                temp, writeError, &sourceFailed);
+        bool ok = writeRowsOfType(typeId, reader->size(), metadata, choice.quality, next, &sample,
+            temp, writeError, &sourceFailed);
         // What follows the last row is read too, as a whole decode does.
         if (ok && !reader->finish()) {
             ok = false;
@@ -275,5 +304,26 @@ bool writeJpegFromPlanes(const QSize &size, const JpegWriter::Planes420 &planes,
     writerFor(ImageFormatJpeg, &choice);
     return writeThroughTemp(path, error, [&](const QString &temp, QString *writeError) {
         return JpegWriter::writeYCbCr420(size, planes, metadata, choice.quality, temp, writeError);
+    });
+}
+
+bool writeFromRgbPlanes(int typeId, const HeifRgbPlanes &planes, const QImage &metadata,
+    const QString &path, QString *error)
+{
+    WriterChoice choice;
+    if (!writesRows(typeId) || !writerFor(typeId, &choice)) {
+        if (error)
+            *error = QStringLiteral("this output format cannot be written");
+        return false;
+    }
+    // The planes are whole in memory: the same rows serve the JPEG writer's
+    // sample of bands and its writing.
+    const RowSource rows = [&planes](uchar *const *out, int first, int count) {
+        planes.fillRows(out, first, count);
+        return true;
+    };
+    return writeThroughTemp(path, error, [&](const QString &temp, QString *writeError) {
+        return writeRowsOfType(
+            typeId, planes.size, metadata, choice.quality, rows, &rows, temp, writeError, nullptr);
     });
 }

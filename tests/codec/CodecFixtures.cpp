@@ -468,6 +468,51 @@ static heif_error writeHeif(heif_context *, const void *data, size_t size, void 
     return heif_error { heif_error_Ok, heif_suberror_Unspecified, "" };
 }
 
+// source as a libheif picture of options' layout.
+static heif_image *heifPicture(const QImage &source, const HeifOptions &options)
+{
+    const int w = source.width(), h = source.height();
+    heif_image *image = nullptr;
+    int stride = 0;
+    if (options.monochrome) {
+        heif_image_create(w, h, heif_colorspace_monochrome, heif_chroma_monochrome, &image);
+        heif_image_add_plane(image, heif_channel_Y, w, h, 8);
+        uint8_t *plane = heif_image_get_plane(image, heif_channel_Y, &stride);
+        const QImage grey = source.convertToFormat(QImage::Format_Grayscale8);
+        for (int y = 0; y < h; ++y)
+            memcpy(plane + y * stride, grey.constScanLine(y), size_t(w));
+        return image;
+    }
+    const bool deep = options.bitDepth > 8;
+    const heif_chroma chroma = deep
+        ? (options.alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+        : (options.alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+    heif_image_create(w, h, heif_colorspace_RGB, chroma, &image);
+    heif_image_add_plane(image, heif_channel_interleaved, w, h, options.bitDepth);
+    uint8_t *plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    const int channels = options.alpha ? 4 : 3;
+    if (deep) {
+        const QImage rgba = source.convertToFormat(QImage::Format_RGBA64);
+        for (int y = 0; y < h; ++y) {
+            const auto *in = reinterpret_cast<const quint16 *>(rgba.constScanLine(y));
+            auto *out = reinterpret_cast<quint16 *>(plane + y * stride);
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < channels; ++c)
+                    out[x * channels + c] = quint16(in[x * 4 + c] >> (16 - options.bitDepth));
+        }
+    } else {
+        const QImage rgba = source.convertToFormat(QImage::Format_RGBA8888);
+        for (int y = 0; y < h; ++y) {
+            const uchar *in = rgba.constScanLine(y);
+            uchar *out = plane + y * stride;
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < channels; ++c)
+                    out[x * channels + c] = in[x * 4 + c];
+        }
+    }
+    return image;
+}
+
 QByteArray heifFile(const QImage &source, const HeifOptions &options)
 {
     heif_context *context = heif_context_alloc();
@@ -491,39 +536,9 @@ QByteArray heifFile(const QImage &source, const HeifOptions &options)
         nclx->full_range_flag = options.fullRange;
     }
 
-    const int w = source.width(), h = source.height();
     bool ok = true;
     for (int n = 0; n < options.images && ok; ++n) {
-        heif_image *image = nullptr;
-        const bool deep = options.bitDepth > 8;
-        const heif_chroma chroma = deep
-            ? (options.alpha ? heif_chroma_interleaved_RRGGBBAA_LE
-                             : heif_chroma_interleaved_RRGGBB_LE)
-            : (options.alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
-        heif_image_create(w, h, heif_colorspace_RGB, chroma, &image);
-        heif_image_add_plane(image, heif_channel_interleaved, w, h, options.bitDepth);
-        int stride = 0;
-        uint8_t *plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-        const int channels = options.alpha ? 4 : 3;
-        if (deep) {
-            const QImage rgba = source.convertToFormat(QImage::Format_RGBA64);
-            for (int y = 0; y < h; ++y) {
-                const auto *in = reinterpret_cast<const quint16 *>(rgba.constScanLine(y));
-                auto *out = reinterpret_cast<quint16 *>(plane + y * stride);
-                for (int x = 0; x < w; ++x)
-                    for (int c = 0; c < channels; ++c)
-                        out[x * channels + c] = quint16(in[x * 4 + c] >> (16 - options.bitDepth));
-            }
-        } else {
-            const QImage rgba = source.convertToFormat(QImage::Format_RGBA8888);
-            for (int y = 0; y < h; ++y) {
-                const uchar *in = rgba.constScanLine(y);
-                uchar *out = plane + y * stride;
-                for (int x = 0; x < w; ++x)
-                    for (int c = 0; c < channels; ++c)
-                        out[x * channels + c] = in[x * 4 + c];
-            }
-        }
+        heif_image *image = heifPicture(source, options);
         if (!options.icc.isEmpty())
             heif_image_set_raw_color_profile(
                 image, "prof", options.icc.constData(), size_t(options.icc.size()));

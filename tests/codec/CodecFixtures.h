@@ -90,6 +90,8 @@ struct HeifOptions
     QByteArray chroma;
     int matrix = -1;
     bool fullRange = true;
+    // 8 bits of grey only (the picture's grey values), coded without chroma.
+    bool monochrome = false;
 };
 // image is drawn into the HEIF picture (converted to 8 or 16 bits per
 // channel); empty when the encoder is missing.

@@ -265,6 +265,20 @@ void tst_KImageHeicDecoder::directPathGivesThePngPathsPictures_data()
     QTest::newRow("8 bits") << heifFile(quad, options);
     options.lossless = false;
     QTest::newRow("8 bits, lossy") << heifFile(deep.convertToFormat(QImage::Format_RGB32), options);
+    // Opaque 8-bit pictures come from libheif as planes: the coded layouts
+    // and colour descriptions its conversion treats apart.
+    const QImage photo = TestUtils::photoLikeImage(91, 67);
+    options.chroma = "420";
+    QTest::newRow("4:2:0, odd size") << heifFile(photo, options);
+    options.chroma = "444";
+    options.matrix = heif_matrix_coefficients_ITU_R_BT_709_5;
+    options.fullRange = false;
+    QTest::newRow("4:4:4, BT.709 limited range") << heifFile(photo, options);
+    options = HeifOptions();
+    options.lossless = false;
+    options.monochrome = true;
+    QTest::newRow("monochrome") << heifFile(photo, options);
+    options.monochrome = false;
     options.lossless = true;
     options.alpha = true;
     QTest::newRow("8 bits, alpha") << heifFile(TestUtils::halfTransparentImage(32, 16), options);
