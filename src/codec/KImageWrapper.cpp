@@ -53,7 +53,8 @@ std::unique_ptr<KImageDecoderBase> decoderFor(int type, KImageWrapper *wrapper)
 // The outputs the writers that take a block of rows at a time make.
 bool writesWithoutFrames(int type)
 {
-    return type == ImageFormatJpeg || type == ImageFormatTiff || type == ImageFormatBmp;
+    return type == ImageFormatJpeg || type == ImageFormatTiff || type == ImageFormatBmp
+        || type == ImageFormatPng;
 }
 
 bool isWrittenFormat(int type)

@@ -81,15 +81,15 @@ public:
         const QString &baseName, QString *error = nullptr) const;
 
     // Converts the picture in path into format, as load() and then
-    // saveFirstFrameAs() do. An upright JPEG into JPEG, TIFF or BMP goes from
-    // the file to the output a block of rows at a time without the whole
-    // picture ever being held: the same bytes, in a fraction of the memory.
-    // An HEIF picture into JPEG keeps its decoder's YCbCr samples when they
-    // are JPEG's own, rather than going through RGB and back; other opaque
-    // 8-bit HEIF pictures go into JPEG, TIFF or BMP from libheif's RGB planes
-    // without a frame, to the same bytes as the frame would give. The wrapper
-    // then holds no frames. Returns the written path; empty on failure, with
-    // why in error.
+    // saveFirstFrameAs() do. An upright JPEG into JPEG, PNG, TIFF or BMP goes
+    // from the file to the output a block of rows at a time without the
+    // whole picture ever being held: the same bytes, in a fraction of the
+    // memory. An HEIF picture into JPEG keeps its decoder's YCbCr samples
+    // when they are JPEG's own, rather than going through RGB and back; other
+    // opaque 8-bit HEIF pictures go into these formats from libheif's RGB
+    // planes without a frame, to the same bytes as the frame would give. The
+    // wrapper then holds no frames. Returns the written path; empty on
+    // failure, with why in error.
     QString convertFileAs(const QString &path, const ImageFormatRecord *format,
         const QString &outDir, const QString &baseName, QString *error = nullptr);
 
@@ -99,10 +99,10 @@ private:
     // when it wrote *written or failed to write, with why in error.
     bool convertJpegByRows(const QString &path, const ImageFormatRecord *format,
         const QString &outDir, const QString &baseName, QString *written, QString *error);
-    // The same for an opaque 8-bit HEIF picture into JPEG, TIFF or BMP: from
-    // its decoder's YCbCr planes into a JPEG when they are JPEG's own samples
-    // (KImageHeicDecoder::decodeJpegPlanes), otherwise a block of rows at a
-    // time from its RGB planes (decodeRgbPlanes).
+    // The same for an opaque 8-bit HEIF picture into JPEG, PNG, TIFF or BMP:
+    // from its decoder's YCbCr planes into a JPEG when they are JPEG's own
+    // samples (KImageHeicDecoder::decodeJpegPlanes), otherwise a block of
+    // rows at a time from its RGB planes (decodeRgbPlanes).
     bool convertHeifByPlanes(const QString &path, const ImageFormatRecord *format,
         const QString &outDir, const QString &baseName, QString *written, QString *error);
     // Reserves the output's name (reserveWithoutFrames) and has write fill

@@ -14,6 +14,7 @@
 #include "codec/ImageFormatRecord.h"
 #include "codec/JpegReader.h"
 #include "codec/JpegWriter.h"
+#include "codec/PngWriter.h"
 #include "codec/SystemImageEncoder_p.h"
 #include "codec/TiffWriter.h"
 
@@ -119,6 +120,9 @@ bool writeFileForType(const QImage &pixels, int typeId, const WriterChoice &choi
     } else if (typeId == ImageFormatTiff) {
         // libtiff directly: contiguous samples in strips, one pass per strip.
         written = TiffWriter::write(pixels, temp, writeError);
+    } else if (typeId == ImageFormatPng && PngWriter::takes(pixels)) {
+        // libpng with the toolkit's settings and chunks, without its plug-ins.
+        written = PngWriter::write(pixels, choice.quality, temp, writeError);
     } else if (typeId == ImageFormatBmp && BmpWriter::takes(pixels)) {
         // The toolkit's 24-bit layout, written without loading its plug-ins.
         written = BmpWriter::write(pixels, temp, writeError);
@@ -230,7 +234,8 @@ namespace {
 
 bool writesRows(int typeId)
 {
-    return typeId == ImageFormatJpeg || typeId == ImageFormatTiff || typeId == ImageFormatBmp;
+    return typeId == ImageFormatJpeg || typeId == ImageFormatTiff || typeId == ImageFormatBmp
+        || typeId == ImageFormatPng;
 }
 
 // Writes a picture of size from next into temp in the format of typeId
@@ -245,6 +250,8 @@ bool writeRowsOfType(int typeId, const QSize &size, const QImage &metadata, int 
             size, metadata, quality, next, temp, writeError, sourceFailed, sample);
     case ImageFormatTiff:
         return TiffWriter::writeRows(size, metadata, next, temp, writeError, sourceFailed);
+    case ImageFormatPng:
+        return PngWriter::writeRows(size, metadata, quality, next, temp, writeError, sourceFailed);
     default:
         return BmpWriter::writeRows(size, metadata, next, temp, writeError, sourceFailed);
     }

@@ -27,7 +27,7 @@ bool writeThroughTemp(const QString &path, QString *error,
     const std::function<bool(const QString &temp, QString *writeError)> &write);
 
 // Writes the rows reader decodes (started on bytes; metadata is its carrier)
-// to path as JPEG at the output quality, as TIFF or as BMP (typeId), through
+// to path as JPEG or PNG at the output quality, as TIFF or as BMP (typeId), through
 // writeThroughTemp. A second reader on bytes gives the JPEG writer the sample
 // of bands its tables are worked out from. *readFailed tells whether the
 // source rather than the writing failed.
@@ -40,8 +40,8 @@ bool writeFromRows(int typeId, const QByteArray &bytes, JpegReader::RowReader *r
 bool writeJpegFromPlanes(const QSize &size, const JpegWriter::Planes420 &planes,
     const QImage &metadata, const QString &path, QString *error);
 
-// Writes the opaque picture planes hold to path as JPEG at the output quality,
-// TIFF or BMP (typeId) a block of rows at a time, with no frame made of it
+// Writes the opaque picture planes hold to path as JPEG or PNG at the output
+// quality, TIFF or BMP (typeId) a block of rows at a time, with no frame made of it
 // (metadata as for writeFromRows), through writeThroughTemp: the same file
 // as saving the frame the planes would make.
 bool writeFromRgbPlanes(int typeId, const HeifRgbPlanes &planes, const QImage &metadata,

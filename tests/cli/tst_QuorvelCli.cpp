@@ -1247,6 +1247,11 @@ void tst_QuorvelCli::librariesOpenForTheWorkThatNeedsThem_data()
                                   << QStringList() << otherPlugIns + QStringList { "libqjpeg" };
     QTest::newRow("TIFF to JPG") << QStringList { "convert", "--to", "jpg", "scan.tif" }
                                  << QStringList { "libqtiff" } << otherPlugIns;
+    // PNG and BMP are written by our own writers.
+    QTest::newRow("JPEG to PNG") << QStringList { "convert", "--to", "png", "photo.jpg" }
+                                 << QStringList() << otherPlugIns + QStringList { "libqjpeg" };
+    QTest::newRow("PNG to BMP") << QStringList { "convert", "--to", "bmp", "alpha.png" }
+                                << QStringList() << otherPlugIns + QStringList { "libqjpeg" };
 }
 
 // The heavy codec libraries are opened by the work that needs them, not at

@@ -616,7 +616,7 @@ void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode_data()
     QTest::newRow("EXIF mirrored") << jpegWithExif(encoded(photo, "jpg", 90), 2) << false;
 }
 
-// JPEG to JPEG, TIFF or BMP passes the rows from the decoder to the encoder
+// JPEG to JPEG, PNG, TIFF or BMP passes the rows from the decoder to the encoder
 // without the whole picture: the file must be the one the whole decode writes.
 void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode()
 {
@@ -626,7 +626,8 @@ void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode()
     KImageWrapper whole;
     QVERIFY(whole.load(path));
 
-    for (const int type : { int(ImageFormatJpeg), int(ImageFormatTiff), int(ImageFormatBmp) }) {
+    for (const int type :
+        { int(ImageFormatJpeg), int(ImageFormatTiff), int(ImageFormatBmp), int(ImageFormatPng) }) {
         const ImageFormatRecord *format = ImageFormats::global().record(type);
         const QString ext = format->extensions.value(0);
         QString error;
@@ -645,14 +646,14 @@ void tst_KImageWrapper::jpegToJpegByRowsMatchesWholeDecode()
         QVERIFY2(got == TestUtils::readFile(expected), qPrintable(ext));
     }
 
-    // Other outputs still go through the whole frame.
+    // WebP still goes through the whole frame.
     KImageWrapper converter;
     QString error;
-    const QString png = converter.convertFileAs(
-        path, ImageFormats::global().record(ImageFormatPng), m_dir->path(), "rows", &error);
-    QVERIFY2(!png.isEmpty(), qPrintable(error));
+    const QString webp = converter.convertFileAs(
+        path, ImageFormats::global().record(ImageFormatWebp), m_dir->path(), "rows", &error);
+    QVERIFY2(!webp.isEmpty(), qPrintable(error));
     QCOMPARE(converter.frameCount(), 1);
-    QCOMPARE(QImage(png).size(), whole.frameAt(0).size());
+    QCOMPARE(QImage(webp).size(), whole.frameAt(0).size());
 }
 
 void tst_KImageWrapper::jpegToJpegByRowsFailures()
@@ -671,7 +672,7 @@ void tst_KImageWrapper::jpegToJpegByRowsFailures()
     QVERIFY(converter.convertFileAs(cut, jpeg, out, "cut", &error).isEmpty());
     QCOMPARE(error, loader.errorString());
     error.clear();
-    for (const int type : { int(ImageFormatTiff), int(ImageFormatBmp) }) {
+    for (const int type : { int(ImageFormatTiff), int(ImageFormatBmp), int(ImageFormatPng) }) {
         error.clear();
         QVERIFY(
             converter.convertFileAs(cut, ImageFormats::global().record(type), out, "cut", &error)
@@ -842,6 +843,8 @@ void tst_KImageWrapper::heifWithoutFrameGivesTheFramesFile_data()
     turned.orientation = 8;
     turned.icc = QColorSpace(QColorSpace::DisplayP3).iccProfile();
     QTest::newRow("turned, ICC profile -> TIFF") << heifFile(odd, turned) << tiff << true;
+    QTest::newRow("turned, ICC profile -> PNG")
+        << heifFile(odd, turned) << int(ImageFormatPng) << true;
     HeifOptions grey = lossy;
     grey.monochrome = true;
     QTest::newRow("monochrome -> TIFF") << heifFile(odd, grey) << tiff << true;
@@ -854,12 +857,13 @@ void tst_KImageWrapper::heifWithoutFrameGivesTheFramesFile_data()
     HeifOptions alpha = lossy;
     alpha.alpha = true;
     QTest::newRow("alpha -> TIFF") << heifFile(odd, alpha) << tiff << false;
+    QTest::newRow("alpha -> PNG") << heifFile(odd, alpha) << int(ImageFormatPng) << false;
     HeifOptions deep = lossy;
     deep.bitDepth = 10;
     QTest::newRow("10 bits -> JPEG") << heifFile(odd, deep) << jpeg << false;
 }
 
-// An opaque 8-bit HEIF picture goes into JPEG or TIFF from libheif's RGB
+// An opaque 8-bit HEIF picture goes into JPEG, PNG, TIFF or BMP from libheif's RGB
 // planes a block of rows at a time, with no frame, to the very file its
 // frame gives.
 void tst_KImageWrapper::heifWithoutFrameGivesTheFramesFile()
