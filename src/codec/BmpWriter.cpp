@@ -1,5 +1,6 @@
 #include "BmpWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <vector>
@@ -11,6 +12,8 @@
 #include <QVarLengthArray>
 #include <QtEndian>
 
+#include "codec/FileOutput.h"
+#include "codec/RowBlock.h"
 #include "codec/WriteFailure.h"
 
 namespace {
@@ -27,23 +30,6 @@ void put32(uchar *at, quint32 value) { qToLittleEndian(value, at); }
 
 // The toolkit writer's resolution: the picture's own, or 72 dpi without one.
 quint32 pelsPerMeter(int dotsPerMeter) { return dotsPerMeter ? quint32(dotsPerMeter) : 2834u; }
-
-bool writeAll(int fd, const uchar *data, size_t size, off_t offset, int *savedErrno)
-{
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            *savedErrno = errno;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-        offset += n;
-    }
-    return true;
-}
 
 // Writes the file: header, then the rows of blocks from the top down, each
 // block reversed into its place near the end of the file (BMP keeps the
@@ -81,7 +67,7 @@ bool writeFile(const QString &path, const QSize &size, const QImage &metadata,
         return false;
     }
     int savedErrno = 0;
-    bool ok = writeAll(fd, header, sizeof(header), 0, &savedErrno);
+    bool ok = FileOutput::writeAll(fd, header, sizeof(header), 0, &savedErrno);
 
     const int blockRows = int(qBound<qint64>(1, kBlockBytes / rowBytes, size.height()));
     std::vector<uchar> block;
@@ -112,7 +98,7 @@ bool writeFile(const QString &path, const QSize &size, const QImage &metadata,
             }
         }
         const off_t offset = kHeaderBytes + off_t(size.height() - first - count) * rowBytes;
-        ok = writeAll(fd, block.data(), block.size(), offset, &savedErrno);
+        ok = FileOutput::writeAll(fd, block.data(), block.size(), offset, &savedErrno);
     }
     if (::close(fd) != 0 && ok) {
         savedErrno = errno;
@@ -175,31 +161,19 @@ bool write(const QImage &source, const QString &path, QString *error)
 bool writeRows(const QSize &size, const QImage &metadata, const RowSource &next,
     const QString &path, QString *error, bool *sourceFailed)
 {
-    QImage block;
-    QVarLengthArray<uchar *, 64> filled;
-    bool outOfMemory = false;
-    const RowPointers rows = [&](const uchar **out, int first, int count) {
-        if (block.height() < count)
-            block = QImage(size.width(), count, QImage::Format_RGB32);
-        if (block.isNull()) {
-            outOfMemory = true;
-            return false;
-        }
-        filled.resize(count);
-        for (int i = 0; i < count; ++i)
-            filled[i] = block.scanLine(i);
-        if (!next(filled.data(), first, count))
-            return false;
-        for (int i = 0; i < count; ++i)
-            out[i] = filled[i];
-        return true;
+    RowBlock block(next, size.width());
+    const RowPointers rows = [&block](const uchar **out, int first, int count) {
+        uchar *const *filled = block.fill(first, count);
+        if (filled)
+            std::copy(filled, filled + count, out);
+        return filled != nullptr;
     };
     bool gaveUp = false;
     const bool ok = writeFile(path, size, metadata, rows, error, &gaveUp);
-    if (outOfMemory)
+    if (block.outOfMemory())
         WriteFailure::report(error, WriteFailure::describeErrno(ENOMEM));
     if (sourceFailed)
-        *sourceFailed = gaveUp && !outOfMemory;
+        *sourceFailed = gaveUp && !block.outOfMemory();
     return ok;
 }
 

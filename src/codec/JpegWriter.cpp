@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QVector>
 
+#include "codec/FileOutput.h"
 #include "codec/WriteFailure.h"
 
 namespace {
@@ -77,22 +78,6 @@ struct Destination
 
 constexpr size_t kFileBuffer = 256 * 1024;
 
-bool writeAll(int fd, const JOCTET *data, size_t size, int *savedErrno)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            *savedErrno = errno;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 void initDestination(j_compress_ptr cinfo)
 {
     auto *dest = reinterpret_cast<Destination *>(cinfo->dest);
@@ -132,7 +117,8 @@ boolean emptyOutputBuffer(j_compress_ptr cinfo)
         dest->pub.free_in_buffer = size_t(dest->bytes->size() - used);
         return TRUE;
     }
-    if (dest->fd >= 0 && !writeAll(dest->fd, dest->buffer, dest->bufferSize, &dest->savedErrno))
+    if (dest->fd >= 0
+        && !FileOutput::writeAll(dest->fd, dest->buffer, dest->bufferSize, -1, &dest->savedErrno))
         ERREXIT(cinfo, JERR_FILE_WRITE);
     dest->pub.next_output_byte = dest->buffer;
     dest->pub.free_in_buffer = dest->bufferSize;
@@ -147,7 +133,7 @@ void termDestination(j_compress_ptr cinfo)
         return;
     }
     const size_t used = dest->bufferSize - dest->pub.free_in_buffer;
-    if (dest->fd >= 0 && !writeAll(dest->fd, dest->buffer, used, &dest->savedErrno))
+    if (dest->fd >= 0 && !FileOutput::writeAll(dest->fd, dest->buffer, used, -1, &dest->savedErrno))
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 

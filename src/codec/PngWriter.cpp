@@ -1,5 +1,6 @@
 #include "PngWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <functional>
@@ -16,6 +17,8 @@
 #include <QVector>
 #include <QtEndian>
 
+#include "codec/FileOutput.h"
+#include "codec/RowBlock.h"
 #include "codec/WriteFailure.h"
 
 namespace {
@@ -51,17 +54,8 @@ struct Job
 void writeToFile(png_structp png, png_bytep data, png_size_t length)
 {
     auto *job = static_cast<Job *>(png_get_io_ptr(png));
-    while (length > 0) {
-        const ssize_t n = ::write(job->fd, data, length);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            job->savedErrno = errno;
-            png_error(png, "Write Error");
-        }
-        data += n;
-        length -= size_t(n);
-    }
+    if (!FileOutput::writeAll(job->fd, data, length, -1, &job->savedErrno))
+        png_error(png, "Write Error");
 }
 
 void flushNothing(png_structp) { }
@@ -309,31 +303,19 @@ bool write(const QImage &source, int quality, const QString &path, QString *erro
 bool writeRows(const QSize &size, const QImage &metadata, int quality, const RowSource &next,
     const QString &path, QString *error, bool *sourceFailed)
 {
-    QImage block;
-    QVarLengthArray<uchar *, kBlockRows> filled;
-    bool outOfMemory = false;
-    const RowPointers rows = [&](png_bytep *out, int first, int count) {
-        if (block.height() < count)
-            block = QImage(size.width(), count, QImage::Format_RGB32);
-        if (block.isNull()) {
-            outOfMemory = true;
-            return false;
-        }
-        filled.resize(count);
-        for (int i = 0; i < count; ++i)
-            filled[i] = block.scanLine(i);
-        if (!next(filled.data(), first, count))
-            return false;
-        for (int i = 0; i < count; ++i)
-            out[i] = filled[i];
-        return true;
+    RowBlock block(next, size.width());
+    const RowPointers rows = [&block](png_bytep *out, int first, int count) {
+        uchar *const *filled = block.fill(first, count);
+        if (filled)
+            std::copy(filled, filled + count, out);
+        return filled != nullptr;
     };
     bool gaveUp = false;
     const bool ok = writeFile(path, size, false, metadata, quality, rows, error, &gaveUp);
-    if (outOfMemory)
+    if (block.outOfMemory())
         WriteFailure::report(error, WriteFailure::describeErrno(ENOMEM));
     if (sourceFailed)
-        *sourceFailed = gaveUp && !outOfMemory;
+        *sourceFailed = gaveUp && !block.outOfMemory();
     return ok;
 }
 

@@ -1,13 +1,10 @@
-#include <csignal>
-
-#include <sys/resource.h>
-
 #include <QFile>
 #include <QImageWriter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestUtils.h"
 #include "codec/BmpWriter.h"
 
 namespace {
@@ -133,16 +130,9 @@ void tst_BmpWriter::failuresLeaveNothingAndSayWhy()
 
     // Refused halfway through, as a full disk would: nothing stays.
     const QString path = dir.filePath("big.bmp");
-    struct rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 100000;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     error.clear();
-    const bool written = BmpWriter::write(image, path, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const bool written = TestUtils::underFileSizeLimit(
+        100000, [&] { return BmpWriter::write(image, path, &error); });
     QVERIFY(!written);
     QCOMPARE(error, QStringLiteral("the file is too large for the device"));
     QVERIFY(!QFile::exists(path));

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestUtils.h"
 #include "codec/JpegWriter.h"
 #include "codec/SystemImageEncoder.h"
 
@@ -436,16 +437,9 @@ void tst_JpegWriter::failuresLeaveNothingAndSayWhy()
     // The device refuses more bytes halfway through (a file size limit gives
     // the same short write a full disk does): no partial file stays.
     const QString path = dir.filePath(QStringLiteral("big.jpg"));
-    struct rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     error.clear();
-    const bool written = JpegWriter::write(image, 100, path, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const bool written = TestUtils::underFileSizeLimit(
+        4096, [&] { return JpegWriter::write(image, 100, path, &error); });
     QVERIFY(!written);
     QCOMPARE(error, QStringLiteral("the file is too large for the device"));
     QVERIFY(!QFile::exists(path));

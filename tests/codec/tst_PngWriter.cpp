@@ -1,7 +1,3 @@
-#include <csignal>
-
-#include <sys/resource.h>
-
 #include <QColorSpace>
 #include <QFile>
 #include <QImageWriter>
@@ -9,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestUtils.h"
 #include "codec/PngWriter.h"
 
 namespace {
@@ -164,16 +161,9 @@ void tst_PngWriter::failuresLeaveNothingAndSayWhy()
 
     // Refused halfway through, as a full disk would: nothing stays.
     const QString path = dir.filePath("big.png");
-    struct rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 20000;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     error.clear();
-    const bool written = PngWriter::write(image, 100, path, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const bool written = TestUtils::underFileSizeLimit(
+        20000, [&] { return PngWriter::write(image, 100, path, &error); });
     QVERIFY(!written);
     QCOMPARE(error, QStringLiteral("the file is too large for the device"));
     QVERIFY(!QFile::exists(path));

@@ -1,7 +1,3 @@
-#include <csignal>
-
-#include <sys/resource.h>
-
 #include <QColorSpace>
 #include <QFile>
 #include <QImageWriter>
@@ -9,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestUtils.h"
 #include "codec/TiffWriter.h"
 
 namespace {
@@ -97,16 +94,9 @@ void tst_TiffWriter::failuresLeaveNothingAndSayWhy()
 
     // Refused halfway through, as a full disk would: nothing stays.
     const QString path = dir.filePath("big.tif");
-    struct rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 100000;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     error.clear();
-    const bool written = TiffWriter::write(image, path, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const bool written = TestUtils::underFileSizeLimit(
+        100000, [&] { return TiffWriter::write(image, path, &error); });
     QVERIFY(!written);
     QCOMPARE(error, QStringLiteral("the file is too large for the device"));
     QVERIFY(!QFile::exists(path));

@@ -1,5 +1,8 @@
 #include "TestUtils.h"
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -77,6 +80,22 @@ QString halfTransparentMismatch(const QImage &decoded, bool keepsAlpha)
     if (keepsAlpha ? qAlpha(hidden) != 0 : !colourNear(hidden, qRgb(255, 255, 255), 6))
         return QStringLiteral("transparent half is #%1").arg(hidden, 8, 16, QLatin1Char('0'));
     return QString();
+}
+
+bool underFileSizeLimit(qint64 bytes, const std::function<bool()> &write)
+{
+    struct rlimit saved;
+    if (getrlimit(RLIMIT_FSIZE, &saved) != 0)
+        return write();
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = rlim_t(bytes);
+    const bool limited = setrlimit(RLIMIT_FSIZE, &small) == 0;
+    const bool result = write();
+    if (limited)
+        setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    return result;
 }
 
 bool colourNear(QRgb a, QRgb b, int tolerance)

@@ -38,6 +38,11 @@ QString halfTransparentMismatch(const QImage &decoded, bool keepsAlpha);
 // True when the two colours differ by at most tolerance per channel.
 bool colourNear(QRgb a, QRgb b, int tolerance);
 
+// Runs write with files limited to bytes (the process's file size limit,
+// whose short writes are what a full disk gives) and returns its result;
+// the limit is lifted again afterwards.
+bool underFileSizeLimit(qint64 bytes, const std::function<bool()> &write);
+
 // Waits until predicate() holds, processing events; false on timeout.
 bool waitUntil(const std::function<bool()> &predicate, int timeoutMs = 10000);
 
