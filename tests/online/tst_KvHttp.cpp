@@ -421,7 +421,12 @@ void tst_KvHttp::createJobBodyPerType()
     QVERIFY(QList<QByteArray>({ creates.first().header("token") })
                 .first()
                 .startsWith("lumistrand:" + product.toUtf8() + ':'));
-    QCOMPARE(m_service->requestsTo(("/api/v1/" + family + "/query").toUtf8()).size(), 1);
+    // Polled at the family's own endpoint (more than once when a reply is
+    // slower than the tests' short poll interval), never at the other's.
+    QVERIFY(!m_service->requestsTo(("/api/v1/" + family + "/query").toUtf8()).isEmpty());
+    const QString other
+        = family == QLatin1String("ocr") ? QStringLiteral("ai") : QStringLiteral("ocr");
+    QVERIFY(m_service->requestsTo(("/api/v1/" + other + "/query").toUtf8()).isEmpty());
     QCOMPARE(jsonBody(m_service->requestsTo("/api/v1/object/downloadurl").first())
                  .value("method")
                  .toString(),
