@@ -312,7 +312,10 @@ class Bench:
             command = ["gifsicle", "-O3", "--colors", str(colours), "--resize-width", "200", src]
             if dropped:
                 command += ["--delete"] + dropped
-            return command + ["-o", os.path.join(out, self.stem(src) + ".gif")]
+            # The corpus's GIF and bench/gif's share names (pan.gif): the
+            # folder keeps every output apart, as ours numbers its own.
+            folder = os.path.basename(os.path.dirname(src))
+            return command + ["-o", os.path.join(out, "%s-%s.gif" % (folder, self.stem(src)))]
         tools = [
             ("ours", self.ours_tool(["gif", "--width", "200", "--colors-percent", "50", "--drop", "5"])),
             ("gifsicle -O3", self.per_file(gifsicle)),
