@@ -73,10 +73,16 @@ bool develop(const QString &path, QImage *image, QString *error)
     params.gamm[0] = 1 / 2.222;
     params.gamm[1] = 4.5;
     params.no_auto_bright = 1;
-    params.use_auto_wb = 1;
     params.user_qual = 3;
     if (raw->unpack() != LIBRAW_SUCCESS)
         return fail(error, QStringLiteral("LibRaw cannot unpack it"));
+    // The plug-in's settings ask for the camera's white balance and for an
+    // automatic one. LibRaw works the automatic one out over the whole
+    // picture first and then replaces it with the camera's whenever the
+    // camera gave red and blue multipliers: only a picture without them needs
+    // the average (the same pixels, without a pass over the picture).
+    const float *camera = raw->imgdata.color.cam_mul;
+    params.use_auto_wb = camera[0] > 0 && camera[2] > 0 ? 0 : 1;
     if (raw->dcraw_process() != LIBRAW_SUCCESS)
         return fail(error, QStringLiteral("LibRaw cannot develop it"));
 

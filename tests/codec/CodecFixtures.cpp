@@ -194,7 +194,8 @@ QByteArray tiffClaimingSize(int width, int height)
     return tiffFromPages({ e }, { QByteArray(48, '\x40') });
 }
 
-QByteArray dngFile(int width, int height, int orientation, bool textured)
+QByteArray dngFile(int width, int height, int orientation, bool textured,
+    const QVector<QPair<quint32, quint32>> &neutral)
 {
     QByteArray raw;
     quint32 noise = 12345;
@@ -211,7 +212,7 @@ QByteArray dngFile(int width, int height, int orientation, bool textured)
             put16(&raw, quint16(qMin(level, 65535)));
         }
     }
-    const QVector<TiffEntry> e {
+    QVector<TiffEntry> e {
         longEntry(254, { 0 }),
         longEntry(256, { quint32(width) }),
         longEntry(257, { quint32(height) }),
@@ -231,9 +232,11 @@ QByteArray dngFile(int width, int height, int orientation, bool textured)
         srationalEntry(50721,
             { { 10000, 10000 }, { 0, 10000 }, { 0, 10000 }, { 0, 10000 }, { 10000, 10000 },
                 { 0, 10000 }, { 0, 10000 }, { 0, 10000 }, { 10000, 10000 } }),
-        rationalEntry(50728, { { 1, 1 }, { 1, 1 }, { 1, 1 } }),
         shortEntry(50778, { 21 }),
     };
+    // The camera's white balance (AsShotNeutral), in tag order before 50778.
+    if (!neutral.isEmpty())
+        e.insert(e.size() - 1, rationalEntry(50728, neutral));
     return tiffFromPages({ e }, { raw });
 }
 

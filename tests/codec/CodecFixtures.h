@@ -42,7 +42,10 @@ QByteArray psdFile(const QImage &image);
 
 // A camera RAW sample: a 16-bit RGGB colour-filter array with DNGVersion 1.4
 // and ColorMatrix1. The top-left quarter is bright, the rest dark.
-QByteArray dngFile(int width, int height, int orientation = 1, bool textured = false);
+// neutral is the camera's white balance (AsShotNeutral, R G B); empty: none
+// written, so that developers fall back to an automatic one.
+QByteArray dngFile(int width, int height, int orientation = 1, bool textured = false,
+    const QVector<QPair<quint32, quint32>> &neutral = { { 1, 1 }, { 1, 1 }, { 1, 1 } });
 
 // --- EXIF in containers -------------------------------------------------
 QByteArray exifBlock(int orientation);

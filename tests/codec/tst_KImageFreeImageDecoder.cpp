@@ -19,6 +19,10 @@
 
 using namespace CodecFixtures;
 
+// A camera white balance (AsShotNeutral: R, G, B as fractions).
+using Neutral = QVector<QPair<quint32, quint32>>;
+Q_DECLARE_METATYPE(Neutral)
+
 namespace {
 
 QByteArray encoded(const QImage &image, const char *format, int quality = -1)
@@ -321,11 +325,17 @@ void tst_KImageFreeImageDecoder::rawIsThePlugInsPicture_data()
 {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("orientation");
-    QTest::newRow("upright") << QSize(96, 64) << 1;
-    QTest::newRow("odd size") << QSize(61, 37) << 1;
-    QTest::newRow("upside down") << QSize(96, 64) << 3;
-    QTest::newRow("quarter clockwise") << QSize(96, 64) << 6;
-    QTest::newRow("quarter anticlockwise") << QSize(61, 37) << 8;
+    // The camera's white balance (AsShotNeutral); empty: none in the file.
+    QTest::addColumn<Neutral>("neutral");
+    const Neutral grey { { 1, 1 }, { 1, 1 }, { 1, 1 } };
+    QTest::newRow("upright") << QSize(96, 64) << 1 << grey;
+    QTest::newRow("odd size") << QSize(61, 37) << 1 << grey;
+    QTest::newRow("upside down") << QSize(96, 64) << 3 << grey;
+    QTest::newRow("quarter clockwise") << QSize(96, 64) << 6 << grey;
+    QTest::newRow("quarter anticlockwise") << QSize(61, 37) << 8 << grey;
+    QTest::newRow("warm camera balance")
+        << QSize(96, 64) << 1 << Neutral { { 1, 2 }, { 1, 1 }, { 4, 5 } };
+    QTest::newRow("no camera balance") << QSize(96, 64) << 1 << Neutral();
 }
 
 // LibRaw develops camera pictures straight into the frame; the frame is the
@@ -335,7 +345,9 @@ void tst_KImageFreeImageDecoder::rawIsThePlugInsPicture()
 {
     QFETCH(QSize, size);
     QFETCH(int, orientation);
-    const QString path = write("shot.dng", dngFile(size.width(), size.height(), orientation, true));
+    QFETCH(Neutral, neutral);
+    const QString path
+        = write("shot.dng", dngFile(size.width(), size.height(), orientation, true, neutral));
     KImageWrapper wrapper;
     QVERIFY(wrapper.load(path));
     const QImage frame = wrapper.frameAt(0);
