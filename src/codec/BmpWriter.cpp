@@ -70,20 +70,21 @@ bool writeFile(const QString &path, const QSize &size, const QImage &metadata,
     bool ok = FileOutput::writeAll(fd, header, sizeof(header), 0, &savedErrno);
 
     const int blockRows = int(qBound<qint64>(1, kBlockBytes / rowBytes, size.height()));
+    // One block for the whole picture; the pad bytes at the rows' ends stay
+    // zero, the rest is written over for every block.
     std::vector<uchar> block;
+    try {
+        block.assign(size_t(rowBytes * blockRows), 0);
+    } catch (const std::bad_alloc &) {
+        savedErrno = ENOMEM;
+        ok = false;
+    }
     QVarLengthArray<const uchar *, 64> pointers(blockRows);
     bool gaveUp = false;
     for (int first = 0; ok && first < size.height(); first += blockRows) {
         const int count = qMin(blockRows, size.height() - first);
         if (!rows(pointers.data(), first, count)) {
             gaveUp = true;
-            ok = false;
-            break;
-        }
-        try {
-            block.assign(size_t(rowBytes * count), 0);
-        } catch (const std::bad_alloc &) {
-            savedErrno = ENOMEM;
             ok = false;
             break;
         }
@@ -98,7 +99,7 @@ bool writeFile(const QString &path, const QSize &size, const QImage &metadata,
             }
         }
         const off_t offset = kHeaderBytes + off_t(size.height() - first - count) * rowBytes;
-        ok = FileOutput::writeAll(fd, block.data(), block.size(), offset, &savedErrno);
+        ok = FileOutput::writeAll(fd, block.data(), size_t(rowBytes * count), offset, &savedErrno);
     }
     if (::close(fd) != 0 && ok) {
         savedErrno = errno;

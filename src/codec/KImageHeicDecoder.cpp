@@ -209,18 +209,14 @@ QImage frameFacts(const heif_image_handle *handle)
 
 } // namespace
 
-std::shared_ptr<heif_image> KImageHeicDecoder::decodeJpegPlanes(
-    const QString &path, JpegWriter::Planes420 *planes, QSize *size, QImage *metadata)
-{
-    QByteArray bytes;
-    Context context;
-    const Handle handle = firstOpaque8BitPicture(path, &bytes, &context);
-    if (!handle || !hasJpegColourSpace(handle.get()))
-        return nullptr;
+namespace {
 
+// handle's picture as its decoder's Y, Cb and Cr 4:2:0 planes of *size.
+std::shared_ptr<heif_image> decodeYCbCr420(
+    const heif_image_handle *handle, JpegWriter::Planes420 *planes, QSize *size)
+{
     heif_image *rawImage = nullptr;
-    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_YCbCr, heif_chroma_420, nullptr)
-            .code
+    if (heif_decode_image(handle, &rawImage, heif_colorspace_YCbCr, heif_chroma_420, nullptr).code
         != heif_error_Ok)
         return nullptr;
     std::shared_ptr<heif_image> image(rawImage, releaseHeifImage);
@@ -243,28 +239,39 @@ std::shared_ptr<heif_image> KImageHeicDecoder::decodeJpegPlanes(
             return nullptr;
     }
     *size = QSize(width, height);
-    *metadata = frameFacts(handle.get());
     return image;
 }
 
-std::shared_ptr<heif_image> KImageHeicDecoder::decodeRgbPlanes(
-    const QString &path, HeifRgbPlanes *planes, QImage *metadata)
+// handle's picture as libheif's R, G and B planes.
+std::shared_ptr<heif_image> decodeRgb(const heif_image_handle *handle, HeifRgbPlanes *planes)
 {
+    heif_image *rawImage = nullptr;
+    if (heif_decode_image(handle, &rawImage, heif_colorspace_RGB, heif_chroma_444, nullptr).code
+        != heif_error_Ok)
+        return nullptr;
+    std::shared_ptr<heif_image> image(rawImage, releaseHeifImage);
+    return planes->read(rawImage) ? image : nullptr;
+}
+
+} // namespace
+
+bool KImageHeicDecoder::decodePlanes(const QString &path, bool jpegSamples, Planes *planes)
+{
+    // One read and parse of the file serves either kind of planes.
     QByteArray bytes;
     Context context;
     const Handle handle = firstOpaque8BitPicture(path, &bytes, &context);
     if (!handle)
-        return nullptr;
-    heif_image *rawImage = nullptr;
-    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_444, nullptr)
-            .code
-        != heif_error_Ok)
-        return nullptr;
-    std::shared_ptr<heif_image> image(rawImage, releaseHeifImage);
-    if (!planes->read(rawImage))
-        return nullptr;
-    *metadata = frameFacts(handle.get());
-    return image;
+        return false;
+    planes->isYCbCr = jpegSamples && hasJpegColourSpace(handle.get());
+    planes->image = planes->isYCbCr ? decodeYCbCr420(handle.get(), &planes->ycbcr, &planes->size)
+                                    : decodeRgb(handle.get(), &planes->rgb);
+    if (!planes->image)
+        return false;
+    if (!planes->isYCbCr)
+        planes->size = planes->rgb.size;
+    planes->metadata = frameFacts(handle.get());
+    return true;
 }
 
 QList<QImage> KImageHeicDecoder::decodeHeifFile(const QString &path, const Encoder &encoder)

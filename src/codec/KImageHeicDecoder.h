@@ -5,11 +5,11 @@
 #include <QList>
 #include <QVector>
 
+#include "codec/HeifRgbPlanes.h"
 #include "codec/JpegWriter.h"
 #include "codec/KImageDecoderBase.h"
 
 class Encoder;
-struct HeifRgbPlanes;
 struct heif_image;
 
 // HEIF/HEIC files through libheif. Every top-level image becomes a frame,
@@ -37,25 +37,26 @@ public:
     // failed keeps its slot as a null image.
     static QList<QImage> decodeHeifFile(const QString &path, const Encoder &encoder);
 
-    // The first picture of the file as its decoder's 8-bit Y, Cb and Cr 4:2:0
-    // planes (into *planes, of *size), when they are already JPEG's own
-    // samples: an opaque 8-bit picture whose colour description is BT.601 at
-    // full range, or none, which libheif reads the same way. Such a picture
-    // goes into a JPEG with no round trip through RGB. *metadata carries what
-    // its frame would (the ICC profile). The planes live as long as the
-    // returned image; null when the picture is not such a one or cannot be
-    // decoded (decodeHeifFile then says why).
-    static std::shared_ptr<heif_image> decodeJpegPlanes(
-        const QString &path, JpegWriter::Planes420 *planes, QSize *size, QImage *metadata);
-
-    // The first picture of the file as libheif's 8-bit R, G and B planes,
-    // when it is opaque and 8 bits deep: the very samples its frame would be
-    // made of, without the frame, for writers that take a picture a block of
-    // rows at a time. *metadata carries what the frame would (the ICC
-    // profile). The planes live as long as the returned image; null as for
-    // decodeJpegPlanes.
-    static std::shared_ptr<heif_image> decodeRgbPlanes(
-        const QString &path, HeifRgbPlanes *planes, QImage *metadata);
+    // The first picture of the file as planes for the writers that take a
+    // picture a block of rows at a time, when it is opaque and 8 bits deep;
+    // false otherwise or when it cannot be decoded (decodeHeifFile then says
+    // why). With jpegSamples, a picture whose samples are already JPEG's own
+    // (BT.601 at full range, or no colour description, which libheif reads
+    // the same way) comes as its decoder's Y, Cb and Cr 4:2:0 planes, which
+    // go into a JPEG with no round trip through RGB (isYCbCr); any other as
+    // libheif's R, G and B planes, the very samples its frame would be made
+    // of. metadata carries what the frame would (the ICC profile). The
+    // planes live as long as image.
+    struct Planes
+    {
+        std::shared_ptr<heif_image> image;
+        bool isYCbCr = false;
+        JpegWriter::Planes420 ycbcr;
+        HeifRgbPlanes rgb;
+        QSize size;
+        QImage metadata;
+    };
+    static bool decodePlanes(const QString &path, bool jpegSamples, Planes *planes);
 
 private:
     QVector<QImage> m_frames;

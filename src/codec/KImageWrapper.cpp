@@ -5,7 +5,6 @@
 #include "app/FileUtils.h"
 #include "codec/CodecLibraries.h"
 #include "codec/FrameMemory.h"
-#include "codec/HeifRgbPlanes.h"
 #include "codec/ImageCompleteness.h"
 #include "codec/ImageFormats.h"
 #include "codec/ImageLimits.h"
@@ -48,13 +47,6 @@ std::unique_ptr<KImageDecoderBase> decoderFor(int type, KImageWrapper *wrapper)
     default:
         return std::make_unique<KImageFreeImageDecoder>(wrapper);
     }
-}
-
-// The outputs the writers that take a block of rows at a time make.
-bool writesWithoutFrames(int type)
-{
-    return type == ImageFormatJpeg || type == ImageFormatTiff || type == ImageFormatBmp
-        || type == ImageFormatPng;
 }
 
 bool isWrittenFormat(int type)
@@ -234,7 +226,7 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
 {
     // Only files that load() would give to the JPEG reader, with the same
     // checks before it, and no caller waiting for a smaller frame.
-    if (!format || !writesWithoutFrames(format->type) || m_sizeRequest
+    if (!format || !writesRows(format->type) || m_sizeRequest
         || ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path))->type
             != ImageFormatJpeg
         || !InputCheck::regularFileProblem(path).isEmpty())
@@ -265,34 +257,19 @@ bool KImageWrapper::convertJpegByRows(const QString &path, const ImageFormatReco
 bool KImageWrapper::convertHeifByPlanes(const QString &path, const ImageFormatRecord *format,
     const QString &outDir, const QString &baseName, QString *written, QString *error)
 {
-    if (!format || !writesWithoutFrames(format->type) || m_sizeRequest
+    if (!format || !writesRows(format->type) || m_sizeRequest
         || ImageFormats::global().formatForExtension(ImageFormats::extensionOf(path))->type
             != ImageFormatHeif
         || !InputCheck::regularFileProblem(path).isEmpty())
         return false;
-    QImage metadata;
-    if (format->type == ImageFormatJpeg) {
-        JpegWriter::Planes420 planes;
-        QSize size;
-        const std::shared_ptr<heif_image> picture
-            = KImageHeicDecoder::decodeJpegPlanes(path, &planes, &size, &metadata);
-        if (picture) {
-            *written = writeWithoutFrames(
-                path, format, outDir, baseName, error, [&](const QString &target) {
-                    return writeJpegFromPlanes(size, planes, metadata, target, error);
-                });
-            return true;
-        }
-    }
-
-    HeifRgbPlanes planes;
-    const std::shared_ptr<heif_image> picture
-        = KImageHeicDecoder::decodeRgbPlanes(path, &planes, &metadata);
-    if (!picture)
+    KImageHeicDecoder::Planes planes;
+    if (!KImageHeicDecoder::decodePlanes(path, format->type == ImageFormatJpeg, &planes))
         return false;
     *written
         = writeWithoutFrames(path, format, outDir, baseName, error, [&](const QString &target) {
-              return writeFromRgbPlanes(format->type, planes, metadata, target, error);
+              return planes.isYCbCr
+                  ? writeJpegFromPlanes(planes.size, planes.ycbcr, planes.metadata, target, error)
+                  : writeFromRgbPlanes(format->type, planes.rgb, planes.metadata, target, error);
           });
     return true;
 }

@@ -101,8 +101,8 @@ private:
         const QString &outDir, const QString &baseName, QString *written, QString *error);
     // The same for an opaque 8-bit HEIF picture into JPEG, PNG, TIFF or BMP:
     // from its decoder's YCbCr planes into a JPEG when they are JPEG's own
-    // samples (KImageHeicDecoder::decodeJpegPlanes), otherwise a block of
-    // rows at a time from its RGB planes (decodeRgbPlanes).
+    // samples, otherwise a block of rows at a time from its RGB planes
+    // (KImageHeicDecoder::decodePlanes).
     bool convertHeifByPlanes(const QString &path, const ImageFormatRecord *format,
         const QString &outDir, const QString &baseName, QString *written, QString *error);
     // Reserves the output's name (reserveWithoutFrames) and has write fill

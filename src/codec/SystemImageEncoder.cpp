@@ -230,13 +230,13 @@ bool saveWithSystemEncoder(const QImage &image, int typeId, const QString &path,
     return writeImageForType(image, typeId, path, true, error);
 }
 
-namespace {
-
 bool writesRows(int typeId)
 {
     return typeId == ImageFormatJpeg || typeId == ImageFormatTiff || typeId == ImageFormatBmp
         || typeId == ImageFormatPng;
 }
+
+namespace {
 
 // Writes a picture of size from next into temp in the format of typeId
 // (writesRows); sample serves the JPEG writer's tables.

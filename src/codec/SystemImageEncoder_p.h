@@ -26,6 +26,11 @@ bool writeImageForType(const QImage &image, int typeId, const QString &path, boo
 bool writeThroughTemp(const QString &path, QString *error,
     const std::function<bool(const QString &temp, QString *writeError)> &write);
 
+// Whether the format of typeId has a writer that takes a picture a block of
+// rows at a time (JPEG, PNG, TIFF, BMP): writeFromRows and writeFromRgbPlanes
+// take it.
+bool writesRows(int typeId);
+
 // Writes the rows reader decodes (started on bytes; metadata is its carrier)
 // to path as JPEG or PNG at the output quality, as TIFF or as BMP (typeId), through
 // writeThroughTemp. A second reader on bytes gives the JPEG writer the sample

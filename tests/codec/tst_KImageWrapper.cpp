@@ -755,11 +755,8 @@ void tst_KImageWrapper::heifToJpegByPlanes()
     if (source.isEmpty())
         QSKIP("this machine's library cannot write the fixture");
     const QString path = write("photo.heic", source);
-    JpegWriter::Planes420 planes;
-    QSize planeSize;
-    QImage metadata;
-    QCOMPARE(
-        bool(KImageHeicDecoder::decodeJpegPlanes(path, &planes, &planeSize, &metadata)), byPlanes);
+    KImageHeicDecoder::Planes planes;
+    QCOMPARE(KImageHeicDecoder::decodePlanes(path, true, &planes) && planes.isYCbCr, byPlanes);
 
     KImageWrapper whole;
     QVERIFY(whole.load(path));
